@@ -1,0 +1,46 @@
+# Helpers that keep every folder's CMakeLists.txt short.
+
+# teloria_library(NAME SOURCES... [DEPS libs...] [QT])
+function(teloria_library name)
+  cmake_parse_arguments(ARG "QT" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
+  target_link_libraries(${name} PUBLIC teloria_flags ${ARG_DEPS})
+  if(ARG_QT)
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  endif()
+endfunction()
+
+# teloria_test(NAME LABEL unit|ui|e2e SOURCES... DEPS... [ENV k=v...] [LOCK])
+# One GoogleTest executable per unit, discovered case by case.
+function(teloria_test name)
+  cmake_parse_arguments(ARG "LOCK;QT" "LABEL" "SOURCES;DEPS;ENV" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE teloria_flags ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(ARG_QT)
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  endif()
+  set(props LABELS ${ARG_LABEL})
+  set(env "TELORIA2_BIN=${CMAKE_BINARY_DIR}/bin" ${ARG_ENV})
+  if(ARG_LOCK)
+    list(APPEND props RESOURCE_LOCK teloria2_instance)
+  endif()
+  gtest_discover_tests(${name}
+    PROPERTIES ${props} ENVIRONMENT "${env}"
+    DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# teloria_qtest(NAME SOURCES... DEPS...): a QtTest executable, run offscreen.
+function(teloria_qtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE teloria_flags ${ARG_DEPS} Qt6::Test)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS ui
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TELORIA2_BIN=${CMAKE_BINARY_DIR}/bin")
+endfunction()

@@ -1,0 +1,88 @@
+#include "settings/AppSettings.h"
+
+#include "base/IniFile.h"
+#include "platform/ProgramPaths.h"
+
+#include <fmt/printf.h>
+
+TAppSettings AppSettings;
+
+namespace {
+
+const char* const kSettings = "Settings";
+const char* const kLogging = "Settings.Logging";
+
+bool ReadBool(const TIniFile& ini, const char* section, const char* key, bool defaultValue) {
+  return ini.ReadInteger(section, key, defaultValue ? 1 : 0) == 1;
+}
+
+} // namespace
+
+std::string TAppSettings::FileName() { return ProgramFolder() + "/teloria2.ini"; }
+
+void TAppSettings::Load() {
+  const TIniFile ini(FileName());
+  const TAppSettings d;
+  MirelKT5Port = ini.ReadString(kSettings, "MirelKT5Port", d.MirelKT5Port);
+  DispSize = ini.ReadInteger(kSettings, "DispSize", d.DispSize);
+  Memo1Caption = ini.ReadString(kSettings, "Memo1Caption", d.Memo1Caption);
+  Memo2Caption = ini.ReadString(kSettings, "Memo2Caption", d.Memo2Caption);
+  Memo3Caption = ini.ReadString(kSettings, "Memo3Caption", d.Memo3Caption);
+  IncomingDisplayMode = ini.ReadInteger(kSettings, "IncomingDisplayMode", d.IncomingDisplayMode);
+  ExecCmdEnabled = ReadBool(ini, kSettings, "ExecCmdEnabled", d.ExecCmdEnabled);
+  ShowIncomingPreview = ReadBool(ini, kSettings, "ShowIncomingPreview", d.ShowIncomingPreview);
+  PlayPreviewSound = ReadBool(ini, kSettings, "PlayPreviewSound", d.PlayPreviewSound);
+  UseDefaultSound = ReadBool(ini, kSettings, "UseDefaultSound", d.UseDefaultSound);
+  SoundFileName = ini.ReadString(kSettings, "SoundFileName", d.SoundFileName);
+  SetAutoDateTime = ReadBool(ini, kSettings, "SetAutoDateTime", d.SetAutoDateTime);
+  ExecHour = ini.ReadString(kSettings, "ExecHour", d.ExecHour);
+  ExecMinute = ini.ReadString(kSettings, "ExecMinute", d.ExecMinute);
+  AutoRun = ReadBool(ini, kSettings, "AutoRun", d.AutoRun);
+  PhoneLimit = ini.ReadInteger(kSettings, "PhoneLimit", d.PhoneLimit);
+  IncomingLimit = ini.ReadInteger(kSettings, "IncomingLimit", d.IncomingLimit);
+  LogDir = ini.ReadString(kLogging, "LogDir", d.LogDir);
+  LogLevel = ini.ReadInteger(kLogging, "LogLevel", d.LogLevel);
+  LogExpire = ini.ReadInteger(kLogging, "LogExpire", d.LogExpire);
+  LogPortScan = ReadBool(ini, kLogging, "LogPortScan", d.LogPortScan);
+}
+
+void TAppSettings::Save() const {
+  TIniFile ini(FileName());
+  const auto text = [&ini](const char* key, const std::string& value) {
+    return ini.WriteString(kSettings, key, value);
+  };
+  const auto number = [&ini](const char* key, int value) {
+    return ini.WriteInteger(kSettings, key, value);
+  };
+  const bool ok = text("MirelKT5Port", MirelKT5Port) && number("DispSize", DispSize) &&
+                  text("Memo1Caption", Memo1Caption) && text("Memo2Caption", Memo2Caption) &&
+                  text("Memo3Caption", Memo3Caption) &&
+                  number("IncomingDisplayMode", IncomingDisplayMode) &&
+                  number("ExecCmdEnabled", ExecCmdEnabled) &&
+                  number("ShowIncomingPreview", ShowIncomingPreview) &&
+                  number("PlayPreviewSound", PlayPreviewSound) &&
+                  number("UseDefaultSound", UseDefaultSound) &&
+                  text("SoundFileName", SoundFileName) &&
+                  number("SetAutoDateTime", SetAutoDateTime) && text("ExecHour", ExecHour) &&
+                  text("ExecMinute", ExecMinute) && number("AutoRun", AutoRun);
+  if (!ok)
+    throw EAppSettingsError(fmt::sprintf("%s に書き込めません", ini.FileName()));
+}
+
+void TAppSettings::Assign(const TAppSettings& source) {
+  MirelKT5Port = source.MirelKT5Port;
+  DispSize = source.DispSize;
+  Memo1Caption = source.Memo1Caption;
+  Memo2Caption = source.Memo2Caption;
+  Memo3Caption = source.Memo3Caption;
+  IncomingDisplayMode = source.IncomingDisplayMode;
+  ExecCmdEnabled = source.ExecCmdEnabled;
+  ShowIncomingPreview = source.ShowIncomingPreview;
+  PlayPreviewSound = source.PlayPreviewSound;
+  UseDefaultSound = source.UseDefaultSound;
+  SoundFileName = source.SoundFileName;
+  SetAutoDateTime = source.SetAutoDateTime;
+  ExecHour = source.ExecHour;
+  ExecMinute = source.ExecMinute;
+  AutoRun = source.AutoRun;
+}

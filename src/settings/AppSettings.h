@@ -1,0 +1,52 @@
+#pragma once
+
+#include "base/Exception.h"
+
+#include <string>
+
+class EAppSettingsError : public Exception {
+public:
+  using Exception::Exception;
+};
+
+// The settings of teloria2.ini. Fields are named after their keys.
+class TAppSettings {
+public:
+  // [Settings], written by Save
+  std::string MirelKT5Port;
+  int DispSize = 0;
+  std::string Memo1Caption = "メモ1";
+  std::string Memo2Caption = "メモ2";
+  std::string Memo3Caption = "メモ3";
+  int IncomingDisplayMode = 1;
+  bool ExecCmdEnabled = true;
+  bool ShowIncomingPreview = false;
+  bool PlayPreviewSound = false;
+  bool UseDefaultSound = true;
+  std::string SoundFileName;
+  bool SetAutoDateTime = false;
+  std::string ExecHour;
+  std::string ExecMinute;
+  bool AutoRun = false;
+  // [Settings], hand-edited only
+  int PhoneLimit = 10000;
+  int IncomingLimit = 3000;
+  // [Settings.Logging], hand-edited only
+  std::string LogDir = "logs";
+  int LogLevel = 2;
+  int LogExpire = 7;
+  bool LogPortScan = false;
+
+  // Program folder + "teloria2.ini".
+  static std::string FileName();
+
+  // Every key with its default when missing or unreadable; never fails.
+  void Load();
+  // The fifteen user keys; other keys in the file stay. Throws
+  // EAppSettingsError "<path> に書き込めません" when the file cannot be written.
+  void Save() const;
+  // Copies the fifteen fields that Save writes.
+  void Assign(const TAppSettings& source);
+};
+
+extern TAppSettings AppSettings;

@@ -1,0 +1,155 @@
+#include "settings/FileLogger.h"
+
+#include "base/Clock.h"
+#include "base/CodePage.h"
+#include "base/Text.h"
+#include "platform/ProgramPaths.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string ResolveLogDir(const std::string& dir) {
+  std::string resolved = !dir.empty() && dir[0] == '/' ? dir : ProgramFolder() + "/" + dir;
+  if (resolved.back() != '/')
+    resolved += '/';
+  return resolved;
+}
+
+bool EnsureFolder(const std::string& folder) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(folder, ec))
+    return true;
+  std::filesystem::create_directories(folder, ec);
+  return !ec && std::filesystem::is_directory(folder, ec);
+}
+
+int NamePart(const std::string& name, size_t pos, size_t length) {
+  int value = -1;
+  return TryParseInt32(name.substr(pos, length), value) ? value : -1;
+}
+
+// The day a log file name stands for; false when the name holds no valid date.
+bool DayOfFileName(const std::string& name, size_t prefixLength, int& day) {
+  if (name.size() < prefixLength + 9)
+    return false;
+  TDateTime date = 0;
+  if (!TryEncodeDate(NamePart(name, prefixLength + 1, 4), NamePart(name, prefixLength + 5, 2),
+                     NamePart(name, prefixLength + 7, 2), date))
+    return false;
+  day = static_cast<int>(date);
+  return true;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+const char* LogLevelTag(TLogLevel level) {
+  static const char* const tags[] = {"[debug]", "[info ]", "[warng]", "[error]", "[fatal]"};
+  return level >= llDebug && level <= llFatal ? tags[level] : "[?????]";
+}
+
+TFileLogger::~TFileLogger() { CloseFile(); }
+
+void TFileLogger::SetLogDir(const std::string& dir) {
+  const std::string resolved = ResolveLogDir(dir);
+  std::lock_guard lock(mutex_);
+  if (resolved == logDir_)
+    return;
+  CloseFile();
+  fileDay_ = 0;
+  enabled_ = EnsureFolder(resolved);
+  if (enabled_)
+    logDir_ = resolved;
+}
+
+void TFileLogger::OpenFileFor(int day) {
+  fileDay_ = day;
+  CloseFile();
+  const std::string name =
+      logDir_ + prefix_ + "." + FormatDateTime("yyyymmdd", static_cast<TDateTime>(day)) + ".log";
+  fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+
+void TFileLogger::CloseFile() {
+  if (fd_ >= 0)
+    ::close(fd_);
+  fd_ = -1;
+}
+
+void TFileLogger::Close() {
+  std::lock_guard lock(mutex_);
+  CloseFile();
+  fileDay_ = 0;
+}
+
+void TFileLogger::WriteLine(TLogLevel level, std::string_view text) {
+  const TDateTime now = Now();
+  std::lock_guard lock(mutex_);
+  if (!enabled_ || (levels_ & (1u << level)) == 0)
+    return;
+  if (DateOf(now) != fileDay_)
+    OpenFileFor(DateOf(now));
+  if (fd_ < 0)
+    return;
+  std::string line = FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", now);
+  line += ' ';
+  line += LogLevelTag(level);
+  line += ' ';
+  line += text;
+  line += "\r\n";
+  const std::string bytes = Utf8ToCp932(line);
+  // One write per line so that lines never interleave; short writes are dropped.
+  (void)!::write(fd_, bytes.data(), bytes.size());
+  ::fdatasync(fd_);
+}
+
+void TFileLogger::DeleteOldFiles(int days) {
+  const std::string dir = LogDir();
+  if (!Enabled())
+    return;
+  const int threshold = Today() - days;
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr)
+    return;
+  const std::string head = prefix_ + ".";
+  while (const dirent* entry = ::readdir(d)) {
+    const std::string name = entry->d_name;
+    int day = 0;
+    if (name.size() < head.size() + 4 || name.compare(0, head.size(), head) != 0 ||
+        name.compare(name.size() - 4, 4, ".log") != 0 || !IsRegularFile(dir + name) ||
+        !DayOfFileName(name, prefix_.size(), day))
+      continue;
+    if (day < threshold)
+      ::unlink((dir + name).c_str());
+  }
+  ::closedir(d);
+}
+
+bool TFileLogger::Enabled() const {
+  std::lock_guard lock(mutex_);
+  return enabled_;
+}
+
+std::string TFileLogger::LogDir() const {
+  std::lock_guard lock(mutex_);
+  return logDir_;
+}
+
+TLogLevels TFileLogger::Levels() const {
+  std::lock_guard lock(mutex_);
+  return levels_;
+}
+
+void TFileLogger::SetLevels(TLogLevels levels) {
+  std::lock_guard lock(mutex_);
+  levels_ = levels;
+}

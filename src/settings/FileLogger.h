@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include <fmt/printf.h>
+
+enum TLogLevel { llDebug = 0, llInfo = 1, llWarning = 2, llError = 3, llFatal = 4 };
+
+// A set of levels: bit n stands for the level of value n.
+using TLogLevels = uint8_t;
+constexpr TLogLevels AllLogLevels = 0x1F;
+
+// Tag written into each line, seven characters wide ("[info ]").
+const char* LogLevelTag(TLogLevel level);
+
+// One daily file per logger: <LogDir><Prefix>.yyyymmdd.log, CP932, every line
+// written with one write() and flushed to disk. Safe to call from any thread;
+// never raises for file-system reasons (an unusable folder disables it).
+class TFileLogger {
+public:
+  explicit TFileLogger(std::string prefix) : prefix_(std::move(prefix)) {}
+  ~TFileLogger();
+  TFileLogger(const TFileLogger&) = delete;
+  TFileLogger& operator=(const TFileLogger&) = delete;
+
+  // An absolute folder ("/...") is used as it is; anything else lies in the
+  // program folder. Created with its parents when missing.
+  void SetLogDir(const std::string& dir);
+  void WriteLine(TLogLevel level, std::string_view text);
+  template <typename... Args>
+  void WriteFmt(TLogLevel level, std::string_view format, const Args&... args) {
+    WriteLine(level, fmt::sprintf(format, args...));
+  }
+  // Deletes this logger's files dated before today minus `days`.
+  void DeleteOldFiles(int days);
+  // Closes the open file; the next line opens it again (used at program end).
+  void Close();
+
+  bool Enabled() const;
+  std::string LogDir() const;
+  const std::string& Prefix() const { return prefix_; }
+  TLogLevels Levels() const;
+  void SetLevels(TLogLevels levels);
+
+private:
+  void OpenFileFor(int day);
+  void CloseFile();
+
+  const std::string prefix_;
+  mutable std::mutex mutex_;
+  bool enabled_ = false;
+  std::string logDir_;
+  int fileDay_ = 0;
+  int fd_ = -1;
+  TLogLevels levels_ = AllLogLevels;
+};

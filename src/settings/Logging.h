@@ -1,0 +1,31 @@
+#pragma once
+
+#include "settings/FileLogger.h"
+
+#include <exception>
+
+// "ksocti": everything; "scan": the detailed trace of the port scan.
+extern TFileLogger MainLogger;
+extern TFileLogger ScanLogger;
+
+// 0 none; 1 warning and worse; 2 info and worse; 3 all; anything else none.
+TLogLevels LevelsFromSetting(int logLevel);
+
+void Log(TLogLevel level, std::string_view text);
+template <typename... Args>
+void LogFmt(TLogLevel level, std::string_view format, const Args&... args) {
+  MainLogger.WriteFmt(level, format, args...);
+}
+// Text, a line break, "[原因] " and the exception's message, as one record.
+void LogException(TLogLevel level, std::string_view text, const std::exception& e);
+
+void ScanLog(std::string_view text);
+template <typename... Args>
+void ScanLogFmt(std::string_view format, const Args&... args) {
+  ScanLogger.WriteFmt(llDebug, format, args...);
+}
+
+// Opens both loggers from AppSettings, writes the start banners and deletes
+// old files; EndLogging writes the end banners and closes the files.
+void StartLogging();
+void EndLogging();

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// One 32-bit value that other processes of the user can read by name.
+// Publish returns a handle (0 on failure) that keeps the value visible until
+// CloseSharedValue; a name nobody published reads as 0.
+int PublishSharedValue(uint32_t value, const std::string& name);
+void CloseSharedValue(int handle);
+uint32_t ReadSharedValue(const std::string& name);
