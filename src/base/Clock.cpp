@@ -33,7 +33,9 @@ TDateTime Now() {
   return SystemNow();
 }
 
-int Today() { return DateOf(Now()); }
+int Today() {
+  return DateOf(Now());
+}
 
 void SetFixedNow(TDateTime value) {
   fixedValue.store(value);
@@ -46,4 +48,6 @@ void AdvanceFixedNow(double days) {
   }
 }
 
-void ClearFixedNow() { fixedActive.store(false); }
+void ClearFixedNow() {
+  fixedActive.store(false);
+}

@@ -92,4 +92,6 @@ std::string Cp932ToUtf8(std::string_view cp932) {
   return Convert(conv, cp932, false);
 }
 
-size_t Cp932ByteLength(std::string_view utf8) { return Utf8ToCp932(utf8).size(); }
+size_t Cp932ByteLength(std::string_view utf8) {
+  return Utf8ToCp932(utf8).size();
+}

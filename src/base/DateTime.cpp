@@ -41,8 +41,7 @@ void AppendPadded(std::string& out, int value, int width) {
 size_t RunLength(std::string_view s, size_t pos) {
   size_t n = 1;
   const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[pos])));
-  while (pos + n < s.size() &&
-         std::tolower(static_cast<unsigned char>(s[pos + n])) == c)
+  while (pos + n < s.size() && std::tolower(static_cast<unsigned char>(s[pos + n])) == c)
     ++n;
   return n;
 }
@@ -64,15 +63,14 @@ bool TryEncodeDate(int year, int month, int day, TDateTime& result) {
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
       day > DaysInMonth(year, month))
     return false;
-  result = static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                             static_cast<unsigned>(day)) -
-                               kDelphiEpoch);
+  result = static_cast<double>(
+      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kDelphiEpoch);
   return true;
 }
 
 bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& result) {
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 ||
-      msec < 0 || msec > 999)
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
+      msec > 999)
     return false;
   result = ((hour * 3600 + minute * 60 + second) * 1000.0 + msec) / MSecsPerDay;
   return true;
@@ -121,9 +119,9 @@ TDateParts DecodeDateTime(TDateTime value) {
 
 int DateOf(TDateTime value) {
   const TDateParts p = DecodeDateTime(value);
-  return static_cast<int>(DaysFromCivil(p.Year, static_cast<unsigned>(p.Month),
-                                        static_cast<unsigned>(p.Day)) -
-                          kDelphiEpoch);
+  return static_cast<int>(
+      DaysFromCivil(p.Year, static_cast<unsigned>(p.Month), static_cast<unsigned>(p.Day)) -
+      kDelphiEpoch);
 }
 
 int DayOfWeek(TDateTime value) {

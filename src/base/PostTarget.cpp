@@ -41,8 +41,9 @@ bool TQueuedPostTarget::PumpUntil(const std::function<bool()>& done,
     if (now >= deadline)
       return false;
     std::unique_lock lock(mutex_);
-    posted_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(
-                               deadline - now, std::chrono::milliseconds(10)),
+    posted_.wait_for(lock,
+                     std::min<std::chrono::steady_clock::duration>(deadline - now,
+                                                                   std::chrono::milliseconds(10)),
                      [this] { return !queue_.empty(); });
     lock.unlock();
     Pump();

@@ -1,7 +1,7 @@
 #include "platform/ProgramPaths.h"
 
-#include <cstdlib>
 #include <climits>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,7 +21,7 @@ std::string WithoutTrailingSlash(std::string path) {
 }
 
 bool FileExists(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -29,7 +29,7 @@ bool FileExists(const std::string& path) {
 bool PrivateFolder(const std::string& path) {
   if (::mkdir(path.c_str(), 0700) == 0)
     return true;
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -43,7 +43,9 @@ std::string ExecutablePath() {
   return std::string(buffer, static_cast<size_t>(n));
 }
 
-std::string ExecutableFolder() { return FolderOf(ExecutablePath()); }
+std::string ExecutableFolder() {
+  return FolderOf(ExecutablePath());
+}
 
 std::string ProgramFolder() {
   const char* home = std::getenv("TELORIA2_HOME");

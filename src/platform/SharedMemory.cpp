@@ -23,7 +23,7 @@ TSharedMemory::TSharedMemory(const std::string& name, size_t size, TMode mode)
   }
   if (fd < 0)
     return;
-  struct stat st{};
+  struct stat st {};
   bool ok = ::fstat(fd, &st) == 0;
   if (ok && mode == TMode::Create && static_cast<size_t>(st.st_size) < size)
     ok = ::ftruncate(fd, static_cast<off_t>(size)) == 0;

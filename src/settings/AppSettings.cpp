@@ -18,7 +18,9 @@ bool ReadBool(const TIniFile& ini, const char* section, const char* key, bool de
 
 } // namespace
 
-std::string TAppSettings::FileName() { return ProgramFolder() + "/teloria2.ini"; }
+std::string TAppSettings::FileName() {
+  return ProgramFolder() + "/teloria2.ini";
+}
 
 void TAppSettings::Load() {
   const TIniFile ini(FileName());
@@ -54,17 +56,15 @@ void TAppSettings::Save() const {
   const auto number = [&ini](const char* key, int value) {
     return ini.WriteInteger(kSettings, key, value);
   };
-  const bool ok = text("MirelKT5Port", MirelKT5Port) && number("DispSize", DispSize) &&
-                  text("Memo1Caption", Memo1Caption) && text("Memo2Caption", Memo2Caption) &&
-                  text("Memo3Caption", Memo3Caption) &&
-                  number("IncomingDisplayMode", IncomingDisplayMode) &&
-                  number("ExecCmdEnabled", ExecCmdEnabled) &&
-                  number("ShowIncomingPreview", ShowIncomingPreview) &&
-                  number("PlayPreviewSound", PlayPreviewSound) &&
-                  number("UseDefaultSound", UseDefaultSound) &&
-                  text("SoundFileName", SoundFileName) &&
-                  number("SetAutoDateTime", SetAutoDateTime) && text("ExecHour", ExecHour) &&
-                  text("ExecMinute", ExecMinute) && number("AutoRun", AutoRun);
+  const bool ok =
+      text("MirelKT5Port", MirelKT5Port) && number("DispSize", DispSize) &&
+      text("Memo1Caption", Memo1Caption) && text("Memo2Caption", Memo2Caption) &&
+      text("Memo3Caption", Memo3Caption) && number("IncomingDisplayMode", IncomingDisplayMode) &&
+      number("ExecCmdEnabled", ExecCmdEnabled) &&
+      number("ShowIncomingPreview", ShowIncomingPreview) &&
+      number("PlayPreviewSound", PlayPreviewSound) && number("UseDefaultSound", UseDefaultSound) &&
+      text("SoundFileName", SoundFileName) && number("SetAutoDateTime", SetAutoDateTime) &&
+      text("ExecHour", ExecHour) && text("ExecMinute", ExecMinute) && number("AutoRun", AutoRun);
   if (!ok)
     throw EAppSettingsError(fmt::sprintf("%s に書き込めません", ini.FileName()));
 }

@@ -46,7 +46,7 @@ bool DayOfFileName(const std::string& name, size_t prefixLength, int& day) {
 }
 
 bool IsRegularFile(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -57,7 +57,9 @@ const char* LogLevelTag(TLogLevel level) {
   return level >= llDebug && level <= llFatal ? tags[level] : "[?????]";
 }
 
-TFileLogger::~TFileLogger() { CloseFile(); }
+TFileLogger::~TFileLogger() {
+  CloseFile();
+}
 
 void TFileLogger::SetLogDir(const std::string& dir) {
   const std::string resolved = ResolveLogDir(dir);

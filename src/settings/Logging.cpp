@@ -28,7 +28,9 @@ TLogLevels LevelsFromSetting(int logLevel) {
   }
 }
 
-void Log(TLogLevel level, std::string_view text) { MainLogger.WriteLine(level, text); }
+void Log(TLogLevel level, std::string_view text) {
+  MainLogger.WriteLine(level, text);
+}
 
 void LogException(TLogLevel level, std::string_view text, const std::exception& e) {
   std::string record(text);
@@ -37,7 +39,9 @@ void LogException(TLogLevel level, std::string_view text, const std::exception& 
   MainLogger.WriteLine(level, record);
 }
 
-void ScanLog(std::string_view text) { ScanLogger.WriteLine(llDebug, text); }
+void ScanLog(std::string_view text) {
+  ScanLogger.WriteLine(llDebug, text);
+}
 
 void StartLogging() {
   startStamp = FormatDateTime("yyyymmdd-hhnnss", Now());

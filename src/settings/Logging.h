@@ -20,8 +20,7 @@ void LogFmt(TLogLevel level, std::string_view format, const Args&... args) {
 void LogException(TLogLevel level, std::string_view text, const std::exception& e);
 
 void ScanLog(std::string_view text);
-template <typename... Args>
-void ScanLogFmt(std::string_view format, const Args&... args) {
+template <typename... Args> void ScanLogFmt(std::string_view format, const Args&... args) {
   ScanLogger.WriteFmt(llDebug, format, args...);
 }
 

@@ -14,7 +14,9 @@ std::map<std::string, TSettingsListener>& Listeners() {
   return listeners;
 }
 
-std::string HandleText(uint32_t handle) { return fmt::format("{:08X}", handle); }
+std::string HandleText(uint32_t handle) {
+  return fmt::format("{:08X}", handle);
+}
 
 } // namespace
 
@@ -22,7 +24,9 @@ void AddSettingsListener(uint32_t handle, TSettingsListener listener) {
   Listeners().emplace(HandleText(handle), std::move(listener));
 }
 
-void RemoveSettingsListener(uint32_t handle) { Listeners().erase(HandleText(handle)); }
+void RemoveSettingsListener(uint32_t handle) {
+  Listeners().erase(HandleText(handle));
+}
 
 void NotifySettingsChanged() {
   // Collected first: a notice may run synchronously and change the set.

@@ -1,0 +1,65 @@
+#include "base/IniFile.h"
+#include "base/CodePage.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+class IniFileTest : public ::testing::Test {
+protected:
+  TTempFolder folder;
+  std::string path = folder.Path() + "/test.ini";
+};
+
+TEST_F(IniFileTest, MissingFileGivesDefaultsAndFirstWriteCreatesIt) {
+  TIniFile ini(path);
+  EXPECT_EQ(ini.ReadString("Settings", "Key", "def"), "def");
+  EXPECT_EQ(ini.ReadInteger("Settings", "Key", 5), 5);
+  EXPECT_FALSE(ini.SectionExists("Settings"));
+  ASSERT_TRUE(ini.WriteString("Settings", "Key", "値"));
+  EXPECT_EQ(ReadFile(path), Utf8ToCp932("[Settings]\r\nKey=値\r\n"));
+}
+
+TEST_F(IniFileTest, SectionsAndKeysIgnoreCaseAndValuesAreTrimmed) {
+  WriteFile(path, "[settings]\r\n  mirelkt5port =  /dev/ttyUSB0  \r\n");
+  TIniFile ini(path);
+  EXPECT_TRUE(ini.SectionExists("SETTINGS"));
+  EXPECT_EQ(ini.ReadString("Settings", "MirelKT5Port", ""), "/dev/ttyUSB0");
+}
+
+TEST_F(IniFileTest, IntegersReadDecimalOrHexElseDefault) {
+  WriteFile(path, "[S]\nA=12\nB=0x10\nC=abc\nD=\nE=0x\nF= -3 \n");
+  TIniFile ini(path);
+  EXPECT_EQ(ini.ReadInteger("S", "A", 0), 12);
+  EXPECT_EQ(ini.ReadInteger("S", "B", 0), 16);
+  EXPECT_EQ(ini.ReadInteger("S", "C", 7), 7);
+  EXPECT_EQ(ini.ReadInteger("S", "D", 7), 7);
+  EXPECT_EQ(ini.ReadInteger("S", "E", 7), 7);
+  EXPECT_EQ(ini.ReadInteger("S", "F", 7), -3);
+}
+
+TEST_F(IniFileTest, WriteKeepsCommentsOtherKeysAndSections) {
+  WriteFile(path, "; hand-written\r\n[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n; note\r\n");
+  TIniFile ini(path);
+  ASSERT_TRUE(ini.WriteString("a", "X", "9"));
+  ASSERT_TRUE(ini.WriteString("A", "z", "3"));
+  ASSERT_TRUE(ini.WriteString("C", "w", "4"));
+  EXPECT_EQ(ReadFile(path), "; hand-written\r\n[A]\r\nX=9\r\nz=3\r\n\r\n[B]\r\ny=2\r\n; note\r\n"
+                            "[C]\r\nw=4\r\n");
+}
+
+TEST_F(IniFileTest, KeysOfOtherSectionsAreNotSeen) {
+  WriteFile(path, "[A]\nk=a\n[B]\nk=b\n");
+  TIniFile ini(path);
+  EXPECT_EQ(ini.ReadString("B", "k", ""), "b");
+  EXPECT_EQ(ini.ReadString("C", "k", "none"), "none");
+}
+
+TEST_F(IniFileTest, CommentedKeyIsNotAKey) {
+  WriteFile(path, "[A]\n;k=hidden\n");
+  EXPECT_EQ(TIniFile(path).ReadString("A", "k", "def"), "def");
+}
+
+TEST_F(IniFileTest, FailedWriteIsReportedAndLeavesNothing) {
+  TIniFile ini(folder.Path() + "/missing/dir/test.ini");
+  EXPECT_FALSE(ini.WriteString("A", "k", "v"));
+}

@@ -1,0 +1,120 @@
+#include "settings/AppSettings.h"
+#include "base/CodePage.h"
+#include "support/TempFolder.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+class AppSettingsTest : public ::testing::Test {
+protected:
+  TTempFolder folder;
+  TProgramHome home{folder.Path()};
+  std::string ini = folder.Path() + "/teloria2.ini";
+};
+
+TEST_F(AppSettingsTest, NoFileGivesEveryDefault) {
+  TAppSettings s;
+  s.MirelKT5Port = "junk";
+  s.Load();
+  EXPECT_EQ(s.MirelKT5Port, "");
+  EXPECT_EQ(s.DispSize, 0);
+  EXPECT_EQ(s.Memo1Caption, "メモ1");
+  EXPECT_EQ(s.Memo3Caption, "メモ3");
+  EXPECT_EQ(s.IncomingDisplayMode, 1);
+  EXPECT_TRUE(s.ExecCmdEnabled);
+  EXPECT_FALSE(s.ShowIncomingPreview);
+  EXPECT_TRUE(s.UseDefaultSound);
+  EXPECT_EQ(s.PhoneLimit, 10000);
+  EXPECT_EQ(s.IncomingLimit, 3000);
+  EXPECT_EQ(s.LogDir, "logs");
+  EXPECT_EQ(s.LogLevel, 2);
+  EXPECT_EQ(s.LogExpire, 7);
+  EXPECT_FALSE(s.LogPortScan);
+}
+
+TEST_F(AppSettingsTest, BooleansAreTrueOnlyForOneAndNumbersMayBeHex) {
+  WriteFile(ini, Utf8ToCp932("[Settings]\r\nExecCmdEnabled=2\r\nUseDefaultSound=abc\r\n"
+                             "AutoRun=1\r\nIncomingLimit=0x10\r\nPhoneLimit=x\r\n"
+                             "Memo1Caption=  氏名  \r\n[Settings.Logging]\r\nLogPortScan=1\r\n"
+                             "LogDir=/var/tmp/t2\r\n"));
+  TAppSettings s;
+  s.Load();
+  EXPECT_FALSE(s.ExecCmdEnabled);
+  EXPECT_TRUE(s.UseDefaultSound);
+  EXPECT_TRUE(s.AutoRun);
+  EXPECT_EQ(s.IncomingLimit, 16);
+  EXPECT_EQ(s.PhoneLimit, 10000);
+  EXPECT_EQ(s.Memo1Caption, "氏名");
+  EXPECT_TRUE(s.LogPortScan);
+  EXPECT_EQ(s.LogDir, "/var/tmp/t2");
+}
+
+TEST_F(AppSettingsTest, SaveWritesTheFifteenKeysInOrderAndCreatesTheFile) {
+  TAppSettings s;
+  s.MirelKT5Port = "TEST";
+  s.Memo2Caption = "会社";
+  s.PlayPreviewSound = true;
+  s.Save();
+  EXPECT_EQ(ReadFile(ini),
+            Utf8ToCp932("[Settings]\r\nMirelKT5Port=TEST\r\nDispSize=0\r\nMemo1Caption=メモ1\r\n"
+                        "Memo2Caption=会社\r\nMemo3Caption=メモ3\r\nIncomingDisplayMode=1\r\n"
+                        "ExecCmdEnabled=1\r\nShowIncomingPreview=0\r\nPlayPreviewSound=1\r\n"
+                        "UseDefaultSound=1\r\nSoundFileName=\r\nSetAutoDateTime=0\r\n"
+                        "ExecHour=\r\nExecMinute=\r\nAutoRun=0\r\n"));
+}
+
+TEST_F(AppSettingsTest, SaveKeepsHandSetKeys) {
+  WriteFile(ini, "[Settings]\r\nPhoneLimit=50\r\nIncomingLimit=20\r\nDispSize=2\r\n"
+                 "[Settings.Logging]\r\nLogLevel=3\r\n");
+  TAppSettings s;
+  s.Load();
+  s.DispSize = 1;
+  s.Save();
+  TAppSettings again;
+  again.Load();
+  EXPECT_EQ(again.DispSize, 1);
+  EXPECT_EQ(again.PhoneLimit, 50);
+  EXPECT_EQ(again.IncomingLimit, 20);
+  EXPECT_EQ(again.LogLevel, 3);
+}
+
+TEST_F(AppSettingsTest, AssignCopiesOnlyTheSavedFields) {
+  TAppSettings source;
+  source.MirelKT5Port = "COM3";
+  source.AutoRun = true;
+  source.ExecMinute = "30";
+  source.PhoneLimit = 1;
+  source.LogLevel = 0;
+  TAppSettings target;
+  target.Assign(source);
+  EXPECT_EQ(target.MirelKT5Port, "COM3");
+  EXPECT_TRUE(target.AutoRun);
+  EXPECT_EQ(target.ExecMinute, "30");
+  EXPECT_EQ(target.PhoneLimit, 10000);
+  EXPECT_EQ(target.LogLevel, 2);
+}
+
+TEST_F(AppSettingsTest, FailedSaveNamesTheFileAndLeavesNoTemporaryFile) {
+  // A folder in the file's place cannot be replaced, even by root.
+  std::filesystem::create_directory(ini);
+  try {
+    TAppSettings().Save();
+    FAIL() << "no error";
+  } catch (const EAppSettingsError& e) {
+    EXPECT_EQ(e.Message(), ini + " に書き込めません");
+  }
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+    ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST_F(AppSettingsTest, SaveIntoAMissingFolderNamesTheFile) {
+  TProgramHome gone(folder.Path() + "/gone");
+  try {
+    TAppSettings().Save();
+    FAIL() << "no error";
+  } catch (const EAppSettingsError& e) {
+    EXPECT_EQ(e.Message(), folder.Path() + "/gone/teloria2.ini に書き込めません");
+  }
+}

@@ -1,0 +1,147 @@
+#include "base/Clock.h"
+#include "base/CodePage.h"
+#include "base/Exception.h"
+#include "settings/Logging.h"
+#include "support/TempFolder.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+class FileLoggerTest : public ::testing::Test {
+protected:
+  void SetUp() override { SetFixedNow(EncodeDateTime({2026, 12, 7, 22, 41, 13, 52})); }
+  void TearDown() override { ClearFixedNow(); }
+
+  std::string LogText(const std::string& name) {
+    return Cp932ToUtf8(ReadFile(folder.Path() + "/logs/" + name));
+  }
+
+  TTempFolder folder;
+  TProgramHome home{folder.Path()};
+};
+
+TEST_F(FileLoggerTest, RelativeFolderLiesInTheProgramFolderAndIsCreated) {
+  TFileLogger logger("ksocti");
+  EXPECT_FALSE(logger.Enabled());
+  logger.SetLogDir("logs");
+  EXPECT_TRUE(logger.Enabled());
+  EXPECT_EQ(logger.LogDir(), folder.Path() + "/logs/");
+  EXPECT_TRUE(fs::is_directory(folder.Path() + "/logs"));
+}
+
+TEST_F(FileLoggerTest, AbsoluteFolderIsUsedAsItIs) {
+  TFileLogger logger("ksocti");
+  logger.SetLogDir(folder.Path() + "/abs/deep/");
+  EXPECT_EQ(logger.LogDir(), folder.Path() + "/abs/deep/");
+  logger.WriteLine(llInfo, "x");
+  EXPECT_TRUE(fs::exists(folder.Path() + "/abs/deep/ksocti.20261207.log"));
+}
+
+TEST_F(FileLoggerTest, UnusableFolderDisablesTheLogger) {
+  WriteFile(folder.Path() + "/blocker", "file, not folder");
+  TFileLogger logger("ksocti");
+  logger.SetLogDir("blocker/logs");
+  EXPECT_FALSE(logger.Enabled());
+  logger.WriteLine(llError, "dropped");
+}
+
+TEST_F(FileLoggerTest, LineFormatIsTimeTagTextInCp932) {
+  TFileLogger logger("ksocti");
+  logger.SetLogDir("logs");
+  logger.WriteLine(llInfo, "着信");
+  logger.WriteFmt(llWarning, "%s=%d", "n", 5);
+  logger.WriteLine(llDebug, "d");
+  logger.WriteLine(llError, "e");
+  logger.WriteLine(llFatal, "f");
+  EXPECT_EQ(ReadFile(folder.Path() + "/logs/ksocti.20261207.log"),
+            Utf8ToCp932("2026/12/07 22:41:13.052 [info ] 着信\r\n"
+                        "2026/12/07 22:41:13.052 [warng] n=5\r\n"
+                        "2026/12/07 22:41:13.052 [debug] d\r\n"
+                        "2026/12/07 22:41:13.052 [error] e\r\n"
+                        "2026/12/07 22:41:13.052 [fatal] f\r\n"));
+}
+
+TEST_F(FileLoggerTest, NewFileAfterMidnightAndAppendAfterRestart) {
+  {
+    TFileLogger logger("ksocti");
+    logger.SetLogDir("logs");
+    logger.WriteLine(llInfo, "one");
+    SetFixedNow(EncodeDateTime({2026, 12, 8, 0, 0, 0, 1}));
+    logger.WriteLine(llInfo, "two");
+  }
+  TFileLogger restarted("ksocti");
+  restarted.SetLogDir("logs");
+  restarted.WriteLine(llInfo, "three");
+  EXPECT_EQ(LogText("ksocti.20261207.log"), "2026/12/07 22:41:13.052 [info ] one\r\n");
+  EXPECT_EQ(LogText("ksocti.20261208.log"), "2026/12/08 00:00:00.001 [info ] two\r\n"
+                                            "2026/12/08 00:00:00.001 [info ] three\r\n");
+}
+
+TEST_F(FileLoggerTest, LevelsFilterLines) {
+  EXPECT_EQ(LevelsFromSetting(0), 0);
+  EXPECT_EQ(LevelsFromSetting(1), 0x1C);
+  EXPECT_EQ(LevelsFromSetting(2), 0x1E);
+  EXPECT_EQ(LevelsFromSetting(3), 0x1F);
+  EXPECT_EQ(LevelsFromSetting(5), 0);
+  EXPECT_EQ(LevelsFromSetting(-1), 0);
+  TFileLogger logger("ksocti");
+  logger.SetLogDir("logs");
+  logger.SetLevels(LevelsFromSetting(2));
+  logger.WriteLine(llDebug, "hidden");
+  logger.WriteLine(llInfo, "shown");
+  EXPECT_EQ(LogText("ksocti.20261207.log"), "2026/12/07 22:41:13.052 [info ] shown\r\n");
+}
+
+TEST_F(FileLoggerTest, LogExceptionPutsTheCauseOnItsOwnLine) {
+  MainLogger.SetLogDir("logs");
+  MainLogger.SetLevels(AllLogLevels);
+  LogException(llError, "登録失敗", Exception("disk I/O error"));
+  MainLogger.Close();
+  EXPECT_EQ(LogText("ksocti.20261207.log"),
+            "2026/12/07 22:41:13.052 [error] 登録失敗\r\n[原因] disk I/O error\r\n");
+}
+
+class DeleteOldFilesTest : public FileLoggerTest {
+protected:
+  void Touch(const std::string& name) { WriteFile(folder.Path() + "/logs/" + name, "x"); }
+  bool Exists(const std::string& name) { return fs::exists(folder.Path() + "/logs/" + name); }
+};
+
+TEST_F(DeleteOldFilesTest, KeepsTheLastDaysAndLeavesStrangeNamesAlone) {
+  TFileLogger logger("ksocti");
+  logger.SetLogDir("logs");
+  for (const char* name : {"ksocti.20261207.log", "ksocti.20261130.log", "ksocti.20261129.log",
+                           "ksocti.20250101.log", "ksocti.2026xx01.log", "ksocti.log",
+                           "ksocti.20261399.log", "scan.20200101.log", "ksocti.20200101.txt"})
+    Touch(name);
+  logger.DeleteOldFiles(7);
+  EXPECT_TRUE(Exists("ksocti.20261207.log"));
+  EXPECT_TRUE(Exists("ksocti.20261130.log"));
+  EXPECT_FALSE(Exists("ksocti.20261129.log"));
+  EXPECT_FALSE(Exists("ksocti.20250101.log"));
+  EXPECT_TRUE(Exists("ksocti.2026xx01.log"));
+  EXPECT_TRUE(Exists("ksocti.log"));
+  EXPECT_TRUE(Exists("ksocti.20261399.log"));
+  EXPECT_TRUE(Exists("scan.20200101.log"));
+  EXPECT_TRUE(Exists("ksocti.20200101.txt"));
+}
+
+TEST_F(DeleteOldFilesTest, ZeroDaysKeepsOnlyToday) {
+  TFileLogger logger("ksocti");
+  logger.SetLogDir("logs");
+  Touch("ksocti.20261207.log");
+  Touch("ksocti.20261206.log");
+  logger.DeleteOldFiles(0);
+  EXPECT_TRUE(Exists("ksocti.20261207.log"));
+  EXPECT_FALSE(Exists("ksocti.20261206.log"));
+}
+
+TEST_F(DeleteOldFilesTest, DisabledLoggerDeletesNothing) {
+  TFileLogger logger("ksocti");
+  fs::create_directories(folder.Path() + "/logs");
+  Touch("ksocti.20000101.log");
+  logger.DeleteOldFiles(0);
+  EXPECT_TRUE(Exists("ksocti.20000101.log"));
+}

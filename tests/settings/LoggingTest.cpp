@@ -1,0 +1,68 @@
+#include "settings/Logging.h"
+#include "base/Clock.h"
+#include "base/CodePage.h"
+#include "platform/ProgramPaths.h"
+#include "settings/AppSettings.h"
+#include "support/TempFolder.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+class LoggingTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    SetFixedNow(EncodeDateTime({2026, 12, 7, 9, 5, 3, 7}));
+    AppSettings = TAppSettings();
+  }
+  void TearDown() override {
+    ClearFixedNow();
+    AppSettings = TAppSettings();
+  }
+  std::string LogText(const std::string& name) {
+    return Cp932ToUtf8(ReadFile(folder.Path() + "/logs/" + name));
+  }
+
+  TTempFolder folder;
+  TProgramHome home{folder.Path()};
+};
+
+TEST_F(LoggingTest, BannersPathAndVersionFrameTheRun) {
+  std::filesystem::create_directories(folder.Path() + "/logs");
+  WriteFile(folder.Path() + "/logs/ksocti.20261130.log", "kept\r\n");
+  WriteFile(folder.Path() + "/logs/ksocti.20261129.log", "old");
+  WriteFile(folder.Path() + "/logs/scan.20261206.log", "yesterday");
+  WriteFile(folder.Path() + "/logs/scan.20261205.log", "older");
+  StartLogging();
+  Log(llInfo, "running");
+  EndLogging();
+  const std::string t = "2026/12/07 09:05:03.007 [info ] ";
+  EXPECT_EQ(LogText("ksocti.20261207.log"),
+            t + "************ ログ開始:20261207-090503 ************\r\n" + t +
+                "Path: " + ExecutablePath() + "\r\n" + t + "Version: " TELORIA_VERSION "\r\n" + t +
+                "running\r\n" + t + "************ ログ終了:20261207-090503 ************\r\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/logs/ksocti.20261129.log"));
+  EXPECT_TRUE(std::filesystem::exists(folder.Path() + "/logs/ksocti.20261130.log"));
+  // The scan log is off by default, yet files older than a day still go.
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/logs/scan.20261207.log"));
+  EXPECT_TRUE(std::filesystem::exists(folder.Path() + "/logs/scan.20261206.log"));
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/logs/scan.20261205.log"));
+}
+
+TEST_F(LoggingTest, ScanLogWritesDebugLinesWhenEnabled) {
+  AppSettings.LogPortScan = true;
+  AppSettings.LogLevel = 1;
+  StartLogging();
+  ScanLogFmt("probe %s", "/dev/ttyUSB0");
+  Log(llInfo, "not at level 1");
+  EndLogging();
+  const std::string t = "2026/12/07 09:05:03.007 ";
+  EXPECT_EQ(LogText("scan.20261207.log"),
+            t + "[info ] ************ ログ開始:20261207-090503 ************\r\n" + t +
+                "[debug] probe /dev/ttyUSB0\r\n" + t +
+                "[info ] ************ ログ終了:20261207-090503 ************\r\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/logs/ksocti.20261207.log"));
+}
+
+TEST_F(LoggingTest, BadFormatRaisesToTheCaller) {
+  EXPECT_ANY_THROW(LogFmt(llInfo, "%d", "text"));
+}
