@@ -1,0 +1,106 @@
+#include "data/FileBytes.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class TFileDescriptor {
+public:
+  explicit TFileDescriptor(int fd) : fd_(fd) {}
+  ~TFileDescriptor() {
+    if (fd_ >= 0)
+      ::close(fd_);
+  }
+  TFileDescriptor(const TFileDescriptor&) = delete;
+  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+  int Get() const { return fd_; }
+
+private:
+  int fd_;
+};
+
+std::string TemporaryName(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  return target + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + ".tmp";
+}
+
+} // namespace
+
+bool ReadFileBytes(const std::string& path, std::string& bytes) {
+  const TFileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (file.Get() < 0 || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+    return false;
+  bytes.clear();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(file.Get(), buffer, sizeof(buffer));
+    if (n == 0)
+      return true;
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      return false;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+TPendingFile::TPendingFile(std::string targetPath) : target_(std::move(targetPath)) {
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    temporary_ = TemporaryName(target_);
+    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST)
+      break;
+  }
+}
+
+TPendingFile::~TPendingFile() {
+  if (fd_ >= 0)
+    ::close(fd_);
+  if (!placed_ && !temporary_.empty())
+    ::unlink(temporary_.c_str());
+}
+
+bool TPendingFile::Write(std::string_view bytes) {
+  while (fd_ >= 0 && !bytes.empty()) {
+    const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return fd_ >= 0;
+}
+
+bool TPendingFile::Finish() {
+  if (fd_ < 0)
+    return false;
+  const bool synced = ::fsync(fd_) == 0;
+  const bool closed = ::close(fd_) == 0;
+  fd_ = -1;
+  return synced && closed;
+}
+
+bool TPendingFile::Replace() {
+  placed_ = Finish() && ::rename(temporary_.c_str(), target_.c_str()) == 0;
+  return placed_;
+}
+
+bool TPendingFile::CreateNew() {
+  if (!Finish())
+    return false;
+  if (::link(temporary_.c_str(), target_.c_str()) == 0)
+    return true; // the destructor removes the temporary name
+  if (errno == EEXIST)
+    return false;
+  // File systems without hard links: an atomic no-replace rename.
+  placed_ =
+      ::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) == 0;
+  return placed_;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "data/SQLiteError.h"
+#include "data/SQLiteTable.h"
+
+#include <memory>
+#include <string>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// One open SQLite connection. Statements come as complete SQL texts (UTF-8);
+// every failure raises ESQLiteException and leaves the connection usable.
+// Main thread only; no busy timeout, so a lock held elsewhere fails at once.
+class TSQLiteDatabase {
+public:
+  // Opens (and creates when missing) the database file.
+  explicit TSQLiteDatabase(const std::string& fileName);
+  // Rolls back an open transaction, then closes.
+  ~TSQLiteDatabase();
+  TSQLiteDatabase(const TSQLiteDatabase&) = delete;
+  TSQLiteDatabase& operator=(const TSQLiteDatabase&) = delete;
+
+  // Runs one statement that returns no rows.
+  void Execute(const std::string& sql);
+  // Runs a query and fetches its whole result.
+  std::unique_ptr<TSQLiteTable> Query(const std::string& sql);
+
+  void BeginTransaction();
+  void Commit();
+  void Rollback();
+  bool InTransaction() const { return inTransaction_; }
+
+private:
+  struct TConnectionCloser {
+    void operator()(sqlite3* db) const;
+  };
+  struct TStatementFinalizer {
+    void operator()(sqlite3_stmt* statement) const;
+  };
+  using TStatement = std::unique_ptr<sqlite3_stmt, TStatementFinalizer>;
+
+  TStatement Prepare(const std::string& sql);
+  [[noreturn]] void RaiseSQLiteError(const std::string& msg, const std::string& sql) const;
+  // Resets the failed statement, then raises through the error composer.
+  [[noreturn]] void RaiseStepError(sqlite3_stmt* statement, const std::string& msg,
+                                   const std::string& sql) const;
+
+  std::unique_ptr<sqlite3, TConnectionCloser> db_;
+  bool inTransaction_ = false;
+};
