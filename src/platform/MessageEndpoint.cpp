@@ -44,12 +44,12 @@ struct TReply {
 } // namespace
 
 // What the listener thread and the dispatched closures share; it outlives the
-// endpoint while closures are still queued.
+// endpoint while closures are still queued. It does not hold the dispatcher,
+// so queued closures form no ownership cycle with it.
 struct TEndpointShared {
-  TEndpointShared(TPostTargetPtr aDispatcher, TMessageEndpoint::THandler aHandler,
-                  TMessageEndpoint::TErrorSink aOnError)
-      : Dispatcher(std::move(aDispatcher)), Handler(std::move(aHandler)),
-        OnError(std::move(aOnError)), WakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+  TEndpointShared(TMessageEndpoint::THandler aHandler, TMessageEndpoint::TErrorSink aOnError)
+      : Handler(std::move(aHandler)), OnError(std::move(aOnError)),
+        WakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
   void Report(const std::string& text) noexcept {
     if (!OnError)
@@ -99,7 +99,6 @@ struct TEndpointShared {
     return std::exchange(Replies, {});
   }
 
-  const TPostTargetPtr Dispatcher;
   const TMessageEndpoint::THandler Handler;
   const TMessageEndpoint::TErrorSink OnError;
   const TUniqueFd WakeFd;
@@ -125,8 +124,9 @@ bool SameUser(int fd, uid_t& peerUid) {
 // connection, served by one poll loop, so no peer can stall another.
 class TListener {
 public:
-  TListener(std::shared_ptr<TEndpointShared> shared, TUniqueFd listenFd)
-      : shared_(std::move(shared)), listenFd_(std::move(listenFd)) {}
+  TListener(std::shared_ptr<TEndpointShared> shared, TPostTargetPtr dispatcher, TUniqueFd listenFd)
+      : shared_(std::move(shared)), dispatcher_(std::move(dispatcher)),
+        listenFd_(std::move(listenFd)) {}
 
   void Run() noexcept {
     bool running = true;
@@ -255,7 +255,7 @@ private:
 
   void Dispatch(const TMessageRequest& request, std::uint64_t sendId) {
     std::shared_ptr<TEndpointShared> shared = shared_;
-    shared_->Dispatcher->Post([shared, request, sendId] { shared->Deliver(request, sendId); });
+    dispatcher_->Post([shared, request, sendId] { shared->Deliver(request, sendId); });
   }
 
   static void Reply(TConnection& connection, std::uint32_t result) {
@@ -292,6 +292,7 @@ private:
   }
 
   const std::shared_ptr<TEndpointShared> shared_;
+  const TPostTargetPtr dispatcher_;
   const TUniqueFd listenFd_;
   std::vector<TConnection> connections_;
   std::uint64_t nextSendId_ = 1;
@@ -308,13 +309,13 @@ TMessageEndpoint::TMessageEndpoint(TWindowHandle handle, TPostTargetPtr dispatch
     : handle_(handle), path_(EndpointPath(handle)) {
   if (!dispatcher || !handler)
     throw EMessageEndpointError("message endpoint needs a dispatcher and a handler");
-  shared_ = std::make_shared<TEndpointShared>(std::move(dispatcher), std::move(handler),
-                                              std::move(onError));
+  shared_ = std::make_shared<TEndpointShared>(std::move(handler), std::move(onError));
   if (!shared_->WakeFd.Valid())
     throw EMessageEndpointError(SystemError("eventfd", errno));
   TUniqueFd listenFd = Listen();
   try {
-    auto listener = std::make_shared<TListener>(shared_, std::move(listenFd));
+    auto listener =
+        std::make_shared<TListener>(shared_, std::move(dispatcher), std::move(listenFd));
     listener_ = std::thread([listener] { listener->Run(); });
   } catch (...) {
     RemoveSocketFile();
