@@ -1,0 +1,230 @@
+#include "data/KsoCtiDb.h"
+
+#include "base/Clock.h"
+#include "base/Text.h"
+
+#include <fmt/printf.h>
+
+std::unique_ptr<TKsoCtiDb> CtiDb;
+
+namespace {
+
+constexpr int MaxIncomingOrder = 999999999;
+
+// The LIKE escape character of the phone-book search.
+constexpr char SearchEscape = '\t';
+
+// Lower-case column names of a result, the keys of its rows.
+std::vector<std::string> RowKeys(const TSQLiteTable& table) {
+  std::vector<std::string> keys;
+  for (int i = 0; i < table.ColumnCount(); ++i)
+    keys.push_back(LowerCaseAscii(table.ColumnName(i)));
+  return keys;
+}
+
+std::unique_ptr<TTableRow> RowAtCursor(const TSQLiteTable& table,
+                                       const std::vector<std::string>& keys) {
+  auto row = std::make_unique<TTableRow>();
+  for (int i = 0; i < table.ColumnCount(); ++i)
+    row->SetValue(keys[static_cast<size_t>(i)],
+                  table.IsNull(i) ? std::string() : table.ValueAsText(i));
+  return row;
+}
+
+// The search text with LIKE's escape put in front of "%" and of the escape
+// itself, so both match literally; "_" keeps its any-one-character meaning.
+std::string EscapeSearchText(std::string_view text) {
+  std::string escaped;
+  for (const char c : text) {
+    if (c == '%' || c == SearchEscape)
+      escaped += SearchEscape;
+    escaped += c;
+  }
+  return escaped;
+}
+
+int IntegerOrMinusOne(const std::string& text) {
+  int value = 0;
+  return TryParseInt32(text, value) ? value : -1;
+}
+
+} // namespace
+
+TKsoCtiDb::TKsoCtiDb(const std::string& fileName) : db_(fileName) {}
+
+std::unique_ptr<TTableRow> TKsoCtiDb::QueryRow(const std::string& sql) {
+  const auto table = db_.Query(sql);
+  if (table->AtEnd())
+    return nullptr;
+  return RowAtCursor(*table, RowKeys(*table));
+}
+
+std::unique_ptr<TTableRows> TKsoCtiDb::QueryRows(const std::string& sql) {
+  const auto table = db_.Query(sql);
+  auto rows = std::make_unique<TTableRows>();
+  const std::vector<std::string> keys = RowKeys(*table);
+  for (; !table->AtEnd(); table->Next())
+    rows->Add(RowAtCursor(*table, keys));
+  return rows;
+}
+
+std::unique_ptr<TTableRow> TKsoCtiDb::GetVersionInfo() {
+  return QueryRow("SELECT * FROM version_info ORDER BY version_no DESC");
+}
+
+std::unique_ptr<TTableRow> TKsoCtiDb::FindPhoneNumber(const std::string& phoneNumber) {
+  return QueryRow(
+      fmt::sprintf("SELECT * FROM phone_numbers WHERE phone_number = %s", SqlQuote(phoneNumber)));
+}
+
+bool TKsoCtiDb::PhoneNumberExists(const std::string& phoneNumber) {
+  return FindPhoneNumber(phoneNumber) != nullptr;
+}
+
+std::unique_ptr<TTableRows> TKsoCtiDb::GetPhoneNumbers() {
+  return QueryRows("SELECT * FROM phone_numbers ORDER BY last_updated DESC");
+}
+
+std::unique_ptr<TTableRows> TKsoCtiDb::SearchPhoneNumbers(const std::string& text) {
+  const std::string pattern = SqlQuote("%" + EscapeSearchText(Trim(text)) + "%");
+  const std::string escape(1, SearchEscape);
+  return QueryRows(fmt::sprintf("SELECT * FROM phone_numbers"
+                                " WHERE phone_number LIKE %s ESCAPE '%s'"
+                                "    OR owner_name LIKE %s ESCAPE '%s'"
+                                "    OR memo1 LIKE %s ESCAPE '%s'"
+                                "    OR memo2 LIKE %s ESCAPE '%s'"
+                                "    OR memo3 LIKE %s ESCAPE '%s'"
+                                "    OR exec_cmd LIKE %s ESCAPE '%s'"
+                                " ORDER BY created_date DESC",
+                                pattern, escape, pattern, escape, pattern, escape, pattern, escape,
+                                pattern, escape, pattern, escape));
+}
+
+std::string TKsoCtiDb::FirstValueText(const std::string& sql) {
+  const auto table = db_.Query(sql);
+  return table->AtEnd() ? std::string() : table->ValueAsText(0);
+}
+
+int TKsoCtiDb::GetPhoneNumberCount() {
+  return IntegerOrMinusOne(FirstValueText("SELECT count(*) FROM phone_numbers"));
+}
+
+void TKsoCtiDb::DeletePhoneNumber(const std::string& phoneNumber) {
+  db_.Execute(
+      fmt::sprintf("DELETE FROM phone_numbers WHERE phone_number = %s", SqlQuote(phoneNumber)));
+}
+
+void TKsoCtiDb::InsertPhoneNumber(const TTableRow& row) {
+  const auto value = [&row](const char* name) { return SqlQuote(row.GetValue(name)); };
+  db_.Execute(fmt::sprintf(
+      "INSERT INTO phone_numbers ( phone_number, owner_name, memo1, memo2, memo3, exec_cmd,"
+      " created_date, last_updated, last_incoming_date )"
+      " VALUES ( %s, %s, %s, %s, %s, %s, %s, %s, %s )",
+      value("phone_number"), value("owner_name"), value("memo1"), value("memo2"), value("memo3"),
+      value("exec_cmd"), value("created_date"), value("last_updated"),
+      value("last_incoming_date")));
+}
+
+void TKsoCtiDb::UpdateLastIncomingDate(const std::string& phoneNumber,
+                                       const std::string& dateText) {
+  db_.Execute(fmt::sprintf("UPDATE phone_numbers SET last_incoming_date = %s"
+                           " WHERE phone_number = %s",
+                           SqlQuote(dateText), SqlQuote(phoneNumber)));
+}
+
+int TKsoCtiDb::GetNextIncomingOrder() {
+  const std::string text =
+      FirstValueText("SELECT coalesce(max(incoming_order),0) FROM incoming_numbers");
+  int highest = 0;
+  if (!TryParseInt32(text, highest))
+    throw Exception(fmt::sprintf("'%s' は整数ではありません", text));
+  return highest >= MaxIncomingOrder ? 1 : highest + 1;
+}
+
+int TKsoCtiDb::AddIncoming(const std::string& phoneNumber, const std::string& dateText) {
+  const int order = GetNextIncomingOrder();
+  db_.Execute(fmt::sprintf("INSERT INTO incoming_numbers ( incoming_order, incoming_date,"
+                           " phone_number ) VALUES ( %d, %s, %s )",
+                           order, SqlQuote(dateText), SqlQuote(phoneNumber)));
+  return order;
+}
+
+void TKsoCtiDb::SetIncomingAnswered(int order, const std::string& dateText, int offhookSeconds) {
+  db_.Execute(fmt::sprintf("UPDATE incoming_numbers SET state = 1, connected = 1,"
+                           " offhook_seconds = %d"
+                           " WHERE incoming_order = %d AND incoming_date = %s",
+                           offhookSeconds, order, SqlQuote(dateText)));
+}
+
+void TKsoCtiDb::SetIncomingHungUp(int order, const std::string& dateText, int onhookSeconds) {
+  db_.Execute(fmt::sprintf("UPDATE incoming_numbers SET state = 2, onhook_seconds = %d"
+                           " WHERE incoming_order = %d AND incoming_date = %s",
+                           onhookSeconds, order, SqlQuote(dateText)));
+}
+
+void TKsoCtiDb::SetIncomingNotAnswered(int order, const std::string& dateText) {
+  db_.Execute(fmt::sprintf("UPDATE incoming_numbers SET state = 2, connected = 0"
+                           " WHERE incoming_order = %d AND incoming_date = %s",
+                           order, SqlQuote(dateText)));
+}
+
+std::unique_ptr<TTableRows> TKsoCtiDb::GetIncomingList(int limit) {
+  return QueryRows(fmt::sprintf("SELECT i.*, p.owner_name FROM incoming_numbers i"
+                                " LEFT OUTER JOIN phone_numbers p"
+                                " ON i.phone_number = p.phone_number"
+                                " ORDER BY i.incoming_date DESC LIMIT %d",
+                                limit));
+}
+
+void TKsoCtiDb::DeleteIncoming(int order, const std::string& dateText) {
+  db_.Execute(fmt::sprintf("DELETE FROM incoming_numbers"
+                           " WHERE incoming_order = %d AND incoming_date = %s",
+                           order, SqlQuote(dateText)));
+}
+
+void TKsoCtiDb::DeleteUnmarkedIncoming(const TTableRows& keep) {
+  db_.Execute("UPDATE incoming_numbers SET marked=0");
+  for (int i = 0; i < keep.Count(); ++i) {
+    const TTableRow& row = keep[i];
+    db_.Execute(fmt::sprintf("UPDATE incoming_numbers SET marked = 1"
+                             " WHERE incoming_order = %d AND incoming_date = %s",
+                             IntegerOrMinusOne(row.GetValue("incoming_order")),
+                             SqlQuote(row.GetValue("incoming_date"))));
+  }
+  db_.Execute("DELETE FROM incoming_numbers WHERE marked=0");
+}
+
+void TKsoCtiDb::TrimIncoming(int limit) {
+  const auto keep = QueryRows(fmt::sprintf("SELECT incoming_order, incoming_date"
+                                           " FROM incoming_numbers"
+                                           " ORDER BY incoming_date DESC LIMIT %d",
+                                           limit));
+  if (keep->Count() < limit)
+    return;
+  db_.BeginTransaction();
+  try {
+    DeleteUnmarkedIncoming(*keep);
+    db_.Commit();
+  } catch (...) {
+    try {
+      db_.Rollback();
+    } catch (const std::exception&) {
+      // The original failure is the one worth reporting.
+    }
+    throw;
+  }
+}
+
+std::string SqlQuote(std::string_view text) {
+  std::string quoted = "'";
+  for (const char c : text) {
+    if (c == '\'')
+      quoted += '\'';
+    quoted += c;
+  }
+  return quoted + "'";
+}
+
+std::string NowDateText() {
+  return FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", Now());
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "data/SQLiteDatabase.h"
+#include "data/TableRow.h"
+
+#include <memory>
+#include <string>
+
+// The call database: phone book (phone_numbers), incoming-call history
+// (incoming_numbers) and schema version (version_info). Every operation is
+// one fixed statement; SQL failures raise ESQLiteException. Rows and lists
+// returned belong to the caller; a lookup that finds nothing gives nullptr.
+class TKsoCtiDb {
+public:
+  explicit TKsoCtiDb(const std::string& fileName);
+
+  void BeginTransaction() { db_.BeginTransaction(); }
+  void Commit() { db_.Commit(); }
+  void Rollback() { db_.Rollback(); }
+  bool InTransaction() const { return db_.InTransaction(); }
+
+  std::unique_ptr<TTableRow> GetVersionInfo();
+
+  std::unique_ptr<TTableRow> FindPhoneNumber(const std::string& phoneNumber);
+  bool PhoneNumberExists(const std::string& phoneNumber);
+  std::unique_ptr<TTableRows> GetPhoneNumbers();
+  std::unique_ptr<TTableRows> SearchPhoneNumbers(const std::string& text);
+  // -1 when the count cannot be read as an integer.
+  int GetPhoneNumberCount();
+  void DeletePhoneNumber(const std::string& phoneNumber);
+  void InsertPhoneNumber(const TTableRow& row);
+  void UpdateLastIncomingDate(const std::string& phoneNumber, const std::string& dateText);
+
+  // 1 for an empty history; wraps to 1 after 999999999.
+  int GetNextIncomingOrder();
+  // Returns the incoming_order given to the call.
+  int AddIncoming(const std::string& phoneNumber, const std::string& dateText);
+  void SetIncomingAnswered(int order, const std::string& dateText, int offhookSeconds);
+  void SetIncomingHungUp(int order, const std::string& dateText, int onhookSeconds);
+  void SetIncomingNotAnswered(int order, const std::string& dateText);
+  std::unique_ptr<TTableRows> GetIncomingList(int limit);
+  void DeleteIncoming(int order, const std::string& dateText);
+  // Keeps the newest limit calls; all or nothing.
+  void TrimIncoming(int limit);
+
+private:
+  std::unique_ptr<TTableRow> QueryRow(const std::string& sql);
+  std::unique_ptr<TTableRows> QueryRows(const std::string& sql);
+  // Text of the first column of the first row ("" without rows).
+  std::string FirstValueText(const std::string& sql);
+  void DeleteUnmarkedIncoming(const TTableRows& keep);
+
+  TSQLiteDatabase db_;
+};
+
+// The one call database of the program, created by start-up.
+extern std::unique_ptr<TKsoCtiDb> CtiDb;
+
+// ProgramFolder() + "/teloria2.db3".
+std::string CtiDbFileName();
+bool DatabaseFileExists();
+// Copies the shipped template to the database file unless that exists.
+// False when the target already exists, the template is missing or is not an
+// SQLite database, or the copy fails; never leaves a partial database behind.
+bool CreateDatabaseFromTemplate();
+// Opens the database file into CtiDb.
+void CreateCtiDb();
+
+// An SQL text literal: the text between single quotes, each quote doubled.
+std::string SqlQuote(std::string_view text);
+// Now() as "yyyy/mm/dd hh:nn:ss.zzz", the only form dates are stored in.
+std::string NowDateText();
