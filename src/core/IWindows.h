@@ -1,0 +1,25 @@
+#pragma once
+
+class TTableRow;
+
+// The window-opening operations the controller calls; the widget layer
+// implements them. Rows are borrowed for the call: a window that needs one
+// later keeps its own copy.
+class IWindows {
+public:
+  virtual ~IWindows() = default;
+  virtual void ShowIncomingNotice(const TTableRow& row) = 0;
+  virtual void ShowRingAnnouncement() = 0;
+  virtual void HideIncomingNotice() = 0;
+  virtual void ShowNumberDisplay(const TTableRow& row) = 0;
+  // nullptr: a new, empty entry.
+  virtual void OpenNumberEdit(const TTableRow* row) = 0;
+  virtual void ShowPhoneList() = 0;
+  virtual void PhoneListRowSaved(const TTableRow& row) = 0;
+  virtual void ShowIncomingList() = 0;
+  virtual void IncomingListAddCall(const TTableRow& row) = 0;
+  virtual void IncomingListReload() = 0;
+  virtual void ShowDeviceMemory() = 0;
+  virtual void ShowSettings() = 0;
+  virtual void ShowAbout() = 0;
+};

@@ -1,0 +1,215 @@
+#include "core/MainForm.h"
+
+#include "base/Text.h"
+#include "common2/MirelKT5Comm.h"
+#include "core/DebugFile.h"
+#include "core/LastIncomingInfo.h"
+#include "core/Messages.h"
+#include "core/MirelKT5CommSim.h"
+#include "core/NumberSimReceiver.h"
+#include "core/QtPostTarget.h"
+#include "core/RingSound.h"
+#include "data/KsoCtiDb.h"
+#include "platform/MessageEndpoint.h"
+#include "settings/AppSettings.h"
+#include "settings/Logging.h"
+#include "settings/SettingsListeners.h"
+#include "settings/SharedValue.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <fmt/printf.h>
+
+TMainForm* MainForm = nullptr;
+TLastIncomingInfo LastIncomingInfo;
+IKT5GroupEventArgs LastGroupEvent;
+std::atomic<bool> AppClosing{false};
+
+namespace {
+
+const char* const kClientWindowName = "TELORIA2_CLIENT_WINDOW_MMF";
+const char* const kBalloonText = "\r\n  このアイコンをクリックするとメニューが出ます。  \r\n";
+
+// Timer handlers run from the event loop: nothing may escape them.
+void Guarded(const char* what, const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const std::exception& e) {
+    LogException(llError, what, e);
+  }
+}
+
+} // namespace
+
+TMainForm::TMainForm(TMainFormDeps deps)
+    : deps_(std::move(deps)), postTarget_(std::make_shared<TQtPostTarget>(this)) {
+  setObjectName("MainForm");
+  MainForm = this;
+  if (!deps_.Sound)
+    deps_.Sound = std::make_unique<TRingSound>();
+  if (!deps_.Quit)
+    deps_.Quit = [] { QCoreApplication::exit(0); };
+  ConnectTimers();
+  try {
+    const auto handler = [this](uint32_t m, uint32_t w, uint32_t l) { return Dispatch(m, w, l); };
+    const auto onError = [](const std::string& text) { Log(llWarning, text); };
+    endpoint_ = deps_.EndpointHandle != 0
+                    ? std::make_unique<TMessageEndpoint>(deps_.EndpointHandle, postTarget_,
+                                                         handler, onError)
+                    : std::make_unique<TMessageEndpoint>(postTarget_, handler, onError);
+    handle_ = endpoint_->Handle();
+  } catch (const std::exception& e) {
+    LogException(llError, "メッセージの受信口を作成できません。", e);
+  }
+  clientWindowMapping_ = handle_ != 0 ? PublishSharedValue(handle_, kClientWindowName) : 0;
+  listenerHandle_ = handle_ != 0 ? handle_ : NewListenerHandle();
+  CreateSessions();
+  Ready = false;
+  LastGroupEvent = std::make_shared<TKT5GroupEventArgs>();
+  LastGroupEvent->GroupNo = -1;
+  Post([this] { CMStartup(); });
+}
+
+TMainForm::~TMainForm() {
+  // No request from another process may reach a half-destroyed window.
+  endpoint_.reset();
+  if (Started) {
+    AppClosing = true;
+    MirelCheckTimer.stop();
+    BalloonHelpHideTimer.stop();
+    DebugCheckTimer.stop();
+    Scanner.reset();
+    RemoveSettingsListener(listenerHandle_);
+  }
+  CheckResetMirelTimeTimer.stop();
+  UsbDevCheckTimer.stop();
+  CloseSharedValue(clientWindowMapping_);
+  SimReceiver.reset();
+  CommSim.reset();
+  Comm.reset();
+  if (MainForm == this)
+    MainForm = nullptr;
+}
+
+void TMainForm::CreateSessions() {
+  SimReceiver = std::make_unique<TNumberSimReceiver>();
+  CommSim = std::make_unique<TMirelKT5CommSim>(*SimReceiver);
+  CommSim->OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
+    OnSessionGroup(s, a);
+  };
+  Comm = std::make_unique<TMirelKT5Comm>(postTarget_, deps_.DeviceFactory);
+  Comm->OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
+    OnSessionGroup(s, a);
+  };
+  Comm->OnClosed = [this](TMirelKT5CommBase&, const IKT5ClosedEventArgs& a) {
+    OnSessionClosed(a);
+  };
+  Comm->OnTrace = [this](TMirelKT5CommBase&, const IKT5TraceEventArgs& a) { OnSessionTrace(a); };
+}
+
+void TMainForm::ConnectTimers() {
+  const auto setup = [this](QTimer& timer, const char* name, int interval, void (TMainForm::*fn)()) {
+    timer.setObjectName(name);
+    timer.setInterval(interval);
+    connect(&timer, &QTimer::timeout, this, [this, name, fn] { Guarded(name, [&] { (this->*fn)(); }); });
+  };
+  setup(DebugCheckTimer, "DebugCheckTimer", 500, &TMainForm::DebugCheckTimerTimer);
+  setup(MirelCheckTimer, "MirelCheckTimer", 2000, &TMainForm::MirelCheckTimerTimer);
+  setup(BalloonHelpHideTimer, "BalloonHelpHideTimer", 10000, &TMainForm::BalloonHelpHideTimerTimer);
+  setup(CheckResetMirelTimeTimer, "CheckResetMirelTimeTimer", 10000,
+        &TMainForm::CheckResetMirelTimeTimerTimer);
+  setup(UsbDevCheckTimer, "UsbDevCheckTimer", 3000, &TMainForm::UsbDevCheckTimerTimer);
+  CheckResetMirelTimeTimer.start();
+  UsbDevCheckTimer.start();
+}
+
+void TMainForm::Post(std::function<void()> fn) { postTarget_->Post(std::move(fn)); }
+
+void TMainForm::CMStartup() {
+  Started = true;
+  AddSettingsListener(listenerHandle_, {postTarget_, [this] { CMSettingsChanged(); }});
+  if (!DatabaseFileExists()) {
+    if (!CreateDatabaseFromTemplate()) {
+      Log(llFatal, "データベースファイルを作成できません。");
+      if (deps_.ShowFatalError)
+        deps_.ShowFatalError("データベースファイルを作成できませんでした。\r\nシステム起動に失敗しました。");
+      deps_.Quit();
+      return;
+    }
+    Log(llInfo, "データベースファイルを作成しました。");
+  }
+  CreateCtiDb();
+  std::string version = "不明";
+  try {
+    if (const auto row = CtiDb->GetVersionInfo())
+      version = fmt::sprintf("%s (%s)", row->GetValue("version_no"), row->GetValue("note"));
+  } catch (const std::exception&) {
+    version = "不明";
+  }
+  LogFmt(llInfo, "DB Version: %s", version);
+  try {
+    CtiDb->TrimIncoming(AppSettings.IncomingLimit);
+  } catch (const std::exception& e) {
+    LogException(llError, "着信履歴件数の調整に失敗しました。", e);
+  }
+  Scanner = std::make_unique<TMirelKT5Scanner>(deps_.ScannerPorts, deps_.DeviceFactory);
+  SimMode = false;
+  ChooseMode();
+  ShowStartupBalloon();
+  Ready = true;
+}
+
+void TMainForm::ChooseMode() {
+  const std::string& port = AppSettings.MirelKT5Port;
+  if (SameText(port, "debug")) {
+    SetTrayIconState(true);
+    DebugCheckTimer.start();
+    DebugLastKey = ReadDebugFile().Key;
+    Log(llInfo, "デバッグモード開始");
+  } else if (SameText(port, "TEST")) {
+    SetTrayIconState(true);
+    SimMode = true;
+    Log(llInfo, "電話番号発信シミュレータモード開始");
+  } else {
+    SetTrayIconState(false);
+    MirelCheckTimer.setInterval(2000);
+    MirelCheckTimer.start();
+    MirelCheckTimerTimer();
+  }
+}
+
+void TMainForm::ShowStartupBalloon() {
+  const bool arun = std::any_of(deps_.Arguments.begin(), deps_.Arguments.end(),
+                                [](const std::string& a) { return SameText(a, "-arun"); });
+  if (!arun) {
+    try {
+      deps_.Tray->ShowBalloon("Teloria II を起動しました。", kBalloonText, TBalloonIcon::Info, 10000);
+    } catch (const std::exception& e) {
+      LogException(llWarning, "バルーンメッセージ", e);
+      deps_.Tray->SetVisible(false);
+      deps_.Tray->SetVisible(true);
+    }
+    BalloonHelpHideTimer.start();
+  }
+}
+
+void TMainForm::CMAlreadyRunning() {
+  ShowBalloon("Teloria II は既に起動しています。", kBalloonText, TBalloonIcon::Info);
+}
+
+void TMainForm::CMShutdown() { deps_.Quit(); }
+
+void TMainForm::SetTrayIconState(bool connected) {
+  deps_.Tray->SetImageIndex(connected ? 0 : 1);
+  deps_.Tray->SetVisible(true);
+}
+
+void TMainForm::ShowBalloon(const std::string& title, const std::string& text, TBalloonIcon icon) {
+  deps_.Tray->ShowBalloon(title, text, icon, 10000);
+  RestartBalloonHideTimer();
+}
+
+void TMainForm::RestartBalloonHideTimer() {
+  BalloonHelpHideTimer.stop();
+  BalloonHelpHideTimer.start();
+}

@@ -1,0 +1,151 @@
+#pragma once
+
+#include "base/DateTime.h"
+#include "base/PostTarget.h"
+#include "common2/KT5EventArgs.h"
+#include "core/IRingSound.h"
+#include "core/ITrayIcon.h"
+#include "core/IWindows.h"
+#include "core/MirelKT5Scanner.h"
+#include "platform/SerialDevice.h"
+#include "platform/ShellOpen.h"
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TMessageEndpoint;
+class TMirelKT5CommBase;
+class TMirelKT5Comm;
+class TMirelKT5CommSim;
+class TNumberSimReceiver;
+class TTableRow;
+
+// What the controller is given from outside: the windows and the tray icon
+// of the widget layer, and the hooks tests replace.
+struct TMainFormDeps {
+  IWindows* Windows = nullptr;
+  ITrayIcon* Tray = nullptr;
+  // Null: the ring sound of the settings through QSoundEffect.
+  std::unique_ptr<IRingSound> Sound;
+  // Opens what is not a program (documents, URLs); null opens nothing.
+  TOpener Opener;
+  // Shows the fatal start-up error and waits until it is closed.
+  std::function<void(const std::string& text)> ShowFatalError;
+  // Ends the program (the main window closed); default QCoreApplication::exit(0).
+  std::function<void()> Quit;
+  // Tests: the ports the scanner probes, the serial devices, the endpoint handle
+  // (0: the process id).
+  TMirelKT5Scanner::TPortLister ScannerPorts;
+  TSerialDeviceFactory DeviceFactory;
+  uint32_t EndpointHandle = 0;
+  // The command line: "-arun" anywhere suppresses the start-up balloon.
+  std::vector<std::string> Arguments;
+};
+
+// The controller of the resident program: its start-up, the reaction to call
+// events, the device connection, the daily clock setting, the simulator link
+// and the tray commands. It owns the sessions, the scanner and the timers and
+// is never shown. Everything runs on the thread that created it; other
+// threads and processes reach it through posted closures and its message
+// endpoint.
+class TMainForm : public QObject {
+  Q_OBJECT
+public:
+  explicit TMainForm(TMainFormDeps deps);
+  ~TMainForm() override;
+
+  // State
+  bool Started = false;
+  bool Ready = false;
+  bool SimMode = false;
+  std::string FoundPort;
+  std::string TargetPort;
+  std::string DebugLastKey;
+  TDateTime LastClockSetAt = 0;
+  std::unique_ptr<TNumberSimReceiver> SimReceiver;
+  std::unique_ptr<TMirelKT5CommSim> CommSim;
+  std::unique_ptr<TMirelKT5Comm> Comm;
+  std::unique_ptr<TMirelKT5Scanner> Scanner;
+
+  QTimer DebugCheckTimer;
+  QTimer MirelCheckTimer;
+  QTimer BalloonHelpHideTimer;
+  QTimer CheckResetMirelTimeTimer;
+  QTimer UsbDevCheckTimer;
+
+  // The queue of this window: what it posts to itself runs in order.
+  const TPostTargetPtr& PostTarget() const { return postTarget_; }
+  uint32_t Handle() const { return handle_; }
+
+  // Start-up and life
+  void CMStartup();
+  void CMAlreadyRunning();
+  void CMShutdown();
+  void SetTrayIconState(bool connected);
+
+  // Incoming calls
+  void OnSessionGroup(TMirelKT5CommBase& sender, const IKT5GroupEventArgs& args);
+  void CMGroupEvent(const IKT5GroupEventArgs& ev);
+  void PostIncoming(const std::string& phoneNumber);
+  void CMIncomingPhone(std::unique_ptr<TTableRow> incoming);
+  void CMIncomingError();
+
+  // Connection supervision and clock setting
+  void MirelCheckTimerTimer();
+  void OnPortFound(const std::string& foundPortName);
+  void CMPortSearchDone();
+  void Reconnect();
+  void CMReconnect() { Reconnect(); }
+  void UsbDevCheckTimerTimer();
+  void CheckResetMirelTimeTimerTimer();
+  void CMSettingsChanged();
+  std::string GetConnectedPort() const;
+
+  // Simulator link
+  uint32_t CMSimQuery();
+  uint32_t CMSimCall();
+
+  // Tray commands and debug mode
+  void RMenuItemMirelMemoryClick();
+  void RMenuItemPhoneListClick();
+  void RMenuItemIncomingHistoryClick();
+  void RMenuItemNewEditClick();
+  void RMenuItemSettingClick();
+  void RMenuItemAboutClick();
+  void RMenuExitItemClick();
+  void TrayIcon1DblClick();
+  void BalloonHelpHideTimerTimer();
+  void DebugCheckTimerTimer();
+
+private:
+  void CreateSessions();
+  void ConnectTimers();
+  void ChooseMode();
+  void ShowStartupBalloon();
+  void ShowBalloon(const std::string& title, const std::string& text, TBalloonIcon icon);
+  void RestartBalloonHideTimer();
+  void EnterSimMode();
+  void StartSearchAgain();
+  void OnSessionClosed(const IKT5ClosedEventArgs& args);
+  void OnSessionTrace(const IKT5TraceEventArgs& args);
+  void UpdateTrackedCall(const char* what, const std::function<void()>& update);
+  std::unique_ptr<TTableRow> RegisterCall(const std::string& number, const std::string& when,
+                                          int& order);
+  void ShowCall(const TTableRow& callRow, int order);
+  uint32_t Dispatch(uint32_t message, uint32_t wParam, uint32_t lParam);
+  void Post(std::function<void()> fn);
+
+  TMainFormDeps deps_;
+  TPostTargetPtr postTarget_;
+  std::unique_ptr<TMessageEndpoint> endpoint_;
+  uint32_t handle_ = 0;
+  int clientWindowMapping_ = 0;
+  uint32_t listenerHandle_ = 0;
+};
+
+// The one controller while it exists (null otherwise).
+extern TMainForm* MainForm;

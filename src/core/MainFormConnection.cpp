@@ -1,0 +1,166 @@
+#include "core/MainForm.h"
+
+#include "base/Clock.h"
+#include "base/Text.h"
+#include "common2/MirelKT5Comm.h"
+#include "core/LastIncomingInfo.h"
+#include "settings/AppSettings.h"
+#include "settings/Logging.h"
+
+#include <fmt/printf.h>
+
+namespace {
+
+// The same message to the port-scan log and the main log.
+void LogBoth(TLogLevel level, const std::string& text) {
+  ScanLog(text);
+  Log(level, text);
+}
+
+} // namespace
+
+void TMainForm::MirelCheckTimerTimer() {
+  if (!Scanner)
+    return;
+  TargetPort = AppSettings.MirelKT5Port;
+  const std::string target = TargetPort;
+  const bool started = Scanner->StartSearch(
+      target, [this, target](const std::string& found) {
+        // The setting the search started with: the live one may change meanwhile.
+        ScanLogFmt("接続ポート探索終了: TargetPort=[%s], FoundPort=[%s]", target, found);
+        OnPortFound(found);
+      });
+  if (started) {
+    ScanLogFmt("接続ポート探索開始: TargetPort=[%s]", target);
+    MirelCheckTimer.stop();
+  } else {
+    ScanLog("既に接続ポート探索開始しています。");
+  }
+}
+
+// Scanner thread: the result is handed to the main thread, which alone
+// reads and writes FoundPort.
+void TMainForm::OnPortFound(const std::string& foundPortName) {
+  Post([this, foundPortName] {
+    FoundPort = foundPortName;
+    CMPortSearchDone();
+  });
+}
+
+void TMainForm::CMPortSearchDone() {
+  if (AppClosing)
+    return;
+  if (SimMode) {
+    Log(llDebug, "電話番号発信シミュレータモード中のため接続処理しません。");
+    return;
+  }
+  if (FoundPort.empty()) {
+    MirelCheckTimer.start();
+    return;
+  }
+  try {
+    LogBoth(llInfo, fmt::sprintf("MirelUSB/RX2に接続します。Port=[%s]", FoundPort));
+    Comm->Close(false);
+    Comm->PortName = FoundPort;
+    Comm->Open();
+    LogBoth(llInfo, fmt::sprintf("MirelUSB/RX2に接続しました。Port=[%s]", FoundPort));
+    SetTrayIconState(true);
+  } catch (const std::exception& e) {
+    LogBoth(llError, fmt::sprintf("MirelUSB/RX2に接続できません。Port=[%s]\r\n[例外] %s",
+                                  FoundPort, e.what()));
+    MirelCheckTimer.start();
+  }
+}
+
+void TMainForm::Reconnect() {
+  if (SimMode)
+    return;
+  LogFmt(llInfo, "Mirelに再接続します。Port=[%s]", AppSettings.MirelKT5Port);
+  Comm->Close(false);
+  SetTrayIconState(false);
+  StartSearchAgain();
+}
+
+void TMainForm::StartSearchAgain() {
+  MirelCheckTimer.start();
+  MirelCheckTimerTimer();
+}
+
+void TMainForm::OnSessionClosed(const IKT5ClosedEventArgs& args) {
+  if (!args || !args->Forced)
+    return;
+  Log(llDebug, "MirelKT5通信が強制終了されました。");
+  Post([this] { CMReconnect(); });
+}
+
+void TMainForm::OnSessionTrace(const IKT5TraceEventArgs& args) {
+  if (args)
+    LogFmt(llDebug, "[Mirel.Trace] %s (%s)", args->Message, args->ExceptionMessage);
+}
+
+void TMainForm::UsbDevCheckTimerTimer() {
+  if (SimMode || !Comm->IsOpen() || Comm->Compo().CheckModemStatus())
+    return;
+  Log(llDebug, "COMデバイスエラー");
+  Comm->Close(false);
+  Post([this] { CMReconnect(); });
+}
+
+void TMainForm::CheckResetMirelTimeTimerTimer() {
+  if (!AppSettings.SetAutoDateTime)
+    return;
+  const TDateTime now = Now();
+  const TDateParts n = DecodeDateTime(now);
+  int hour = -1;
+  int minute = -1;
+  if (!TryParseInt32(AppSettings.ExecHour, hour))
+    hour = -1;
+  if (!TryParseInt32(AppSettings.ExecMinute, minute))
+    minute = -1;
+  if (hour != n.Hour || minute != n.Minute)
+    return;
+  const TDateParts last = DecodeDateTime(LastClockSetAt);
+  if (last.Year == n.Year && last.Month == n.Month && last.Day == n.Day && last.Hour == hour &&
+      last.Minute == minute)
+    return;
+  try {
+    LastClockSetAt = EncodeDateTime({n.Year, n.Month, n.Day, hour, minute, 0, 0});
+    if (!SimMode && Comm->IsOpen())
+      Comm->SetDateTime(now);
+  } catch (const std::exception&) {
+    // A failed clock setting is not retried today and not logged.
+  }
+}
+
+void TMainForm::CMSettingsChanged() {
+  const bool test = SameText(AppSettings.MirelKT5Port, "TEST");
+  if (Comm->IsOpen()) {
+    if (test) {
+      Comm->Close(false);
+      EnterSimMode();
+    } else if (AppSettings.MirelKT5Port != TargetPort) {
+      Comm->Close(false);
+      SetTrayIconState(false);
+      StartSearchAgain();
+    }
+  } else if (test) {
+    if (!SimMode)
+      EnterSimMode();
+  } else if (SimMode) {
+    SimMode = false;
+    Log(llInfo, "電話番号発信シミュレータモード終了");
+    SetTrayIconState(false);
+    StartSearchAgain();
+  }
+}
+
+void TMainForm::EnterSimMode() {
+  SetTrayIconState(true);
+  MirelCheckTimer.stop();
+  SimMode = true;
+  Log(llInfo, "電話番号発信シミュレータモード開始");
+}
+
+std::string TMainForm::GetConnectedPort() const {
+  return Comm && Comm->IsOpen() ? Comm->PortName : std::string();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "common2/KT5EventArgs.h"
+#include "common2/MirelKT5ReceivePacket.h"
+
+#include <memory>
+#include <string>
+
+class TSharedMemory;
+
+// Reads what the number-sending simulator leaves in the two shared blocks
+// this program creates: one call-group event and one memory record.
+class TNumberSimReceiver {
+public:
+  static constexpr const char* GroupBlockName = "TELORIA2_NUMBER_SIM_MMF";
+  static constexpr const char* MemoryBlockName = "TELORIA2_NUMBER_SIM_MREAM_MMF";
+
+  TNumberSimReceiver();
+  ~TNumberSimReceiver();
+  TNumberSimReceiver(const TNumberSimReceiver&) = delete;
+  TNumberSimReceiver& operator=(const TNumberSimReceiver&) = delete;
+
+  // False when the block is missing (LastError unchanged) or unreadable.
+  bool ReadGroupEvent(IKT5GroupEventArgs& event);
+  bool ReadMemoryRecord(IKT5MirelKT5ReceivePacket& packet);
+
+  std::string LastError;
+
+private:
+  std::unique_ptr<TSharedMemory> groupBlock_;
+  std::unique_ptr<TSharedMemory> memoryBlock_;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/SingleInstance.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// What happens before any window exists: the "-shutdown" request and the
+// single-instance test. Arguments are argv-style: [0] is the program.
+
+// "-shutdown" exactly, and only as the first argument.
+bool IsShutdownRequest(const std::vector<std::string>& args);
+// Asks a running instance to close and waits for it (at most 3 s).
+void RequestShutdownOfRunningInstance();
+// The lock when this is the only instance; otherwise tells the running
+// instance that it was started again, logs it and returns null.
+std::unique_ptr<TSingleInstance> TakeSingleInstance();
