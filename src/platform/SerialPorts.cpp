@@ -1,0 +1,73 @@
+#include "platform/SerialPorts.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+
+namespace {
+
+struct TPortName {
+  std::string Name;
+  long Number;
+};
+
+// "ttyUSB10" → 10; names with other tails sort after the numbered ones.
+long TailNumber(const std::string& name, size_t prefixLength) {
+  const std::string tail = name.substr(prefixLength);
+  if (tail.empty() || tail.find_first_not_of("0123456789") != std::string::npos)
+    return -1;
+  return std::strtol(tail.c_str(), nullptr, 10);
+}
+
+std::vector<TPortName> NamesWithPrefix(const std::string& folder, const std::string& prefix) {
+  std::vector<TPortName> names;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr)
+    return names;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0)
+      names.push_back({name, TailNumber(name, prefix.size())});
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end(), [](const TPortName& a, const TPortName& b) {
+    if ((a.Number < 0) != (b.Number < 0))
+      return b.Number < 0;
+    return a.Number != b.Number ? a.Number < b.Number : a.Name < b.Name;
+  });
+  return names;
+}
+
+// The kernel creates ttyS nodes for every legacy port slot; only a slot whose
+// UART type is known has hardware behind it.
+bool HasUart(const std::string& sysTtyFolder, const std::string& name) {
+  std::ifstream typeFile(sysTtyFolder + "/" + name + "/type");
+  int type = 0;
+  return typeFile >> type && type != 0;
+}
+
+} // namespace
+
+void EnumSerialPortsIn(const std::string& devFolder, const std::string& sysTtyFolder,
+                       const std::string& extraPorts, std::vector<std::string>& list) {
+  for (const char* prefix : {"ttyUSB", "ttyACM", "ttyS"}) {
+    const bool legacy = std::string(prefix) == "ttyS";
+    for (const TPortName& port : NamesWithPrefix(devFolder, prefix)) {
+      if (!legacy || HasUart(sysTtyFolder, port.Name))
+        list.push_back(devFolder + "/" + port.Name);
+    }
+  }
+  size_t start = 0;
+  while (start <= extraPorts.size()) {
+    const size_t end = std::min(extraPorts.find(':', start), extraPorts.size());
+    if (end > start)
+      list.push_back(extraPorts.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+void EnumSerialPorts(std::vector<std::string>& list) {
+  const char* extra = std::getenv("TELORIA2_EXTRA_PORTS");
+  EnumSerialPortsIn("/dev", "/sys/class/tty", extra != nullptr ? extra : "", list);
+}
