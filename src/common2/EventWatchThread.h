@@ -1,0 +1,28 @@
+#pragma once
+
+#include <thread>
+
+class TMirelKT5CommCompo;
+class ISerialDevice;
+
+// Waits for port events and runs the component's receive step for each. Ends
+// when the component sets its terminated flag and wakes the device. Nothing
+// thrown inside the loop ends it: failures go to the component's error path.
+class TEventWatchThread {
+public:
+  TEventWatchThread(TMirelKT5CommCompo& owner, ISerialDevice& device);
+  ~TEventWatchThread();
+  TEventWatchThread(const TEventWatchThread&) = delete;
+  TEventWatchThread& operator=(const TEventWatchThread&) = delete;
+
+  bool IsCurrentThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+  void Join();
+
+private:
+  void Execute();
+  void HandleEvent();
+
+  TMirelKT5CommCompo& owner_;
+  ISerialDevice& device_;
+  std::thread thread_;
+};

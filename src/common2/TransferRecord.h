@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "base/DateTime.h"
+
+// Little-endian, unaligned field access for the packed transfer records that
+// travel through shared memory.
+namespace TransferRecord {
+void PutByte(std::span<uint8_t> bytes, size_t offset, uint8_t value);
+void PutBool(std::span<uint8_t> bytes, size_t offset, bool value);
+void PutInt32(std::span<uint8_t> bytes, size_t offset, int32_t value);
+void PutDouble(std::span<uint8_t> bytes, size_t offset, double value);
+// Length byte then up to `maxLength` characters; longer texts are cut.
+void PutShortString(std::span<uint8_t> bytes, size_t offset, size_t maxLength,
+                    const std::string& text);
+
+bool GetBool(std::span<const uint8_t> bytes, size_t offset);
+int32_t GetInt32(std::span<const uint8_t> bytes, size_t offset);
+double GetDouble(std::span<const uint8_t> bytes, size_t offset);
+// A length byte above `maxLength` reads as `maxLength`.
+std::string GetShortString(std::span<const uint8_t> bytes, size_t offset, size_t maxLength);
+} // namespace TransferRecord
