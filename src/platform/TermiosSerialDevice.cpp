@@ -11,33 +11,9 @@
 #include <unistd.h>
 
 #include "platform/TermiosSettings.h"
+#include "platform/UniqueFd.h"
 
 namespace {
-
-// Owns one descriptor.
-class TFd {
-public:
-  explicit TFd(int fd = -1) : fd_(fd) {}
-  ~TFd() { Reset(); }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return fd_; }
-  int Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  int Reset() {
-    int result = 0;
-    if (fd_ >= 0 && ::close(fd_) != 0)
-      result = errno;
-    fd_ = -1;
-    return result;
-  }
-
-private:
-  int fd_;
-};
 
 int ErrnoOf(int rc) {
   return rc == 0 ? 0 : errno;
@@ -49,10 +25,11 @@ bool NoModemLines(int error) {
 
 class TTermiosSerialDevice final : public ISerialDevice {
 public:
-  TTermiosSerialDevice(std::string path, int fd, int wakeFd)
-      : path_(std::move(path)), fd_(fd), wake_(wakeFd) {
+  TTermiosSerialDevice(std::string path, TUniqueFd fd, TUniqueFd wake)
+      : path_(std::move(path)), fd_(std::move(fd)), wake_(std::move(wake)) {
     ReadCounters(counters_);
   }
+  ~TTermiosSerialDevice() override { Close(); }
 
   int Configure(const TDcbRecord& dcb) override {
     termios tio{};
@@ -178,7 +155,14 @@ public:
 
   int Close() override {
     wake_.Reset();
-    return fd_.Reset();
+    if (!fd_.Valid())
+      return 0;
+    // The exclusive flag outlives the descriptor on a pseudo-terminal; leaving
+    // it set would keep this user out of the port until the adapter returns.
+    ioctl(fd_.Get(), TIOCNXCL);
+    // Linux releases the descriptor whatever close() reports.
+    fd_.Reset();
+    return 0;
   }
 
 private:
@@ -192,8 +176,8 @@ private:
   }
 
   std::string path_;
-  TFd fd_;
-  TFd wake_;
+  TUniqueFd fd_;
+  TUniqueFd wake_;
   serial_icounter_struct counters_{};
 };
 
@@ -201,7 +185,7 @@ private:
 
 TSerialDevicePtr OpenTermiosDevice(const std::string& path, int& error) {
   error = 0;
-  TFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  TUniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (fd.Get() < 0) {
     error = errno;
     return nullptr;
@@ -220,10 +204,10 @@ TSerialDevicePtr OpenTermiosDevice(const std::string& path, int& error) {
     error = errno;
     return nullptr;
   }
-  const int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake < 0) {
+  TUniqueFd wake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+  if (!wake.Valid()) {
     error = errno;
     return nullptr;
   }
-  return std::make_unique<TTermiosSerialDevice>(path, fd.Release(), wake);
+  return std::make_unique<TTermiosSerialDevice>(path, std::move(fd), std::move(wake));
 }

@@ -69,7 +69,9 @@ void DcbToTermios(const TDcbRecord& dcb, termios& tio) {
     tio.c_iflag |= IXOFF;
   tio.c_cc[VSTART] = dcb[XonChar];
   tio.c_cc[VSTOP] = dcb[XoffChar];
-  tio.c_cc[VMIN] = 0;
+  // With a non-blocking descriptor, VMIN 1 makes an empty read fail with
+  // EAGAIN, so a read of 0 bytes always means the other side hung up.
+  tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
   const speed_t speed = TermiosSpeed(DcbRead32(dcb, BaudRate));
   cfsetispeed(&tio, speed);
