@@ -1,4 +1,4 @@
-#include "SimProcess.h"
+#include "support/AdapterSimProcess.h"
 
 #include "base/Clock.h"
 
