@@ -135,6 +135,8 @@ public:
         running = Iterate();
       } catch (const std::exception& e) {
         shared_->Report(std::string("message listener: ") + e.what());
+      } catch (...) {
+        shared_->Report("message listener failed");
       }
     }
   }

@@ -98,7 +98,7 @@ TEST_F(MessageEndpointTest, SendTimesOutWhenTheHandlerDoesNotRunInTime) {
   EXPECT_EQ(Send(1001, 1, 2, 3), 5u);
 }
 
-TEST_F(MessageEndpointTest, MissingAndStaleEndpointsAreNotWindows) {
+TEST_F(MessageEndpointTest, MissingAndStaleEndpointsAreNotWindowsAndStaleOnesAreReplaced) {
   std::uint32_t result = 0;
   EXPECT_FALSE(IsWindow(0));
   EXPECT_FALSE(IsWindow(4242));
@@ -116,18 +116,14 @@ TEST_F(MessageEndpointTest, MissingAndStaleEndpointsAreNotWindows) {
   EXPECT_FALSE(IsWindow(4242));
   EXPECT_FALSE(PostMessage(4242, 1, 0, 0));
 
-  auto endpoint = Make(4242);
+  auto endpoint = Make(4242); // replaces the stale file
   EXPECT_TRUE(IsWindow(4242));
-  EXPECT_TRUE(seen_.empty()); // a probe never reaches the handler
+  EXPECT_TRUE(seen_.empty());                      // a probe never reaches the handler
+  EXPECT_THROW(Make(4242), EMessageEndpointError); // a live one stays
+  EXPECT_TRUE(IsWindow(4242));
   endpoint.reset();
   EXPECT_FALSE(std::filesystem::exists(EndpointPath(4242)));
   EXPECT_FALSE(IsWindow(4242));
-}
-
-TEST_F(MessageEndpointTest, ALiveEndpointIsNotReplaced) {
-  auto endpoint = Make(1001);
-  EXPECT_THROW(Make(1001), EMessageEndpointError);
-  EXPECT_EQ(Send(1001, 1, 1, 1), 2u);
 }
 
 TEST_F(MessageEndpointTest, SilentAndTruncatedPeersBlockNeitherOthersNorDestruction) {
