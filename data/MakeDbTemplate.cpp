@@ -26,12 +26,14 @@ bool ReadText(const char* path, std::string& text) {
 bool MakeTemplate(const std::string& sql, const std::string& output) {
   const std::string pending = output + ".new";
   std::remove(pending.c_str());
+  std::remove((pending + "-wal").c_str());
+  std::remove((pending + "-shm").c_str());
   sqlite3* handle = nullptr;
   const int rc = sqlite3_open(pending.c_str(), &handle);
   std::unique_ptr<sqlite3, TCloser> db(handle);
   char* error = nullptr;
-  if (rc != SQLITE_OK || sqlite3_exec(db.get(), ("BEGIN;" + sql + "\nCOMMIT;").c_str(), nullptr,
-                                      nullptr, &error) != SQLITE_OK) {
+  if (rc != SQLITE_OK ||
+      sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
     std::fprintf(stderr, "make-db-template: %s\n", error ? error : sqlite3_errmsg(db.get()));
     sqlite3_free(error);
     return false;

@@ -5,6 +5,8 @@
 
 #include <fmt/printf.h>
 
+#include <algorithm>
+
 std::unique_ptr<TKsoCtiDb> CtiDb;
 
 namespace {
@@ -14,21 +16,31 @@ constexpr int MaxIncomingOrder = 999999999;
 // The LIKE escape character of the phone-book search.
 constexpr char SearchEscape = '\t';
 
-// Lower-case column names of a result, the keys of its rows.
-std::vector<std::string> RowKeys(const TSQLiteTable& table) {
-  std::vector<std::string> keys;
+// Where each row entry comes from: the lower-case column names in name
+// order, each with its column; of equal names the last column wins, as
+// setting the values one by one would do.
+using TRowLayout = std::vector<std::pair<std::string, int>>;
+
+TRowLayout RowLayout(const TSQLiteTable& table) {
+  TRowLayout layout;
   for (int i = 0; i < table.ColumnCount(); ++i)
-    keys.push_back(LowerCaseAscii(table.ColumnName(i)));
-  return keys;
+    layout.emplace_back(LowerCaseAscii(table.ColumnName(i)), i);
+  std::stable_sort(layout.begin(), layout.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  const auto last = std::unique(layout.rbegin(), layout.rend(),
+                                [](const auto& a, const auto& b) { return a.first == b.first; });
+  layout.erase(layout.begin(), last.base());
+  return layout;
 }
 
-std::unique_ptr<TTableRow> RowAtCursor(const TSQLiteTable& table,
-                                       const std::vector<std::string>& keys) {
-  auto row = std::make_unique<TTableRow>();
-  for (int i = 0; i < table.ColumnCount(); ++i)
-    row->SetValue(keys[static_cast<size_t>(i)],
-                  table.IsNull(i) ? std::string() : table.ValueAsText(i));
-  return row;
+std::unique_ptr<TTableRow> RowAtCursor(TSQLiteTable& table, const TRowLayout& layout) {
+  std::vector<TTableRow::TEntry> entries;
+  entries.reserve(layout.size());
+  for (const auto& [name, column] : layout)
+    entries.emplace_back(
+        name,
+        TTableRowColValue{table.IsNull(column) ? std::string() : table.TakeValueText(column)});
+  return std::make_unique<TTableRow>(std::move(entries));
 }
 
 // The search text with LIKE's escape put in front of "%" and of the escape
@@ -50,21 +62,29 @@ int IntegerOrMinusOne(const std::string& text) {
 
 } // namespace
 
-TKsoCtiDb::TKsoCtiDb(const std::string& fileName) : db_(fileName) {}
+TKsoCtiDb::TKsoCtiDb(const std::string& fileName) : db_(fileName) {
+  // In WAL mode a commit then waits for no disk flush; a power cut may lose
+  // the last calls but never damages the file. Should the file be locked or
+  // no database, the first real statement reports that.
+  try {
+    db_.Execute("PRAGMA synchronous = NORMAL");
+  } catch (const ESQLiteException&) {
+  }
+}
 
 std::unique_ptr<TTableRow> TKsoCtiDb::QueryRow(const std::string& sql) {
   const auto table = db_.Query(sql);
   if (table->AtEnd())
     return nullptr;
-  return RowAtCursor(*table, RowKeys(*table));
+  return RowAtCursor(*table, RowLayout(*table));
 }
 
 std::unique_ptr<TTableRows> TKsoCtiDb::QueryRows(const std::string& sql) {
   const auto table = db_.Query(sql);
   auto rows = std::make_unique<TTableRows>();
-  const std::vector<std::string> keys = RowKeys(*table);
+  const TRowLayout layout = RowLayout(*table);
   for (; !table->AtEnd(); table->Next())
-    rows->Add(RowAtCursor(*table, keys));
+    rows->Add(RowAtCursor(*table, layout));
   return rows;
 }
 

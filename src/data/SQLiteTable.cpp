@@ -27,12 +27,16 @@ TColumnKind TSQLiteTable::ColumnKind(int index) const {
   return kinds_.at(static_cast<size_t>(index));
 }
 
-const TSQLiteCell& TSQLiteTable::Cell(int index) const {
+size_t TSQLiteTable::CellIndex(int index) const {
   if (AtEnd())
     throw ESQLiteException("Table is at End of File");
   if (index < 0 || index >= ColumnCount())
     throw ESQLiteException("Column index out of range (" + std::to_string(index) + ")");
-  return cells_[static_cast<size_t>(cursor_) * names_.size() + static_cast<size_t>(index)];
+  return static_cast<size_t>(cursor_) * names_.size() + static_cast<size_t>(index);
+}
+
+const TSQLiteCell& TSQLiteTable::Cell(int index) const {
+  return cells_[CellIndex(index)];
 }
 
 bool TSQLiteTable::IsNull(int index) const {
@@ -56,4 +60,11 @@ std::string TSQLiteTable::ValueAsText(int index) const {
     break;
   }
   return {};
+}
+
+std::string TSQLiteTable::TakeValueText(int index) {
+  TSQLiteCell& cell = cells_[CellIndex(index)];
+  if (kinds_[static_cast<size_t>(index)] == ckText && std::holds_alternative<std::string>(cell))
+    return std::move(std::get<std::string>(cell));
+  return ValueAsText(index);
 }

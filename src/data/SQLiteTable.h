@@ -29,8 +29,13 @@ public:
   TColumnKind ColumnKind(int index) const;
   bool IsNull(int index) const;
   std::string ValueAsText(int index) const;
+  // As ValueAsText, but a text cell hands over its storage and reads as ""
+  // afterwards: for callers that read each cell once.
+  std::string TakeValueText(int index);
 
 private:
+  // Position of the current row's cell; raises at end or out of range.
+  size_t CellIndex(int index) const;
   const TSQLiteCell& Cell(int index) const;
 
   std::vector<std::string> names_;

@@ -19,6 +19,10 @@ class TTableRow {
 public:
   using TEntry = std::pair<std::string, TTableRowColValue>; // lower-case name
 
+  TTableRow() = default;
+  // Entries whose names are lower case, unique and in order.
+  explicit TTableRow(std::vector<TEntry> orderedEntries) : entries_(std::move(orderedEntries)) {}
+
   std::string GetValue(std::string_view name) const;
   void SetValue(std::string_view name, std::string value);
   void Assign(const TTableRow& source);

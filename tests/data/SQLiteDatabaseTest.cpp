@@ -100,6 +100,15 @@ TEST_F(SQLiteDatabaseTest, LaterRowsAreConvertedToTheFirstRowsKind) {
   EXPECT_EQ(table->ValueAsText(0), "4"); // read with the integer accessor
 }
 
+TEST_F(SQLiteDatabaseTest, TakeValueTextHandsOverTextOnce) {
+  db_->Execute("INSERT INTO t (i, s) VALUES (5, 'text')");
+  const auto table = db_->Query("SELECT i, s FROM t");
+  EXPECT_EQ(table->TakeValueText(0), "5");
+  EXPECT_EQ(table->TakeValueText(0), "5");
+  EXPECT_EQ(table->TakeValueText(1), "text");
+  EXPECT_EQ(table->ValueAsText(1), "");
+}
+
 TEST_F(SQLiteDatabaseTest, InvalidUtf8ReadsAsEmpty) {
   db_->Execute("INSERT INTO t (i, s) VALUES (1, CAST(X'41E381' AS TEXT))");
   db_->Execute("INSERT INTO t (i, s) VALUES (2, CAST(X'C341' AS TEXT))");
