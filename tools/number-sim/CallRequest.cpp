@@ -1,6 +1,7 @@
 #include "CallRequest.h"
 
 #include "NumberField.h"
+#include "base/Text.h"
 #include "common2/PacketDecode.h"
 #include "common2/SecondsBetween.h"
 
@@ -31,13 +32,17 @@ TDateTime SecondsBefore(TDateTime value, int seconds) {
 
 void SetNumber(TKT5GroupEventArgs& group, const std::string& number, TDateTime at) {
   const std::string text = number == "-" ? std::string() : NumberFieldText(number);
+  // Classified as the device library classifies the adapter's field; the
+  // text itself stays CP932 (the library would mask what is not ASCII).
   const std::string field = PaddedNumberField(text);
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(field.data()),
                                        field.size());
+  std::string masked;
+  DecodePacketNumber(bytes, 0, masked, group.NumberKind);
+  group.PhoneNumber = Trim(text);
   group.NumberReceived = true;
   group.NumberReceivedAt = at;
   group.IncomingDateTime = AdapterTime(at);
-  DecodePacketNumber(bytes, 0, group.PhoneNumber, group.NumberKind);
 }
 
 void SetOffHook(TKT5GroupEventArgs& group, TDateTime at) {

@@ -1,7 +1,6 @@
 #include "MemoryFile.h"
 
 #include "NumberField.h"
-#include "base/CodePage.h"
 #include "base/Text.h"
 
 #include <algorithm>
@@ -17,14 +16,13 @@ const std::string NoDateTimeField(FieldWidth, '9');
 
 struct TStoredCall {
   std::string IncomingField;
-  std::string Number; // CP932
+  std::string Number;
   std::string EventField;
   std::string Letters;
 };
 
 bool IsPrintable(const std::string& text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) > ' ' && c != '\x7f'; });
+  return std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < '\x7f'; });
 }
 
 std::vector<std::string> Tokens(const std::string& line) {
@@ -41,13 +39,13 @@ std::string Field(const std::string& text) {
   return text;
 }
 
+// The adapter's line is 7-bit ASCII.
 std::string Number(const std::string& text) {
   if (text == "-")
     return "";
-  const std::string cp932 = Utf8ToCp932(text);
-  if (cp932.size() > NumberFieldBytes || !IsPrintable(cp932))
-    throw EMemoryFileError("bad number (up to 20 bytes, - for none): " + text);
-  return cp932;
+  if (text.size() > NumberFieldBytes || !IsPrintable(text))
+    throw EMemoryFileError("bad number (up to 20 printable ASCII characters, - for none): " + text);
+  return text;
 }
 
 uint32_t Index(const std::string& text) {

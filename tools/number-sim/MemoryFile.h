@@ -21,7 +21,7 @@ using TMemoryRecords = std::map<uint32_t, TMemoryRecordPacket>;
 
 // Lines "INDEX FIELD TEXT FIELD OF|UR", the virtual adapter's `memory`
 // syntax: FIELD is the 9-character date-time field MMDDwHHNN, TEXT up to 20
-// bytes in CP932 ("-" for none). Blank lines and lines starting with "#" are
+// printable ASCII characters ("-" for none). Blank lines and lines starting with "#" are
 // skipped; a later line for an index replaces an earlier one.
 TMemoryRecords ParseMemoryText(const std::string& text);
 // Throws EMemoryFileError also when the file cannot be read.
