@@ -24,12 +24,14 @@ std::string SerialDevicePath(const std::string& portName) {
 TMirelKT5CommCompo::TMirelKT5CommCompo(TPostTargetPtr postTarget,
                                        TSerialDeviceFactory deviceFactory)
     : postTarget_(std::move(postTarget)),
-      deviceFactory_(deviceFactory ? std::move(deviceFactory) : OpenTermiosDevice) {}
+      deviceFactory_(deviceFactory ? std::move(deviceFactory) : OpenTermiosDevice),
+      gate_(std::make_shared<TDeliveryGate>(*this)) {}
 
 TMirelKT5CommCompo::~TMirelKT5CommCompo() {
   destroying_ = true;
   Close();
   ReleaseStoppedPort();
+  gate_->Open = false;
 }
 
 void TMirelKT5CommCompo::SetActive(bool value) {
@@ -56,7 +58,6 @@ void TMirelKT5CommCompo::Open() {
   asyncNow_ = asyncHandling_;
   if (!asyncNow_ && !postTarget_)
     throw Exception("MirelKT5CommCompo: no post target for the owner's handlers");
-  gate_ = std::make_shared<TDeliveryGate>(*this);
   {
     std::lock_guard lock(lock_);
     buffer_.Clear();
@@ -87,7 +88,10 @@ void TMirelKT5CommCompo::Close() {
       Trace("CloseHandle", static_cast<uint32_t>(rc));
     device_.reset();
   }
+  // What is still queued for this open period is dropped; what comes after
+  // (trace lines of calls on the closed port) gets a new gate.
   gate_->Open = false;
+  gate_ = std::make_shared<TDeliveryGate>(*this);
   active_ = false;
 }
 

@@ -124,7 +124,7 @@ private:
   bool asyncHandling_ = false;
   bool active_ = false;
   bool asyncNow_ = false;
-  bool destroying_ = false;
+  std::atomic<bool> destroying_{false};
   TPostTargetPtr postTarget_;
   TSerialDeviceFactory deviceFactory_;
   TSerialDevicePtr device_;

@@ -82,6 +82,13 @@ TEST_F(OpenCloseTest, DeliveriesQueuedAtCloseAreDropped) {
   EXPECT_TRUE(traces.empty());
 }
 
+TEST_F(OpenCloseTest, QueueCountsOfAClosedPortAreZeroWithATrace) {
+  EXPECT_EQ(compo->InQueueSize(), 0);
+  EXPECT_FALSE(compo->IsCtsOn());
+  EXPECT_TRUE(PumpUntilTrace("ClearCommError#" + std::to_string(EBADF)));
+  EXPECT_TRUE(PumpUntilTrace("GetCommModemStatus#" + std::to_string(EBADF)));
+}
+
 TEST_F(OpenCloseTest, WithoutAPostTargetTheOwnerMustAskForAsyncHandling) {
   TMirelKT5CommCompo bare(nullptr, line->Factory());
   EXPECT_THROW(bare.Open(), Exception);
