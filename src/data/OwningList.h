@@ -30,11 +30,16 @@ public:
   }
   void Clear() { items_.clear(); }
 
-  T& Items(int index) const {
+  T& Items(int index) {
     CheckIndex(index);
     return *items_[static_cast<size_t>(index)];
   }
-  T& operator[](int index) const { return Items(index); }
+  const T& Items(int index) const {
+    CheckIndex(index);
+    return *items_[static_cast<size_t>(index)];
+  }
+  T& operator[](int index) { return Items(index); }
+  const T& operator[](int index) const { return Items(index); }
 
 private:
   void CheckIndex(int index) const {

@@ -79,6 +79,30 @@ TEST_F(KsoCtiDbTest, MissingOrBrokenTemplateCreatesNothing) {
   EXPECT_TRUE(std::filesystem::is_empty(folder_));
 }
 
+TEST_F(KsoCtiDbTest, TwoCopiesAtOnceHaveOneWinner) {
+  const std::string target = Path("race.db3");
+  TPendingFile first(target);
+  TPendingFile second(target);
+  ASSERT_TRUE(first.Write("first") && second.Write("second"));
+  EXPECT_TRUE(first.CreateNew());
+  EXPECT_FALSE(second.CreateNew());
+  EXPECT_EQ(ReadFile(target), "first");
+}
+
+TEST_F(KsoCtiDbTest, MissingDatabaseFileOpensEmptyAndFailsOnUse) {
+  CtiDb.reset();
+  std::filesystem::remove(CtiDbFileName());
+  CreateCtiDb();
+  try {
+    CtiDb->GetVersionInfo();
+    FAIL();
+  } catch (const ESQLiteException& e) {
+    EXPECT_EQ(e.Message(), "Error executing SQL.\rError [1]: SQL error or missing database.\r"
+                           "\"SELECT * FROM version_info ORDER BY version_no DESC\": "
+                           "no such table: version_info");
+  }
+}
+
 TEST_F(KsoCtiDbTest, SqlQuoteAndQuotedValuesRoundTrip) {
   EXPECT_EQ(SqlQuote("O'Brien"), "'O''Brien'");
   EXPECT_EQ(SqlQuote(""), "''");
