@@ -1,8 +1,8 @@
 #include "MemoryServer.h"
 
+#include "EndWatch.h"
 #include "Output.h"
 #include "SimBlocks.h"
-#include "StdinWatch.h"
 #include "base/PostTarget.h"
 #include "common2/MirelKT5ReceivePacket.h"
 #include "common2/ReceivePacketRecord.h"
@@ -46,6 +46,7 @@ TReceivePacketRecord DecodeForProgram(const TMemoryRecordPacket& raw) {
 } // namespace
 
 int TMemoryServer::Run() {
+  TEndWatch::BlockSignals();
   auto dispatcher = std::make_shared<TQueuedPostTarget>();
   const TMessageEndpoint endpoint(
       dispatcher,
@@ -57,9 +58,9 @@ int TMemoryServer::Run() {
     return 1;
   }
   PrintLine("ready");
-  bool inputClosed = false;
-  const TStdinWatch watch(dispatcher, [&inputClosed] { inputClosed = true; });
-  while (!inputClosed)
+  bool ended = false;
+  const TEndWatch watch(dispatcher, [&ended] { ended = true; });
+  while (!ended)
     dispatcher->WaitAndPump(std::chrono::seconds(1));
   return 0;
 }

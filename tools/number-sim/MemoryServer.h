@@ -7,7 +7,7 @@
 // `serve`: stands in for the adapter's memory. Publishes this process's
 // window for the main program, answers each memory read by writing the
 // decoded record into the program's memory block, and ends when standard
-// input closes.
+// input closes or SIGTERM, SIGINT or SIGHUP arrives.
 class TMemoryServer {
 public:
   explicit TMemoryServer(TMemoryRecords records) : records_(std::move(records)) {}

@@ -5,6 +5,7 @@
 #include "settings/SharedValue.h"
 
 #include <algorithm>
+#include <sys/mman.h>
 
 TMainProgramStandIn::TMainProgramStandIn()
     : groupBlock_(std::make_unique<TSharedMemory>(
@@ -18,6 +19,11 @@ TMainProgramStandIn::TMainProgramStandIn()
 
 TMainProgramStandIn::~TMainProgramStandIn() {
   CloseSharedValue(published_);
+}
+
+void TMainProgramStandIn::RemoveMemoryBlock() {
+  memoryBlock_.reset();
+  shm_unlink(TSharedMemory::SystemName("TELORIA2_NUMBER_SIM_MREAM_MMF").c_str());
 }
 
 uint32_t TMainProgramStandIn::Handle(uint32_t message) {

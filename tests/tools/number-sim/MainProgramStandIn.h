@@ -21,7 +21,8 @@ public:
 
   TQueuedPostTarget& Dispatcher() { return *dispatcher_; }
   TSharedMemory* MemoryBlock() { return memoryBlock_.get(); }
-  void RemoveMemoryBlock() { memoryBlock_.reset(); }
+  // As when the program is not running (also a block a crashed run left).
+  void RemoveMemoryBlock();
 
   uint32_t QueryResult = SimResultOk;
   uint32_t CallResult = SimResultOk;

@@ -11,22 +11,17 @@
 #include "support/TempFolder.h"
 
 #include <algorithm>
-#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
+#include <tuple>
 
 namespace {
 
-using std::chrono::seconds;
-
-struct TRun {
-  int ExitCode = -1;
-  std::string Output; // every line, each ended by "\n"
-};
+using TArgs = std::vector<std::string>;
 
 class NumberSimTest : public ::testing::Test {
 protected:
-  NumberSimTest() { setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1); }
+  NumberSimTest() { setenv("XDG_RUNTIME_DIR", folder_.Path().c_str(), 1); }
   ~NumberSimTest() override { unsetenv("XDG_RUNTIME_DIR"); }
 
   TMainProgramStandIn& StartProgram() {
@@ -34,150 +29,125 @@ protected:
     return *program_;
   }
 
-  // Runs the tool to its end while the stand-in (if started) answers it.
-  TRun Run(const std::vector<std::string>& args) {
-    TToolProcess tool(args);
-    tool.CloseInput();
-    const auto ended = [&tool] { return tool.Ended(); };
-    EXPECT_TRUE(program_ ? program_->Dispatcher().PumpUntil(ended, seconds(10)) : WaitFor(ended));
-    TRun run{tool.ExitCode(), ""};
-    for (std::string line; (line = tool.NextLine(1000)) != "<eof>" && line != "<timeout>";)
-      run.Output += line + "\n";
-    return run;
+  std::unique_ptr<TToolProcess> Start(const TArgs& args) {
+    return std::make_unique<TToolProcess>(args, folder_.Path() + "/output.txt");
+  }
+
+  // Runs the tool to its end while the stand-in (if started) answers it;
+  // returns its output, then its exit code on a last line.
+  std::string Run(const TArgs& args) {
+    const auto tool = Start(args);
+    tool->CloseInput();
+    const auto ended = [&tool] { return tool->Ended(); };
+    EXPECT_TRUE(program_ ? program_->Dispatcher().PumpUntil(ended, std::chrono::seconds(10))
+                         : WaitFor(ended));
+    return tool->Output() + std::to_string(tool->ExitCode());
   }
 
   // Runs a call and returns the group the program read from its block.
-  TKT5GroupEventArgs Call(const std::vector<std::string>& args) {
-    std::vector<std::string> all{"call"};
-    all.insert(all.end(), args.begin(), args.end());
+  TKT5GroupEventArgs Call(TArgs args) {
+    args.insert(args.begin(), "call");
     program_->Calls.clear();
     before_ = Now();
-    const TRun run = Run(all);
+    EXPECT_EQ(Run(args), "100\n0");
     after_ = Now();
-    EXPECT_EQ(run.ExitCode, 0);
-    EXPECT_EQ(run.Output, "100\n");
     return program_->Calls.empty() ? TKT5GroupEventArgs{} : program_->Calls.front();
   }
 
-  // A local time the tool took while it ran (its "now").
-  void ExpectNow(TDateTime value) const {
-    EXPECT_GE(value, before_ - OneMillisecond);
-    EXPECT_LE(value, after_ + OneMillisecond);
+  // A local time taken by the tool while it ran.
+  void ExpectNow(TDateTime local) const {
+    EXPECT_GE(local, before_ - OneMillisecond);
+    EXPECT_LE(local, after_ + OneMillisecond);
   }
 
-  TTempFolder runtime_;
+  TTempFolder folder_;
   std::unique_ptr<TMainProgramStandIn> program_;
   TDateTime before_ = 0, after_ = 0;
 };
 
-// The adapter's clock has whole minutes: its date-times lie within the
-// minute before the PC's time of the same change.
+// The adapter's clock has whole minutes: its time of a change lies within the
+// minute before the PC's.
 void ExpectAdapterTime(TDateTime adapter, TDateTime local) {
-  EXPECT_EQ(DecodeDateTime(adapter).Second, 0);
-  EXPECT_EQ(DecodeDateTime(adapter).MilliSecond, 0);
+  EXPECT_EQ(DecodeDateTime(adapter).Second + DecodeDateTime(adapter).MilliSecond, 0);
   EXPECT_LE(adapter, local);
   EXPECT_GT(adapter, local - 60 * OneSecond);
 }
 
-TEST_F(NumberSimTest, WithoutAProgramNothingIsSent) {
-  EXPECT_EQ(Run({"query"}).Output, "no-window\n");
-  EXPECT_EQ(Run({"query"}).ExitCode, 1);
-  const TRun call = Run({"call", "2", "1", "0312345678"});
-  EXPECT_EQ(call.Output, "no-window\n");
-  EXPECT_EQ(call.ExitCode, 1);
-}
-
-TEST_F(NumberSimTest, BadArgumentsShowTheUsage) {
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{},
-                                             {"dial"},
-                                             {"query", "x"},
-                                             {"call", "6", "1"},
-                                             {"call", "2"},
-                                             {"call", "3", "1", "--ring", "-1"},
-                                             {"serve", "--memory"}})
-    EXPECT_EQ(Run(args).ExitCode, 2) << args.size();
+TEST_F(NumberSimTest, CommandLinesAndAMissingProgram) {
+  EXPECT_EQ(Run({"query"}), "no-window\n1");
+  EXPECT_EQ(Run({"call", "2", "1", "0312345678"}), "no-window\n1");
+  for (const TArgs& args : std::vector<TArgs>{{},
+                                              {"query", "x"},
+                                              {"call", "6", "1"},
+                                              {"call", "2"},
+                                              {"call", "3", "1", "--ring", "-1"},
+                                              {"serve", "--memory"}})
+    EXPECT_EQ(Run(args), "2") << args.size();
 }
 
 TEST_F(NumberSimTest, QueryAndCallPrintTheProgramsResult) {
   TMainProgramStandIn& program = StartProgram();
   for (const uint32_t result : {SimResultNotReady, SimResultOk, SimResultNotSimMode}) {
     program.QueryResult = result;
-    const TRun run = Run({"query"});
-    EXPECT_EQ(run.Output, std::to_string(result) + "\n");
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(Run({"query"}), std::to_string(result) + "\n0");
   }
   program.CallResult = SimResultReadFailed;
-  EXPECT_EQ(Run({"call", "1", "1"}).Output, "999\n");
+  EXPECT_EQ(Run({"call", "1", "1"}), "999\n0");
 }
 
-TEST_F(NumberSimTest, RingAndNumberAreNow) {
+TEST_F(NumberSimTest, EachKindIsAFinishedGroupEndingNow) {
   StartProgram();
-  const TKT5GroupEventArgs ring = Call({"1", "7"});
+  const TKT5GroupEventArgs ring = Call({"1", "-7", "0312345678"});
   EXPECT_EQ(ring.PacketKind, 1);
-  EXPECT_EQ(ring.GroupNo, 7);
+  EXPECT_EQ(ring.GroupNo, -7);
   EXPECT_TRUE(ring.KyokuseiHantenReceived);
-  ExpectNow(ring.KyokuseiHantenAt);
   EXPECT_FALSE(ring.NumberReceived);
-  EXPECT_EQ(ring.PhoneNumber, "");
+  ExpectNow(ring.KyokuseiHantenAt);
 
-  const TKT5GroupEventArgs number = Call({"2", "-3", "0312345678"});
-  EXPECT_EQ(number.PacketKind, 2);
-  EXPECT_EQ(number.GroupNo, -3);
-  EXPECT_TRUE(number.KyokuseiHantenReceived);
-  EXPECT_TRUE(number.NumberReceived);
-  ExpectNow(number.NumberReceivedAt);
-  ExpectAdapterTime(number.IncomingDateTime, number.NumberReceivedAt);
-  EXPECT_EQ(number.PhoneNumber, "0312345678");
-  EXPECT_EQ(number.NumberKind, 1);
-  EXPECT_FALSE(number.OffHookReceived || number.OnHookReceived || number.UnansweredReceived);
-}
-
-TEST_F(NumberSimTest, AnsweredCallsCarryTheirRingAndTalkSeconds) {
-  StartProgram();
-  const TKT5GroupEventArgs off = Call({"3", "4", "0312345678", "--ring", "12"});
-  EXPECT_EQ(off.PacketKind, 3);
-  EXPECT_TRUE(off.NumberReceived && off.OffHookReceived);
-  EXPECT_FALSE(off.OnHookReceived || off.UnansweredReceived);
-  ExpectNow(off.OffHookReceivedAt);
-  ExpectAdapterTime(off.OffHookDateTime, off.OffHookReceivedAt);
-  EXPECT_EQ(off.RingSeconds, 12);
-  EXPECT_EQ(SecondsBetween(false, off.OffHookReceivedAt, off.NumberReceivedAt), 12);
-
-  for (const char* kind : {"4", "7"}) {
-    const TKT5GroupEventArgs on = Call({kind, "4", "0312345678", "--talk", "95", "--ring", "3"});
-    EXPECT_EQ(on.PacketKind, std::stoi(kind));
-    EXPECT_TRUE(on.KyokuseiHantenReceived && on.NumberReceived && on.OffHookReceived &&
-                on.OnHookReceived);
-    EXPECT_FALSE(on.UnansweredReceived);
-    ExpectNow(on.OnHookReceivedAt);
-    ExpectAdapterTime(on.OnHookDateTime, on.OnHookReceivedAt);
-    EXPECT_EQ(on.RingSeconds, 3);
-    EXPECT_EQ(on.TalkSeconds, 95);
-    EXPECT_EQ(SecondsBetween(false, on.OnHookReceivedAt, on.OffHookReceivedAt), 95);
-    EXPECT_EQ(SecondsBetween(false, on.OffHookReceivedAt, on.NumberReceivedAt), 3);
-    EXPECT_EQ(on.KyokuseiHantenAt, on.NumberReceivedAt);
+  struct TCase {
+    TArgs Args;
+    bool Off, On, Unanswered;
+    int Ring, Talk;
+  };
+  for (const TCase& c :
+       std::vector<TCase>{{{"2", "4", "0312345678"}, false, false, false, 0, 0},
+                          {{"3", "4", "0312345678", "--ring", "12"}, 1, 0, 0, 12, 0},
+                          {{"4", "4", "0312345678", "--talk", "95"}, 1, 1, 0, 5, 95},
+                          {{"7", "4", "0312345678", "--talk", "9"}, 1, 1, 0, 5, 9},
+                          {{"5", "4", "0312345678", "--ring", "20"}, 0, 0, 1, 20, 0},
+                          {{"7", "4", "0312345678"}, 0, 0, 1, 5, 0}}) {
+    SCOPED_TRACE(c.Args[0] + (c.Args.size() > 3 ? c.Args[3] : ""));
+    const TKT5GroupEventArgs g = Call(c.Args);
+    EXPECT_EQ(g.PacketKind, std::stoi(c.Args[0]));
+    EXPECT_EQ(g.GroupNo, 4);
+    EXPECT_TRUE(g.KyokuseiHantenReceived && g.NumberReceived);
+    EXPECT_EQ(g.KyokuseiHantenAt, g.NumberReceivedAt);
+    EXPECT_EQ(g.PhoneNumber, "0312345678");
+    EXPECT_EQ(g.NumberKind, 1);
+    EXPECT_EQ(std::vector<bool>({g.OffHookReceived, g.OnHookReceived, g.UnansweredReceived}),
+              std::vector<bool>({c.Off, c.On, c.Unanswered}));
+    const TDateTime end = c.On           ? g.OnHookReceivedAt
+                          : c.Off        ? g.OffHookReceivedAt
+                          : c.Unanswered ? g.UnansweredReceivedAt
+                                         : g.NumberReceivedAt;
+    ExpectNow(end);
+    ExpectAdapterTime(g.IncomingDateTime, g.NumberReceivedAt);
+    for (const auto& [on, adapter, local] :
+         {std::tuple{c.Off, g.OffHookDateTime, g.OffHookReceivedAt},
+          std::tuple{c.On, g.OnHookDateTime, g.OnHookReceivedAt},
+          std::tuple{c.Unanswered, g.UnansweredDateTime, g.UnansweredReceivedAt}})
+      if (on)
+        ExpectAdapterTime(adapter, local);
+    EXPECT_EQ(SecondsBetween(false, end, g.NumberReceivedAt), c.Ring + c.Talk);
+    EXPECT_EQ(g.RingSeconds, c.Off ? c.Ring : 0);
+    EXPECT_EQ(g.TalkSeconds, c.Talk);
   }
 }
 
-TEST_F(NumberSimTest, UnansweredCallsEndNowAfterTheirRing) {
-  StartProgram();
-  for (const char* kind : {"5", "7"}) {
-    const TKT5GroupEventArgs end = Call({kind, "9", "P", "--ring", "20"});
-    EXPECT_EQ(end.PacketKind, std::stoi(kind));
-    EXPECT_TRUE(end.NumberReceived && end.UnansweredReceived);
-    EXPECT_FALSE(end.OffHookReceived || end.OnHookReceived);
-    ExpectNow(end.UnansweredReceivedAt);
-    ExpectAdapterTime(end.UnansweredDateTime, end.UnansweredReceivedAt);
-    EXPECT_EQ(SecondsBetween(false, end.UnansweredReceivedAt, end.NumberReceivedAt), 20);
-    EXPECT_EQ(end.PhoneNumber, "P");
-    EXPECT_EQ(end.NumberKind, 2); // withheld, classified as the adapter's letter
-  }
-}
-
-TEST_F(NumberSimTest, NumbersAreCp932CutAtTwentyBytes) {
+TEST_F(NumberSimTest, NumbersAreCp932CutAtTwentyBytesAndClassified) {
   StartProgram();
   EXPECT_EQ(Call({"2", "1", "123456789012345678901234"}).PhoneNumber, "12345678901234567890");
+  EXPECT_EQ(Call({"2", "1", "P"}).NumberKind, 2);
   EXPECT_EQ(Call({"2", "1", "-"}).NumberKind, 0);
   EXPECT_EQ(Call({"2", "1"}).PhoneNumber, "");
   // A double-byte character that does not fit whole is left out.
@@ -186,104 +156,79 @@ TEST_F(NumberSimTest, NumbersAreCp932CutAtTwentyBytes) {
   EXPECT_EQ(Call({"2", "1", "1" + kanji}).PhoneNumber, Utf8ToCp932("1電話番号発信機能試"));
 }
 
-// `serve` runs until its input closes; reads are sent as the program sends them.
-class NumberSimServeTest : public NumberSimTest {
-protected:
-  void Serve(const std::string& memoryText) {
-    WriteFile(runtime_.Path() + "/memory.txt", memoryText);
-    tool_ = std::make_unique<TToolProcess>(
-        std::vector<std::string>{"serve", "--memory", runtime_.Path() + "/memory.txt"});
-    ASSERT_EQ(tool_->NextLine(), "ready");
-    window_ = ReadSharedValue("SIM_CLIENT_WINDOW_MMF");
-    ASSERT_EQ(window_, static_cast<uint32_t>(tool_->Pid()));
-  }
-
-  // The result of the read (0 when none came) and the packet left in the block.
-  uint32_t Read(uint32_t index, TKT5MirelKT5ReceivePacket& packet) {
+TEST_F(NumberSimTest, ServeAnswersReadsAsTheDeviceWouldUntilInputCloses) {
+  StartProgram();
+  WriteFile(folder_.Path() + "/memory.txt", "# slot, came in, number, ended, letters\n\n"
+                                            "3 123161610 0312345678 123161620 OF\n"
+                                            "4 010100000 O 010100001 UR\n");
+  const auto tool = Start({"serve", "--memory", folder_.Path() + "/memory.txt"});
+  ASSERT_TRUE(tool->WaitOutput("ready\n"));
+  const uint32_t window = ReadSharedValue("SIM_CLIENT_WINDOW_MMF");
+  EXPECT_EQ(window, static_cast<uint32_t>(tool->Pid()));
+  const auto read = [&](uint32_t index, uint32_t expected) {
+    std::fill_n(program_->MemoryBlock()->Data(), TReceivePacketRecord::Size, uint8_t{0xFF});
     uint32_t result = 0;
-    EXPECT_TRUE(SendMessageTimeout(window_, CMSimReadMemory, index, 0, 5000, result));
-    if (TSharedMemory* block = program_->MemoryBlock()) {
-      TReceivePacketRecord record;
-      std::copy_n(block->Data(), record.Bytes.size(), record.Bytes.begin());
-      UnpackReceivePacket(record, packet);
-    }
-    return result;
-  }
+    EXPECT_TRUE(SendMessageTimeout(window, CMSimReadMemory, index, 0, 5000, result));
+    EXPECT_EQ(result, expected);
+    TReceivePacketRecord record;
+    std::copy_n(program_->MemoryBlock()->Data(), record.Bytes.size(), record.Bytes.begin());
+    TKT5MirelKT5ReceivePacket packet;
+    UnpackReceivePacket(record, packet);
+    return packet;
+  };
 
-  std::unique_ptr<TToolProcess> tool_;
-  uint32_t window_ = 0;
-};
+  const TKT5MirelKT5ReceivePacket stored = read(3, SimResultOk);
+  EXPECT_EQ(stored.PacketKind, 6);
+  EXPECT_EQ(stored.PhoneNumber, "0312345678");
+  EXPECT_EQ(stored.NumberKind, 1);
+  EXPECT_TRUE(stored.Answered && !stored.Unanswered && !stored.NoDateTime);
+  const TDateParts in = DecodeDateTime(stored.IncomingDateTime);
+  EXPECT_EQ(
+      std::vector<int>({in.Month, in.Day, in.Hour, in.Minute, DayOfWeek(stored.IncomingDateTime)}),
+      std::vector<int>({12, 31, 16, 10, 7}));
+  EXPECT_EQ(SecondsBetween(false, stored.EventDateTime, stored.IncomingDateTime), 600);
+  EXPECT_TRUE(read(4, SimResultOk).Unanswered);
+  EXPECT_EQ(read(4, SimResultOk).NumberKind, 3);
 
-TEST_F(NumberSimServeTest, AStoredRecordReadsAsTheDeviceLibraryDecodesIt) {
-  StartProgram();
-  Serve("# slot, came in, number, ended, letters\n"
-        "\n"
-        "3 123161610 0312345678 123161620 OF\n"
-        "4 010100000 O 010100001 UR\n");
-  TKT5MirelKT5ReceivePacket packet;
-  EXPECT_EQ(Read(3, packet), SimResultOk);
-  EXPECT_EQ(tool_->NextLine(), "read 3");
-  EXPECT_EQ(packet.PacketKind, 6);
-  EXPECT_EQ(packet.PhoneNumber, "0312345678");
-  EXPECT_EQ(packet.NumberKind, 1);
-  EXPECT_TRUE(packet.Answered);
-  EXPECT_FALSE(packet.Unanswered || packet.NoDateTime);
-  const TDateParts in = DecodeDateTime(packet.IncomingDateTime);
-  EXPECT_EQ(std::vector<int>({in.Month, in.Day, in.Hour, in.Minute}),
-            std::vector<int>({12, 31, 16, 10}));
-  EXPECT_EQ(DayOfWeek(packet.IncomingDateTime), 7); // Saturday
-  EXPECT_EQ(SecondsBetween(false, packet.EventDateTime, packet.IncomingDateTime), 600);
+  const TKT5MirelKT5ReceivePacket empty = read(30, SimResultOk);
+  EXPECT_EQ(empty.PacketKind, 6);
+  EXPECT_TRUE(empty.NoDateTime);
+  EXPECT_EQ(empty.NumberKind, 0);
+  EXPECT_EQ(empty.PhoneNumber, "");
+  EXPECT_EQ(empty.IncomingDateTime, 0);
+  EXPECT_FALSE(empty.Answered || empty.Unanswered);
+  EXPECT_TRUE(tool->WaitOutput("ready\nread 3\nread 4\nread 4\nread 30\n"));
 
-  EXPECT_EQ(Read(4, packet), SimResultOk);
-  EXPECT_EQ(tool_->NextLine(), "read 4");
-  EXPECT_EQ(packet.NumberKind, 3);
-  EXPECT_TRUE(packet.Unanswered);
-  EXPECT_FALSE(packet.Answered);
-}
+  program_->RemoveMemoryBlock();
+  uint32_t result = SimResultOk;
+  EXPECT_TRUE(SendMessageTimeout(window, CMSimReadMemory, 1, 0, 5000, result));
+  EXPECT_NE(result, SimResultOk);
+  EXPECT_TRUE(tool->WaitOutput("read 30\nread-failed 1\n"));
 
-TEST_F(NumberSimServeTest, OtherIndexesReadAsEmptySlots) {
-  StartProgram();
-  Serve("3 123161610 0312345678 123161620 OF\n");
-  std::fill_n(program_->MemoryBlock()->Data(), TReceivePacketRecord::Size, uint8_t{0xFF});
-  TKT5MirelKT5ReceivePacket packet;
-  EXPECT_EQ(Read(30, packet), SimResultOk);
-  EXPECT_EQ(tool_->NextLine(), "read 30");
-  EXPECT_EQ(packet.PacketKind, 6);
-  EXPECT_TRUE(packet.NoDateTime);
-  EXPECT_EQ(packet.NumberKind, 0);
-  EXPECT_EQ(packet.PhoneNumber, "");
-  EXPECT_EQ(packet.IncomingDateTime, 0);
-  EXPECT_FALSE(packet.Answered || packet.Unanswered);
-}
-
-TEST_F(NumberSimServeTest, AMissingBlockFailsTheRead) {
-  StartProgram().RemoveMemoryBlock();
-  Serve("");
-  TKT5MirelKT5ReceivePacket packet;
-  EXPECT_NE(Read(1, packet), SimResultOk);
-  EXPECT_EQ(tool_->NextLine(), "read-failed 1");
-}
-
-TEST_F(NumberSimServeTest, ClosedInputEndsServingAndUnpublishes) {
-  Serve("");
-  tool_->CloseInput();
-  ASSERT_TRUE(WaitFor([this] { return tool_->Ended(); }));
-  EXPECT_EQ(tool_->ExitCode(), 0);
+  tool->CloseInput();
+  ASSERT_TRUE(WaitFor([&tool] { return tool->Ended(); }));
+  EXPECT_EQ(tool->ExitCode(), 0);
   EXPECT_EQ(ReadSharedValue("SIM_CLIENT_WINDOW_MMF"), 0u);
-  EXPECT_FALSE(IsWindow(window_));
+  EXPECT_FALSE(IsWindow(window));
 }
 
-TEST_F(NumberSimServeTest, ABadMemoryFileIsRefused) {
-  for (const char* text :
-       {"31 123161610 0312345678 123161620 ON\n", "1 12316161 0312 123161620 OF\n",
-        "1 123161610 123456789012345678901 123161620 OF\n", "1 2 3\n",
-        "1 123161610 電話 123161620 OF\n", "256 123161610 - 123161620 OF\n"}) {
-    WriteFile(runtime_.Path() + "/bad.txt", text);
-    const TRun run = Run({"serve", "--memory", runtime_.Path() + "/bad.txt"});
-    EXPECT_EQ(run.ExitCode, 1) << text;
-    EXPECT_EQ(run.Output, "") << text;
+TEST_F(NumberSimTest, ServeEndsCleanlyOnSigterm) {
+  const auto tool = Start({"serve"});
+  ASSERT_TRUE(tool->WaitOutput("ready\n"));
+  kill(tool->Pid(), SIGTERM);
+  ASSERT_TRUE(WaitFor([&tool] { return tool->Ended(); }));
+  EXPECT_EQ(tool->ExitCode(), 0);
+  EXPECT_EQ(ReadSharedValue("SIM_CLIENT_WINDOW_MMF"), 0u);
+}
+
+TEST_F(NumberSimTest, ABadMemoryFileIsRefusedBeforeReady) {
+  for (const char* text : {"31 123161610 0312345678 123161620 ON\n", "1 12316161 03 123161620 OF\n",
+                           "1 123161610 123456789012345678901 123161620 OF\n", "1 2 3\n",
+                           "1 123161610 電話 123161620 OF\n", "256 123161610 - 123161620 OF\n"}) {
+    WriteFile(folder_.Path() + "/bad.txt", text);
+    EXPECT_EQ(Run({"serve", "--memory", folder_.Path() + "/bad.txt"}), "1") << text;
   }
-  EXPECT_EQ(Run({"serve", "--memory", runtime_.Path() + "/none.txt"}).ExitCode, 1);
+  EXPECT_EQ(Run({"serve", "--memory", folder_.Path() + "/none.txt"}), "1");
 }
 
 } // namespace

@@ -1,22 +1,23 @@
 #include "ToolProcess.h"
 
 #include "support/RunProgram.h"
+#include "support/TempFolder.h"
 
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-TToolProcess::TToolProcess(const std::vector<std::string>& args) {
-  int toChild[2], fromChild[2];
-  if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0)
+TToolProcess::TToolProcess(const std::vector<std::string>& args, std::string outputFile)
+    : outputFile_(std::move(outputFile)) {
+  int toChild[2];
+  if (pipe2(toChild, O_CLOEXEC) != 0)
     std::abort();
   pid_ = fork();
   if (pid_ == 0) {
+    const int output = open(outputFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(toChild[0], STDIN_FILENO);
-    dup2(fromChild[1], STDOUT_FILENO);
+    dup2(output, STDOUT_FILENO);
     std::vector<std::string> all{BinFolder() + "/teloria2-number-sim"};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -27,9 +28,7 @@ TToolProcess::TToolProcess(const std::vector<std::string>& args) {
     _exit(127);
   }
   close(toChild[0]);
-  close(fromChild[1]);
   input_.Reset(toChild[1]);
-  output_.Reset(fromChild[0]);
 }
 
 TToolProcess::~TToolProcess() {
@@ -39,30 +38,19 @@ TToolProcess::~TToolProcess() {
   }
 }
 
-std::string TToolProcess::NextLine(int timeoutMs) {
-  size_t newline;
-  while ((newline = buffered_.find('\n')) == std::string::npos) {
-    pollfd fd{output_.Get(), POLLIN, 0};
-    if (poll(&fd, 1, timeoutMs) <= 0)
-      return "<timeout>";
-    char chunk[512];
-    const ssize_t got = read(output_.Get(), chunk, sizeof chunk);
-    if (got <= 0)
-      return "<eof>";
-    buffered_.append(chunk, static_cast<size_t>(got));
-  }
-  std::string line = buffered_.substr(0, newline);
-  buffered_.erase(0, newline + 1);
-  return line;
-}
-
 bool TToolProcess::Ended() {
-  if (pid_ <= 0)
-    return true;
   int status = 0;
-  if (waitpid(pid_, &status, WNOHANG) != pid_)
-    return false;
+  if (pid_ <= 0 || waitpid(pid_, &status, WNOHANG) != pid_)
+    return pid_ <= 0;
   pid_ = -1;
   exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return true;
+}
+
+std::string TToolProcess::Output() const {
+  return ReadFile(outputFile_);
+}
+
+bool TToolProcess::WaitOutput(const std::string& text) const {
+  return WaitFor([&] { return Output().find(text) != std::string::npos; });
 }
