@@ -1,0 +1,65 @@
+#include "ui/IncomingListModel.h"
+
+#include "data/NumberRules.h"
+#include "data/TableRow.h"
+#include "ui/ListTexts.h"
+
+namespace {
+
+enum TCallText { DateText, NumberText, NameText, AnswerText, RingText, TalkText, CallTextCount };
+
+std::string CallText(const TTableRow& call, int which) {
+  const std::string state = call.GetValue("state");
+  const bool ended = state == "2";
+  const bool known = state == "1" || ended;
+  const bool connected = call.GetValue("connected") == "1";
+  switch (which) {
+  case DateText:
+    return ListDateText(call.GetValue("incoming_date"));
+  case NumberText:
+    return NumberDisplayText(call.GetValue("phone_number"));
+  case NameText:
+    return call.GetValue("owner_name");
+  case AnswerText:
+    return known ? (connected ? "応答" : "未応答") : "";
+  case RingText:
+    return known && connected ? DurationText(IntOrZero(call.GetValue("offhook_seconds"))) : "";
+  case TalkText:
+    return ended && connected ? DurationText(IntOrZero(call.GetValue("onhook_seconds"))) : "";
+  default:
+    return {};
+  }
+}
+
+} // namespace
+
+std::vector<std::string> IncomingCallTexts(const TTableRow& call) {
+  std::vector<std::string> texts;
+  for (int which = 0; which < CallTextCount; ++which)
+    texts.push_back(CallText(call, which));
+  return texts;
+}
+
+bool IncomingCallMatches(const TTableRow& call, const std::string& filter) {
+  for (const int which : {DateText, NumberText, NameText, AnswerText})
+    if (ContainsText(CallText(call, which), filter))
+      return true;
+  return false;
+}
+
+TIncomingListModel::TIncomingListModel(const TTableRows& rows, QObject* parent)
+    : TGridModel(ColumnCount, parent), rows_(rows) {}
+
+int TIncomingListModel::RowCount() const {
+  return rows_.Count();
+}
+
+std::string TIncomingListModel::CellText(int row, int column) const {
+  return column == 0 ? RowNumberText(row + 1) : CallText(rows_[row], column - 1);
+}
+
+std::string TIncomingListModel::HeadingText(int column) const {
+  static const char* const headings[ColumnCount] = {
+      "", "  着信日時", "  電話番号", "  名前", "応答/未応答", "応答までの時間", "通話時間"};
+  return column >= 0 && column < ColumnCount ? headings[column] : "";
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class TSettingsSubscription;
+class TTableRow;
+
+// The number edit window ("情報の編集"): creates or changes one phone-book
+// entry. Every opening makes a new window; closing one frees it.
+class TNumberEditForm : public QWidget {
+  Q_OBJECT
+public:
+  TNumberEditForm();
+  ~TNumberEditForm() override;
+
+  // Fills the fields from an entry and captures its number for the live times.
+  void FillFromRow(const TTableRow& row);
+  // Empties the fields; the captured number stays.
+  void ClearFields();
+
+  void PhoneNumberEditExit();
+  void NumberFindButtonClick();
+  void ShowListButtonClick();
+  void SaveButtonClick();
+  void IncomingCheckTimerTimer();
+
+  const std::string& CapturedNumber() const { return capturedNumber_; }
+  int DispSize() const { return dispSize_; }
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void BuildControls();
+  void Layout(int dispSize);
+  void LayoutWideFields();
+  void SetMemoCaptions();
+  void CMSettingsChanged();
+  std::unique_ptr<TTableRow> RowFromFields() const;
+  void Store(TTableRow& row);
+
+  std::string capturedNumber_;
+  int dispSize_ = -1;
+  QWidget* container_ = nullptr;
+  QLabel* ownerNameLabel_ = nullptr;
+  QLabel* memoLabels_[3] = {};
+  QLabel* execCmdLabel_ = nullptr;
+  QLabel* phoneNumberLabel_ = nullptr;
+  QLabel* offHookSecondsLabel_ = nullptr;
+  QLabel* onHookSecondsLabel_ = nullptr;
+  QLineEdit* ownerNameEdit_ = nullptr;
+  QPlainTextEdit* memos_[3] = {};
+  QLineEdit* execCmdEdit_ = nullptr;
+  QLineEdit* phoneNumberEdit_ = nullptr;
+  QPushButton* numberFindButton_ = nullptr;
+  QLineEdit* offHookSecondsEdit_ = nullptr;
+  QLineEdit* onHookSecondsEdit_ = nullptr;
+  QPushButton* saveButton_ = nullptr;
+  QPushButton* showListButton_ = nullptr;
+  QTimer incomingCheckTimer_;
+  std::unique_ptr<TSettingsSubscription> settings_;
+};
+
+// A new window, normal, filled from `row` (nullptr: empty) and shown.
+TNumberEditForm* OpenNumberEdit(const TTableRow* row);
+// As OpenNumberEdit, placed at `bounds` with the top edge 50 pixels lower.
+TNumberEditForm* OpenNumberEditAt(const TTableRow* row, const QRect& bounds);
+// Closes and frees every open number edit window; for the program's end.
+void FreeNumberEditForms();
