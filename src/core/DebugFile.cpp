@@ -8,7 +8,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return c != '\0' && static_cast<unsigned char>(c) <= ' '; }
+bool IsBlank(char c) {
+  return c != '\0' && static_cast<unsigned char>(c) <= ' ';
+}
 
 void SkipBlanks(std::string_view s, size_t& p) {
   while (p < s.size() && IsBlank(s[p]))
@@ -74,7 +76,7 @@ TDebugLine ReadDebugFile() {
   in.getline(line.data(), kMaxLine);
   line.resize(static_cast<size_t>(in.gcount()));
   line.resize(line.find_first_of("\r\n") == std::string::npos ? line.size()
-                                                               : line.find_first_of("\r\n"));
+                                                              : line.find_first_of("\r\n"));
   const std::vector<std::string> fields = SplitCommaText(Cp932ToUtf8(line));
   if (fields.size() >= 2) {
     result.Key = Trim(fields[0]);

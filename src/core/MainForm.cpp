@@ -45,6 +45,7 @@ TMainForm::TMainForm(TMainFormDeps deps)
     : deps_(std::move(deps)), postTarget_(std::make_shared<TQtPostTarget>(this)) {
   setObjectName("MainForm");
   MainForm = this;
+  AppClosing = false;
   if (!deps_.Sound)
     deps_.Sound = std::make_unique<TRingSound>();
   if (!deps_.Quit)
@@ -54,8 +55,8 @@ TMainForm::TMainForm(TMainFormDeps deps)
     const auto handler = [this](uint32_t m, uint32_t w, uint32_t l) { return Dispatch(m, w, l); };
     const auto onError = [](const std::string& text) { Log(llWarning, text); };
     endpoint_ = deps_.EndpointHandle != 0
-                    ? std::make_unique<TMessageEndpoint>(deps_.EndpointHandle, postTarget_,
-                                                         handler, onError)
+                    ? std::make_unique<TMessageEndpoint>(deps_.EndpointHandle, postTarget_, handler,
+                                                         onError)
                     : std::make_unique<TMessageEndpoint>(postTarget_, handler, onError);
     handle_ = endpoint_->Handle();
   } catch (const std::exception& e) {
@@ -101,17 +102,17 @@ void TMainForm::CreateSessions() {
   Comm->OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
     OnSessionGroup(s, a);
   };
-  Comm->OnClosed = [this](TMirelKT5CommBase&, const IKT5ClosedEventArgs& a) {
-    OnSessionClosed(a);
-  };
+  Comm->OnClosed = [this](TMirelKT5CommBase&, const IKT5ClosedEventArgs& a) { OnSessionClosed(a); };
   Comm->OnTrace = [this](TMirelKT5CommBase&, const IKT5TraceEventArgs& a) { OnSessionTrace(a); };
 }
 
 void TMainForm::ConnectTimers() {
-  const auto setup = [this](QTimer& timer, const char* name, int interval, void (TMainForm::*fn)()) {
+  const auto setup = [this](QTimer& timer, const char* name, int interval,
+                            void (TMainForm::*fn)()) {
     timer.setObjectName(name);
     timer.setInterval(interval);
-    connect(&timer, &QTimer::timeout, this, [this, name, fn] { Guarded(name, [&] { (this->*fn)(); }); });
+    connect(&timer, &QTimer::timeout, this,
+            [this, name, fn] { Guarded(name, [&] { (this->*fn)(); }); });
   };
   setup(DebugCheckTimer, "DebugCheckTimer", 500, &TMainForm::DebugCheckTimerTimer);
   setup(MirelCheckTimer, "MirelCheckTimer", 2000, &TMainForm::MirelCheckTimerTimer);
@@ -123,7 +124,9 @@ void TMainForm::ConnectTimers() {
   UsbDevCheckTimer.start();
 }
 
-void TMainForm::Post(std::function<void()> fn) { postTarget_->Post(std::move(fn)); }
+void TMainForm::Post(std::function<void()> fn) {
+  postTarget_->Post(std::move(fn));
+}
 
 void TMainForm::CMStartup() {
   Started = true;
@@ -132,7 +135,8 @@ void TMainForm::CMStartup() {
     if (!CreateDatabaseFromTemplate()) {
       Log(llFatal, "データベースファイルを作成できません。");
       if (deps_.ShowFatalError)
-        deps_.ShowFatalError("データベースファイルを作成できませんでした。\r\nシステム起動に失敗しました。");
+        deps_.ShowFatalError(
+            "データベースファイルを作成できませんでした。\r\nシステム起動に失敗しました。");
       deps_.Quit();
       return;
     }
@@ -183,7 +187,8 @@ void TMainForm::ShowStartupBalloon() {
                                 [](const std::string& a) { return SameText(a, "-arun"); });
   if (!arun) {
     try {
-      deps_.Tray->ShowBalloon("Teloria II を起動しました。", kBalloonText, TBalloonIcon::Info, 10000);
+      deps_.Tray->ShowBalloon("Teloria II を起動しました。", kBalloonText, TBalloonIcon::Info,
+                              10000);
     } catch (const std::exception& e) {
       LogException(llWarning, "バルーンメッセージ", e);
       deps_.Tray->SetVisible(false);
@@ -197,7 +202,9 @@ void TMainForm::CMAlreadyRunning() {
   ShowBalloon("Teloria II は既に起動しています。", kBalloonText, TBalloonIcon::Info);
 }
 
-void TMainForm::CMShutdown() { deps_.Quit(); }
+void TMainForm::CMShutdown() {
+  deps_.Quit();
+}
 
 void TMainForm::SetTrayIconState(bool connected) {
   deps_.Tray->SetImageIndex(connected ? 0 : 1);

@@ -8,14 +8,30 @@
 
 #include <fmt/printf.h>
 
-void TMainForm::RMenuItemMirelMemoryClick() { deps_.Windows->ShowDeviceMemory(); }
-void TMainForm::RMenuItemPhoneListClick() { deps_.Windows->ShowPhoneList(); }
-void TMainForm::RMenuItemIncomingHistoryClick() { deps_.Windows->ShowIncomingList(); }
-void TMainForm::RMenuItemNewEditClick() { deps_.Windows->OpenNumberEdit(nullptr); }
-void TMainForm::RMenuItemSettingClick() { deps_.Windows->ShowSettings(); }
-void TMainForm::RMenuItemAboutClick() { deps_.Windows->ShowAbout(); }
-void TMainForm::RMenuExitItemClick() { deps_.Quit(); }
-void TMainForm::TrayIcon1DblClick() { deps_.Windows->ShowSettings(); }
+void TMainForm::RMenuItemMirelMemoryClick() {
+  deps_.Windows->ShowDeviceMemory();
+}
+void TMainForm::RMenuItemPhoneListClick() {
+  deps_.Windows->ShowPhoneList();
+}
+void TMainForm::RMenuItemIncomingHistoryClick() {
+  deps_.Windows->ShowIncomingList();
+}
+void TMainForm::RMenuItemNewEditClick() {
+  deps_.Windows->OpenNumberEdit(nullptr);
+}
+void TMainForm::RMenuItemSettingClick() {
+  deps_.Windows->ShowSettings();
+}
+void TMainForm::RMenuItemAboutClick() {
+  deps_.Windows->ShowAbout();
+}
+void TMainForm::RMenuExitItemClick() {
+  deps_.Quit();
+}
+void TMainForm::TrayIcon1DblClick() {
+  deps_.Windows->ShowSettings();
+}
 
 void TMainForm::BalloonHelpHideTimerTimer() {
   BalloonHelpHideTimer.stop();

@@ -24,12 +24,11 @@ void TMainForm::MirelCheckTimerTimer() {
     return;
   TargetPort = AppSettings.MirelKT5Port;
   const std::string target = TargetPort;
-  const bool started = Scanner->StartSearch(
-      target, [this, target](const std::string& found) {
-        // The setting the search started with: the live one may change meanwhile.
-        ScanLogFmt("接続ポート探索終了: TargetPort=[%s], FoundPort=[%s]", target, found);
-        OnPortFound(found);
-      });
+  const bool started = Scanner->StartSearch(target, [this, target](const std::string& found) {
+    // The setting the search started with: the live one may change meanwhile.
+    ScanLogFmt("接続ポート探索終了: TargetPort=[%s], FoundPort=[%s]", target, found);
+    OnPortFound(found);
+  });
   if (started) {
     ScanLogFmt("接続ポート探索開始: TargetPort=[%s]", target);
     MirelCheckTimer.stop();
@@ -66,8 +65,8 @@ void TMainForm::CMPortSearchDone() {
     LogBoth(llInfo, fmt::sprintf("MirelUSB/RX2に接続しました。Port=[%s]", FoundPort));
     SetTrayIconState(true);
   } catch (const std::exception& e) {
-    LogBoth(llError, fmt::sprintf("MirelUSB/RX2に接続できません。Port=[%s]\r\n[例外] %s",
-                                  FoundPort, e.what()));
+    LogBoth(llError, fmt::sprintf("MirelUSB/RX2に接続できません。Port=[%s]\r\n[例外] %s", FoundPort,
+                                  e.what()));
     MirelCheckTimer.start();
   }
 }

@@ -116,8 +116,8 @@ std::unique_ptr<TTableRow> TMainForm::RegisterCall(const std::string& number,
     CtiDb->UpdateLastIncomingDate(number, when);
     return callRow;
   } catch (const std::exception& e) {
-    LogException(llError, fmt::sprintf("電話着信処理でエラーが発生しました。エラー場所=%s", location),
-                 e);
+    LogException(llError,
+                 fmt::sprintf("電話着信処理でエラーが発生しました。エラー場所=%s", location), e);
     if (location == "着信履歴テーブル追加")
       LastIncomingInfo = {};
     Post([this] { CMIncomingError(); });
@@ -164,5 +164,6 @@ void TMainForm::ShowCall(const TTableRow& callRow, int order) {
 }
 
 void TMainForm::CMIncomingError() {
-  ShowBalloon("Teloria II エラー", "着信処理で予期しないエラーが発生しました。", TBalloonIcon::Error);
+  ShowBalloon("Teloria II エラー", "着信処理で予期しないエラーが発生しました。",
+              TBalloonIcon::Error);
 }

@@ -29,14 +29,17 @@ void TMirelKT5CommSim::Close(bool silent) {
 void TMirelKT5CommSim::ReadMemory(uint8_t index, IKT5MirelKT5ReceivePacket& packet) {
   const uint32_t simWindow = ReadSharedValue("SIM_CLIENT_WINDOW_MMF");
   if (simWindow == 0 || !IsWindow(simWindow))
-    throw EMirelKT5CommException(CommErrorKind::ReadMemoryFailed, "シミュレータメモリ読み出しエラー1");
+    throw EMirelKT5CommException(CommErrorKind::ReadMemoryFailed,
+                                 "シミュレータメモリ読み出しエラー1");
   uint32_t result = 0;
   // A simulator that does not answer in time is treated as a refusal.
   if (!SendMessageTimeout(simWindow, CMSimReadMemory, index, 0, ReadMemoryTimeoutMs, result) ||
       result != SimResultOk)
-    throw EMirelKT5CommException(CommErrorKind::ReadMemoryFailed, "シミュレータメモリ読み出しエラー2");
+    throw EMirelKT5CommException(CommErrorKind::ReadMemoryFailed,
+                                 "シミュレータメモリ読み出しエラー2");
   if (!receiver_.ReadMemoryRecord(packet))
-    throw EMirelKT5CommException(CommErrorKind::ReadMemoryFailed, "シミュレータメモリ読み出しエラー3");
+    throw EMirelKT5CommException(CommErrorKind::ReadMemoryFailed,
+                                 "シミュレータメモリ読み出しエラー3");
 }
 
 void TMirelKT5CommSim::InjectGroupEvent(const IKT5GroupEventArgs& event) {

@@ -48,7 +48,9 @@ void TMirelKT5Scanner::Execute() {
       std::unique_lock lock(mutex_);
       if (terminated_)
         break;
+      waiting_ = true;
       wake_.wait(lock, [this] { return wakeSet_; });
+      waiting_ = false;
       wakeSet_ = false;
       if (terminated_) {
         ScanLog("接続ポート探索スレッドループ中断");
@@ -76,6 +78,9 @@ void TMirelKT5Scanner::Execute() {
 
 std::unique_ptr<TMirelKT5CommCompo> TMirelKT5Scanner::NewCompo() const {
   auto compo = std::make_unique<TMirelKT5CommCompo>(nullptr, deviceFactory_);
+  // This thread runs no event loop: whatever the port reports is handled
+  // where it happens, and only trace lines have a handler.
+  compo->SetAsyncHandling(true);
   compo->OnAsyncTrace = [](TMirelKT5CommCompo&, const std::string& text, uint32_t code) {
     ScanLogFmt("[Trace] %s (W32ErrCode=%d)", text, code);
   };

@@ -33,6 +33,8 @@ public:
   // request is refused, never queued. `callback` runs on the scanner thread.
   bool StartSearch(const std::string& targetPort, TPortFoundEvent callback);
   bool Busy() const { return busy_; }
+  // The thread is waiting for a request.
+  bool Waiting() const { return waiting_; }
 
 private:
   void Execute();
@@ -48,6 +50,7 @@ private:
   bool wakeSet_ = false;
   bool terminated_ = false;
   std::atomic<bool> busy_{false};
+  std::atomic<bool> waiting_{false};
   // Written only while not busy, read by the thread only while busy.
   std::string targetPort_;
   TPortFoundEvent onPortFound_;

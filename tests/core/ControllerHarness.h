@@ -1,0 +1,96 @@
+#pragma once
+
+#include "CoreFakes.h"
+#include "base/Clock.h"
+#include "base/CodePage.h"
+#include "core/MainForm.h"
+#include "data/KsoCtiDb.h"
+#include "settings/AppSettings.h"
+#include "settings/Logging.h"
+#include "support/RunProgram.h"
+#include "support/TempFolder.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <filesystem>
+
+// A controller with fake windows, tray and sound in a program folder of its
+// own, with a fixed clock and every log line kept.
+class TControllerHarness {
+public:
+  TControllerHarness() {
+    SetFixedNow(EncodeDateTime({2026, 12, 8, 7, 5, 3, 0}));
+    std::filesystem::create_directories(home.Path() + "/run");
+    setenv("XDG_RUNTIME_DIR", (home.Path() + "/run").c_str(), 1);
+    AppSettings = TAppSettings();
+    MainLogger.SetLogDir(home.Path() + "/logs");
+    MainLogger.SetLevels(AllLogLevels);
+    ScanLogger.SetLogDir(home.Path() + "/logs");
+    ScanLogger.SetLevels(AllLogLevels);
+  }
+  ~TControllerHarness() {
+    form.reset();
+    CtiDb.reset();
+    MainLogger.Close();
+    ScanLogger.Close();
+    ClearFixedNow();
+    AppSettings = TAppSettings();
+  }
+
+  void CopyTemplate() {
+    std::filesystem::copy_file(BinFolder() + "/teloria2.db3.init",
+                               home.Path() + "/teloria2.db3.init");
+  }
+
+  // Creates the controller and runs its start-up.
+  bool Start(std::vector<std::string> args = {"teloria2"}) {
+    TMainFormDeps deps;
+    deps.Windows = &windows;
+    deps.Tray = &tray;
+    deps.Sound = std::make_unique<TFakeSound>(sounds);
+    deps.ShowFatalError = [this](const std::string& text) { fatalErrors.push_back(text); };
+    deps.Quit = [this] { ++quits; };
+    deps.ScannerPorts = [this] { return scannerPorts; };
+    deps.Arguments = std::move(args);
+    form = std::make_unique<TMainForm>(std::move(deps));
+    return QTest::qWaitFor([this] { return form->Ready || quits > 0; }, 5000);
+  }
+
+  // Runs what the controller posted to itself, and what that posted.
+  static void Drain() {
+    for (int i = 0; i < 8; ++i)
+      QCoreApplication::sendPostedEvents(nullptr, 0);
+  }
+
+  std::string MainLog() const { return LogFile("ksocti"); }
+  std::string ScanLogText() const { return LogFile("scan"); }
+
+  TTempFolder home;
+  TProgramHome programHome{home.Path()};
+  TFakeWindows windows;
+  TFakeTray tray;
+  std::vector<std::string> sounds;
+  std::vector<std::string> fatalErrors;
+  std::vector<std::string> scannerPorts;
+  int quits = 0;
+  std::unique_ptr<TMainForm> form;
+
+private:
+  std::string LogFile(const char* prefix) const {
+    return Cp932ToUtf8(ReadFile(home.Path() + "/logs/" + prefix + "." +
+                                FormatDateTime("yyyymmdd", Now()) + ".log"));
+  }
+};
+
+// A call-group event as a session would raise it.
+inline IKT5GroupEventArgs GroupEvent(uint8_t kind, int32_t group, const std::string& number = "",
+                                     int ringSeconds = 0, int talkSeconds = 0) {
+  auto ev = std::make_shared<TKT5GroupEventArgs>();
+  ev->PacketKind = kind;
+  ev->GroupNo = group;
+  ev->PhoneNumber = number;
+  ev->NumberReceived = !number.empty();
+  ev->RingSeconds = ringSeconds;
+  ev->TalkSeconds = talkSeconds;
+  return ev;
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "core/IRingSound.h"
+#include "core/ITrayIcon.h"
+#include "core/IWindows.h"
+#include "data/TableRow.h"
+
+#include <string>
+#include <vector>
+
+// Records every window operation the controller asks for, with a copy of
+// the row it was given.
+class TFakeWindows final : public IWindows {
+public:
+  struct TCall {
+    std::string Name;
+    TTableRow Row;
+  };
+
+  void ShowIncomingNotice(const TTableRow& row) override { Add("ShowIncomingNotice", &row); }
+  void ShowRingAnnouncement() override { Add("ShowRingAnnouncement"); }
+  void HideIncomingNotice() override { Add("HideIncomingNotice"); }
+  void ShowNumberDisplay(const TTableRow& row) override { Add("ShowNumberDisplay", &row); }
+  void OpenNumberEdit(const TTableRow* row) override { Add("OpenNumberEdit", row); }
+  void ShowPhoneList() override { Add("ShowPhoneList"); }
+  void PhoneListRowSaved(const TTableRow& row) override { Add("PhoneListRowSaved", &row); }
+  void ShowIncomingList() override { Add("ShowIncomingList"); }
+  void IncomingListAddCall(const TTableRow& row) override { Add("IncomingListAddCall", &row); }
+  void IncomingListReload() override { Add("IncomingListReload"); }
+  void ShowDeviceMemory() override { Add("ShowDeviceMemory"); }
+  void ShowSettings() override { Add("ShowSettings"); }
+  void ShowAbout() override { Add("ShowAbout"); }
+
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const TCall& c : Calls)
+      names.push_back(c.Name);
+    return names;
+  }
+  const TCall* Last(const std::string& name) const {
+    for (auto it = Calls.rbegin(); it != Calls.rend(); ++it)
+      if (it->Name == name)
+        return &*it;
+    return nullptr;
+  }
+
+  std::vector<TCall> Calls;
+
+private:
+  void Add(const char* name, const TTableRow* row = nullptr) {
+    TCall call{name, {}};
+    if (row != nullptr)
+      call.Row.Assign(*row);
+    Calls.push_back(std::move(call));
+  }
+};
+
+// Keeps what the tray would show.
+class TFakeTray final : public ITrayIcon {
+public:
+  struct TBalloon {
+    std::string Title, Text;
+    TBalloonIcon Icon;
+  };
+
+  void SetImageIndex(int index) override { imageIndex_ = index; }
+  int ImageIndex() const override { return imageIndex_; }
+  void SetVisible(bool visible) override {
+    visible_ = visible;
+    ++VisibilityChanges;
+  }
+  bool Visible() const override { return visible_; }
+  void ShowBalloon(const std::string& title, const std::string& text, TBalloonIcon icon,
+                   int) override {
+    if (FailBalloons)
+      throw std::runtime_error("no notification area");
+    Balloons.push_back({title, text, icon});
+  }
+  void HideBalloon() override { ++Hides; }
+
+  std::vector<TBalloon> Balloons;
+  bool FailBalloons = false;
+  int Hides = 0;
+  int VisibilityChanges = 0;
+
+private:
+  int imageIndex_ = -1;
+  bool visible_ = false;
+};
+
+class TFakeSound final : public IRingSound {
+public:
+  explicit TFakeSound(std::vector<std::string>& log) : log_(log) {}
+  void PlayRingSound() override { log_.push_back("play"); }
+  void StopRingSound() override { log_.push_back("stop"); }
+
+private:
+  std::vector<std::string>& log_;
+};

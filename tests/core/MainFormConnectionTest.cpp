@@ -1,0 +1,181 @@
+#include "ControllerHarness.h"
+#include "common2/MirelKT5Comm.h"
+#include "support/AdapterSimProcess.h"
+
+// The device session against the virtual adapter on a pseudo-terminal.
+class MainFormConnectionTest : public QObject {
+  Q_OBJECT
+private slots:
+  void init();
+  void cleanup();
+  void ConnectsToTheFoundPort();
+  void FailedOpenRetriesLater();
+  void SettingsChangedWhileConnected();
+  void SettingsChangedWhileClosed();
+  void ClockIsSetOnceInTheConfiguredMinute();
+  void UnpluggedAdapterIsNoticedAndSearchedAgain();
+
+private:
+  // Opens the session on the virtual adapter as a finished search would.
+  bool Connect() {
+    h->form->FoundPort = device;
+    h->form->TargetPort = device;
+    h->form->CMPortSearchDone();
+    return h->form->Comm->IsOpen();
+  }
+  // The next line the adapter prints that starts with `prefix`.
+  std::string AdapterLine(const std::string& prefix, int timeoutMs = 3000) {
+    while (true) {
+      const std::string line = sim->NextLine(timeoutMs);
+      if (line.rfind(prefix, 0) == 0 || line[0] == '<')
+        return line;
+    }
+  }
+
+  std::unique_ptr<TControllerHarness> h;
+  std::unique_ptr<TSimProcess> sim;
+  std::string device;
+};
+
+void MainFormConnectionTest::init() {
+  sim = std::make_unique<TSimProcess>();
+  const std::string ready = sim->NextLine();
+  QVERIFY(ready.rfind("ready ", 0) == 0);
+  device = ready.substr(6);
+  h = std::make_unique<TControllerHarness>();
+  h->CopyTemplate();
+  // Debug mode: no search of its own runs while the test drives the session.
+  AppSettings.MirelKT5Port = "debug";
+  QVERIFY(h->Start({"teloria2", "-arun"}));
+}
+
+void MainFormConnectionTest::cleanup() {
+  h.reset();
+  sim.reset();
+}
+
+void MainFormConnectionTest::ConnectsToTheFoundPort() {
+  h->tray.SetImageIndex(1);
+  QVERIFY(Connect());
+  QCOMPARE(h->tray.ImageIndex(), 0);
+  QCOMPARE(h->form->GetConnectedPort(), device);
+  const std::string log = h->MainLog();
+  QVERIFY(log.find("[info ] MirelUSB/RX2に接続します。Port=[" + device + "]") != std::string::npos);
+  QVERIFY(log.find("[info ] MirelUSB/RX2に接続しました。Port=[" + device + "]") !=
+          std::string::npos);
+  QVERIFY(h->ScanLogText().find("MirelUSB/RX2に接続しました。Port=[" + device + "]") !=
+          std::string::npos);
+}
+
+void MainFormConnectionTest::FailedOpenRetriesLater() {
+  h->form->FoundPort = "/dev/teloria2-no-such-port";
+  h->form->CMPortSearchDone();
+  QVERIFY(!h->form->Comm->IsOpen());
+  QVERIFY(h->form->MirelCheckTimer.isActive());
+  QVERIFY(
+      h->MainLog().find("[error] MirelUSB/RX2に接続できません。Port=[/dev/teloria2-no-such-port]"
+                        "\r\n[例外] ") != std::string::npos);
+  QCOMPARE(h->form->GetConnectedPort(), std::string());
+}
+
+void MainFormConnectionTest::SettingsChangedWhileConnected() {
+  QVERIFY(Connect());
+  // Unchanged port: the connection stays.
+  AppSettings.MirelKT5Port = device;
+  h->form->CMSettingsChanged();
+  QVERIFY(h->form->Comm->IsOpen());
+  QVERIFY(!h->form->MirelCheckTimer.isActive());
+  // Another port: closed, and that port is checked at once.
+  AppSettings.MirelKT5Port = "/dev/teloria2-other";
+  h->form->CMSettingsChanged();
+  QVERIFY(!h->form->Comm->IsOpen());
+  QCOMPARE(h->tray.ImageIndex(), 1);
+  QCOMPARE(h->form->TargetPort, std::string("/dev/teloria2-other"));
+  QVERIFY(QTest::qWaitFor([&] {
+    return h->ScanLogText().find(
+               "スレッドで指定ポートチェックします。Port=[/dev/teloria2-other]") !=
+           std::string::npos;
+  }));
+  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner->Busy(); }));
+  TControllerHarness::Drain();
+  // "test" while connected: into simulator mode.
+  QVERIFY(Connect());
+  AppSettings.MirelKT5Port = "test";
+  h->form->CMSettingsChanged();
+  QVERIFY(!h->form->Comm->IsOpen());
+  QVERIFY(h->form->SimMode);
+  QCOMPARE(h->tray.ImageIndex(), 0);
+  QVERIFY(!h->form->MirelCheckTimer.isActive());
+  QVERIFY(h->MainLog().find("[info ] 電話番号発信シミュレータモード開始") != std::string::npos);
+}
+
+void MainFormConnectionTest::SettingsChangedWhileClosed() {
+  // Closed, another port, not simulating: the next search uses it by itself.
+  AppSettings.MirelKT5Port = "/dev/ttyUSB7";
+  h->form->CMSettingsChanged();
+  QVERIFY(!h->form->SimMode);
+  QVERIFY(!h->form->MirelCheckTimer.isActive());
+  AppSettings.MirelKT5Port = "TEST";
+  h->form->CMSettingsChanged();
+  QVERIFY(h->form->SimMode);
+  QCOMPARE(h->tray.ImageIndex(), 0);
+  const std::string before = h->MainLog();
+  h->form->CMSettingsChanged(); // already simulating: nothing
+  QCOMPARE(h->MainLog(), before);
+  AppSettings.MirelKT5Port = "";
+  h->form->CMSettingsChanged();
+  QVERIFY(!h->form->SimMode);
+  QCOMPARE(h->tray.ImageIndex(), 1);
+  QVERIFY(h->MainLog().find("[info ] 電話番号発信シミュレータモード終了") != std::string::npos);
+  QVERIFY(QTest::qWaitFor([&] {
+    return h->ScanLogText().find("接続ポート探索開始: TargetPort=[]") != std::string::npos;
+  }));
+  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner->Busy(); }));
+}
+
+void MainFormConnectionTest::ClockIsSetOnceInTheConfiguredMinute() {
+  QVERIFY(Connect());
+  AppSettings.SetAutoDateTime = true;
+  AppSettings.ExecHour = "7";
+  AppSettings.ExecMinute = "05";
+  h->form->CheckResetMirelTimeTimerTimer();
+  QCOMPARE(AdapterLine("recv"), std::string("recv C 202612080705"));
+  AdvanceFixedNow(5 * OneSecond);
+  h->form->CheckResetMirelTimeTimerTimer();
+  AdvanceFixedNow(60 * OneSecond);
+  h->form->CheckResetMirelTimeTimerTimer();
+  // The next day, in the same minute, again.
+  SetFixedNow(EncodeDateTime({2026, 12, 9, 7, 5, 1, 0}));
+  h->form->CheckResetMirelTimeTimerTimer();
+  QCOMPARE(AdapterLine("recv"), std::string("recv C 202612090705"));
+  AppSettings.ExecMinute = "x";
+  SetFixedNow(EncodeDateTime({2026, 12, 10, 7, 5, 1, 0}));
+  h->form->CheckResetMirelTimeTimerTimer();
+  QCOMPARE(h->form->LastClockSetAt, EncodeDateTime({2026, 12, 9, 7, 5, 0, 0}));
+}
+
+void MainFormConnectionTest::UnpluggedAdapterIsNoticedAndSearchedAgain() {
+  QVERIFY(Connect());
+  QCOMPARE(sim->Run("unplug"), std::string("ok unplug"));
+  QVERIFY(QTest::qWaitFor(
+      [&] {
+        TControllerHarness::Drain();
+        h->form->UsbDevCheckTimerTimer();
+        return !h->form->Comm->IsOpen();
+      },
+      10000));
+  QVERIFY(QTest::qWaitFor(
+      [&] {
+        const std::string log = h->MainLog();
+        return log.find("Mirelに再接続します。Port=[debug]") != std::string::npos;
+      },
+      10000));
+  const std::string log = h->MainLog();
+  QVERIFY(log.find("COMデバイスエラー") != std::string::npos ||
+          log.find("MirelKT5通信が強制終了されました。") != std::string::npos);
+  QCOMPARE(h->tray.ImageIndex(), 1);
+  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner->Busy(); }, 10000));
+}
+
+QTEST_GUILESS_MAIN(MainFormConnectionTest)
+#include "MainFormConnectionTest.moc"

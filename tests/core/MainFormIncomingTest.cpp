@@ -1,0 +1,239 @@
+#include "ControllerHarness.h"
+#include "core/LastIncomingInfo.h"
+#include "core/MirelKT5CommSim.h"
+
+#include <sqlite3.h>
+
+// Calls as the sessions report them, through the controller's queue.
+class MainFormIncomingTest : public QObject {
+  Q_OBJECT
+private slots:
+  void init();
+  void cleanup();
+  void AnsweredCallIsRecordedWithItsSeconds();
+  void UnansweredCallIsFinishedNotAnswered();
+  void RingAnnouncementAndSoundFollowTheSettings();
+  void WithheldNumberIsRecordedButNeverRegistered();
+  void KnownNumberKeepsItsEntryAndGetsTheDate();
+  void PhoneBookLimitStillShowsAndRecordsTheCall();
+  void HookEventOfAnotherGroupChangesNothing();
+  void FailedHistoryRowLeavesEarlierCallsAlone();
+  void DisplayModeAndCommandsFollowTheSettings();
+  void DebugFileTriggersOneCallPerNewKey();
+
+private:
+  void Feed(const IKT5GroupEventArgs& ev) {
+    h->form->CommSim->InjectGroupEvent(ev);
+    TControllerHarness::Drain();
+  }
+  std::unique_ptr<TTableRow> NewestCall() {
+    auto rows = CtiDb->GetIncomingList(1);
+    return rows->Count() == 0 ? nullptr : rows->Items(0).Clone();
+  }
+
+  std::unique_ptr<TControllerHarness> h;
+};
+
+void MainFormIncomingTest::init() {
+  h = std::make_unique<TControllerHarness>();
+  h->CopyTemplate();
+  AppSettings.MirelKT5Port = "TEST";
+  QVERIFY(h->Start({"teloria2", "-arun"}));
+}
+
+void MainFormIncomingTest::cleanup() {
+  h.reset();
+}
+
+void MainFormIncomingTest::AnsweredCallIsRecordedWithItsSeconds() {
+  Feed(GroupEvent(1, 40));
+  Feed(GroupEvent(2, 40, "0312345678"));
+  Feed(GroupEvent(3, 40, "0312345678", 6));
+  Feed(GroupEvent(4, 40, "0312345678", 6, 75));
+  Feed(GroupEvent(7, 40, "0312345678", 6, 75));
+  const auto call = NewestCall();
+  QVERIFY(call);
+  QCOMPARE(call->GetValue("phone_number"), std::string("0312345678"));
+  QCOMPARE(call->GetValue("incoming_date"), std::string("2026/12/08 07:05:03.000"));
+  QCOMPARE(call->GetValue("state"), std::string("2"));
+  QCOMPARE(call->GetValue("connected"), std::string("1"));
+  QCOMPARE(call->GetValue("offhook_seconds"), std::string("6"));
+  QCOMPARE(call->GetValue("onhook_seconds"), std::string("75"));
+  QCOMPARE(LastGroupEvent->PacketKind, uint8_t(7));
+  // A new number is registered with the call's date.
+  const auto entry = CtiDb->FindPhoneNumber("0312345678");
+  QVERIFY(entry);
+  QCOMPARE(entry->GetValue("created_date"), std::string("2026/12/08 07:05:03.000"));
+  QCOMPARE(entry->GetValue("last_incoming_date"), std::string("2026/12/08 07:05:03.000"));
+  QCOMPARE(h->windows.Names(), (std::vector<std::string>{"HideIncomingNotice", "ShowIncomingNotice",
+                                                         "IncomingListAddCall", "PhoneListRowSaved",
+                                                         "IncomingListReload"}));
+  const auto* shown = h->windows.Last("ShowIncomingNotice");
+  QCOMPARE(shown->Row.GetValue("_IsValidNumber"), std::string("1"));
+  QCOMPARE(shown->Row.GetValue("_IncomingDate"), std::string("2026/12/08 07:05:03.000"));
+  const auto* added = h->windows.Last("IncomingListAddCall");
+  QCOMPARE(added->Row.GetValue("incoming_order"), call->GetValue("incoming_order"));
+  QCOMPARE(added->Row.GetValue("incoming_date"), std::string("2026/12/08 07:05:03.000"));
+  QCOMPARE(h->windows.Last("PhoneListRowSaved")->Row.GetValue("last_incoming_date"),
+           std::string("2026/12/08 07:05:03.000"));
+  QCOMPARE(h->sounds, (std::vector<std::string>{"stop"}));
+}
+
+void MainFormIncomingTest::UnansweredCallIsFinishedNotAnswered() {
+  Feed(GroupEvent(1, 41));
+  Feed(GroupEvent(2, 41, "0451112222"));
+  Feed(GroupEvent(5, 41, "0451112222"));
+  Feed(GroupEvent(7, 41, "0451112222"));
+  const auto call = NewestCall();
+  QCOMPARE(call->GetValue("state"), std::string("2"));
+  QCOMPARE(call->GetValue("connected"), std::string("0"));
+  QCOMPARE(h->windows.Names().back(), std::string("IncomingListReload"));
+}
+
+void MainFormIncomingTest::RingAnnouncementAndSoundFollowTheSettings() {
+  AppSettings.PlayPreviewSound = true;
+  Feed(GroupEvent(1, 42));
+  QCOMPARE(h->sounds, (std::vector<std::string>{"play"}));
+  QVERIFY(h->windows.Calls.empty());
+  AppSettings.ShowIncomingPreview = true;
+  AppSettings.PlayPreviewSound = false;
+  Feed(GroupEvent(1, 43));
+  QCOMPARE(h->windows.Names(), (std::vector<std::string>{"ShowRingAnnouncement"}));
+  QCOMPARE(h->sounds.size(), size_t(1));
+}
+
+void MainFormIncomingTest::WithheldNumberIsRecordedButNeverRegistered() {
+  Feed(GroupEvent(1, 44));
+  Feed(GroupEvent(2, 44, "P"));
+  QCOMPARE(NewestCall()->GetValue("phone_number"), std::string("P"));
+  QCOMPARE(CtiDb->GetPhoneNumberCount(), 0);
+  QVERIFY(h->windows.Last("PhoneListRowSaved") == nullptr);
+  const auto* shown = h->windows.Last("ShowIncomingNotice");
+  QCOMPARE(shown->Row.GetValue("_IsValidNumber"), std::string("0"));
+  QCOMPARE(shown->Row.GetValue("created_date"), std::string("2026/12/08 07:05:03.000"));
+}
+
+void MainFormIncomingTest::KnownNumberKeepsItsEntryAndGetsTheDate() {
+  TTableRow entry;
+  entry.SetValue("phone_number", "0612345678");
+  entry.SetValue("owner_name", "山田商店");
+  entry.SetValue("created_date", "2025/01/01 09:00:00.000");
+  entry.SetValue("last_updated", "2025/01/02 09:00:00.000");
+  CtiDb->InsertPhoneNumber(entry);
+  Feed(GroupEvent(2, 45, "0612345678"));
+  const auto stored = CtiDb->FindPhoneNumber("0612345678");
+  QCOMPARE(stored->GetValue("created_date"), std::string("2025/01/01 09:00:00.000"));
+  QCOMPARE(stored->GetValue("last_incoming_date"), std::string("2026/12/08 07:05:03.000"));
+  QCOMPARE(h->windows.Last("ShowIncomingNotice")->Row.GetValue("owner_name"),
+           std::string("山田商店"));
+  QCOMPARE(h->windows.Last("IncomingListAddCall")->Row.GetValue("owner_name"),
+           std::string("山田商店"));
+}
+
+void MainFormIncomingTest::PhoneBookLimitStillShowsAndRecordsTheCall() {
+  AppSettings.PhoneLimit = 1;
+  Feed(GroupEvent(2, 46, "0311111111"));
+  Feed(GroupEvent(2, 47, "0322222222"));
+  QCOMPARE(CtiDb->GetPhoneNumberCount(), 1);
+  QVERIFY(!CtiDb->PhoneNumberExists("0322222222"));
+  QCOMPARE(NewestCall()->GetValue("phone_number"), std::string("0322222222"));
+  QCOMPARE(h->windows.Last("ShowIncomingNotice")->Row.GetValue("phone_number"),
+           std::string("0322222222"));
+  QVERIFY(h->MainLog().find("[error] 電話番号登録件数が 1 件に達しているため登録できません。") !=
+          std::string::npos);
+  AppSettings.PhoneLimit = 0;
+  Feed(GroupEvent(2, 48, "0333333333"));
+  QVERIFY(!CtiDb->PhoneNumberExists("0333333333"));
+}
+
+void MainFormIncomingTest::HookEventOfAnotherGroupChangesNothing() {
+  Feed(GroupEvent(1, 50));
+  Feed(GroupEvent(2, 50, "0312345678"));
+  Feed(GroupEvent(3, 51, "0312345678", 9));
+  const auto call = NewestCall();
+  QCOMPARE(call->GetValue("connected"), std::string("0"));
+  QCOMPARE(call->GetValue("offhook_seconds"), std::string("0"));
+  // The next event compares with the one just handled, now group 51.
+  Feed(GroupEvent(4, 50, "0312345678", 9, 30));
+  QCOMPARE(NewestCall()->GetValue("state"), call->GetValue("state"));
+}
+
+void MainFormIncomingTest::FailedHistoryRowLeavesEarlierCallsAlone() {
+  Feed(GroupEvent(2, 60, "0311111111"));
+  const auto first = NewestCall();
+  {
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open((h->home.Path() + "/teloria2.db3").c_str(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db,
+                          "CREATE TRIGGER refuse BEFORE INSERT ON incoming_numbers "
+                          "BEGIN SELECT RAISE(ABORT, 'refused'); END;",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    sqlite3_close(db);
+  }
+  h->windows.Calls.clear();
+  Feed(GroupEvent(2, 61, "0322222222"));
+  Feed(GroupEvent(3, 61, "0322222222", 4));
+  Feed(GroupEvent(4, 61, "0322222222", 4, 20));
+  const auto after = NewestCall();
+  QCOMPARE(after->GetValue("phone_number"), std::string("0311111111"));
+  QCOMPARE(after->GetValue("state"), first->GetValue("state"));
+  QCOMPARE(after->GetValue("connected"), std::string("0"));
+  QCOMPARE(LastIncomingInfo.IncomingDate, std::string());
+  QVERIFY(h->windows.Last("ShowIncomingNotice") == nullptr);
+  QCOMPARE(h->tray.Balloons.back().Title, std::string("Teloria II エラー"));
+  QCOMPARE(h->tray.Balloons.back().Text, std::string("着信処理で予期しないエラーが発生しました。"));
+  QVERIFY(h->tray.Balloons.back().Icon == TBalloonIcon::Error);
+  QVERIFY(h->MainLog().find(
+              "[error] 電話着信処理でエラーが発生しました。エラー場所=着信履歴テーブル追加"
+              "\r\n[原因] ") != std::string::npos);
+}
+
+void MainFormIncomingTest::DisplayModeAndCommandsFollowTheSettings() {
+  const std::string marker = h->home.Path() + "/ran";
+  const std::string script = h->home.Path() + "/cmd; echo $(id).sh";
+  WriteFile(script, "#!/bin/sh\ntouch '" + marker + "'\n");
+  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+  TTableRow entry;
+  entry.SetValue("phone_number", "0312345678");
+  entry.SetValue("exec_cmd", "  " + script + "  ");
+  CtiDb->InsertPhoneNumber(entry);
+  AppSettings.IncomingDisplayMode = 2;
+  AppSettings.ExecCmdEnabled = false;
+  Feed(GroupEvent(2, 70, "0312345678"));
+  QVERIFY(h->windows.Last("ShowNumberDisplay") != nullptr);
+  QVERIFY(h->windows.Last("ShowIncomingNotice") == nullptr);
+  AppSettings.ExecCmdEnabled = true;
+  Feed(GroupEvent(2, 71, "0312345678"));
+  // The whole text is one program name: nothing is interpreted by a shell.
+  QVERIFY(QTest::qWaitFor([&] { return std::filesystem::exists(marker); }, 10000));
+}
+
+void MainFormIncomingTest::DebugFileTriggersOneCallPerNewKey() {
+  h.reset();
+  h = std::make_unique<TControllerHarness>();
+  h->CopyTemplate();
+  WriteFile(h->home.Path() + "/debug.txt", "1,0312345678\r\n");
+  AppSettings.MirelKT5Port = "debug";
+  QVERIFY(h->Start({"teloria2", "-arun"}));
+  QCOMPARE(h->form->DebugLastKey, std::string("1"));
+  h->form->DebugCheckTimerTimer();
+  TControllerHarness::Drain();
+  QVERIFY(h->windows.Calls.empty());
+  WriteFile(h->home.Path() + "/debug.txt", "2 0398765432\r\n");
+  h->form->DebugCheckTimerTimer();
+  TControllerHarness::Drain();
+  h->form->DebugCheckTimerTimer();
+  TControllerHarness::Drain();
+  QCOMPARE(CtiDb->GetIncomingList(10)->Count(), 1);
+  QCOMPARE(NewestCall()->GetValue("phone_number"), std::string("0398765432"));
+  QVERIFY(h->MainLog().find("[info ] 電話着信（デバッグモード） [0398765432]") !=
+          std::string::npos);
+  WriteFile(h->home.Path() + "/debug.txt", "3\r\n");
+  h->form->DebugCheckTimerTimer();
+  TControllerHarness::Drain();
+  QCOMPARE(CtiDb->GetIncomingList(10)->Count(), 1);
+}
+
+QTEST_GUILESS_MAIN(MainFormIncomingTest)
+#include "MainFormIncomingTest.moc"

@@ -1,0 +1,226 @@
+#include "ControllerHarness.h"
+#include "core/LastIncomingInfo.h"
+#include "core/Messages.h"
+#include "core/StartupGate.h"
+#include "platform/SingleInstance.h"
+#include "platform/WindowMessages.h"
+#include "settings/SharedValue.h"
+
+#include <future>
+
+class MainFormStartupTest : public QObject {
+  Q_OBJECT
+private slots:
+  void DeviceModeStartsTheSearchAndShowsTheBalloon();
+  void ModesFollowThePortSettingInAnyCase_data();
+  void ModesFollowThePortSettingInAnyCase();
+  void ArunInAnyCaseSuppressesTheBalloon();
+  void FailedBalloonReRegistersTheIcon();
+  void MissingTemplateIsFatal();
+  void HistoryIsTrimmedAtStart();
+  void SecondInstanceMakesTheRunningOneShowItsBalloon();
+  void ShutdownRequestClosesTheRunningInstance();
+  void ShutdownRequestWithoutInstanceDoesNothing();
+  void SimulatorQueryAnswersBySteps();
+  void DestructionUnpublishesTheHandle();
+};
+
+void MainFormStartupTest::DeviceModeStartsTheSearchAndShowsTheBalloon() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  QVERIFY(h.Start());
+  QVERIFY(std::filesystem::exists(h.home.Path() + "/teloria2.db3"));
+  QCOMPARE(h.tray.ImageIndex(), 1);
+  QVERIFY(h.tray.Visible());
+  QVERIFY(!h.form->SimMode);
+  QCOMPARE(h.tray.Balloons.size(), size_t(1));
+  QCOMPARE(h.tray.Balloons[0].Title, std::string("Teloria II を起動しました。"));
+  QCOMPARE(h.tray.Balloons[0].Text,
+           std::string("\r\n  このアイコンをクリックするとメニューが出ます。  \r\n"));
+  QVERIFY(h.form->BalloonHelpHideTimer.isActive());
+  QVERIFY(QTest::qWaitFor([&] {
+    return h.ScanLogText().find("接続ポート探索終了: TargetPort=[], FoundPort=[]") !=
+           std::string::npos;
+  }));
+  const std::string log = h.MainLog();
+  QVERIFY(log.find("[info ] データベースファイルを作成しました。") != std::string::npos);
+  QVERIFY(log.find("[info ] DB Version: ") != std::string::npos);
+  QVERIFY(log.find("DB Version: 不明") == std::string::npos);
+  const std::string scan = h.ScanLogText();
+  QVERIFY(scan.find("接続ポート探索開始: TargetPort=[]") != std::string::npos);
+  QVERIFY(scan.find("スレッドで接続ポート自動探索します。") != std::string::npos);
+  // Nothing answered: the search is tried again later.
+  QVERIFY(QTest::qWaitFor([&] { return h.form->MirelCheckTimer.isActive(); }));
+}
+
+void MainFormStartupTest::ModesFollowThePortSettingInAnyCase_data() {
+  QTest::addColumn<QString>("port");
+  QTest::addColumn<bool>("simMode");
+  QTest::addColumn<bool>("debugMode");
+  QTest::addColumn<QString>("line");
+  QTest::newRow("debug") << "debug" << false << true << "デバッグモード開始";
+  QTest::newRow("Debug") << "Debug" << false << true << "デバッグモード開始";
+  QTest::newRow("TEST") << "TEST" << true << false << "電話番号発信シミュレータモード開始";
+  QTest::newRow("test") << "test" << true << false << "電話番号発信シミュレータモード開始";
+}
+
+void MainFormStartupTest::ModesFollowThePortSettingInAnyCase() {
+  QFETCH(QString, port);
+  QFETCH(bool, simMode);
+  QFETCH(bool, debugMode);
+  QFETCH(QString, line);
+  TControllerHarness h;
+  h.CopyTemplate();
+  AppSettings.MirelKT5Port = port.toStdString();
+  QVERIFY(h.Start());
+  QCOMPARE(h.form->SimMode, simMode);
+  QCOMPARE(h.form->DebugCheckTimer.isActive(), debugMode);
+  QVERIFY(!h.form->MirelCheckTimer.isActive());
+  QCOMPARE(h.tray.ImageIndex(), 0);
+  QVERIFY(h.MainLog().find("[info ] " + line.toStdString()) != std::string::npos);
+  QVERIFY(h.ScanLogText().find("接続ポート探索開始") == std::string::npos);
+}
+
+void MainFormStartupTest::ArunInAnyCaseSuppressesTheBalloon() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  AppSettings.MirelKT5Port = "TEST";
+  QVERIFY(h.Start({"teloria2", "-x", "-ARUN"}));
+  QVERIFY(h.tray.Balloons.empty());
+  QVERIFY(!h.form->BalloonHelpHideTimer.isActive());
+}
+
+void MainFormStartupTest::FailedBalloonReRegistersTheIcon() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  AppSettings.MirelKT5Port = "TEST";
+  h.tray.FailBalloons = true;
+  QVERIFY(h.Start({"teloria2", "-autorun"}));
+  QVERIFY(h.tray.Visible());
+  QCOMPARE(h.tray.VisibilityChanges, 3); // shown, then hidden and shown again
+  QVERIFY(h.form->BalloonHelpHideTimer.isActive());
+  QVERIFY(h.MainLog().find("[warng] バルーンメッセージ\r\n[原因] no notification area") !=
+          std::string::npos);
+}
+
+void MainFormStartupTest::MissingTemplateIsFatal() {
+  TControllerHarness h;
+  QVERIFY(h.Start());
+  QCOMPARE(h.quits, 1);
+  QCOMPARE(h.fatalErrors,
+           std::vector<std::string>{
+               "データベースファイルを作成できませんでした。\r\nシステム起動に失敗しました。"});
+  QVERIFY(!h.form->Ready);
+  QVERIFY(h.MainLog().find("[fatal] データベースファイルを作成できません。") != std::string::npos);
+}
+
+void MainFormStartupTest::HistoryIsTrimmedAtStart() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  QVERIFY(CreateDatabaseFromTemplate());
+  CreateCtiDb();
+  for (int i = 0; i < 5; ++i)
+    CtiDb->AddIncoming("03" + std::to_string(i),
+                       "2026/12/0" + std::to_string(i + 1) + " 10:00:00.000");
+  CtiDb.reset();
+  AppSettings.IncomingLimit = 3;
+  AppSettings.MirelKT5Port = "TEST";
+  QVERIFY(h.Start());
+  const auto rows = CtiDb->GetIncomingList(10);
+  QCOMPARE(rows->Count(), 3);
+  QCOMPARE(rows->Items(2).GetValue("phone_number"), std::string("032"));
+}
+
+void MainFormStartupTest::SecondInstanceMakesTheRunningOneShowItsBalloon() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  AppSettings.MirelKT5Port = "TEST";
+  TSingleInstance first;
+  QVERIFY(first.Held());
+  QVERIFY(h.Start({"teloria2", "-arun"}));
+  auto second = std::async(std::launch::async, [] { return TakeSingleInstance() == nullptr; });
+  QVERIFY(QTest::qWaitFor(
+      [&] { return second.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+      10000));
+  QVERIFY(second.get());
+  QCOMPARE(h.tray.Balloons.size(), size_t(1));
+  QCOMPARE(h.tray.Balloons[0].Title, std::string("Teloria II は既に起動しています。"));
+  QVERIFY(h.form->BalloonHelpHideTimer.isActive());
+  QVERIFY(h.MainLog().find("[info ] 二重起動のため終了します。") != std::string::npos);
+}
+
+void MainFormStartupTest::ShutdownRequestClosesTheRunningInstance() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  AppSettings.MirelKT5Port = "TEST";
+  QVERIFY(h.Start());
+  QVERIFY(IsShutdownRequest({"teloria2", "-shutdown"}));
+  QVERIFY(!IsShutdownRequest({"teloria2", "-SHUTDOWN"}));
+  QVERIFY(!IsShutdownRequest({"teloria2", "-arun", "-shutdown"}));
+  auto request = std::async(std::launch::async, [] { RequestShutdownOfRunningInstance(); });
+  QVERIFY(QTest::qWaitFor([&] { return h.quits == 1; }, 10000));
+  h.form.reset(); // the program ends: its endpoint goes away
+  QVERIFY(QTest::qWaitFor(
+      [&] { return request.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+      10000));
+  QVERIFY(h.MainLog().find("[info ] 起動中のタスクを終了させます。") != std::string::npos);
+}
+
+void MainFormStartupTest::ShutdownRequestWithoutInstanceDoesNothing() {
+  TControllerHarness h;
+  RequestShutdownOfRunningInstance();
+  QVERIFY(h.MainLog().empty());
+}
+
+void MainFormStartupTest::SimulatorQueryAnswersBySteps() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  AppSettings.MirelKT5Port = "TEST";
+  TMainFormDeps deps;
+  deps.Windows = &h.windows;
+  deps.Tray = &h.tray;
+  deps.Sound = std::make_unique<TFakeSound>(h.sounds);
+  deps.Quit = [] {};
+  h.form = std::make_unique<TMainForm>(std::move(deps));
+  QCOMPARE(h.form->CMSimQuery(), uint32_t(901));
+  QVERIFY(QTest::qWaitFor([&] { return h.form->Ready; }));
+  const uint32_t handle = ReadSharedValue("TELORIA2_CLIENT_WINDOW_MMF");
+  QCOMPARE(handle, h.form->Handle());
+  auto ask = [handle](uint32_t message) {
+    return std::async(std::launch::async, [handle, message] {
+      uint32_t result = 0;
+      return SendMessageTimeout(handle, message, 0, 0, 5000, result) ? result : 0u;
+    });
+  };
+  auto query = ask(CMSimQuery);
+  QVERIFY(QTest::qWaitFor(
+      [&] { return query.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+  QCOMPARE(query.get(), uint32_t(100));
+  AppSettings.MirelKT5Port = "COM9";
+  h.form->CMSettingsChanged();
+  auto query2 = ask(CMSimQuery);
+  auto call = std::async(std::launch::async, [&] {
+    query2.wait();
+    uint32_t result = 0;
+    return SendMessageTimeout(handle, CMSimCall, 0, 0, 5000, result) ? result : 0u;
+  });
+  QVERIFY(QTest::qWaitFor(
+      [&] { return call.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+  QCOMPARE(query2.get(), uint32_t(900));
+  QCOMPARE(call.get(), uint32_t(900));
+  QVERIFY(h.MainLog().find("[debug] 擬似発信データを無視しました。") != std::string::npos);
+}
+
+void MainFormStartupTest::DestructionUnpublishesTheHandle() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  AppSettings.MirelKT5Port = "TEST";
+  QVERIFY(h.Start());
+  QVERIFY(ReadSharedValue("TELORIA2_CLIENT_WINDOW_MMF") != 0);
+  h.form.reset();
+  QCOMPARE(ReadSharedValue("TELORIA2_CLIENT_WINDOW_MMF"), uint32_t(0));
+  QVERIFY(AppClosing);
+}
+
+QTEST_GUILESS_MAIN(MainFormStartupTest)
+#include "MainFormStartupTest.moc"
