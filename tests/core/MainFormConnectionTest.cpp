@@ -1,6 +1,6 @@
 #include "ControllerHarness.h"
 #include "common2/MirelKT5Comm.h"
-#include "support/AdapterSimProcess.h"
+#include "fakes/AdapterSimProcess.h"
 
 // The device session against the virtual adapter on a pseudo-terminal.
 class MainFormConnectionTest : public QObject {
@@ -33,12 +33,12 @@ private:
   }
 
   std::unique_ptr<TControllerHarness> h;
-  std::unique_ptr<TSimProcess> sim;
+  std::unique_ptr<TAdapterSimProcess> sim;
   std::string device;
 };
 
 void MainFormConnectionTest::init() {
-  sim = std::make_unique<TSimProcess>();
+  sim = std::make_unique<TAdapterSimProcess>();
   const std::string ready = sim->NextLine();
   QVERIFY(ready.rfind("ready ", 0) == 0);
   device = ready.substr(6);
@@ -156,7 +156,7 @@ void MainFormConnectionTest::ClockIsSetOnceInTheConfiguredMinute() {
 
 void MainFormConnectionTest::UnpluggedAdapterIsNoticedAndSearchedAgain() {
   QVERIFY(Connect());
-  QCOMPARE(sim->Run("unplug"), std::string("ok unplug"));
+  QCOMPARE(sim->Ask("unplug"), std::string("ok unplug"));
   QVERIFY(QTest::qWaitFor(
       [&] {
         TControllerHarness::Drain();

@@ -1,8 +1,8 @@
 #include "base/Clock.h"
 #include "base/CodePage.h"
 #include "core/MirelKT5Scanner.h"
+#include "fakes/AdapterSimProcess.h"
 #include "settings/Logging.h"
-#include "support/AdapterSimProcess.h"
 #include "support/RunProgram.h"
 #include "support/TempFolder.h"
 
@@ -73,7 +73,7 @@ TEST_F(ScannerTest, NoPortsGivesAnEmptyResult) {
 }
 
 TEST_F(ScannerTest, AdapterOnTheThirdOfFourPortsIsFound) {
-  TSimProcess sim;
+  TAdapterSimProcess sim;
   const std::string ready = sim.NextLine();
   ASSERT_EQ(ready.rfind("ready ", 0), 0u);
   const std::string adapter = ready.substr(6);
@@ -113,7 +113,7 @@ TEST_F(ScannerTest, MissingConfiguredPortGivesAnEmptyResult) {
 }
 
 TEST_F(ScannerTest, ConfiguredPortWithTheAdapterIsTheResult) {
-  TSimProcess sim;
+  TAdapterSimProcess sim;
   const std::string adapter = sim.NextLine().substr(6);
   TMirelKT5Scanner scanner;
   EXPECT_EQ(Search(scanner, adapter), adapter);

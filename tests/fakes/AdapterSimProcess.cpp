@@ -97,3 +97,22 @@ bool TAdapterSimProcess::Run(const std::string& command, int timeoutMs) {
   Send(command);
   return WaitFor("ok " + command, timeoutMs) == "ok " + command;
 }
+
+std::string TAdapterSimProcess::Ask(const std::string& line) {
+  Send(line);
+  return NextLine();
+}
+
+int TAdapterSimProcess::WaitExit(int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  do {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    // Output nobody reads any more must not keep the process from ending.
+    NextLine(10);
+  } while (Clock::now() < deadline);
+  return -1;
+}

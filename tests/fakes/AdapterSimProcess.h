@@ -26,6 +26,11 @@ public:
   std::string WaitFor(const std::string& prefix, int timeoutMs = 5000);
   // Sends a command and waits for its "ok" line.
   bool Run(const std::string& command, int timeoutMs = 5000);
+  // Sends a line and returns the next line the tool prints.
+  std::string Ask(const std::string& line);
+  void CloseInput() { input_.Reset(); }
+  // Exit status once the process ended by itself; -1 on timeout.
+  int WaitExit(int timeoutMs = 5000);
 
   std::vector<std::string> Skipped;
 

@@ -1,4 +1,5 @@
-#include "support/AdapterSimProcess.h"
+#include "fakes/AdapterSimProcess.h"
+#include "fakes/PtyLineEnd.h"
 
 #include "base/Clock.h"
 
@@ -34,7 +35,7 @@ protected:
 
   void Start(std::vector<std::string> extra) {
     extra.insert(extra.begin(), {"--link", link_});
-    sim_ = std::make_unique<TSimProcess>(extra);
+    sim_ = std::make_unique<TAdapterSimProcess>(extra);
     const std::string ready = sim_->NextLine();
     ASSERT_THAT(ready, StartsWith("ready /dev/pts/"));
     device_ = ready.substr(6);
@@ -44,7 +45,7 @@ protected:
 
   // Runs a command that writes to the line and returns the bytes written.
   std::string Wire(const std::string& command, size_t count) {
-    EXPECT_EQ(sim_->Run(command), "ok " + command);
+    EXPECT_EQ(sim_->Ask(command), "ok " + command);
     return line_->Read(count);
   }
 
@@ -54,7 +55,7 @@ protected:
   }();
   std::string link_ = folder_ + "/ttyKT5";
   std::string device_;
-  std::unique_ptr<TSimProcess> sim_;
+  std::unique_ptr<TAdapterSimProcess> sim_;
   std::unique_ptr<TLineEnd> line_;
 };
 
@@ -96,9 +97,9 @@ TEST_F(AdapterSimTest, PacketsWithoutFieldCarryTheAdapterClock) {
 }
 
 TEST_F(AdapterSimTest, MemoryReadsAnswerWithTheStoredRecord) {
-  ASSERT_EQ(sim_->Run("memory 1 030521010 0901234567 030521012 OF"),
+  ASSERT_EQ(sim_->Ask("memory 1 030521010 0901234567 030521012 OF"),
             "ok memory 1 030521010 0901234567 030521012 OF");
-  ASSERT_EQ(sim_->Run("memory 30 123161610 P 123161611 UR"),
+  ASSERT_EQ(sim_->Ask("memory 30 123161610 P 123161611 UR"),
             "ok memory 30 123161610 P 123161611 UR");
 
   line_->Write(Stx + "M01" + Etx);
@@ -111,7 +112,7 @@ TEST_F(AdapterSimTest, MemoryReadsAnswerWithTheStoredRecord) {
             Stx + "123161610" + "P" + std::string(19, ' ') + "123161611" + "UR" + Etx);
 
   // Empty and unknown slots both read as empty records.
-  ASSERT_EQ(sim_->Run("memory-empty 1"), "ok memory-empty 1");
+  ASSERT_EQ(sim_->Ask("memory-empty 1"), "ok memory-empty 1");
   line_->Write(Stx + "MT01" + Etx + Stx + "MT99" + Etx + Stx + "M05" + Etx);
   EXPECT_EQ(sim_->NextLine(), "recv MT 01");
   EXPECT_EQ(sim_->NextLine(), "recv MT 99");
@@ -141,14 +142,14 @@ TEST_F(AdapterSimTest, UnknownBytesFromTheHostAreShownInHex) {
 }
 
 TEST(AdapterSimDelay, RepliesWaitForTheDelayWithoutHoldingUpCommands) {
-  TSimProcess sim({"--reply-delay", "1000"});
+  TAdapterSimProcess sim({"--reply-delay", "1000"});
   const std::string ready = sim.NextLine();
   ASSERT_THAT(ready, StartsWith("ready "));
   TLineEnd line(ready.substr(6));
   line.Write(Stx + "M01" + Etx);
   ASSERT_EQ(sim.NextLine(), "recv M 01");
   // A packet sent after the request overtakes the delayed reply.
-  ASSERT_EQ(sim.Run("raw 41"), "ok raw 41");
+  ASSERT_EQ(sim.Ask("raw 41"), "ok raw 41");
   const std::string bytes = line.Read(32);
   ASSERT_EQ(bytes.size(), 32u);
   EXPECT_EQ(bytes[0], 'A');
@@ -165,20 +166,20 @@ TEST_F(AdapterSimTest, SleepDelaysCommandsButNotReplies) {
 }
 
 TEST_F(AdapterSimTest, SleepEndsWithOk) {
-  EXPECT_EQ(sim_->Run("sleep 1"), "ok sleep 1");
-  EXPECT_EQ(sim_->Run("sleep 0"), "ok sleep 0");
+  EXPECT_EQ(sim_->Ask("sleep 1"), "ok sleep 1");
+  EXPECT_EQ(sim_->Ask("sleep 0"), "ok sleep 0");
 }
 
 TEST_F(AdapterSimTest, UnplugHangsUpTheLineAndReplugGivesANewOne) {
-  ASSERT_EQ(sim_->Run("unplug"), "ok unplug");
+  ASSERT_EQ(sim_->Ask("unplug"), "ok unplug");
   EXPECT_TRUE(line_->WaitHangUp());
   EXPECT_EQ(line_->Read(1), "");
   EXPECT_FALSE(fs::exists(device_));
   EXPECT_FALSE(fs::is_symlink(fs::symlink_status(link_)));
-  EXPECT_THAT(sim_->Run("ring"), StartsWith("error "));
-  EXPECT_THAT(sim_->Run("unplug"), StartsWith("error "));
+  EXPECT_THAT(sim_->Ask("ring"), StartsWith("error "));
+  EXPECT_THAT(sim_->Ask("unplug"), StartsWith("error "));
 
-  ASSERT_EQ(sim_->Run("replug"), "ok replug");
+  ASSERT_EQ(sim_->Ask("replug"), "ok replug");
   const std::string ready = sim_->NextLine();
   ASSERT_THAT(ready, StartsWith("ready /dev/pts/"));
   EXPECT_EQ(fs::read_symlink(link_).string(), ready.substr(6));
@@ -213,14 +214,14 @@ TEST_F(AdapterSimTest, BadCommandsAreReportedAndTheSimulatorCarriesOn) {
                           "memory-empty 31",
                           "ring 1",
                           "quit now"})
-    EXPECT_THAT(sim_->Run(bad), StartsWith("error ")) << bad;
+    EXPECT_THAT(sim_->Ask(bad), StartsWith("error ")) << bad;
   // Blanks around a command are not part of it.
-  EXPECT_EQ(sim_->Run("  ring  "), "ok ring");
+  EXPECT_EQ(sim_->Ask("  ring  "), "ok ring");
   EXPECT_EQ(line_->Read(4).size(), 4u);
 }
 
 TEST_F(AdapterSimTest, QuitEndsAndRemovesTheLink) {
-  EXPECT_EQ(sim_->Run("quit"), "ok quit");
+  EXPECT_EQ(sim_->Ask("quit"), "ok quit");
   EXPECT_EQ(sim_->WaitExit(), 0);
   EXPECT_TRUE(line_->WaitHangUp());
   EXPECT_FALSE(fs::is_symlink(fs::symlink_status(link_)));
@@ -236,22 +237,22 @@ TEST_F(AdapterSimTest, EndOfInputActsAsQuitAfterTheLastCommand) {
 }
 
 TEST_F(AdapterSimTest, AnExistingLinkIsReplaced) {
-  TSimProcess second({"--link", link_});
+  TAdapterSimProcess second({"--link", link_});
   const std::string ready = second.NextLine();
   ASSERT_THAT(ready, StartsWith("ready /dev/pts/"));
   EXPECT_EQ(fs::read_symlink(link_).string(), ready.substr(6));
   // The first simulator leaves a link it no longer owns alone.
-  EXPECT_EQ(sim_->Run("unplug"), "ok unplug");
+  EXPECT_EQ(sim_->Ask("unplug"), "ok unplug");
   EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link_)));
 }
 
 TEST(AdapterSimStart, RefusesBadOptionsAndAPathThatIsNoLink) {
-  EXPECT_EQ(TSimProcess({"--reply-delay", "x"}).WaitExit(), 2);
-  EXPECT_EQ(TSimProcess({"--link"}).WaitExit(), 2);
+  EXPECT_EQ(TAdapterSimProcess({"--reply-delay", "x"}).WaitExit(), 2);
+  EXPECT_EQ(TAdapterSimProcess({"--link"}).WaitExit(), 2);
   const std::string file =
       fs::temp_directory_path() / ("adapter-sim-file-" + std::to_string(getpid()));
   { std::ofstream(file) << "keep"; }
-  EXPECT_EQ(TSimProcess({"--link", file}).WaitExit(), 1);
+  EXPECT_EQ(TAdapterSimProcess({"--link", file}).WaitExit(), 1);
   EXPECT_TRUE(fs::is_regular_file(file));
   fs::remove(file);
 }
