@@ -1,0 +1,233 @@
+#include "ui/NumberEditForm.h"
+#include "base/Clock.h"
+#include "core/LastIncomingInfo.h"
+#include "settings/SettingsListeners.h"
+#include "ui/PhoneListForm.h"
+#include "ui/phonelist/ListTestHome.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+class TNumberEditFormTest : public QObject {
+  Q_OBJECT
+private:
+  std::unique_ptr<TListTestHome> home_;
+
+  template <typename T> static T& Child(QWidget* form, const char* name) {
+    T* child = form->findChild<T*>(name);
+    if (child == nullptr)
+      qFatal("no %s", name);
+    return *child;
+  }
+  static QLineEdit& Edit(QWidget* form, const char* name) { return Child<QLineEdit>(form, name); }
+
+  // Types each character as a key press carrying its text, as an input method does.
+  static void Type(QWidget& widget, const QString& text) {
+    for (const QChar c : text) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(&widget, &press);
+    }
+  }
+
+  static TNumberEditForm* OpenWith(const char* number, const char* name) {
+    TNumberEditForm* form = OpenNumberEdit(nullptr);
+    Edit(form, "PhoneNumberEdit").setText(number);
+    Edit(form, "OwnerNameEdit").setText(name);
+    return form;
+  }
+
+private slots:
+  void init() { home_ = std::make_unique<TListTestHome>(); }
+  void cleanup() {
+    FreeNumberEditForms();
+    FreePhoneListForm();
+    LastGroupEvent = std::make_shared<TKT5GroupEventArgs>();
+    home_.reset();
+  }
+
+  void SavesANewEntryAfterTheQuestion() {
+    TNumberEditForm* form = OpenWith(" 0312345678 ", "  山田 太郎 ");
+    Child<QPlainTextEdit>(form, "Memo1").setPlainText("一行目\n二行目\n\n");
+    Edit(form, "ExecCmdEdit").setText("  /usr/bin/true  ");
+    home_->Boxes.Answers = {true};
+    form->SaveButtonClick();
+    QCOMPARE(home_->Boxes.Confirms, std::vector<std::string>{"保存してもよろしいですか？"});
+    QCOMPARE(home_->Boxes.Infos, std::vector<std::string>{"保存しました。"});
+    const auto row = CtiDb->FindPhoneNumber("0312345678");
+    QVERIFY(row != nullptr);
+    QCOMPARE(row->GetValue("owner_name"), std::string("山田 太郎"));
+    QCOMPARE(row->GetValue("memo1"), std::string("一行目\r\n二行目"));
+    QCOMPARE(row->GetValue("exec_cmd"), std::string("  /usr/bin/true"));
+    QCOMPARE(row->GetValue("created_date"), std::string("2026/12/07 10:20:30.400"));
+    QCOMPARE(row->GetValue("last_updated"), row->GetValue("created_date"));
+    QCOMPARE(row->GetValue("last_incoming_date"), std::string());
+  }
+
+  void SavingAnExistingEntryKeepsItsDates() {
+    TListTestHome::AddEntry("0311112222", "old", "2020/01/01 00:00:00.000",
+                            "2025/05/05 05:05:05.000");
+    const auto stored = CtiDb->FindPhoneNumber("0311112222");
+    TNumberEditForm* form = OpenNumberEdit(stored.get());
+    QCOMPARE(Edit(form, "OwnerNameEdit").text(), QString("old"));
+    QCOMPARE(form->CapturedNumber(), std::string("0311112222"));
+    Edit(form, "OwnerNameEdit").setText("new");
+    home_->Boxes.Answers = {true, true};
+    form->SaveButtonClick();
+    AdvanceFixedNow(1);
+    form->SaveButtonClick();
+    const auto row = CtiDb->FindPhoneNumber("0311112222");
+    QCOMPARE(row->GetValue("owner_name"), std::string("new"));
+    QCOMPARE(row->GetValue("created_date"), std::string("2020/01/01 00:00:00.000"));
+    QCOMPARE(row->GetValue("last_incoming_date"), std::string("2025/05/05 05:05:05.000"));
+    QCOMPARE(row->GetValue("last_updated"), std::string("2026/12/08 10:20:30.400"));
+    QCOMPARE(CtiDb->GetPhoneNumberCount(), 1);
+  }
+
+  void RefusesEmptyNumbersAndNewEntriesBeyondTheLimit() {
+    TNumberEditForm* form = OpenWith("   ", "x");
+    form->SaveButtonClick();
+    QCOMPARE(home_->Boxes.Errors, std::vector<std::string>{"電話番号を入力して下さい。"});
+    QVERIFY(home_->Boxes.Confirms.empty());
+
+    AppSettings.PhoneLimit = 2;
+    TListTestHome::AddEntry("01");
+    TListTestHome::AddEntry("02");
+    Edit(form, "PhoneNumberEdit").setText("03");
+    form->SaveButtonClick();
+    QCOMPARE(home_->Boxes.Errors.back(),
+             std::string("既に登録が 2 件に達しているためこれ以上登録できません。"));
+    QVERIFY(!CtiDb->PhoneNumberExists("03"));
+    // Changing a stored entry is always allowed.
+    Edit(form, "PhoneNumberEdit").setText("02");
+    home_->Boxes.Answers = {true};
+    form->SaveButtonClick();
+    QCOMPARE(home_->Boxes.Infos, std::vector<std::string>{"保存しました。"});
+    QCOMPARE(CtiDb->FindPhoneNumber("02")->GetValue("owner_name"), std::string("x"));
+    // Answering No saves nothing.
+    Edit(form, "OwnerNameEdit").setText("y");
+    form->SaveButtonClick();
+    QCOMPARE(CtiDb->FindPhoneNumber("02")->GetValue("owner_name"), std::string("x"));
+  }
+
+  void AFailedSaveRollsBackAndSaysSo() {
+    TNumberEditForm* form = OpenWith("0399998888", "x");
+    home_->Boxes.Answers = {true};
+    CtiDb->BeginTransaction(); // a second BEGIN fails inside the save
+    form->SaveButtonClick();
+    QCOMPARE(home_->Boxes.Errors, std::vector<std::string>{"保存できません。"});
+    QVERIFY(!CtiDb->InTransaction() || (CtiDb->Rollback(), true));
+    QVERIFY(!CtiDb->PhoneNumberExists("0399998888"));
+    QCOMPARE(Edit(form, "OwnerNameEdit").text(), QString("x"));
+  }
+
+  void LeavingTheNumberFieldKeepsDigitsOnly() {
+    TNumberEditForm* form = OpenNumberEdit(nullptr);
+    QLineEdit& number = Edit(form, "PhoneNumberEdit");
+    number.setText("０３－１２３４（５６７８）");
+    form->PhoneNumberEditExit();
+    QCOMPARE(number.text(), QString("0312345678"));
+    number.setText("03-1234-5678");
+    form->PhoneNumberEditExit();
+    QCOMPARE(number.text(), QString("0312345678"));
+    number.setText("abc");
+    form->PhoneNumberEditExit();
+    QCOMPARE(number.text(), QString());
+  }
+
+  void InputLimitsCountCp932Bytes() {
+    TNumberEditForm* form = OpenNumberEdit(nullptr);
+    QLineEdit& name = Edit(form, "OwnerNameEdit");
+    Type(name, QString(20, QChar(0x3042)));
+    Type(name, QString(QChar(0x3044)));
+    QCOMPARE(name.text(), QString(20, QChar(0x3042)));
+    QLineEdit& number = Edit(form, "PhoneNumberEdit");
+    QTest::keyClicks(&number, QString(25, '1'));
+    QCOMPARE(number.text().size(), 20);
+    auto& memo = Child<QPlainTextEdit>(form, "Memo2");
+    memo.setPlainText(QString(99, QChar(0x3042)));
+    memo.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&memo, "ab");          // 198 + 2 bytes fit
+    QTest::keyClick(&memo, Qt::Key_Return); // CR LF would make 202
+    QCOMPARE(memo.toPlainText(), QString(99, QChar(0x3042)) + "ab");
+  }
+
+  void FindFillsOrClearsTheFields() {
+    TListTestHome::AddEntry("0312345678", "山田");
+    TNumberEditForm* form = OpenWith(" 0312345678 ", "");
+    form->NumberFindButtonClick();
+    QCOMPARE(Edit(form, "OwnerNameEdit").text(), QString("山田"));
+    QCOMPARE(form->CapturedNumber(), std::string("0312345678"));
+    Edit(form, "PhoneNumberEdit").setText(" 0399999999 ");
+    Child<QPlainTextEdit>(form, "Memo3").setPlainText("memo");
+    form->NumberFindButtonClick();
+    QCOMPARE(Edit(form, "OwnerNameEdit").text(), QString());
+    QCOMPARE(Child<QPlainTextEdit>(form, "Memo3").toPlainText(), QString());
+    QCOMPARE(Edit(form, "PhoneNumberEdit").text(), QString("0399999999"));
+    QCOMPARE(form->CapturedNumber(), std::string("0312345678"));
+  }
+
+  void MemosShowLinesAndCodesShowWords() {
+    TTableRow row;
+    row.SetValue("phone_number", "P");
+    row.SetValue("memo1", "a\r\nb\rc");
+    TNumberEditForm* form = OpenNumberEdit(&row);
+    QCOMPARE(Child<QPlainTextEdit>(form, "Memo1").toPlainText(), QString("a\nb\nc"));
+    QCOMPARE(Edit(form, "PhoneNumberEdit").text(), QString("非通知"));
+  }
+
+  void ShowsLiveTimesOfTheCapturedNumber() {
+    TTableRow row;
+    row.SetValue("phone_number", "0312345678");
+    TNumberEditForm* form = OpenNumberEdit(&row);
+    auto ev = std::make_shared<TKT5GroupEventArgs>();
+    ev->PhoneNumber = "0312345678";
+    ev->NumberReceivedAt = Now() - 75 * OneSecond;
+    LastGroupEvent = ev;
+    form->IncomingCheckTimerTimer();
+    QCOMPARE(Edit(form, "OffHookSecondsEdit").text(), QString("00:01:15"));
+    QCOMPARE(Edit(form, "OnHookSecondsEdit").text(), QString());
+    ev->OffHookReceived = true;
+    ev->RingSeconds = 12;
+    ev->OffHookReceivedAt = Now() - 3 * OneSecond;
+    form->IncomingCheckTimerTimer();
+    QCOMPARE(Edit(form, "OnHookSecondsEdit").text(), QString("00:00:03"));
+    ev->UnansweredReceived = true;
+    QTRY_COMPARE(Edit(form, "OnHookSecondsEdit").text(), QString("未応答")); // the timer
+    QCOMPARE(Edit(form, "OffHookSecondsEdit").text(), QString());
+    ev->PhoneNumber = "0399999999";
+    form->IncomingCheckTimerTimer();
+    QCOMPARE(Edit(form, "OnHookSecondsEdit").text(), QString());
+  }
+
+  void LaysOutForTheDisplaySizeAndFollowsTheSettings() {
+    AppSettings.DispSize = 2;
+    TNumberEditForm* form = OpenNumberEdit(nullptr);
+    QCOMPARE(Edit(form, "PhoneNumberEdit").geometry(), QRect(190, 326, 252, 30));
+    QVERIFY(form->findChild<QWidget*>("TopContainerPanel")->width() >= 864);
+    AppSettings.DispSize = 0;
+    AppSettings.Memo2Caption = "趣味";
+    NotifySettingsChanged();
+    QTRY_COMPARE(form->DispSize(), 0);
+    QCOMPARE(Edit(form, "PhoneNumberEdit").geometry(), QRect(146, 248, 172, 22));
+    QCOMPARE(form->findChild<QLabel*>("Memo2Label")->text(), QString("趣味"));
+    const int width = form->findChild<QWidget*>("TopContainerPanel")->width();
+    QCOMPARE(Edit(form, "OwnerNameEdit").width(), width - 194);
+  }
+
+  void OpensBelowTheDisplayWindowAndListsTheBook() {
+    TTableRow row;
+    row.SetValue("phone_number", "0312345678");
+    TNumberEditForm* form = OpenNumberEditAt(&row, QRect(100, 100, 900, 700));
+    QCOMPARE(form->geometry().top(), 150);
+    QCOMPARE(form->geometry().bottom(), QRect(100, 100, 900, 700).bottom());
+    QCOMPARE(form->geometry().left(), 100);
+    QVERIFY(PhoneListForm() == nullptr);
+    form->ShowListButtonClick();
+    QVERIFY(PhoneListForm() != nullptr && PhoneListForm()->isVisible());
+  }
+};
+
+QTEST_MAIN(TNumberEditFormTest)
+#include "NumberEditFormTest.moc"
