@@ -1,5 +1,7 @@
 #include "common2/TransferRecord.h"
 
+#include "base/CodePage.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -39,8 +41,18 @@ void PutDouble(std::span<uint8_t> bytes, size_t offset, double value) {
 }
 
 void PutShortString(std::span<uint8_t> bytes, size_t offset, size_t maxLength,
-                    const std::string& text) {
-  const size_t length = std::min(text.size(), maxLength);
+                    const std::string& utf8) {
+  // The record holds the ANSI code page; a double-byte character that does
+  // not fit whole is left out.
+  const std::string text = Utf8ToCp932(utf8);
+  size_t length = 0;
+  while (length < text.size()) {
+    const size_t width = IsCp932LeadByte(static_cast<uint8_t>(text[length])) ? 2 : 1;
+    if (length + width > maxLength)
+      break;
+    length += width;
+  }
+  length = std::min(length, text.size());
   std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), maxLength + 1, uint8_t{0});
   bytes[offset] = static_cast<uint8_t>(length);
   std::memcpy(bytes.data() + offset + 1, text.data(), length);
@@ -60,7 +72,8 @@ double GetDouble(std::span<const uint8_t> bytes, size_t offset) {
 
 std::string GetShortString(std::span<const uint8_t> bytes, size_t offset, size_t maxLength) {
   const size_t length = std::min<size_t>(bytes[offset], maxLength);
-  return std::string(reinterpret_cast<const char*>(bytes.data() + offset + 1), length);
+  return Cp932ToUtf8(
+      std::string_view(reinterpret_cast<const char*>(bytes.data() + offset + 1), length));
 }
 
 } // namespace TransferRecord

@@ -143,3 +143,22 @@ TEST(GroupEventArgsTest, ClearKeepsNumberAndDurations) {
 }
 
 } // namespace
+
+TEST(TransferRecordText, NumbersTravelInCp932AndComeBackWhole) {
+  TKT5GroupEventArgs args;
+  args.PhoneNumber = "電話0312";
+  const TGroupEventRecord record = PackGroupEvent(args);
+  EXPECT_EQ(record.Bytes[31], 8); // two double-byte characters and four digits
+  EXPECT_EQ(record.Bytes[32], 0x93);
+  TKT5GroupEventArgs back;
+  UnpackGroupEvent(record, back);
+  EXPECT_EQ(back.PhoneNumber, "電話0312");
+}
+
+TEST(TransferRecordText, CutNeverSplitsADoubleByteCharacter) {
+  TKT5GroupEventArgs args;
+  args.PhoneNumber = std::string(19, '0') + "電";
+  TKT5GroupEventArgs back;
+  UnpackGroupEvent(PackGroupEvent(args), back);
+  EXPECT_EQ(back.PhoneNumber, std::string(19, '0'));
+}

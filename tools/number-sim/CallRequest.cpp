@@ -1,6 +1,7 @@
 #include "CallRequest.h"
 
 #include "NumberField.h"
+#include "base/CodePage.h"
 #include "base/Text.h"
 #include "common2/PacketDecode.h"
 #include "common2/SecondsBetween.h"
@@ -33,13 +34,13 @@ TDateTime SecondsBefore(TDateTime value, int seconds) {
 void SetNumber(TKT5GroupEventArgs& group, const std::string& number, TDateTime at) {
   const std::string text = number == "-" ? std::string() : NumberFieldText(number);
   // Classified as the device library classifies the adapter's field; the
-  // text itself stays CP932 (the library would mask what is not ASCII).
+  // text itself is kept whole (the library would mask what is not ASCII).
   const std::string field = PaddedNumberField(text);
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(field.data()),
                                        field.size());
   std::string masked;
   DecodePacketNumber(bytes, 0, masked, group.NumberKind);
-  group.PhoneNumber = Trim(text);
+  group.PhoneNumber = Trim(Cp932ToUtf8(text));
   group.NumberReceived = true;
   group.NumberReceivedAt = at;
   group.IncomingDateTime = AdapterTime(at);
