@@ -1,0 +1,271 @@
+#include "ui/PhoneListForm.h"
+#include "base/CodePage.h"
+#include "base/IniFile.h"
+#include "ui/GridView.h"
+#include "ui/WindowState.h"
+#include "ui/phonelist/ListTestHome.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QtTest>
+#include <fmt/printf.h>
+
+class TPhoneListFormTest : public QObject {
+  Q_OBJECT
+private:
+  std::unique_ptr<TListTestHome> home_;
+
+  static TPhoneListForm& Form() { return *PhoneListForm(); }
+  template <typename T> static T& Child(const char* name) {
+    T* child = Form().findChild<T*>(name);
+    if (child == nullptr)
+      qFatal("no %s", name);
+    return *child;
+  }
+  static int Page() { return Child<QStackedWidget>("ViewNotebook").currentIndex(); }
+  static QString Text(const char* label) { return Child<QLabel>(label).text(); }
+  static std::string Number(int i) { return fmt::sprintf("03%08d", i); }
+  // Entries 1..count, entry i updated at minute i so the newest comes first.
+  static void AddEntries(int count) {
+    for (int i = 1; i <= count; ++i)
+      TListTestHome::AddEntry(Number(i), "名前" + std::to_string(i),
+                              fmt::sprintf("2026/01/01 09:%02d:00.000", i));
+  }
+  void Import(const std::string& bytes) {
+    const std::string path = home_->Path("in.csv");
+    WriteFile(path, bytes);
+    home_->Dialogs.Paths = {path};
+    Form().ImportButtonClick();
+  }
+
+private slots:
+  void init() { home_ = std::make_unique<TListTestHome>(); }
+  void cleanup() {
+    FreePhoneListForm();
+    home_.reset();
+  }
+
+  void LoadsTheWholeBookOrWhatTheSearchFinds() {
+    ShowPhoneList();
+    QCOMPARE(Page(), 0);
+    QCOMPARE(Text("NoDataMsgLabel"), QString("登録データはありません。"));
+    QVERIFY(!Child<QPushButton>("DeleteButton").isEnabled());
+    QVERIFY(!Child<QPushButton>("SearchStartButton").isEnabled());
+    AddEntries(5);
+    TListTestHome::AddEntry("0350%_'\tx", "O'Brien");
+    Form().RefreshButtonClick();
+    QCOMPARE(Page(), 1);
+    QCOMPARE(Form().Grid().model()->rowCount(), 6);
+    QCOMPARE(Form().Entries()[0].GetValue("phone_number"), Number(5));
+    QCOMPARE(Text("KensuuLabel"), QString("[ 6 件登録済み ]"));
+    QVERIFY(Child<QPushButton>("ExportButton").isEnabled());
+
+    auto& search = Child<QLineEdit>("SearchEdit");
+    for (const auto& [text, count] : std::vector<std::pair<const char*, int>>{{"名前3", 1},
+                                                                              {"%", 1},
+                                                                              {"_", 1},
+                                                                              {"0_", 0},
+                                                                              {"o'b", 1},
+                                                                              {"'\tx", 1},
+                                                                              {" \t", 6},
+                                                                              {"zz", 0}}) {
+      search.setText(text);
+      Form().SearchStartButtonClick();
+      QVERIFY2(Form().Entries().Count() == count, text);
+    }
+    QCOMPARE(Page(), 0);
+    QCOMPARE(Text("NoDataMsgLabel"), QString("該当データはありません。"));
+    QCOMPARE(Text("TitleLabel"), QString("登録一覧 （\"zz\" で絞り込み）"));
+    QCOMPARE(Text("KensuuLabel"), QString("[ 6 件登録済み ]"));
+    Form().SearchClearButtonClick();
+    QCOMPARE(Form().Filter(), std::string());
+    QCOMPARE(search.text(), QString());
+    QCOMPARE(Form().Entries().Count(), 6);
+    QCOMPARE(Text("TitleLabel"), QString("登録一覧"));
+    // Enter in an empty field without a filter does nothing.
+    QTest::keyClick(&search, Qt::Key_Return);
+    QCOMPARE(Form().Entries().Count(), 6);
+  }
+
+  void SavedEntriesMergeByTheFilter() {
+    AddEntries(3);
+    ShowPhoneList();
+    Child<QLineEdit>("SearchEdit").setText("名前");
+    Form().SearchStartButtonClick();
+    QCOMPARE(Form().Entries().Count(), 3);
+    TTableRow saved;
+    saved.SetValue("phone_number", Number(2));
+    saved.SetValue("owner_name", "名前変更");
+    PhoneListRowSaved(saved);
+    QCOMPARE(Form().Entries().Count(), 3);
+    saved.SetValue("owner_name", "other");
+    PhoneListRowSaved(saved); // no longer matches: leaves the list
+    QCOMPARE(Form().Entries().Count(), 2);
+    TTableRow added;
+    added.SetValue("phone_number", "0399");
+    added.SetValue("memo3", "x名前");
+    PhoneListRowSaved(added); // a new match goes on top
+    QCOMPARE(Form().Entries()[0].GetValue("phone_number"), std::string("0399"));
+    added.SetValue("phone_number", "0398");
+    added.SetValue("memo3", "x");
+    PhoneListRowSaved(added); // neither
+    QCOMPARE(Form().Entries().Count(), 3);
+    Form().RefreshButtonClick();
+    saved.SetValue("phone_number", Number(1));
+    PhoneListRowSaved(saved);
+    QCOMPARE(Form().Entries().Count(), 3);
+    QCOMPARE(Form().Entries()[2].GetValue("owner_name"), std::string("other"));
+  }
+
+  void DeletesTheSelectedBlockInOneGo() {
+    AddEntries(10);
+    ShowPhoneList();
+    Form().Grid().SelectRange(2, 6);
+    home_->Boxes.Answers = {false, true};
+    Form().DeleteButtonClick();
+    QCOMPARE(CtiDb->GetPhoneNumberCount(), 10);
+    Form().DeleteButtonClick();
+    QCOMPARE(home_->Boxes.Confirms,
+             (std::vector<std::string>(2, "選択された 5 件を削除してもよろしいですか？")));
+    QCOMPARE(CtiDb->GetPhoneNumberCount(), 5);
+    QCOMPARE(Form().Entries().Count(), 5);
+    for (int i = 4; i <= 8; ++i)
+      QVERIFY(!CtiDb->PhoneNumberExists(Number(i)));
+    QCOMPARE(Form().Grid().CurrentRow(), 2);
+    QCOMPARE(Form().Entries()[2].GetValue("phone_number"), Number(3));
+    QCOMPARE(Text("KensuuLabel"), QString("[ 5 件登録済み ]"));
+  }
+
+  void DeletingTheLastEntryShowsTheNoDataPage() {
+    TListTestHome::AddEntry("0312345678", "山田");
+    TListTestHome::AddEntry("P");
+    ShowPhoneList();
+    Form().Grid().SelectRange(0, 0);
+    home_->Boxes.Answers = {true, true};
+    Form().DeleteButtonClick();
+    Form().Grid().SelectRange(0, 0);
+    Form().DeleteButtonClick();
+    QCOMPARE(home_->Boxes.Confirms,
+             (std::vector<std::string>{"P を削除してもよろしいですか？",
+                                       "山田 様(0312345678) を削除してもよろしいですか？"}));
+    QCOMPARE(Page(), 0);
+    QVERIFY(!Child<QPushButton>("DeleteButton").isEnabled());
+    QCOMPARE(CtiDb->GetPhoneNumberCount(), 0);
+  }
+
+  void ImportsValidRecordsAndReportsTheRest() {
+    TListTestHome::AddEntry("0300000001", "old", "2020/01/01 00:00:00.000",
+                            "2025/01/01 00:00:00.000");
+    ShowPhoneList();
+    std::string file;
+    for (int i = 1; i <= 8; ++i)
+      file +=
+          fmt::sprintf("(03)0000-000%d,名前%d,\"m1\r\nx\",m2,m3,cmd,2026/01/01 00:00:00\r\n", i, i);
+    file += "03abc,x\r\n０３電話,y\r\n";
+    Import(Utf8ToCp932(file));
+    QCOMPARE(home_->Boxes.Infos,
+             std::vector<std::string>{"10件のインポートが完了しました。\r\n一部不正な電話番号が"
+                                      "含まれておりそれらは取り込みできませんでした。"});
+    QCOMPARE(CtiDb->GetPhoneNumberCount(), 8);
+    QCOMPARE(Form().Entries().Count(), 8);
+    const auto kept = CtiDb->FindPhoneNumber("0300000001");
+    QCOMPARE(kept->GetValue("owner_name"), std::string("名前1"));
+    QCOMPARE(kept->GetValue("memo1"), std::string("m1\r\nx"));
+    QCOMPARE(kept->GetValue("created_date"), std::string("2020/01/01 00:00:00.000"));
+    QCOMPARE(kept->GetValue("last_incoming_date"), std::string("2025/01/01 00:00:00.000"));
+    QCOMPARE(kept->GetValue("last_updated"), std::string("2026/12/07 10:20:30.400"));
+    QCOMPARE(CtiDb->FindPhoneNumber("0300000002")->GetValue("created_date"),
+             std::string("2026/12/07 10:20:30.400"));
+  }
+
+  void AFullBookStillTakesUpdates() {
+    AppSettings.PhoneLimit = 2;
+    TListTestHome::AddEntry("01", "a");
+    TListTestHome::AddEntry("02", "b");
+    ShowPhoneList();
+    Import("01,A\r\n03,C\r\n02,B\r\nxx\r\n");
+    QCOMPARE(home_->Boxes.Infos,
+             std::vector<std::string>{"4件のインポートが完了しましたが登録制限2件を超えたため一部"
+                                      "取り込みできませんでした。\r\nまた、一部不正な電話番号が含"
+                                      "まれておりそれらも取り込みできませんでした。"});
+    QCOMPARE(CtiDb->FindPhoneNumber("01")->GetValue("owner_name"), std::string("A"));
+    QCOMPARE(CtiDb->FindPhoneNumber("02")->GetValue("owner_name"), std::string("B"));
+    QVERIFY(!CtiDb->PhoneNumberExists("03"));
+  }
+
+  void AFailedImportChangesNothing() {
+    TListTestHome::AddEntry("01", "a");
+    ShowPhoneList();
+    const std::string tooMany = "02,b\r\n03" + std::string(256, ',') + "\r\n";
+    const std::string longField = "02,b\r\n03," + std::string(4096, 'x') + "\r\n";
+    for (const std::string& bytes : {tooMany, longField}) {
+      Import(bytes);
+      QCOMPARE(home_->Boxes.Errors.back(), std::string("インポートに失敗しました。"));
+    }
+    home_->Dialogs.Paths = {home_->Path("gone.csv")};
+    Form().ImportButtonClick();
+    QCOMPARE(home_->Boxes.Errors.size(), size_t(3));
+    QCOMPARE(CtiDb->GetPhoneNumberCount(), 1);
+    QVERIFY(!CtiDb->InTransaction());
+    QCOMPARE(Page(), 1);
+    Import("04,x\r\n05,\"open\r\n");
+    QCOMPARE(home_->Boxes.Errors.size(), size_t(4));
+    QCOMPARE(CtiDb->GetPhoneNumberCount(), 1);
+    // Duplicates within a file: the last one wins.
+    Import("04,first\r\n04,second\r\n");
+    QCOMPARE(CtiDb->GetPhoneNumberCount(), 2);
+    QCOMPARE(CtiDb->FindPhoneNumber("04")->GetValue("owner_name"), std::string("second"));
+    QCOMPARE(home_->Boxes.Infos, std::vector<std::string>{"2件のインポートが完了しました。"});
+    QCOMPARE(home_->Dialogs.Calls[0].Filter,
+             std::string("CSVファイル (*.csv);;すべてのファイル (*)"));
+    QCOMPARE(home_->Dialogs.Calls[0].DefaultExt, std::string("csv"));
+  }
+
+  void ExportsInCp932WithWords() {
+    TListTestHome::AddEntry("P", "非通知の人");
+    TTableRow row;
+    for (const auto& [name, value] : std::vector<std::pair<const char*, const char*>>{
+             {"phone_number", "0312345678"},
+             {"owner_name", "山田, 太郎"},
+             {"memo1", "a\r\nb"},
+             {"memo2", "say \"hi\""},
+             {"memo3", " x"},
+             {"exec_cmd", "cmd"},
+             {"created_date", "2026/01/01 00:00:00.000"},
+             {"last_updated", "2026/02/01 00:00:00.000"},
+             {"last_incoming_date", "2026/12/07 08:09:10.123"}})
+      row.SetValue(name, value);
+    CtiDb->InsertPhoneNumber(row);
+    ShowPhoneList();
+    const std::string path = home_->Path("out.csv");
+    home_->Dialogs.Paths = {path};
+    Form().ExportButtonClick();
+    QCOMPARE(
+        ReadFile(path),
+        Utf8ToCp932("0312345678,\"山田, 太郎\",\"a\r\nb\",\"say \"\"hi\"\"\", x,cmd,2026/12/07 "
+                    "08:09:10\r\n非通知,非通知の人,,,,,\r\n"));
+    QCOMPARE(Page(), 1);
+  }
+
+  void WindowStateAndColumnWidthsSurviveARestart() {
+    AddEntries(1);
+    ShowPhoneList();
+    Form().Grid().setColumnWidth(2, 333);
+    Form().Grid().setColumnWidth(0, 99);
+    Form().setGeometry(40, 50, 720, 400);
+    FreePhoneListForm();
+    const TIniFile ini(WindowStateFileName());
+    QVERIFY(ini.ReadString("PhoneListWnd", "ColWidths", "").rfind("99,128,333,", 0) == 0);
+    AppSettings.DispSize = 1;
+    ShowPhoneList();
+    QCOMPARE(Form().Grid().columnWidth(2), 333);
+    QCOMPARE(Form().Grid().columnWidth(0), 84);
+    QCOMPARE(Form().width(), 720);
+    QCOMPARE(Form().Grid().rowHeight(0), 28);
+  }
+};
+
+QTEST_MAIN(TPhoneListFormTest)
+#include "PhoneListFormTest.moc"
