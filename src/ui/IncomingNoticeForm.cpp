@@ -1,0 +1,285 @@
+#include "ui/IncomingNoticeForm.h"
+
+#include "data/NumberRules.h"
+#include "settings/Logging.h"
+#include "ui/Decorations.h"
+#include "ui/NumberDisplayForm.h"
+#include "ui/PhonePicture.h"
+#include "ui/PixelFonts.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+#include <algorithm>
+
+namespace {
+
+QPointer<TIncomingNoticeForm> theForm;
+
+constexpr int kClientHeight = 85;
+constexpr int kMinimumWidth = 278;
+constexpr int kFadePauseMs = 50;
+constexpr int kIncomingShowMs = 30000;
+constexpr int kRingShowMs = 3000;
+
+const std::vector<int> kFadeInSteps{20, 40, 60, 80, 100, 120, 140, 160, 180, 200};
+const std::vector<int> kFadeOutSteps{200, 150, 100, 50};
+
+QFont PixelFont(int pixels, bool bold) {
+  QFont font = ProportionalPixels(pixels);
+  font.setBold(bold);
+  return font;
+}
+
+QLabel* NewLabel(QWidget* parent, const char* name, const QString& text, const QFont& font,
+                 const QColor& color) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  label->setFont(font);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, color);
+  label->setPalette(palette);
+  return label;
+}
+
+QLabel* NewPicture(QWidget* parent, const char* name, const QPixmap& pixmap, QPoint at) {
+  auto* picture = new QLabel(parent);
+  picture->setObjectName(name);
+  picture->setPixmap(pixmap);
+  picture->setGeometry(at.x(), at.y(), 32, 32);
+  return picture;
+}
+
+TIncomingNoticeForm& Form() {
+  if (theForm == nullptr)
+    theForm = new TIncomingNoticeForm();
+  return *theForm;
+}
+
+} // namespace
+
+QPoint IncomingNoticePosition(const QRect& available, const QSize& size) {
+  return {available.x() + available.width() - size.width(),
+          available.y() + available.height() - size.height()};
+}
+
+TIncomingNoticeForm::TIncomingNoticeForm()
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+  setObjectName("IncomingNoticeForm");
+  // Closing it by the system frees it; the next notice makes a new one.
+  setAttribute(Qt::WA_DeleteOnClose);
+  setAttribute(Qt::WA_QuitOnClose, false);
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  setFont(PixelFont(12, false));
+  setMinimumWidth(kMinimumWidth);
+  resize(280, kClientHeight);
+  CreateControls();
+  LayOut();
+  SetOpacity(200);
+  autoHideTimer_.setObjectName("AutoHideTimer");
+  autoHideTimer_.setInterval(kIncomingShowMs);
+  connect(&autoHideTimer_, &QTimer::timeout, this,
+          [this] { Guarded([this] { AutoHideTimerTimer(); }); });
+  fadeTimer_.setObjectName("FadeTimer");
+  fadeTimer_.setInterval(kFadePauseMs);
+  connect(&fadeTimer_, &QTimer::timeout, this, [this] { Guarded([this] { FadeTimerTimer(); }); });
+}
+
+TIncomingNoticeForm::~TIncomingNoticeForm() = default;
+
+void TIncomingNoticeForm::CreateControls() {
+  auto* panel = new TPanelEx(this, Qt::black);
+  panel->setObjectName("PanelEx1");
+  FillParent(panel);
+  auto* top = new TGradient(panel, QColor(125, 125, 0), QColor(255, 255, 204), Qt::Horizontal);
+  top->setObjectName("Gradient1");
+  auto* rest = new TGradient(panel, QColor(255, 255, 204), Qt::white, Qt::Horizontal);
+  rest->setObjectName("Gradient2");
+  const QString title = QString::fromUtf8("Teloria II からのお知らせ");
+  NewLabel(panel, "TitleLabel2", title, PixelFont(13, false), Qt::black)->move(40, 12);
+  NewLabel(panel, "TitleLabel1", title, PixelFont(13, false), Qt::white)->move(38, 10);
+  const QIcon info = style()->standardIcon(QStyle::SP_MessageBoxInformation);
+  NewPicture(panel, "InfoImage", info.pixmap(32, 32), {12, 9});
+  image1_ = NewPicture(panel, "Image1", PhonePicture(32, true), {23, 50});
+  closeButton_ = new QToolButton(panel);
+  closeButton_->setObjectName("CloseButton");
+  closeButton_->setText(QString::fromUtf8("×"));
+  closeButton_->setFont(PixelFont(12, true));
+  closeButton_->setAutoRaise(true);
+  connect(closeButton_, &QToolButton::clicked, this,
+          [this] { Guarded([this] { CloseButtonClick(); }); });
+  numberOrNameLabel_ =
+      NewLabel(panel, "NumberOrNameLabel", "", PixelFont(15, true), QColor(0, 0, 128));
+  numberOrNameLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  numberOrNameBackLabel_ = NewLabel(panel, "NumberOrNameBackLabel", "", font(), Qt::black);
+  numberOrNameBackLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  yokokuLabel_ = NewLabel(panel, "YokokuLabel", QString::fromUtf8("電話が鳴ります。"),
+                          PixelFont(15, true), QColor(0, 0, 128));
+  yokokuLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  yokokuLabel_->hide();
+  for (QLabel* label : findChildren<QLabel*>())
+    label->adjustSize();
+}
+
+// Anchors: the caller line stretches, the words after it, the ring text and
+// the close button keep their distance to the right edge.
+void TIncomingNoticeForm::LayOut() {
+  const int w = width();
+  findChild<QWidget*>("Gradient1")->setGeometry(1, 1, w - 2, 64);
+  findChild<QWidget*>("Gradient2")->setGeometry(1, 65, w - 2, kClientHeight - 66);
+  closeButton_->setGeometry(w - 24, 1, 23, 22);
+  numberOrNameLabel_->setGeometry(60, 50, w - 216, 32);
+  numberOrNameBackLabel_->setGeometry(w - 156, 50, 148, 32);
+  yokokuLabel_->setGeometry(24, 50, w - 48, 32);
+}
+
+bool TIncomingNoticeForm::RingMode() const {
+  return !yokokuLabel_->isHidden();
+}
+
+void TIncomingNoticeForm::SetOpacity(int alpha) {
+  opacity_ = alpha;
+  setWindowOpacity(alpha / 255.0);
+  emit OpacityStep(alpha);
+}
+
+int TIncomingNoticeForm::MeasureWithFirstShowing(const QLabel& label, const QString& text) {
+  int measure = QFontMetrics(label.font()).horizontalAdvance(text);
+  if (!firstShown_) {
+    measure += 20;
+    firstShown_ = true;
+  }
+  return measure;
+}
+
+void TIncomingNoticeForm::ShowIncoming(const TTableRow& row) {
+  image1_->show();
+  numberOrNameLabel_->show();
+  numberOrNameBackLabel_->show();
+  yokokuLabel_->hide();
+  row_.Assign(row);
+  const std::string name = row.GetValue("owner_name");
+  std::string caller;
+  if (!name.empty()) {
+    caller = " " + name;
+    numberOrNameBackLabel_->setText(QString::fromUtf8("様から電話が来ました。"));
+  } else {
+    caller = " " + NumberDisplayText(row.GetValue("phone_number"));
+    numberOrNameBackLabel_->setText(QString::fromUtf8("から電話が来ました。　"));
+  }
+  const QString text = QString::fromStdString(caller);
+  numberOrNameLabel_->setText(text);
+  resize(std::max(kMinimumWidth, MeasureWithFirstShowing(*numberOrNameLabel_, text) + 216),
+         kClientHeight);
+  LayOut();
+  ShowAndFadeIn(kIncomingShowMs);
+}
+
+void TIncomingNoticeForm::ShowRing() {
+  image1_->hide();
+  numberOrNameLabel_->hide();
+  numberOrNameBackLabel_->hide();
+  yokokuLabel_->show();
+  resize(std::max(kMinimumWidth, MeasureWithFirstShowing(*yokokuLabel_, yokokuLabel_->text()) + 48),
+         kClientHeight);
+  LayOut();
+  ShowAndFadeIn(kRingShowMs);
+}
+
+void TIncomingNoticeForm::ShowAndFadeIn(int autoHideMs) {
+  hide();
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen != nullptr)
+    move(IncomingNoticePosition(screen->availableGeometry(), frameGeometry().size()));
+  SetOpacity(0);
+  show();
+  repaint();
+  Fade(kFadeInSteps, [this] { update(); });
+  autoHideTimer_.start(autoHideMs);
+}
+
+void TIncomingNoticeForm::HideNow() {
+  fadeTimer_.stop();
+  hide();
+}
+
+// Each step is followed by a pause; `done` runs after the last pause. A new
+// fade replaces one still running.
+void TIncomingNoticeForm::Fade(std::vector<int> steps, std::function<void()> done) {
+  fadeSteps_ = std::move(steps);
+  fadeDone_ = std::move(done);
+  fadeNext_ = 0;
+  SetOpacity(fadeSteps_[fadeNext_++]);
+  fadeTimer_.start();
+}
+
+void TIncomingNoticeForm::FadeTimerTimer() {
+  if (fadeNext_ < fadeSteps_.size()) {
+    SetOpacity(fadeSteps_[fadeNext_++]);
+    return;
+  }
+  fadeTimer_.stop();
+  if (fadeDone_)
+    fadeDone_();
+}
+
+void TIncomingNoticeForm::FadeOut() {
+  Fade(kFadeOutSteps, [this] { hide(); });
+}
+
+void TIncomingNoticeForm::AutoHideTimerTimer() {
+  autoHideTimer_.stop();
+  FadeOut();
+}
+
+void TIncomingNoticeForm::CloseButtonClick() {
+  autoHideTimer_.stop();
+  FadeOut();
+}
+
+void TIncomingNoticeForm::FormMouseDown() {
+  autoHideTimer_.stop();
+  FadeOut();
+  if (!RingMode())
+    ShowNumberDisplay(row_);
+}
+
+void TIncomingNoticeForm::mousePressEvent(QMouseEvent* event) {
+  // Labels, pictures and panels pass their presses up to here.
+  event->accept();
+  Guarded([this] { FormMouseDown(); });
+}
+
+void TIncomingNoticeForm::Guarded(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const std::exception& e) {
+    LogException(llError, "着信通知の処理でエラーが発生しました。", e);
+  }
+}
+
+void ShowIncomingNotice(const TTableRow& row) {
+  Form().ShowIncoming(row);
+}
+
+void ShowRingAnnouncement() {
+  Form().ShowRing();
+}
+
+void HideIncomingNotice() {
+  if (theForm != nullptr)
+    theForm->HideNow();
+}
+
+TIncomingNoticeForm* IncomingNoticeForm() {
+  return theForm.data();
+}
+
+void FreeIncomingNoticeForm() {
+  delete theForm.data();
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "data/TableRow.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class TSettingsSubscription;
+
+// Everything known about the current incoming call: when it came, the
+// previous call of the number, the phone-book entry and, twice a second, how
+// long it rang and how long the conversation lasts. One instance, kept until
+// the program ends; closing it only hides it.
+class TNumberDisplayForm : public QWidget {
+  Q_OBJECT
+public:
+  TNumberDisplayForm();
+  ~TNumberDisplayForm() override;
+
+  void Fill(const TTableRow& row);
+  // Shows it, restores it from minimised or brings it to the front.
+  void BringToUser();
+  void IncomingCheckTimerTimer();
+  void SettingsChanged();
+
+  // The window's own copy of the call it shows.
+  const TTableRow& Row() const { return row_; }
+  // The display size the current layout was made for (0, 1 or 2).
+  int LayoutSize() const { return layoutSize_; }
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void CreateControls();
+  QWidget* CreateBody(QWidget* container);
+  void LayOut(int dispSize);
+  void StretchToContainer();
+  void SetMemoCaptions();
+  void EditButtonClick();
+
+  TTableRow row_;
+  int layoutSize_ = -1;
+  QWidget* topContainerPanel_ = nullptr;
+  QPushButton* editButton_ = nullptr;
+  QTimer incomingCheckTimer_{this};
+  std::unique_ptr<TSettingsSubscription> subscription_;
+};
+
+// Creates the window on first use, fills it from the row (the caller keeps
+// it) and brings it to the user.
+void ShowNumberDisplay(const TTableRow& row);
+// The kept window, or null.
+TNumberDisplayForm* NumberDisplayForm();
+// Destroys the kept window, saving its position (program end).
+void FreeNumberDisplayForm();

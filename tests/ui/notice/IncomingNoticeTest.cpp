@@ -1,0 +1,173 @@
+#include "base/Clock.h"
+#include "data/TableRow.h"
+#include "support/TempFolder.h"
+#include "ui/IncomingNoticeForm.h"
+#include "ui/NumberDisplayForm.h"
+
+#include <QLabel>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+TTableRow CallRow(const std::string& number, const std::string& name) {
+  TTableRow row;
+  row.SetValue("phone_number", number);
+  row.SetValue("owner_name", name);
+  row.SetValue("_IncomingDate", "2024/05/01 10:00:00.000");
+  row.SetValue("_IsValidNumber", number[0] == '0' ? "1" : "0");
+  return row;
+}
+
+QLabel* Label(const char* name) {
+  return IncomingNoticeForm()->findChild<QLabel*>(name);
+}
+
+int Measure(const char* name) {
+  return QFontMetrics(Label(name)->font()).horizontalAdvance(Label(name)->text());
+}
+
+QTimer* AutoHideTimer() {
+  return IncomingNoticeForm()->findChild<QTimer*>("AutoHideTimer");
+}
+
+} // namespace
+
+class IncomingNoticeTest : public QObject {
+  Q_OBJECT
+  TTempFolder folder_;
+  TProgramHome home_{folder_.Path()};
+
+private slots:
+  void init() { SetFixedNow(EncodeDate(2024, 5, 1) + 10.0 / 24); }
+  void cleanup() {
+    FreeIncomingNoticeForm();
+    FreeNumberDisplayForm();
+    ClearFixedNow();
+  }
+
+  void HideBeforeAnyPopupDoesNothing() {
+    HideIncomingNotice();
+    QVERIFY(IncomingNoticeForm() == nullptr);
+  }
+
+  void NameAndNumberTextsAndWidths() {
+    ShowIncomingNotice(CallRow("0312345678", "山田太郎商事株式会社営業部"));
+    QCOMPARE(Label("NumberOrNameLabel")->text(), QString(" 山田太郎商事株式会社営業部"));
+    QCOMPARE(Label("NumberOrNameBackLabel")->text(), QString("様から電話が来ました。"));
+    QVERIFY(Label("YokokuLabel")->isHidden());
+    QCOMPARE(IncomingNoticeForm()->width(), std::max(278, Measure("NumberOrNameLabel") + 20 + 216));
+    QCOMPARE(IncomingNoticeForm()->Row().GetValue("phone_number"), std::string("0312345678"));
+
+    // Only the first showing gets the 20 extra pixels.
+    ShowIncomingNotice(CallRow("0312345678", "山田太郎商事株式会社営業部"));
+    QCOMPARE(IncomingNoticeForm()->width(), Measure("NumberOrNameLabel") + 216);
+
+    ShowIncomingNotice(CallRow("P", ""));
+    QCOMPARE(Label("NumberOrNameLabel")->text(), QString(" 非通知"));
+    QCOMPARE(Label("NumberOrNameBackLabel")->text(), QString("から電話が来ました。　"));
+    QCOMPARE(IncomingNoticeForm()->width(), std::max(278, Measure("NumberOrNameLabel") + 216));
+    ShowIncomingNotice(CallRow("0312345678", ""));
+    QCOMPARE(Label("NumberOrNameLabel")->text(), QString(" 0312345678"));
+  }
+
+  void RingAnnouncementTextAndWidth() {
+    ShowRingAnnouncement();
+    QVERIFY(IncomingNoticeForm()->RingMode());
+    QVERIFY(!Label("YokokuLabel")->isHidden());
+    QVERIFY(Label("NumberOrNameLabel")->isHidden());
+    QVERIFY(Label("Image1")->isHidden());
+    QCOMPARE(Label("YokokuLabel")->text(), QString("電話が鳴ります。"));
+    QCOMPARE(Label("YokokuLabel")->y(), 50);
+    QCOMPARE(IncomingNoticeForm()->width(), std::max(278, Measure("YokokuLabel") + 20 + 48));
+    QCOMPARE(AutoHideTimer()->interval(), 3000);
+    QVERIFY(AutoHideTimer()->isActive());
+  }
+
+  void PlacementBesideThePanel() {
+    const QRect screen(0, 0, 1920, 1080);
+    const QSize size(300, 85);
+    // Bottom panel 40 high: above it.
+    QCOMPARE(IncomingNoticePosition(QRect(0, 0, 1920, 1040), size), QPoint(1620, 955));
+    // Top panel: the screen's bottom-right corner.
+    QCOMPARE(IncomingNoticePosition(QRect(0, 32, 1920, 1048), size), QPoint(1620, 995));
+    // Left panel: the same corner; right panel: left of it.
+    QCOMPARE(IncomingNoticePosition(QRect(60, 0, 1860, 1080), size), QPoint(1620, 995));
+    QCOMPARE(IncomingNoticePosition(QRect(0, 0, 1860, 1080), size), QPoint(1560, 995));
+    QCOMPARE(IncomingNoticePosition(screen, size), QPoint(1620, 995));
+
+    ShowIncomingNotice(CallRow("0312345678", "山田"));
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QCOMPARE(IncomingNoticeForm()->frameGeometry().bottomRight(), available.bottomRight());
+  }
+
+  void FadesInThenOutWithTheirSteps() {
+    ShowRingAnnouncement(); // created; the spy sees the next showing only
+    HideIncomingNotice();
+    QSignalSpy steps(IncomingNoticeForm(), &TIncomingNoticeForm::OpacityStep);
+    ShowIncomingNotice(CallRow("0312345678", "山田"));
+    QVERIFY(IncomingNoticeForm()->isVisible());
+    QTRY_COMPARE(steps.count(), 11);
+    QList<int> seen;
+    for (const QList<QVariant>& s : steps)
+      seen << s[0].toInt();
+    QCOMPARE(seen, QList<int>({0, 20, 40, 60, 80, 100, 120, 140, 160, 180, 200}));
+    QCOMPARE(AutoHideTimer()->interval(), 30000);
+    QVERIFY(AutoHideTimer()->isActive());
+
+    steps.clear();
+    QTest::mouseClick(IncomingNoticeForm()->findChild<QToolButton*>("CloseButton"), Qt::LeftButton);
+    QVERIFY(!AutoHideTimer()->isActive());
+    QTRY_VERIFY(!IncomingNoticeForm()->isVisible());
+    seen.clear();
+    for (const QList<QVariant>& s : steps)
+      seen << s[0].toInt();
+    QCOMPARE(seen, QList<int>({200, 150, 100, 50}));
+    QCOMPARE(IncomingNoticeForm()->Opacity(), 50);
+    QVERIFY(NumberDisplayForm() == nullptr);
+  }
+
+  void AutoHideAndASecondCallRestart() {
+    ShowIncomingNotice(CallRow("0311111111", "一人目"));
+    QTRY_COMPARE(IncomingNoticeForm()->Opacity(), 200);
+    QSignalSpy steps(IncomingNoticeForm(), &TIncomingNoticeForm::OpacityStep);
+    ShowIncomingNotice(CallRow("0322222222", "二人目さん"));
+    QCOMPARE(steps.value(0).value(0).toInt(), 0); // the fade starts again from 0
+    QCOMPARE(steps.value(1).value(0).toInt(), 20);
+    QCOMPARE(Label("NumberOrNameLabel")->text(), QString(" 二人目さん"));
+    QCOMPARE(AutoHideTimer()->remainingTime() > 29000, true);
+    AutoHideTimer()->start(1);
+    QTRY_VERIFY(!IncomingNoticeForm()->isVisible());
+    QVERIFY(!AutoHideTimer()->isActive());
+    QVERIFY(NumberDisplayForm() == nullptr);
+  }
+
+  void PressOpensNumberDisplayOnlyForAnIncomingCall() {
+    ShowRingAnnouncement();
+    QTest::mouseClick(Label("YokokuLabel"), Qt::LeftButton);
+    QTRY_VERIFY(!IncomingNoticeForm()->isVisible());
+    QVERIFY(NumberDisplayForm() == nullptr);
+
+    ShowIncomingNotice(CallRow("0312345678", "山田"));
+    QTest::mouseClick(Label("NumberOrNameLabel"), Qt::LeftButton);
+    QVERIFY(NumberDisplayForm() != nullptr);
+    QVERIFY(NumberDisplayForm()->isVisible());
+    QCOMPARE(NumberDisplayForm()->Row().GetValue("owner_name"), std::string("山田"));
+    QTRY_VERIFY(!IncomingNoticeForm()->isVisible());
+  }
+
+  void ClosingFreesThePopup() {
+    ShowIncomingNotice(CallRow("0312345678", "山田"));
+    QPointer<TIncomingNoticeForm> first = IncomingNoticeForm();
+    first->close();
+    QTRY_VERIFY(first == nullptr);
+    QVERIFY(IncomingNoticeForm() == nullptr);
+    ShowIncomingNotice(CallRow("0312345678", "山田"));
+    QCOMPARE(IncomingNoticeForm()->width(), std::max(278, Measure("NumberOrNameLabel") + 20 + 216));
+  }
+};
+
+QTEST_MAIN(IncomingNoticeTest)
+#include "IncomingNoticeTest.moc"

@@ -1,0 +1,269 @@
+#include "base/Clock.h"
+#include "base/IniFile.h"
+#include "core/LastIncomingInfo.h"
+#include "data/TableRow.h"
+#include "settings/AppSettings.h"
+#include "settings/SettingsListeners.h"
+#include "support/TempFolder.h"
+#include "ui/NumberDisplayForm.h"
+#include "ui/NumberEditForm.h"
+#include "ui/WindowState.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+constexpr double kSecond = 1.0 / 86400;
+
+TTableRow Registered() {
+  TTableRow row;
+  row.SetValue("phone_number", "0312345678");
+  row.SetValue("owner_name", "山田太郎");
+  row.SetValue("memo1", "一行目\n二行目");
+  row.SetValue("memo2", "メモ２");
+  row.SetValue("memo3", "");
+  row.SetValue("exec_cmd", "/usr/bin/true");
+  row.SetValue("last_incoming_date", "2024/04/30 09:08:07.123");
+  row.SetValue("_IncomingDate", "2024/05/01 10:11:12.345");
+  row.SetValue("_IsValidNumber", "1");
+  return row;
+}
+
+TTableRow Number(const std::string& number, const std::string& valid) {
+  TTableRow row;
+  row.SetValue("phone_number", number);
+  row.SetValue("_IncomingDate", "2024/05/01 10:11:12.345");
+  row.SetValue("_IsValidNumber", valid);
+  return row;
+}
+
+QString Text(const char* name) {
+  if (auto* edit = NumberDisplayForm()->findChild<QLineEdit*>(name))
+    return edit->text();
+  if (auto* memo = NumberDisplayForm()->findChild<QPlainTextEdit*>(name))
+    return memo->toPlainText();
+  return NumberDisplayForm()->findChild<QLabel*>(name)->text();
+}
+
+QRect Geometry(const char* name) {
+  return NumberDisplayForm()->findChild<QWidget*>(name)->geometry();
+}
+
+bool EditEnabled() {
+  return NumberDisplayForm()->findChild<QPushButton*>("EditButton")->isEnabled();
+}
+
+// The call-group state the controller would hold for `number`.
+std::shared_ptr<TKT5GroupEventArgs> Group(const std::string& number) {
+  auto ev = std::make_shared<TKT5GroupEventArgs>();
+  ev->PhoneNumber = number;
+  ev->NumberReceived = true;
+  ev->NumberReceivedAt = Now();
+  return ev;
+}
+
+void Tick() {
+  NumberDisplayForm()->IncomingCheckTimerTimer();
+}
+
+} // namespace
+
+class NumberDisplayTest : public QObject {
+  Q_OBJECT
+  TTempFolder folder_;
+  TProgramHome home_{folder_.Path()};
+
+private slots:
+  void init() {
+    SetFixedNow(EncodeDate(2024, 5, 1) + 10.0 / 24);
+    AppSettings = TAppSettings();
+    LastGroupEvent.reset();
+  }
+  void cleanup() {
+    FreeNumberEditForms();
+    FreeNumberDisplayForm();
+    std::filesystem::remove(WindowStateFileName());
+    ClearFixedNow();
+  }
+
+  void FillsARegisteredNumber() {
+    ShowNumberDisplay(Registered());
+    QVERIFY(NumberDisplayForm()->isVisible());
+    QCOMPARE(NumberDisplayForm()->windowTitle(), QString("着信電話情報の表示 - Teloria II"));
+    QCOMPARE(Text("IncomingTimeEdit"), QString("10:11:12"));
+    QCOMPARE(Text("PrevIncomingDateEdit"), QString("2024/04/30 09:08:07"));
+    QCOMPARE(Text("OwnerNameEdit"), QString("山田太郎"));
+    QCOMPARE(Text("Memo1"), QString("一行目\n二行目"));
+    QCOMPARE(Text("Memo2"), QString("メモ２"));
+    QCOMPARE(Text("ExecCmdEdit"), QString("/usr/bin/true"));
+    QCOMPARE(Text("PhoneNumberEdit"), QString("0312345678"));
+    QCOMPARE(Text("IncomingTimeLabel"), QString("着信時刻"));
+    QCOMPARE(Text("OnHookSecondsLabel"), QString("通話時間"));
+    QVERIFY(EditEnabled());
+  }
+
+  void FillsUnregisteredAndWithheldNumbers() {
+    TTableRow row = Number("0399999999", "1");
+    row.SetValue("_IncomingDate", "");
+    ShowNumberDisplay(row);
+    QCOMPARE(Text("IncomingTimeEdit"), QString("10:00:00")); // now by default
+    QCOMPARE(Text("PrevIncomingDateEdit"), QString(""));
+    QCOMPARE(Text("OwnerNameEdit"), QString(""));
+    QVERIFY(EditEnabled());
+
+    ShowNumberDisplay(Number("P", "0"));
+    QCOMPARE(Text("PhoneNumberEdit"), QString("非通知"));
+    QCOMPARE(Text("IncomingTimeEdit"), QString("10:11:12"));
+    QVERIFY(!EditEnabled());
+    ShowNumberDisplay(Number("0311111111", "")); // anything but "1"
+    QVERIFY(!EditEnabled());
+  }
+
+  void LiveTimesInTheirFiveCases() {
+    ShowNumberDisplay(Registered());
+    QCOMPARE(Text("OffHookSecondsEdit"), QString(""));
+    auto ev = Group("0312345678");
+    LastGroupEvent = ev;
+    AdvanceFixedNow(5 * kSecond);
+    Tick(); // ringing
+    QCOMPARE(Text("OffHookSecondsEdit"), QString("00:00:05"));
+    QCOMPARE(Text("OnHookSecondsEdit"), QString(""));
+
+    ev->OffHookReceived = true;
+    ev->OffHookReceivedAt = Now();
+    ev->RingSeconds = 5;
+    AdvanceFixedNow(3725 * kSecond);
+    Tick(); // talking
+    QCOMPARE(Text("OffHookSecondsEdit"), QString("00:00:05"));
+    QCOMPARE(Text("OnHookSecondsEdit"), QString("01:02:05"));
+
+    ev->OnHookReceived = true;
+    ev->TalkSeconds = 360000;
+    AdvanceFixedNow(60 * kSecond);
+    Tick(); // hung up: fixed, hours not capped
+    QCOMPARE(Text("OffHookSecondsEdit"), QString("00:00:05"));
+    QCOMPARE(Text("OnHookSecondsEdit"), QString("100:00:00"));
+
+    ev->UnansweredReceived = true;
+    Tick(); // unanswered is checked first
+    QCOMPARE(Text("OffHookSecondsEdit"), QString(""));
+    QCOMPARE(Text("OnHookSecondsEdit"), QString("未応答"));
+
+    LastGroupEvent = Group("0399999999");
+    Tick(); // a newer call from another number
+    QCOMPARE(Text("OffHookSecondsEdit"), QString(""));
+    QCOMPARE(Text("OnHookSecondsEdit"), QString(""));
+
+    auto early = Group("0312345678");
+    early->NumberReceivedAt = Now() + kSecond;
+    LastGroupEvent = early;
+    Tick(); // a number time ahead of the clock shows nothing
+    QCOMPARE(Text("OffHookSecondsEdit"), QString(""));
+
+    // The timer itself updates the fields twice a second.
+    LastGroupEvent = Group("0312345678");
+    AdvanceFixedNow(2 * kSecond);
+    QTRY_COMPARE(Text("OffHookSecondsEdit"), QString("00:00:02"));
+    QCOMPARE(NumberDisplayForm()->findChild<QTimer*>("IncomingCheckTimer")->interval(), 500);
+  }
+
+  void ThreeLayouts() {
+    struct TExpect {
+      int font, line, memo, capW, valLeft, margin, timeW, rCapLeft, rValLeft, prevW, phoneW, sep,
+          name, m1, m2, m3, cmd, phone, times, minW, minH;
+    };
+    const TExpect sizes[] = {
+        {16, 22, 56, 124, 146, 194, 112, 274, 402, 188, 172,
+         48, 66, 92, 152, 212, 272, 298, 324, 638, 475},
+        {20, 26, 66,  146, 168, 216, 128, 314, 464, 240, 212,
+         52, 70, 100, 170, 240, 310, 340, 370, 750, 526},
+        {24, 30, 76,  168, 190, 238, 144, 354, 526, 292, 252,
+         56, 74, 108, 188, 268, 348, 384, 420, 864, 578},
+    };
+    ShowNumberDisplay(Registered());
+    for (int size = 0; size < 3; ++size) {
+      const TExpect& e = sizes[size];
+      AppSettings.DispSize = size;
+      NumberDisplayForm()->SettingsChanged();
+      QCOMPARE(NumberDisplayForm()->LayoutSize(), size);
+      QWidget* container = NumberDisplayForm()->findChild<QWidget*>("TopContainerPanel");
+      QCOMPARE(container->minimumSize(), QSize(e.minW, e.minH));
+      QCOMPARE(container->size(), QSize(e.minW, e.minH)); // shrunk to the minimum
+      const int cw = container->width();
+      QCOMPARE(Geometry("IncomingTimeLabel"), QRect(18, 18, e.capW, e.line));
+      QCOMPARE(Geometry("IncomingTimeEdit"), QRect(e.valLeft, 18, e.timeW, e.line));
+      QCOMPARE(Geometry("PrevIncomingDateLabel"), QRect(e.rCapLeft, 18, e.capW, e.line));
+      QCOMPARE(Geometry("PrevIncomingDateEdit"), QRect(e.rValLeft, 18, e.prevW, e.line));
+      QCOMPARE(Geometry("SeparateLabel").top(), e.sep);
+      QCOMPARE(Geometry("OwnerNameLabel"), QRect(18, e.name, e.capW, e.line));
+      QCOMPARE(Geometry("OwnerNameEdit"), QRect(e.valLeft, e.name, cw - e.margin, e.line));
+      QCOMPARE(Geometry("Memo1Label"), QRect(18, e.m1, e.capW, e.memo));
+      QCOMPARE(Geometry("Memo1"), QRect(e.valLeft, e.m1, cw - e.margin, e.memo));
+      QCOMPARE(Geometry("Memo2").top(), e.m2);
+      QCOMPARE(Geometry("Memo3"), QRect(e.valLeft, e.m3, cw - e.margin, e.memo));
+      QCOMPARE(Geometry("ExecCmdEdit"), QRect(e.valLeft, e.cmd, cw - e.margin, e.line));
+      QCOMPARE(Geometry("PhoneNumberEdit"), QRect(e.valLeft, e.phone, e.phoneW, e.line));
+      QCOMPARE(Geometry("OffHookSecondsEdit"), QRect(e.valLeft, e.times, e.timeW, e.line));
+      QCOMPARE(Geometry("OnHookSecondsLabel"), QRect(e.rCapLeft, e.times, e.capW, e.line));
+      QCOMPARE(Geometry("OnHookSecondsEdit"), QRect(e.rValLeft, e.times, e.timeW, e.line));
+      QCOMPARE(NumberDisplayForm()->findChild<QWidget*>("Memo2")->font().pixelSize(), e.font);
+      QCOMPARE(NumberDisplayForm()->findChild<QWidget*>("PhoneNumberLabel")->font().pixelSize(),
+               e.font);
+    }
+    // A wider window stretches the name, memos and command.
+    NumberDisplayForm()->resize(NumberDisplayForm()->width() + 100, NumberDisplayForm()->height());
+    QCOMPARE(Geometry("OwnerNameEdit").width(),
+             NumberDisplayForm()->findChild<QWidget*>("TopContainerPanel")->width() - 238);
+  }
+
+  void SettingsNoticeRenamesMemosAndRelaysOut() {
+    AppSettings.Memo1Caption = "会社";
+    ShowNumberDisplay(Registered());
+    QCOMPARE(Text("Memo1Label"), QString("会社"));
+    QCOMPARE(Text("Memo3Label"), QString("メモ3"));
+    AppSettings.Memo2Caption = "部署";
+    AppSettings.DispSize = 1;
+    NotifySettingsChanged(); // posted: it arrives through the event loop
+    QTRY_COMPARE(Text("Memo2Label"), QString("部署"));
+    QCOMPARE(NumberDisplayForm()->LayoutSize(), 1);
+  }
+
+  void EditButtonOpensTheEditorAndHides() {
+    ShowNumberDisplay(Registered());
+    QPushButton* edit = NumberDisplayForm()->findChild<QPushButton*>("EditButton");
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QVERIFY(!NumberDisplayForm()->isVisible());
+  }
+
+  void StateSavedAndRestoredUnderItsSection() {
+    ShowNumberDisplay(Registered());
+    NumberDisplayForm()->setGeometry(40, 50, 900, 600);
+    const QRect saved(NumberDisplayForm()->pos(), NumberDisplayForm()->size());
+    NumberDisplayForm()->close(); // only hides
+    QVERIFY(NumberDisplayForm() != nullptr);
+    FreeNumberDisplayForm();
+    QVERIFY(NumberDisplayForm() == nullptr);
+    TIniFile ini(WindowStateFileName());
+    QCOMPARE(ini.ReadInteger("NumberDisplayWnd", "WindowState", -1), 0);
+    QCOMPARE(QString::fromStdString(ini.ReadString("NumberDisplayWnd", "PosSize", "")),
+             QString("%1,%2,%3,%4")
+                 .arg(saved.x())
+                 .arg(saved.y())
+                 .arg(saved.width())
+                 .arg(saved.height()));
+    ShowNumberDisplay(Registered());
+    QCOMPARE(NumberDisplayForm()->size(), saved.size());
+    QCOMPARE(NumberDisplayForm()->pos(), saved.topLeft());
+    NumberDisplayForm()->setWindowState(Qt::WindowMinimized);
+    ShowNumberDisplay(Registered()); // a minimised window comes back normal
+    QVERIFY(!NumberDisplayForm()->isMinimized());
+    QVERIFY(NumberDisplayForm()->isVisible());
+  }
+};
+
+QTEST_MAIN(NumberDisplayTest)
+#include "NumberDisplayTest.moc"
