@@ -1,0 +1,187 @@
+#include "ui/IncomingListForm.h"
+#include "base/CodePage.h"
+#include "ui/GridView.h"
+#include "ui/phonelist/ListTestHome.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QtTest>
+#include <fmt/printf.h>
+
+class TIncomingListFormTest : public QObject {
+  Q_OBJECT
+private:
+  std::unique_ptr<TListTestHome> home_;
+
+  static TIncomingListForm& Form() { return *IncomingListForm(); }
+  template <typename T> static T& Child(const char* name) {
+    T* child = Form().findChild<T*>(name);
+    if (child == nullptr)
+      qFatal("no %s", name);
+    return *child;
+  }
+  static int Page() { return Child<QStackedWidget>("ViewNotebook").currentIndex(); }
+  static QString Cell(int row, int column) {
+    const QAbstractItemModel& model = *Form().Grid().model();
+    return model.data(model.index(row, column), Qt::DisplayRole).toString();
+  }
+  static void Search(const char* text) {
+    Child<QLineEdit>("SearchEdit").setText(text);
+    QTest::keyClick(&Child<QLineEdit>("SearchEdit"), Qt::Key_Return);
+  }
+  // Call i on 2026/12/(1 + i/10) at minute i; every third unanswered.
+  static void AddCalls(int count) {
+    for (int i = 0; i < count; ++i) {
+      const std::string date = fmt::sprintf("2026/12/%02d 10:%02d:00.000", 1 + i / 10, i % 60);
+      const int order = CtiDb->AddIncoming(fmt::sprintf("03%08d", i), date);
+      if (i % 3 == 0) {
+        CtiDb->SetIncomingNotAnswered(order, date);
+      } else {
+        CtiDb->SetIncomingAnswered(order, date, 5);
+        CtiDb->SetIncomingHungUp(order, date, 65);
+      }
+    }
+  }
+
+private slots:
+  void init() { home_ = std::make_unique<TListTestHome>(); }
+  void cleanup() {
+    FreeIncomingListForm();
+    home_.reset();
+  }
+
+  void NothingHappensWithoutTheWindow() {
+    TTableRow row;
+    IncomingListAddCall(row);
+    IncomingListReload();
+    QVERIFY(IncomingListForm() == nullptr);
+  }
+
+  void ShowsEveryStateOfACall() {
+    TListTestHome::AddEntry("0311112222", "山田");
+    const int ringing = CtiDb->AddIncoming("P", "2026/12/07 10:00:00.000");
+    const int talking = CtiDb->AddIncoming("0311112222", "2026/12/07 10:01:00.000");
+    CtiDb->SetIncomingAnswered(talking, "2026/12/07 10:01:00.000", 7);
+    ShowIncomingList();
+    QCOMPARE(Page(), 1);
+    QCOMPARE(Cell(0, 0), QString("     1"));
+    QCOMPARE(Cell(0, 1), QString("2026/12/07 10:01:00"));
+    QCOMPARE(Cell(0, 3), QString("山田"));
+    QCOMPARE(Cell(0, 4), QString("応答"));
+    QCOMPARE(Cell(0, 5), QString("00:00:07"));
+    QCOMPARE(Cell(0, 6), QString());
+    QCOMPARE(Cell(1, 2), QString("非通知"));
+    QCOMPARE(Cell(1, 4), QString());
+    CtiDb->SetIncomingHungUp(talking, "2026/12/07 10:01:00.000", 3661);
+    CtiDb->SetIncomingNotAnswered(ringing, "2026/12/07 10:00:00.000");
+    IncomingListReload();
+    QCOMPARE(Cell(0, 6), QString("01:01:01"));
+    QCOMPARE(Cell(1, 4), QString("未応答"));
+    QCOMPARE(Cell(1, 5), QString());
+  }
+
+  void FiltersTheLoadedCalls() {
+    AddCalls(30);
+    AppSettings.IncomingLimit = 25;
+    ShowIncomingList();
+    QCOMPARE(Form().Calls().Count(), 25);
+    Search("未応答");
+    QCOMPARE(Form().Calls().Count(), 8); // calls 6..27 step 3 among the newest 25
+    QCOMPARE(Child<QLabel>("TitleLabel").text(), QString("電話着信履歴 （\"未応答\" で絞り込み）"));
+    Search("2026/12/01");
+    QCOMPARE(Form().Calls().Count(), 5); // calls 5..9; 0..4 are beyond the limit
+    CtiDb->AddIncoming("0399", "2026/12/01 23:00:00.000");
+    Form().RefreshButtonClick(); // keeps the filter; call 5 drops out
+    QCOMPARE(Form().Calls().Count(), 5);
+    QCOMPARE(Cell(0, 2), QString("0399"));
+    Search("nothing");
+    QCOMPARE(Page(), 0);
+    QCOMPARE(Child<QLabel>("NoDataMsgLabel").text(), QString("着信履歴はありません。"));
+    QVERIFY(!Child<QPushButton>("ExportButton").isEnabled());
+    Form().findChild<QPushButton*>("SearchClearButton")->click();
+    QCOMPARE(Form().Calls().Count(), 25);
+  }
+
+  void CopiesTheSelectedRowsAsTabbedLines() {
+    AddCalls(5);
+    ShowIncomingList();
+    Form().PopupMenu1Popup();
+    QVERIFY(!Form().CopyMenuItem().isEnabled());
+    Form().Grid().SelectRange(1, 3);
+    Form().PopupMenu1Popup();
+    QVERIFY(Form().CopyMenuItem().isEnabled());
+    Form().CopyMenuItem().trigger();
+    QCOMPARE(QApplication::clipboard()->text(),
+             QString("2026/12/01 10:03:00\t0300000003\t\t未応答\t\t\r\n"
+                     "2026/12/01 10:02:00\t0300000002\t\t応答\t00:00:05\t00:01:05\r\n"
+                     "2026/12/01 10:01:00\t0300000001\t\t応答\t00:00:05\t00:01:05"));
+  }
+
+  void ANewCallPushesTheOldestOut() {
+    AppSettings.IncomingLimit = 3;
+    AddCalls(3);
+    ShowIncomingList();
+    Search("未応答");
+    QCOMPARE(Form().Calls().Count(), 1);
+    TTableRow call;
+    call.SetValue("phone_number", "0399999999");
+    call.SetValue("incoming_date", "2026/12/07 10:20:30.400");
+    call.SetValue("owner_name", "新");
+    call.SetValue("incoming_order", "4");
+    IncomingListAddCall(call);
+    QCOMPARE(Cell(0, 3), QString("新"));
+    QCOMPARE(Form().Calls().Count(), 2); // added whatever the filter
+    Child<QLineEdit>("SearchEdit").clear();
+    Form().findChild<QPushButton*>("SearchClearButton")->click();
+    for (int i = 0; i < 3; ++i)
+      IncomingListAddCall(call);
+    QCOMPARE(Form().Calls().Count(), 3);
+    QCOMPARE(Form().Grid().model()->rowCount(), 3);
+  }
+
+  void DeletesTheSelectionAndExports() {
+    AddCalls(6);
+    ShowIncomingList();
+    Form().Grid().SelectRange(0, 1);
+    home_->Boxes.Answers = {true};
+    Form().DeleteButtonClick();
+    QCOMPARE(home_->Boxes.Confirms,
+             std::vector<std::string>{"選択された 2 件の履歴を削除してもよろしいですか？"});
+    QCOMPARE(CtiDb->GetIncomingList(10)->Count(), 4);
+    QCOMPARE(Form().Calls().Count(), 4);
+    QCOMPARE(Form().Grid().CurrentRow(), 0);
+    const std::string path = home_->Path("calls.csv");
+    home_->Dialogs.Paths = {path};
+    Search("0300000003");
+    Form().ExportButtonClick();
+    QCOMPARE(ReadFile(path), Utf8ToCp932("2026/12/01 10:03:00,0300000003,,未応答,,\r\n"));
+    QCOMPARE(Page(), 1);
+    Form().Grid().SelectRange(0, 0);
+    home_->Boxes.Answers = {true};
+    Form().DeleteButtonClick();
+    QCOMPARE(Page(), 0);
+    QVERIFY(!Child<QPushButton>("DeleteButton").isEnabled());
+  }
+
+  void StateSurvivesARestart() {
+    AddCalls(1);
+    ShowIncomingList();
+    Form().Grid().setColumnWidth(3, 3);
+    Form().setGeometry(30, 40, 1000, 420);
+    FreeIncomingListForm();
+    AppSettings.DispSize = 2;
+    ShowIncomingList();
+    QCOMPARE(Form().Grid().columnWidth(3), 10);
+    QCOMPARE(Form().Grid().columnWidth(1), 164); // saved widths win over the layout
+    QCOMPARE(Form().Grid().columnWidth(0), 104);
+    QCOMPARE(Form().height(), 420);
+  }
+};
+
+QTEST_MAIN(TIncomingListFormTest)
+#include "IncomingListFormTest.moc"
