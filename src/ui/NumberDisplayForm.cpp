@@ -213,6 +213,7 @@ void TNumberDisplayForm::CreateControls() {
   editButton_ = new TButtonEx(QString::fromUtf8("編集"), bottom);
   editButton_->setObjectName("EditButton");
   editButton_->setFixedWidth(100);
+  editButton_->setFont(FixedPixels(14));
   editButton_->setEnabled(false);
   connect(editButton_, &QPushButton::clicked, this, [this] {
     try {
