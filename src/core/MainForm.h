@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -90,7 +91,8 @@ public:
   // Incoming calls
   void OnSessionGroup(TMirelKT5CommBase& sender, const IKT5GroupEventArgs& args);
   void CMGroupEvent(const IKT5GroupEventArgs& ev);
-  void PostIncoming(const std::string& phoneNumber);
+  // `groupNo`: the call group the number came with (-1: none, debug mode).
+  void PostIncoming(const std::string& phoneNumber, int32_t groupNo = -1);
   void CMIncomingPhone(std::unique_ptr<TTableRow> incoming);
   void CMIncomingError();
 
@@ -132,6 +134,7 @@ private:
   void StartSearchAgain();
   void OnSessionClosed(const IKT5ClosedEventArgs& args);
   void OnSessionTrace(const IKT5TraceEventArgs& args);
+  void ApplyHookEvent(const IKT5GroupEventArgs& ev);
   void UpdateTrackedCall(const char* what, const std::function<void()>& update);
   std::unique_ptr<TTableRow> RegisterCall(const std::string& number, const std::string& when,
                                           int& order);
@@ -145,6 +148,8 @@ private:
   uint32_t handle_ = 0;
   int clientWindowMapping_ = 0;
   uint32_t listenerHandle_ = 0;
+  // Groups whose number waits in the queue to be registered.
+  std::multiset<int32_t> pendingCallGroups_;
 };
 
 // The one controller while it exists (null otherwise).

@@ -33,34 +33,45 @@ void TMainForm::CMGroupEvent(const IKT5GroupEventArgs& ev) {
   case 2:
     deps_.Windows->HideIncomingNotice();
     deps_.Sound->StopRingSound();
-    PostIncoming(ev->PhoneNumber);
+    PostIncoming(ev->PhoneNumber, ev->GroupNo);
     break;
   case 3:
-    if (sameGroup)
-      UpdateTrackedCall("着信の応答状態を記録できません。", [&] {
-        CtiDb->SetIncomingAnswered(LastIncomingInfo.IncomingOrder, LastIncomingInfo.IncomingDate,
-                                   ev->RingSeconds);
-      });
-    break;
   case 4:
-    if (sameGroup) {
-      UpdateTrackedCall("着信の終話状態を記録できません。", [&] {
-        CtiDb->SetIncomingHungUp(LastIncomingInfo.IncomingOrder, LastIncomingInfo.IncomingDate,
-                                 ev->TalkSeconds);
-      });
-      deps_.Windows->IncomingListReload();
-    }
-    break;
   case 5:
-    if (sameGroup) {
-      UpdateTrackedCall("着信の未応答状態を記録できません。", [&] {
-        CtiDb->SetIncomingNotAnswered(LastIncomingInfo.IncomingOrder,
-                                      LastIncomingInfo.IncomingDate);
-      });
-      deps_.Windows->IncomingListReload();
-    }
+    if (!sameGroup)
+      break;
+    // A hook event that overtook the registration of its own call waits
+    // for it; applied now it would change the previous call's row.
+    if (pendingCallGroups_.count(ev->GroupNo) != 0)
+      Post([this, ev] { ApplyHookEvent(ev); });
+    else
+      ApplyHookEvent(ev);
     break;
   default:
+    break;
+  }
+}
+
+void TMainForm::ApplyHookEvent(const IKT5GroupEventArgs& ev) {
+  switch (ev->PacketKind) {
+  case 3:
+    UpdateTrackedCall("着信の応答状態を記録できません。", [&] {
+      CtiDb->SetIncomingAnswered(LastIncomingInfo.IncomingOrder, LastIncomingInfo.IncomingDate,
+                                 ev->RingSeconds);
+    });
+    break;
+  case 4:
+    UpdateTrackedCall("着信の終話状態を記録できません。", [&] {
+      CtiDb->SetIncomingHungUp(LastIncomingInfo.IncomingOrder, LastIncomingInfo.IncomingDate,
+                               ev->TalkSeconds);
+    });
+    deps_.Windows->IncomingListReload();
+    break;
+  default:
+    UpdateTrackedCall("着信の未応答状態を記録できません。", [&] {
+      CtiDb->SetIncomingNotAnswered(LastIncomingInfo.IncomingOrder, LastIncomingInfo.IncomingDate);
+    });
+    deps_.Windows->IncomingListReload();
     break;
   }
 }
@@ -76,11 +87,15 @@ void TMainForm::UpdateTrackedCall(const char* what, const std::function<void()>&
   }
 }
 
-void TMainForm::PostIncoming(const std::string& phoneNumber) {
+void TMainForm::PostIncoming(const std::string& phoneNumber, int32_t groupNo) {
   auto row = std::make_shared<TTableRow>();
   row->SetValue("phone_number", phoneNumber);
   row->SetValue("_IncomingDate", NowDateText());
-  Post([this, row] { CMIncomingPhone(std::make_unique<TTableRow>(*row)); });
+  pendingCallGroups_.insert(groupNo);
+  Post([this, row, groupNo] {
+    pendingCallGroups_.erase(pendingCallGroups_.find(groupNo));
+    CMIncomingPhone(std::make_unique<TTableRow>(*row));
+  });
 }
 
 std::unique_ptr<TTableRow> TMainForm::RegisterCall(const std::string& number,

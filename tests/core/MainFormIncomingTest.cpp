@@ -17,6 +17,7 @@ private slots:
   void KnownNumberKeepsItsEntryAndGetsTheDate();
   void PhoneBookLimitStillShowsAndRecordsTheCall();
   void HookEventOfAnotherGroupChangesNothing();
+  void HookEventOvertakingItsRegistrationWaitsForIt();
   void FailedHistoryRowLeavesEarlierCallsAlone();
   void DisplayModeAndCommandsFollowTheSettings();
   void DebugFileTriggersOneCallPerNewKey();
@@ -156,6 +157,22 @@ void MainFormIncomingTest::HookEventOfAnotherGroupChangesNothing() {
   // The next event compares with the one just handled, now group 51.
   Feed(GroupEvent(4, 50, "0312345678", 9, 30));
   QCOMPARE(NewestCall()->GetValue("state"), call->GetValue("state"));
+}
+
+void MainFormIncomingTest::HookEventOvertakingItsRegistrationWaitsForIt() {
+  Feed(GroupEvent(2, 52, "0311111111"));
+  Feed(GroupEvent(3, 52, "0311111111", 2));
+  // The next call's events arrive in one burst, before its number is registered.
+  h->form->CommSim->InjectGroupEvent(GroupEvent(1, 53));
+  h->form->CommSim->InjectGroupEvent(GroupEvent(2, 53, "0322222222"));
+  h->form->CommSim->InjectGroupEvent(GroupEvent(5, 53, "0322222222"));
+  TControllerHarness::Drain();
+  const auto rows = CtiDb->GetIncomingList(2);
+  QCOMPARE(rows->Items(0).GetValue("phone_number"), std::string("0322222222"));
+  QCOMPARE(rows->Items(0).GetValue("state"), std::string("2"));
+  QCOMPARE(rows->Items(0).GetValue("connected"), std::string("0"));
+  QCOMPARE(rows->Items(1).GetValue("state"), std::string("1"));
+  QCOMPARE(rows->Items(1).GetValue("connected"), std::string("1"));
 }
 
 void MainFormIncomingTest::FailedHistoryRowLeavesEarlierCallsAlone() {
