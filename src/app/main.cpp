@@ -1,0 +1,70 @@
+// teloria2: the resident caller-ID program. The process life: settings and
+// logging, the "-shutdown" request, the single-instance test, then the
+// controller with its tray icon and windows until the program is closed.
+#include "app/SignalQuit.h"
+#include "core/MainForm.h"
+#include "core/StartupGate.h"
+#include "data/KsoCtiDb.h"
+#include "settings/AppSettings.h"
+#include "settings/Logging.h"
+#include "ui/Fonts.h"
+#include "ui/MessageBoxes.h"
+#include "ui/TrayIcon.h"
+#include "ui/TrayMenu.h"
+#include "ui/UiWindows.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace {
+
+int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Teloria II");
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setFont(ProportionalGothic(9));
+  TSignalQuit signalQuit;
+  TTrayIcon tray;
+  TTrayMenu menu;
+  AttachTrayMenu(tray, menu);
+  TWindows windows;
+  TMainFormDeps deps;
+  deps.Windows = &windows;
+  deps.Tray = &tray;
+  deps.Arguments = args;
+  deps.ShowFatalError = [](const std::string& text) { ShowErrorMessage(text); };
+  deps.Opener = [](const std::string& target) {
+    return QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromStdString(target)));
+  };
+  auto form = std::make_unique<TMainForm>(std::move(deps));
+  QApplication::exec();
+  // Windows first (they read the controller), then the controller, which
+  // stops its timers, joins the scanner and closes the port.
+  TWindows::FreeAll();
+  form.reset();
+  CtiDb.reset();
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv, argv + argc);
+  try {
+    AppSettings.Load();
+    StartLogging();
+    if (IsShutdownRequest(args)) {
+      RequestShutdownOfRunningInstance();
+      return 0;
+    }
+    const auto instance = TakeSingleInstance();
+    if (!instance)
+      return 0;
+    RunProgram(argc, argv, args);
+    EndLogging();
+  } catch (const std::exception& e) {
+    LogException(llFatal, "予期しないエラーで終了します。", e);
+  }
+  return 0;
+}

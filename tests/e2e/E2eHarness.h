@@ -1,0 +1,105 @@
+#pragma once
+
+#include "ProgramProcess.h"
+#include "base/CodePage.h"
+#include "base/DateTime.h"
+#include "fakes/AdapterSimProcess.h"
+#include "support/RunProgram.h"
+#include "support/TempFolder.h"
+
+#include <ctime>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sqlite3.h>
+
+// The real teloria2 in a program folder of its own, offscreen, with its own
+// runtime folder, driven by the real tools.
+class E2eTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    std::filesystem::create_directories(home.Path() + "/run");
+    setenv("XDG_RUNTIME_DIR", (home.Path() + "/run").c_str(), 1);
+  }
+
+  void WriteIni(const std::string& settingsLines) {
+    WriteFile(
+        home.Path() + "/teloria2.ini",
+        Utf8ToCp932("[Settings]\r\n" + settingsLines + "\r\n[Settings.Logging]\r\nLogLevel=3\r\n"));
+  }
+
+  std::unique_ptr<TProgramProcess> StartProgram(const std::vector<std::string>& args = {}) {
+    return std::make_unique<TProgramProcess>(
+        BinFolder() + "/teloria2", args,
+        std::vector<std::string>{"QT_QPA_PLATFORM=offscreen", "TELORIA2_HOME=" + home.Path(),
+                                 "XDG_RUNTIME_DIR=" + home.Path() + "/run"},
+        home.Path() + "/output.txt");
+  }
+
+  // The adapter on a pseudo-terminal behind a link in the program folder.
+  void StartAdapter() {
+    adapter = std::make_unique<TAdapterSimProcess>(
+        std::vector<std::string>{"--link", home.Path() + "/adapter"});
+    ASSERT_EQ(adapter->NextLine().rfind("ready ", 0), 0u);
+  }
+
+  // Runs a tool and returns what it printed.
+  std::string Tool(const std::string& name, const std::vector<std::string>& args) {
+    const std::string out = home.Path() + "/tool.txt";
+    std::filesystem::remove(out);
+    TProgramProcess tool(BinFolder() + "/" + name, args,
+                         {"XDG_RUNTIME_DIR=" + home.Path() + "/run"}, out);
+    tool.WaitExit();
+    std::string text = ReadFile(out);
+    while (!text.empty() && text.back() == '\n')
+      text.pop_back();
+    return text;
+  }
+
+  std::string MainLog() const {
+    std::string all;
+    for (const auto& entry : std::filesystem::directory_iterator(home.Path() + "/logs"))
+      if (entry.path().filename().string().rfind("ksocti.", 0) == 0)
+        all += Cp932ToUtf8(ReadFile(entry.path().string()));
+    return all;
+  }
+
+  bool LogHas(const std::string& text, int timeoutMs = 15000) const {
+    return WaitFor(
+        [&] {
+          return std::filesystem::exists(home.Path() + "/logs") &&
+                 MainLog().find(text) != std::string::npos;
+        },
+        std::chrono::milliseconds(timeoutMs));
+  }
+
+  // Rows of a query on the program's database, each as "a|b|c".
+  std::vector<std::string> Query(const std::string& sql) const {
+    std::vector<std::string> rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2((home.Path() + "/teloria2.db3").c_str(), &db, SQLITE_OPEN_READONLY,
+                        nullptr) == SQLITE_OK) {
+      sqlite3_busy_timeout(db, 2000);
+      sqlite3_exec(
+          db, sql.c_str(),
+          [](void* out, int n, char** values, char**) {
+            std::string row;
+            for (int i = 0; i < n; ++i)
+              row += (i ? "|" : "") + std::string(values[i] ? values[i] : "");
+            static_cast<std::vector<std::string>*>(out)->push_back(row);
+            return 0;
+          },
+          &rows, nullptr);
+    }
+    sqlite3_close(db);
+    return rows;
+  }
+
+  bool CallsReach(size_t count, int timeoutMs = 15000) const {
+    return WaitFor([&] { return Query("SELECT 1 FROM incoming_numbers").size() >= count; },
+                   std::chrono::milliseconds(timeoutMs));
+  }
+
+  TTempFolder home;
+  std::unique_ptr<TAdapterSimProcess> adapter;
+};

@@ -1,0 +1,70 @@
+#include "E2eHarness.h"
+
+// One instance per user, "-shutdown", simulator and debug modes.
+class ProcessLifeTest : public E2eTest {};
+
+TEST_F(ProcessLifeTest, SecondStartAndShutdownRequest) {
+  WriteIni("MirelKT5Port=TEST");
+  auto first = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  auto second = StartProgram();
+  EXPECT_EQ(second->WaitExit(), 0);
+  EXPECT_TRUE(LogHas("[info ] 二重起動のため終了します。"));
+  // Only the exact first argument asks for a shutdown.
+  auto upper = StartProgram({"-SHUTDOWN"});
+  EXPECT_EQ(upper->WaitExit(), 0);
+  EXPECT_TRUE(first->Running());
+  auto shutdown = StartProgram({"-shutdown"});
+  EXPECT_EQ(shutdown->WaitExit(), 0);
+  EXPECT_EQ(first->WaitExit(), 0);
+  EXPECT_TRUE(LogHas("[info ] 起動中のタスクを終了させます。"));
+  EXPECT_EQ(Tool("teloria2-number-sim", {"query"}), "no-window");
+}
+
+TEST_F(ProcessLifeTest, SimulatorCallIsRecordedAnsweredWithItsSeconds) {
+  WriteIni("MirelKT5Port=TEST");
+  auto program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  EXPECT_EQ(Tool("teloria2-number-sim", {"call", "1", "900"}), "100");
+  EXPECT_EQ(Tool("teloria2-number-sim", {"call", "2", "900", "0312345678"}), "100");
+  ASSERT_TRUE(CallsReach(1));
+  EXPECT_EQ(Tool("teloria2-number-sim", {"call", "3", "900", "0312345678", "--ring", "5"}), "100");
+  EXPECT_EQ(Tool("teloria2-number-sim",
+                 {"call", "4", "900", "0312345678", "--ring", "5", "--talk", "30"}),
+            "100");
+  ASSERT_TRUE(WaitFor([&] {
+    return Query("SELECT state FROM incoming_numbers") == std::vector<std::string>{"2"};
+  }));
+  EXPECT_EQ(Query("SELECT phone_number, connected, offhook_seconds, onhook_seconds "
+                  "FROM incoming_numbers"),
+            std::vector<std::string>{"0312345678|1|5|30"});
+  program->Terminate();
+  EXPECT_EQ(program->WaitExit(), 0);
+}
+
+TEST_F(ProcessLifeTest, DeviceModeAnswersTheSimulatorWith900) {
+  WriteIni("MirelKT5Port=/dev/teloria2-none");
+  auto program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "900"; }));
+  EXPECT_EQ(Tool("teloria2-number-sim", {"call", "2", "1", "0312345678"}), "900");
+  program->Terminate();
+  EXPECT_EQ(program->WaitExit(), 0);
+}
+
+TEST_F(ProcessLifeTest, DebugFileRecordsExactlyOneCallPerNewKey) {
+  WriteFile(home.Path() + "/debug.txt", "1,0311111111\r\n");
+  WriteIni("MirelKT5Port=debug");
+  auto program = StartProgram({"-arun"});
+  ASSERT_TRUE(LogHas("[info ] デバッグモード開始"));
+  WriteFile(home.Path() + "/debug.txt", "2,0322222222\r\n");
+  ASSERT_TRUE(CallsReach(1));
+  EXPECT_TRUE(LogHas("電話着信（デバッグモード） [0322222222]"));
+  // The unchanged file is read every half second and makes no further call.
+  ASSERT_TRUE(LogHas("電話着信（デバッグモード） [0322222222]"));
+  WriteFile(home.Path() + "/debug.txt", "3,0333333333\r\n");
+  ASSERT_TRUE(CallsReach(2));
+  EXPECT_EQ(Query("SELECT phone_number FROM incoming_numbers ORDER BY incoming_date"),
+            (std::vector<std::string>{"0322222222", "0333333333"}));
+  program->Terminate();
+  EXPECT_EQ(program->WaitExit(), 0);
+}

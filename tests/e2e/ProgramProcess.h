@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// A real program started with extra environment entries, its output going
+// to a file. The destructor ends it with SIGTERM if it still runs.
+class TProgramProcess {
+public:
+  TProgramProcess(const std::string& program, const std::vector<std::string>& args,
+                  const std::vector<std::string>& env, const std::string& outputFile);
+  ~TProgramProcess();
+  TProgramProcess(const TProgramProcess&) = delete;
+  TProgramProcess& operator=(const TProgramProcess&) = delete;
+
+  bool Running();
+  void Terminate();
+  // Exit code once it ended by itself, -1 on time-out, 128+signal when killed.
+  int WaitExit(int timeoutMs = 15000);
+
+private:
+  pid_t pid_ = -1;
+  int status_ = -1;
+};
