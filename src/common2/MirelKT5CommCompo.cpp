@@ -81,8 +81,12 @@ void TMirelKT5CommCompo::Close() {
   if (!active_)
     return;
   Trace("***回線クローズ***");
+  // No exchange starts from here on; one running on another thread ends
+  // before the device goes, since both hold the lock.
+  active_ = false;
   StopWatchThread();
   if (!watchThread_) {
+    std::lock_guard lock(lock_);
     PurgeQueues();
     if (const int rc = device_->Close(); rc != 0)
       Trace("CloseHandle", static_cast<uint32_t>(rc));
@@ -92,7 +96,6 @@ void TMirelKT5CommCompo::Close() {
   // (trace lines of calls on the closed port) gets a new gate.
   gate_->Open = false;
   gate_ = std::make_shared<TDeliveryGate>(*this);
-  active_ = false;
 }
 
 void TMirelKT5CommCompo::StopWatchThread() {
@@ -113,6 +116,7 @@ void TMirelKT5CommCompo::ReleaseStoppedPort() {
   if (watchThread_->IsCurrentThread())
     throw Exception("MirelKT5CommCompo: the port cannot be reopened from its own watch thread");
   watchThread_.reset();
+  std::lock_guard lock(lock_);
   device_->Purge();
   device_->Close();
   device_.reset();

@@ -113,6 +113,8 @@ private:
   void SendCommand(std::span<const uint8_t> command, uint32_t timeoutCode);
   void EndExchange();
   void RequireOpen() const;
+  // Inside an exchange, with the lock held: the port may have closed meanwhile.
+  void RequireDevice() const;
 
   // Watch thread support.
   bool ReadCtsForEvent();
@@ -122,7 +124,8 @@ private:
 
   std::string portName_ = "ttyS0";
   bool asyncHandling_ = false;
-  bool active_ = false;
+  // Read by a thread running an exchange while the owner may close the port.
+  std::atomic<bool> active_{false};
   bool asyncNow_ = false;
   std::atomic<bool> destroying_{false};
   TPostTargetPtr postTarget_;

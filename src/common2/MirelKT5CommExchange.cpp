@@ -61,6 +61,11 @@ void TMirelKT5CommCompo::RequireOpen() const {
     throw MakeCommError(CommErrorCode::NotOpen);
 }
 
+void TMirelKT5CommCompo::RequireDevice() const {
+  if (!active_ || !device_)
+    throw MakeCommError(CommErrorCode::NotOpen);
+}
+
 void TMirelKT5CommCompo::EndExchange() {
   { std::lock_guard lock(idleMutex_); }
   idle_.notify_all();
@@ -131,6 +136,7 @@ void TMirelKT5CommCompo::RunMemoryRead(std::span<const uint8_t> command, std::sp
     EndExchange();
     Trace("***MirelRX2メモリ読み出し終了***");
   });
+  RequireDevice();
   PurgeQueues();
   if (!IsCtsOn()) {
     Trace("CTSがOFFのためメモリ読み出しできません。");
@@ -181,6 +187,7 @@ void TMirelKT5CommCompo::WriteDateTime(TDateTime value) {
     EndExchange();
     Trace("***MirelRX2メモリ書き出し終了***");
   });
+  RequireDevice();
   PurgeQueues();
   if (!IsCtsOn()) {
     Trace("CTSがOFFのためメモリ書き出しできません。");

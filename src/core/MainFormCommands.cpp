@@ -61,7 +61,7 @@ uint32_t TMainForm::CMSimCall() {
   Log(llDebug, "電話番号発信シミュレータから受信しました。");
   IKT5GroupEventArgs event;
   if (!SimReceiver->ReadGroupEvent(event)) {
-    LogFmt(llError, "擬似発信データを取得できません。[詳細] %s", SimReceiver->LastError);
+    LogFmt(llError, "擬似発信データを取得できません。[詳細] %s", SimReceiver->LastError());
     return SimResultReadFailed;
   }
   CommSim->InjectGroupEvent(event);

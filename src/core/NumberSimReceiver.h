@@ -4,6 +4,7 @@
 #include "common2/MirelKT5ReceivePacket.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 class TSharedMemory;
@@ -21,12 +22,16 @@ public:
   TNumberSimReceiver& operator=(const TNumberSimReceiver&) = delete;
 
   // False when the block is missing (LastError unchanged) or unreadable.
+  // The device memory window reads records on a worker thread while calls
+  // are read on the main thread, so both take the lock.
   bool ReadGroupEvent(IKT5GroupEventArgs& event);
   bool ReadMemoryRecord(IKT5MirelKT5ReceivePacket& packet);
 
-  std::string LastError;
+  std::string LastError() const;
 
 private:
+  mutable std::mutex mutex_;
+  std::string lastError_;
   std::unique_ptr<TSharedMemory> groupBlock_;
   std::unique_ptr<TSharedMemory> memoryBlock_;
 };
