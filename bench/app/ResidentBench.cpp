@@ -1,0 +1,95 @@
+// The running program with a database at its limits: time from process start
+// to Ready, resident memory one minute after start, and CPU time used in the
+// following idle minute. Simulator mode, so the program is ready when it
+// answers the simulator's query with 100.
+#include "BenchDatabase.h"
+#include "core/Messages.h"
+#include "platform/WindowMessages.h"
+#include "settings/SharedValue.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+long ResidentKiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0)
+      return std::stol(line.substr(6));
+  return -1;
+}
+
+double CpuSeconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), {});
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14)
+      utime = std::stol(field);
+    if (i == 15)
+      stime = std::stol(field);
+  }
+  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+} // namespace
+
+int main() {
+  const std::filesystem::path home = std::filesystem::temp_directory_path() / "teloria2-bench-app";
+  std::filesystem::remove_all(home);
+  std::filesystem::create_directories(home / "run");
+  setenv("TELORIA2_HOME", home.c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
+  std::filesystem::copy_file(TELORIA_DB_TEMPLATE, home / "teloria2.db3.init");
+  if (!CreateDatabaseFromTemplate())
+    return 1;
+  CreateCtiDb();
+  FillToTheLimits(*CtiDb);
+  CtiDb.reset();
+  std::ofstream(home / "teloria2.ini") << "[Settings]\r\nMirelKT5Port=TEST\r\n";
+
+  const auto start = TClock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    execl(TELORIA2_PROGRAM, TELORIA2_PROGRAM, "-arun", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  uint32_t result = 0;
+  while (true) {
+    const uint32_t window = ReadSharedValue("TELORIA2_CLIENT_WINDOW_MMF");
+    if (window != 0 && SendMessageTimeout(window, CMSimQuery, 0, 0, 1000, result) &&
+        result == SimResultOk)
+      break;
+    if (TClock::now() - start > std::chrono::seconds(30))
+      return 1;
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  const double readyMs = std::chrono::duration<double, std::milli>(TClock::now() - start).count();
+  std::printf("start to Ready: %.0f ms (goal under 500 ms)\n", readyMs);
+  std::fflush(stdout);
+  std::this_thread::sleep_until(start + std::chrono::seconds(60));
+  const long rss = ResidentKiB(pid);
+  const double cpuBefore = CpuSeconds(pid);
+  std::printf("resident memory after one minute: %.1f MB (goal under 60 MB)\n", rss / 1024.0);
+  std::fflush(stdout);
+  std::this_thread::sleep_for(std::chrono::seconds(60));
+  std::printf("CPU time in one idle minute: %.3f s (goal under 0.2 s)\n",
+              CpuSeconds(pid) - cpuBefore);
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+  return 0;
+}
