@@ -51,6 +51,7 @@ int main() {
   const std::filesystem::path home = std::filesystem::temp_directory_path() / "teloria2-bench-app";
   std::filesystem::remove_all(home);
   std::filesystem::create_directories(home / "run");
+  std::filesystem::permissions(home / "run", std::filesystem::perms::owner_all);
   setenv("TELORIA2_HOME", home.c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
   std::filesystem::copy_file(TELORIA_DB_TEMPLATE, home / "teloria2.db3.init");
