@@ -1,6 +1,6 @@
-#include "ControllerHarness.h"
 #include "common2/MirelKT5Comm.h"
 #include "fakes/AdapterSimProcess.h"
+#include "fakes/ControllerHarness.h"
 
 // The device session against the virtual adapter on a pseudo-terminal.
 class MainFormConnectionTest : public QObject {

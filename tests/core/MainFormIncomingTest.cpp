@@ -1,6 +1,6 @@
-#include "ControllerHarness.h"
 #include "core/LastIncomingInfo.h"
 #include "core/MirelKT5CommSim.h"
+#include "fakes/ControllerHarness.h"
 
 #include <sqlite3.h>
 

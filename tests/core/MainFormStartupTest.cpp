@@ -1,7 +1,7 @@
-#include "ControllerHarness.h"
 #include "core/LastIncomingInfo.h"
 #include "core/Messages.h"
 #include "core/StartupGate.h"
+#include "fakes/ControllerHarness.h"
 #include "platform/SingleInstance.h"
 #include "platform/WindowMessages.h"
 #include "settings/SharedValue.h"
@@ -179,7 +179,7 @@ void MainFormStartupTest::SimulatorQueryAnswersBySteps() {
   TMainFormDeps deps;
   deps.Windows = &h.windows;
   deps.Tray = &h.tray;
-  deps.Sound = std::make_unique<TFakeSound>(h.sounds);
+  deps.Sound = std::make_unique<TFakeSound>(&h.sounds);
   deps.Quit = [] {};
   h.form = std::make_unique<TMainForm>(std::move(deps));
   QCOMPARE(h.form->CMSimQuery(), uint32_t(901));

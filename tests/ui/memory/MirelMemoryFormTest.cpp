@@ -166,7 +166,7 @@ private slots:
     call->NumberReceived = true;
     call->PhoneNumber = "0451112222";
     h->form->CMGroupEvent(call);
-    QTRY_COMPARE(h->windows.Notices, 1);
+    QTRY_COMPARE(h->windows.Count("ShowIncomingNotice"), 1);
     QVERIFY(form->Reading());
 
     QTRY_VERIFY_WITH_TIMEOUT(!form->Reading(), 20000);

@@ -31,6 +31,12 @@ public:
   void ShowSettings() override { Add("ShowSettings"); }
   void ShowAbout() override { Add("ShowAbout"); }
 
+  int Count(const std::string& name) const {
+    int n = 0;
+    for (const TCall& c : Calls)
+      n += c.Name == name ? 1 : 0;
+    return n;
+  }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
     for (const TCall& c : Calls)
@@ -88,12 +94,17 @@ private:
   bool visible_ = false;
 };
 
+// Rings into a list of "play" and "stop", or into nothing.
 class TFakeSound final : public IRingSound {
 public:
-  explicit TFakeSound(std::vector<std::string>& log) : log_(log) {}
-  void PlayRingSound() override { log_.push_back("play"); }
-  void StopRingSound() override { log_.push_back("stop"); }
+  explicit TFakeSound(std::vector<std::string>* log = nullptr) : log_(log) {}
+  void PlayRingSound() override { Add("play"); }
+  void StopRingSound() override { Add("stop"); }
 
 private:
-  std::vector<std::string>& log_;
+  void Add(const char* what) {
+    if (log_ != nullptr)
+      log_->push_back(what);
+  }
+  std::vector<std::string>* log_;
 };

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "CoreFakes.h"
 #include "base/Clock.h"
 #include "base/CodePage.h"
 #include "core/MainForm.h"
 #include "data/KsoCtiDb.h"
+#include "fakes/ControllerFakes.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 #include "support/RunProgram.h"
@@ -47,7 +47,7 @@ public:
     TMainFormDeps deps;
     deps.Windows = &windows;
     deps.Tray = &tray;
-    deps.Sound = std::make_unique<TFakeSound>(sounds);
+    deps.Sound = std::make_unique<TFakeSound>(&sounds);
     deps.ShowFatalError = [this](const std::string& text) { fatalErrors.push_back(text); };
     deps.Quit = [this] { ++quits; };
     deps.ScannerPorts = [this] { return scannerPorts; };
