@@ -11,6 +11,7 @@
 #include "ui/ListNotebook.h"
 #include "ui/ListSearchBar.h"
 #include "ui/ListTexts.h"
+#include "ui/ListWindowParts.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PixelFonts.h"
 #include "ui/SettingsSubscription.h"
@@ -19,11 +20,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <fmt/printf.h>
 
 namespace {
@@ -44,14 +43,6 @@ constexpr TIncomingListLayout Layouts[3] = {
 };
 
 std::unique_ptr<TIncomingListForm> form;
-
-QPushButton* Button(const char* name, const char* caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setFont(ProportionalPixels(14));
-  button->setMinimumSize(96, 28);
-  return button;
-}
 
 std::string JoinTexts(const std::vector<std::string>& texts, const char* separator) {
   std::string joined;
@@ -108,22 +99,16 @@ void TIncomingListForm::BuildControls() {
 
   auto* footer = new QWidget(this);
   footer->setObjectName("PanelEx3");
-  refreshButton_ = Button("RefreshButton", "再読み込み", footer);
-  deleteButton_ = Button("DeleteButton", "削除", footer);
-  exportButton_ = Button("ExportButton", "エクスポート", footer);
+  refreshButton_ = ListButton("RefreshButton", "再読み込み", footer);
+  deleteButton_ = ListButton("DeleteButton", "削除", footer);
+  exportButton_ = ListButton("ExportButton", "エクスポート", footer);
   auto* footerLayout = new QHBoxLayout(footer);
   footerLayout->addWidget(refreshButton_);
   footerLayout->addWidget(deleteButton_);
   footerLayout->addStretch(1);
   footerLayout->addWidget(exportButton_);
 
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(header);
-  layout->addWidget(searchBar_);
-  layout->addWidget(notebook_, 1);
-  layout->addWidget(footer);
+  StackListWindow(*this, header, searchBar_, notebook_, footer);
 
   connect(refreshButton_, &QPushButton::clicked, this, [this] { RefreshButtonClick(); });
   connect(deleteButton_, &QPushButton::clicked, this, [this] { DeleteButtonClick(); });
@@ -133,12 +118,8 @@ void TIncomingListForm::BuildControls() {
 void TIncomingListForm::Layout(int dispSize) {
   dispSize_ = std::clamp(dispSize, 0, 2);
   const TIncomingListLayout& l = Layouts[dispSize_];
-  grid_->setFont(ProportionalPixels(l.FontHeight));
-  grid_->horizontalHeader()->setFont(ProportionalPixels(l.FontHeight));
-  grid_->SetRowHeight(l.RowHeight);
-  for (int c = 0; c < TIncomingListModel::ColumnCount; ++c)
-    grid_->setColumnWidth(c, l.ColWidths[c]);
-  notebook_->SetMessageFont(ProportionalPixels(l.FontHeight));
+  ApplyGridLayout(*grid_, *notebook_, l.FontHeight, l.RowHeight, l.ColWidths,
+                  TIncomingListModel::ColumnCount);
   resize(l.WindowWidth, height());
 }
 

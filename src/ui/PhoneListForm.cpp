@@ -12,6 +12,7 @@
 #include "ui/ListNotebook.h"
 #include "ui/ListSearchBar.h"
 #include "ui/ListTexts.h"
+#include "ui/ListWindowParts.h"
 #include "ui/MessageBoxes.h"
 #include "ui/NumberEditForm.h"
 #include "ui/NumberNormalise.h"
@@ -21,10 +22,8 @@
 #include "ui/WindowState.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <fmt/printf.h>
 
 namespace {
@@ -48,14 +47,6 @@ constexpr TPhoneListLayout Layouts[3] = {
 };
 
 std::unique_ptr<TPhoneListForm> form;
-
-QPushButton* Button(const char* name, const char* caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setFont(ProportionalPixels(14));
-  button->setMinimumSize(96, 28);
-  return button;
-}
 
 QLabel* Label(const char* name, QWidget* parent, int pixels) {
   auto* label = new QLabel(parent);
@@ -136,11 +127,11 @@ void TPhoneListForm::BuildControls() {
 
   auto* footer = new QWidget(this);
   footer->setObjectName("PanelEx3");
-  editButton_ = Button("EditButton", "編集", footer);
-  deleteButton_ = Button("DeleteButton", "削除", footer);
-  refreshButton_ = Button("RefreshButton", "再読み込み", footer);
-  importButton_ = Button("ImportButton", "インポート", footer);
-  exportButton_ = Button("ExportButton", "エクスポート", footer);
+  editButton_ = ListButton("EditButton", "編集", footer);
+  deleteButton_ = ListButton("DeleteButton", "削除", footer);
+  refreshButton_ = ListButton("RefreshButton", "再読み込み", footer);
+  importButton_ = ListButton("ImportButton", "インポート", footer);
+  exportButton_ = ListButton("ExportButton", "エクスポート", footer);
   auto* footerLayout = new QHBoxLayout(footer);
   for (QPushButton* button : {editButton_, deleteButton_, refreshButton_})
     footerLayout->addWidget(button);
@@ -148,13 +139,7 @@ void TPhoneListForm::BuildControls() {
   footerLayout->addWidget(importButton_);
   footerLayout->addWidget(exportButton_);
 
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(header);
-  layout->addWidget(searchBar_);
-  layout->addWidget(notebook_, 1);
-  layout->addWidget(footer);
+  StackListWindow(*this, header, searchBar_, notebook_, footer);
 
   connect(editButton_, &QPushButton::clicked, this, [this] { EditButtonClick(); });
   connect(deleteButton_, &QPushButton::clicked, this, [this] { DeleteButtonClick(); });
@@ -167,12 +152,8 @@ void TPhoneListForm::BuildControls() {
 void TPhoneListForm::Layout(int dispSize) {
   dispSize_ = std::clamp(dispSize, 0, 2);
   const TPhoneListLayout& l = Layouts[dispSize_];
-  grid_->setFont(ProportionalPixels(l.FontHeight));
-  grid_->horizontalHeader()->setFont(ProportionalPixels(l.FontHeight));
-  grid_->SetRowHeight(l.RowHeight);
-  for (int c = 0; c < TPhoneListModel::ColumnCount; ++c)
-    grid_->setColumnWidth(c, l.ColWidths[c]);
-  notebook_->SetMessageFont(ProportionalPixels(l.FontHeight));
+  ApplyGridLayout(*grid_, *notebook_, l.FontHeight, l.RowHeight, l.ColWidths,
+                  TPhoneListModel::ColumnCount);
   searchBar_->Layout(dispSize_);
   if ((windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) == 0)
     resize(l.WindowWidth, height());

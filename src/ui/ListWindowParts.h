@@ -1,0 +1,17 @@
+#pragma once
+
+class QPushButton;
+class QWidget;
+class TGridView;
+class TListNotebook;
+
+// What the phone list and the incoming history windows build alike.
+
+// A footer button of a list window.
+QPushButton* ListButton(const char* name, const char* caption, QWidget* parent);
+// Stacks the window's parts from top to bottom; the pages take the height.
+void StackListWindow(QWidget& form, QWidget* header, QWidget* searchBar, QWidget* pages,
+                     QWidget* footer);
+// The grid's fonts, row height and column widths for one display size.
+void ApplyGridLayout(TGridView& grid, TListNotebook& pages, int fontHeight, int rowHeight,
+                     const int* colWidths, int columnCount);
