@@ -223,15 +223,8 @@ void TIncomingListForm::DeleteRange(int top, int bottom) {
     ShowErrorMessage("削除に失敗しました。");
     return;
   }
-  model_->Change([&] {
-    for (int i = bottom; i >= top; --i)
-      list_.Delete(i);
-  });
+  DropShownRows(*model_, *grid_, list_, top, bottom);
   ShowListPage();
-  if (list_.Count() > 0) {
-    const int row = std::min(top, list_.Count() - 1);
-    grid_->SelectRange(row, row, 1);
-  }
   UpdateButtons();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/ListWindowParts.h"
 
+#include "data/TableRow.h"
 #include "ui/GridView.h"
 #include "ui/ListNotebook.h"
 #include "ui/PixelFonts.h"
@@ -7,6 +8,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 QPushButton* ListButton(const char* name, const char* caption, QWidget* parent) {
   auto* button = new QPushButton(caption, parent);
@@ -35,4 +37,15 @@ void ApplyGridLayout(TGridView& grid, TListNotebook& pages, int fontHeight, int 
   for (int c = 0; c < columnCount; ++c)
     grid.setColumnWidth(c, colWidths[c]);
   pages.SetMessageFont(ProportionalPixels(fontHeight));
+}
+
+void DropShownRows(TGridModel& model, TGridView& grid, TTableRows& list, int top, int bottom) {
+  model.Change([&] {
+    for (int i = bottom; i >= top; --i)
+      list.Delete(i);
+  });
+  if (list.Count() > 0) {
+    const int row = std::min(top, list.Count() - 1);
+    grid.SelectRange(row, row, 1);
+  }
 }

@@ -2,8 +2,10 @@
 
 class QPushButton;
 class QWidget;
+class TGridModel;
 class TGridView;
 class TListNotebook;
+class TTableRows;
 
 // What the phone list and the incoming history windows build alike.
 
@@ -15,3 +17,6 @@ void StackListWindow(QWidget& form, QWidget* header, QWidget* searchBar, QWidget
 // The grid's fonts, row height and column widths for one display size.
 void ApplyGridLayout(TGridView& grid, TListNotebook& pages, int fontHeight, int rowHeight,
                      const int* colWidths, int columnCount);
+// After rows top..bottom were deleted from the database: drops them from the
+// shown list and selects the row that took the first one's place.
+void DropShownRows(TGridModel& model, TGridView& grid, TTableRows& list, int top, int bottom);
