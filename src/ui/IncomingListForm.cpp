@@ -15,6 +15,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/PixelFonts.h"
 #include "ui/SettingsSubscription.h"
+#include "ui/WindowFront.h"
 #include "ui/WindowState.h"
 
 #include <QApplication>
@@ -276,11 +277,7 @@ void ShowIncomingList() {
     form = std::make_unique<TIncomingListForm>();
     return;
   }
-  form->show();
-  if (form->isMinimized())
-    form->showNormal();
-  form->raise();
-  form->activateWindow();
+  BringForward(*form);
 }
 
 void IncomingListAddCall(const TTableRow& row) {

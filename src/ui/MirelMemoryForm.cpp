@@ -6,6 +6,7 @@
 #include "settings/SettingsListeners.h"
 #include "ui/Fonts.h"
 #include "ui/GridView.h"
+#include "ui/WindowFront.h"
 #include "ui/WindowState.h"
 
 #include <QGuiApplication>
@@ -169,11 +170,7 @@ void TFormMirelMemory::showEvent(QShowEvent* event) {
 void ShowDeviceMemory() {
   if (!instance)
     instance = std::make_unique<TFormMirelMemory>();
-  if (instance->isMinimized())
-    instance->showNormal();
-  instance->show();
-  instance->raise();
-  instance->activateWindow();
+  BringForward(*instance);
 }
 
 TFormMirelMemory* MirelMemoryForm() {

@@ -19,6 +19,7 @@
 #include "ui/PhoneListModel.h"
 #include "ui/PixelFonts.h"
 #include "ui/SettingsSubscription.h"
+#include "ui/WindowFront.h"
 #include "ui/WindowState.h"
 
 #include <QHBoxLayout>
@@ -398,11 +399,7 @@ void ShowPhoneList() {
     form = std::make_unique<TPhoneListForm>();
     return;
   }
-  form->show();
-  if (form->isMinimized())
-    form->showNormal();
-  form->raise();
-  form->activateWindow();
+  BringForward(*form);
 }
 
 void PhoneListRowSaved(const TTableRow& row) {

@@ -5,6 +5,7 @@
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 #include "ui/Fonts.h"
+#include "ui/WindowFront.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -300,9 +301,7 @@ QWidget* TSettingForm::CreateStartTab() {
 void ShowSettings() {
   if (!instance)
     instance = std::make_unique<TSettingForm>();
-  instance->show();
-  instance->raise();
-  instance->activateWindow();
+  BringForward(*instance);
 }
 
 TSettingForm* SettingForm() {

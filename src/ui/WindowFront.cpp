@@ -1,0 +1,11 @@
+#include "ui/WindowFront.h"
+
+#include <QWidget>
+
+void BringForward(QWidget& window) {
+  window.show();
+  if (window.isMinimized())
+    window.showNormal();
+  window.raise();
+  window.activateWindow();
+}
