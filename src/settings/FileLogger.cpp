@@ -116,7 +116,8 @@ void TFileLogger::WriteLine(TLogLevel level, std::string_view text) {
 
 void TFileLogger::DeleteOldFiles(int days) {
   const std::string dir = LogDir();
-  if (!Enabled())
+  // A negative age would put the threshold after today and delete the open file.
+  if (!Enabled() || days < 0)
     return;
   const int threshold = Today() - days;
   DIR* d = ::opendir(dir.c_str());

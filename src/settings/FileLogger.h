@@ -34,7 +34,8 @@ public:
   void WriteFmt(TLogLevel level, std::string_view format, const Args&... args) {
     WriteLine(level, fmt::sprintf(format, args...));
   }
-  // Deletes this logger's files dated before today minus `days`.
+  // Deletes this logger's files dated before today minus `days`; a negative
+  // `days` deletes nothing.
   void DeleteOldFiles(int days);
   // Closes the open file; the next line opens it again (used at program end).
   void Close();

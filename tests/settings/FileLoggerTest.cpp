@@ -128,11 +128,14 @@ TEST_F(DeleteOldFilesTest, KeepsTheLastDaysAndLeavesStrangeNamesAlone) {
   EXPECT_TRUE(Exists("ksocti.20200101.txt"));
 }
 
-TEST_F(DeleteOldFilesTest, ZeroDaysKeepsOnlyToday) {
+TEST_F(DeleteOldFilesTest, ZeroDaysKeepsOnlyTodayNegativeDaysKeepAll) {
   TFileLogger logger("ksocti");
   logger.SetLogDir("logs");
   Touch("ksocti.20261207.log");
   Touch("ksocti.20261206.log");
+  logger.DeleteOldFiles(-1);
+  EXPECT_TRUE(Exists("ksocti.20261207.log"));
+  EXPECT_TRUE(Exists("ksocti.20261206.log"));
   logger.DeleteOldFiles(0);
   EXPECT_TRUE(Exists("ksocti.20261207.log"));
   EXPECT_FALSE(Exists("ksocti.20261206.log"));
