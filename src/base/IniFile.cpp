@@ -7,9 +7,12 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsSectionLine(const std::string& line, std::string& name) {
   const std::string t = Trim(line);
@@ -75,7 +78,12 @@ std::vector<std::string> TIniFile::ReadLines() const {
     return lines;
   std::stringstream buffer;
   buffer << in.rdbuf();
-  for (std::string& line : SplitString(Cp932ToUtf8(buffer.str()), '\n')) {
+  std::string bytes = buffer.str();
+  // Editors may put a UTF-8 byte-order mark first; read as CP932 it would
+  // hide the first section header.
+  if (bytes.starts_with(kUtf8ByteOrderMark))
+    bytes.erase(0, kUtf8ByteOrderMark.size());
+  for (std::string& line : SplitString(Cp932ToUtf8(bytes), '\n')) {
     if (!line.empty() && line.back() == '\r')
       line.pop_back();
     lines.push_back(std::move(line));

@@ -26,6 +26,13 @@ TEST_F(IniFileTest, SectionsAndKeysIgnoreCaseAndValuesAreTrimmed) {
   EXPECT_EQ(ini.ReadString("Settings", "MirelKT5Port", ""), "/dev/ttyUSB0");
 }
 
+TEST_F(IniFileTest, ByteOrderMarkLeftByAnEditorIsSkipped) {
+  WriteFile(path, "\xEF\xBB\xBF[Settings]\r\nMirelKT5Port=TEST\r\n");
+  TIniFile ini(path);
+  EXPECT_TRUE(ini.SectionExists("Settings"));
+  EXPECT_EQ(ini.ReadString("Settings", "MirelKT5Port", ""), "TEST");
+}
+
 TEST_F(IniFileTest, IntegersReadDecimalOrHexElseDefault) {
   WriteFile(path, "[S]\nA=12\nB=0x10\nC=abc\nD=\nE=0x\nF= -3 \n");
   TIniFile ini(path);
