@@ -1,5 +1,6 @@
 #include "data/FileBytes.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -31,15 +32,15 @@ std::string TemporaryName(const std::string& target) {
 
 } // namespace
 
-bool ReadFileBytes(const std::string& path, std::string& bytes) {
-  const TFileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+bool ReadFileBytes(const std::string& path, std::string& bytes, size_t limit) {
+  const TFileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat st {};
   if (file.Get() < 0 || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode))
     return false;
   bytes.clear();
   char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(file.Get(), buffer, sizeof(buffer));
+  while (bytes.size() < limit) {
+    const ssize_t n = ::read(file.Get(), buffer, std::min(sizeof(buffer), limit - bytes.size()));
     if (n == 0)
       return true;
     if (n < 0 && errno == EINTR)
@@ -48,12 +49,13 @@ bool ReadFileBytes(const std::string& path, std::string& bytes) {
       return false;
     bytes.append(buffer, static_cast<size_t>(n));
   }
+  return true;
 }
 
-TPendingFile::TPendingFile(std::string targetPath) : target_(std::move(targetPath)) {
+TPendingFile::TPendingFile(std::string targetPath, mode_t mode) : target_(std::move(targetPath)) {
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
     temporary_ = TemporaryName(target_);
-    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd_ < 0 && errno != EEXIST)
       break;
   }

@@ -2,16 +2,21 @@
 
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
-// Reads a whole regular file; false when it cannot be opened or read.
-bool ReadFileBytes(const std::string& path, std::string& bytes);
+// Reads a regular file, at most `limit` bytes from its start; false when it
+// cannot be opened or read or is no regular file. Opening never blocks, so a
+// FIFO in the file's place cannot stall the caller.
+bool ReadFileBytes(const std::string& path, std::string& bytes, size_t limit = std::string::npos);
 
 // A file written beside its final path under a temporary name and put in
 // place only when complete, so a failure never leaves a half-written file.
 // The temporary file is removed unless it was put in place.
 class TPendingFile {
 public:
-  explicit TPendingFile(std::string targetPath);
+  // `mode` is the new file's permission before the umask; a user's export
+  // keeps the default, the program's own data passes 0600.
+  explicit TPendingFile(std::string targetPath, mode_t mode = 0666);
   ~TPendingFile();
   TPendingFile(const TPendingFile&) = delete;
   TPendingFile& operator=(const TPendingFile&) = delete;
