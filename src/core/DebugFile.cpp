@@ -2,9 +2,10 @@
 
 #include "base/CodePage.h"
 #include "base/Text.h"
+#include "data/FileBytes.h"
 #include "platform/ProgramPaths.h"
 
-#include <fstream>
+#include <algorithm>
 
 namespace {
 
@@ -37,7 +38,7 @@ std::string QuotedField(std::string_view s, size_t& p) {
 
 // A long first line is no debug trigger; this bounds the read of a huge or
 // binary file.
-constexpr std::streamsize kMaxLine = 4096;
+constexpr size_t kMaxLine = 4096;
 
 } // namespace
 
@@ -69,14 +70,12 @@ std::vector<std::string> SplitCommaText(std::string_view s) {
 
 TDebugLine ReadDebugFile() {
   TDebugLine result;
-  std::ifstream in(ProgramFolder() + "/debug.txt", std::ios::binary);
-  if (!in)
+  // Only a regular file is read, without blocking: a FIFO named debug.txt
+  // would otherwise stall the main thread.
+  std::string line;
+  if (!ReadFileBytes(ProgramFolder() + "/debug.txt", line, kMaxLine))
     return result;
-  std::string line(static_cast<size_t>(kMaxLine), '\0');
-  in.getline(line.data(), kMaxLine);
-  line.resize(static_cast<size_t>(in.gcount()));
-  line.resize(line.find_first_of("\r\n") == std::string::npos ? line.size()
-                                                              : line.find_first_of("\r\n"));
+  line.resize(std::min(line.find_first_of("\r\n"), line.size()));
   const std::vector<std::string> fields = SplitCommaText(Cp932ToUtf8(line));
   if (fields.size() >= 2) {
     result.Key = Trim(fields[0]);

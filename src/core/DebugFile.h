@@ -10,7 +10,8 @@
 std::vector<std::string> SplitCommaText(std::string_view line);
 
 // Key and number from the first line of debug.txt in the program folder;
-// both empty when the file is missing, unreadable or has fewer than two fields.
+// both empty when the file is missing, unreadable, not a regular file or has
+// fewer than two fields.
 struct TDebugLine {
   std::string Key;
   std::string Number;

@@ -1,7 +1,10 @@
 #include "core/DebugFile.h"
 #include "support/TempFolder.h"
 
+#include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using Fields = std::vector<std::string>;
 
@@ -52,4 +55,18 @@ TEST_F(ReadDebugFileTest, BinaryOrHugeFilesAreReadSafely) {
 TEST_F(ReadDebugFileTest, Cp932TextIsReadAsUtf8) {
   WriteFile(path, "\x82\xA0,0312\r\n"); // "あ" in CP932
   EXPECT_EQ(ReadDebugFile().Key, "あ");
+}
+
+TEST_F(ReadDebugFileTest, OnlyARegularFileIsRead) {
+  // A FIFO would block the reader until someone writes to it.
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  auto read = std::async(std::launch::async, [] { return ReadDebugFile(); });
+  if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    ADD_FAILURE() << "reading a FIFO blocked";
+    close(open(path.c_str(), O_WRONLY)); // release the reader
+  }
+  EXPECT_EQ(read.get().Key, "");
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);
+  EXPECT_EQ(ReadDebugFile().Key, "");
 }
