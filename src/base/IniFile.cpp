@@ -3,11 +3,13 @@
 #include "base/CodePage.h"
 #include "base/Text.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -69,6 +71,15 @@ bool WriteAll(int fd, const std::string& data) {
   return true;
 }
 
+// The replacement gets the mode of the file it replaces; a new file stays
+// private to the user (settings may name the user's files and commands).
+bool KeepModeOf(const std::string& fileName, int fd) {
+  struct stat st {};
+  if (::stat(fileName.c_str(), &st) != 0)
+    return errno == ENOENT;
+  return ::fchmod(fd, st.st_mode & 07777) == 0;
+}
+
 } // namespace
 
 std::vector<std::string> TIniFile::ReadLines() const {
@@ -101,10 +112,10 @@ bool TIniFile::WriteLines(const std::vector<std::string>& lines) const {
   // Write beside the file and rename over it, so a failed write leaves the
   // old file whole.
   const std::string temp = fileName_ + ".tmp" + std::to_string(::getpid());
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0)
     return false;
-  const bool written = WriteAll(fd, data) && ::fsync(fd) == 0;
+  const bool written = KeepModeOf(fileName_, fd) && WriteAll(fd, data) && ::fsync(fd) == 0;
   ::close(fd);
   if (!written || std::rename(temp.c_str(), fileName_.c_str()) != 0) {
     ::unlink(temp.c_str());

@@ -33,7 +33,9 @@ bool CreateDatabaseFromTemplate() {
   std::string bytes;
   if (!ReadFileBytes(FindShippedFile(TemplateName), bytes) || !IsSQLiteDatabase(bytes))
     return false;
-  TPendingFile database(CtiDbFileName());
+  // The call history is private; SQLite gives the -wal and -shm files the
+  // database file's mode.
+  TPendingFile database(CtiDbFileName(), 0600);
   return database.Write(bytes) && database.CreateNew();
 }
 

@@ -5,9 +5,9 @@
 #include "base/Text.h"
 #include "platform/ProgramPaths.h"
 
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,12 +20,23 @@ std::string ResolveLogDir(const std::string& dir) {
   return resolved;
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Creates the folder and its missing parents private to the user (the logs
+// tell who called); folders that exist keep their mode.
 bool EnsureFolder(const std::string& folder) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(folder, ec))
+  if (IsFolder(folder))
     return true;
-  std::filesystem::create_directories(folder, ec);
-  return !ec && std::filesystem::is_directory(folder, ec);
+  for (size_t slash = folder.find('/', 1); slash != std::string::npos;
+       slash = folder.find('/', slash + 1)) {
+    const std::string part = folder.substr(0, slash);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+      return false;
+  }
+  return ::mkdir(folder.c_str(), 0700) == 0 || IsFolder(folder);
 }
 
 int NamePart(const std::string& name, size_t pos, size_t length) {
@@ -78,7 +89,7 @@ void TFileLogger::OpenFileFor(int day) {
   CloseFile();
   const std::string name =
       logDir_ + prefix_ + "." + FormatDateTime("yyyymmdd", static_cast<TDateTime>(day)) + ".log";
-  fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
 }
 
 void TFileLogger::CloseFile() {

@@ -3,6 +3,7 @@
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 class IniFileTest : public ::testing::Test {
 protected:
@@ -64,6 +65,21 @@ TEST_F(IniFileTest, KeysOfOtherSectionsAreNotSeen) {
 TEST_F(IniFileTest, CommentedKeyIsNotAKey) {
   WriteFile(path, "[A]\n;k=hidden\n");
   EXPECT_EQ(TIniFile(path).ReadString("A", "k", "def"), "def");
+}
+
+// The settings are private to the user; a mode the user chose stays.
+TEST_F(IniFileTest, NewFileIsPrivateAndRewriteKeepsTheMode) {
+  TIniFile ini(path);
+  ASSERT_TRUE(ini.WriteString("A", "k", "1"));
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  for (const mode_t mode : {0644, 0640}) {
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    ASSERT_TRUE(ini.WriteString("A", "k", "2"));
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode);
+  }
 }
 
 TEST_F(IniFileTest, FailedWriteIsReportedAndLeavesNothing) {

@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 
 #include <fmt/printf.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -63,6 +64,17 @@ TEST_F(KsoCtiDbTest, TemplateCopyHappensOnceAndVersionIsReadable) {
   EXPECT_EQ(version->GetValue("version_no"), "1");
   EXPECT_FALSE(version->GetValue("note").empty());
   EXPECT_EQ(CtiDb->GetPhoneNumberCount(), 0);
+}
+
+// The call history is private: SQLite gives its -wal and -shm files the
+// database file's mode.
+TEST_F(KsoCtiDbTest, DatabaseAndItsJournalFilesArePrivate) {
+  AddCalls(1);
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    struct stat st {};
+    ASSERT_EQ(stat((CtiDbFileName() + suffix).c_str(), &st), 0) << suffix;
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << suffix;
+  }
 }
 
 TEST_F(KsoCtiDbTest, MissingOrBrokenTemplateCreatesNothing) {

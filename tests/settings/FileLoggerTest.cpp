@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -37,6 +38,22 @@ TEST_F(FileLoggerTest, AbsoluteFolderIsUsedAsItIs) {
   EXPECT_EQ(logger.LogDir(), folder.Path() + "/abs/deep/");
   logger.WriteLine(llInfo, "x");
   EXPECT_TRUE(fs::exists(folder.Path() + "/abs/deep/ksocti.20261207.log"));
+}
+
+TEST_F(FileLoggerTest, FoldersAndFilesItCreatesArePrivate) {
+  const auto mode = [](const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+  };
+  fs::create_directory(folder.Path() + "/shared");
+  fs::permissions(folder.Path() + "/shared", fs::perms(0755));
+  TFileLogger logger("ksocti");
+  logger.SetLogDir("shared/new/logs");
+  logger.WriteLine(llInfo, "x");
+  EXPECT_EQ(mode(folder.Path() + "/shared"), 0755u); // an existing folder stays as it is
+  EXPECT_EQ(mode(folder.Path() + "/shared/new"), 0700u);
+  EXPECT_EQ(mode(folder.Path() + "/shared/new/logs"), 0700u);
+  EXPECT_EQ(mode(folder.Path() + "/shared/new/logs/ksocti.20261207.log"), 0600u);
 }
 
 TEST_F(FileLoggerTest, UnusableFolderDisablesTheLogger) {
