@@ -63,6 +63,8 @@ TMainForm::TMainForm(TMainFormDeps deps)
     LogException(llError, "メッセージの受信口を作成できません。", e);
   }
   clientWindowMapping_ = handle_ != 0 ? PublishSharedValue(handle_, kClientWindowName) : 0;
+  if (handle_ != 0 && clientWindowMapping_ == 0)
+    LogFmt(llError, "共有メモリを使用できません。[%s]", kClientWindowName);
   listenerHandle_ = handle_ != 0 ? handle_ : NewListenerHandle();
   CreateSessions();
   Ready = false;

@@ -3,21 +3,34 @@
 #include "common2/GroupEventRecord.h"
 #include "common2/ReceivePacketRecord.h"
 #include "platform/SharedMemory.h"
+#include "settings/Logging.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <fmt/printf.h>
 
 namespace {
 
+// A block that cannot be made ours (another user's block holds the name)
+// leaves the receiver without it, as the design allows; said in the log.
 std::unique_ptr<TSharedMemory> CreateBlock(const char* name, size_t size, const char* failure,
                                            std::string& lastError) {
-  errno = 0;
   auto block = std::make_unique<TSharedMemory>(name, size, TSharedMemory::TMode::Create);
-  if (block->Valid() && block->Size() >= size)
+  if (block->Valid())
     return block;
-  lastError = fmt::sprintf(failure, errno);
+  lastError = fmt::sprintf(failure, block->Error());
+  LogFmt(llError, "共有メモリを使用できません。[%s] %s", name, lastError);
   return nullptr;
+}
+
+// The simulator may have cut or grown the block: its bytes are read only
+// when it still has the record's size.
+template <typename TRecord>
+bool CopyRecord(const TSharedMemory& block, TRecord& record, const char* failure,
+                std::string& lastError) {
+  if (block.CopyOut(record.Bytes.data()))
+    return true;
+  lastError = fmt::sprintf(failure, errno);
+  return false;
 }
 
 } // namespace
@@ -41,7 +54,8 @@ bool TNumberSimReceiver::ReadGroupEvent(IKT5GroupEventArgs& event) {
   if (!groupBlock_)
     return false;
   TGroupEventRecord record;
-  std::copy_n(groupBlock_->Data(), record.Bytes.size(), record.Bytes.begin());
+  if (!CopyRecord(*groupBlock_, record, "格納データ取得に失敗しました。(Error=%d)", lastError_))
+    return false;
   event = std::make_shared<TKT5GroupEventArgs>();
   UnpackGroupEvent(record, *event);
   lastError_.clear();
@@ -53,7 +67,8 @@ bool TNumberSimReceiver::ReadMemoryRecord(IKT5MirelKT5ReceivePacket& packet) {
   if (!memoryBlock_)
     return false;
   TReceivePacketRecord record;
-  std::copy_n(memoryBlock_->Data(), record.Bytes.size(), record.Bytes.begin());
+  if (!CopyRecord(*memoryBlock_, record, "格納データ取得に失敗しました。2(Error=%d)", lastError_))
+    return false;
   packet = NewReceivePacket();
   UnpackReceivePacket(record, *packet);
   lastError_.clear();

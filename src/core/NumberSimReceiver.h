@@ -21,7 +21,8 @@ public:
   TNumberSimReceiver(const TNumberSimReceiver&) = delete;
   TNumberSimReceiver& operator=(const TNumberSimReceiver&) = delete;
 
-  // False when the block is missing (LastError unchanged) or unreadable.
+  // False when the block is missing (LastError unchanged), unreadable or no
+  // longer of its record's size.
   // The device memory window reads records on a worker thread while calls
   // are read on the main thread, so both take the lock.
   bool ReadGroupEvent(IKT5GroupEventArgs& event);

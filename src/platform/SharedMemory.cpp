@@ -6,46 +6,117 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+// A stale block is replaced; should other creators keep racing for the name,
+// give up rather than loop.
+constexpr int kCreateAttempts = 3;
+
+bool OwnedByUs(const struct stat& st) {
+  return st.st_uid == ::geteuid();
+}
+
+} // namespace
+
 std::string TSharedMemory::SystemName(const std::string& name) {
   return "/" + name + "." + std::to_string(::getuid());
 }
 
 TSharedMemory::TSharedMemory(const std::string& name, size_t size, TMode mode)
-    : systemName_(SystemName(name)) {
-  int fd = -1;
-  if (mode == TMode::Create) {
-    fd = ::shm_open(systemName_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    created_ = fd >= 0;
-    if (fd < 0 && errno == EEXIST)
-      fd = ::shm_open(systemName_.c_str(), O_RDWR | O_CLOEXEC, 0600);
-  } else {
-    fd = ::shm_open(systemName_.c_str(), O_RDWR | O_CLOEXEC, 0600);
-  }
-  if (fd < 0)
+    : systemName_(SystemName(name)), size_(size) {
+  const bool ok = size > 0 && (mode == TMode::Create ? CreateOwned() : OpenExisting()) && Map();
+  if (ok)
     return;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0;
-  if (ok && mode == TMode::Create && static_cast<size_t>(st.st_size) < size)
-    ok = ::ftruncate(fd, static_cast<off_t>(size)) == 0;
-  else if (ok && mode == TMode::Open)
-    size = static_cast<size_t>(st.st_size);
-  if (ok && size > 0) {
-    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (p != MAP_FAILED) {
-      data_ = p;
-      size_ = size;
-    }
-  }
-  ::close(fd);
-  if (data_ == nullptr && created_) {
+  if (error_ == 0)
+    error_ = size > 0 ? errno : EINVAL;
+  if (created_)
     ::shm_unlink(systemName_.c_str());
-    created_ = false;
-  }
+  created_ = false;
+  fd_.Reset();
+  size_ = 0;
 }
 
 TSharedMemory::~TSharedMemory() {
   if (data_ != nullptr)
     ::munmap(data_, size_);
-  if (created_)
+  if (created_ && StillOurs())
     ::shm_unlink(systemName_.c_str());
+}
+
+bool TSharedMemory::CreateOwned() {
+  for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+    fd_.Reset(::shm_open(systemName_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (fd_.Valid()) {
+      created_ = true;
+      return ::ftruncate(fd_.Get(), static_cast<off_t>(size_)) == 0;
+    }
+    if (errno != EEXIST)
+      return false;
+    const TUniqueFd existing(::shm_open(systemName_.c_str(), O_RDONLY | O_CLOEXEC, 0));
+    struct stat st {};
+    if (!existing.Valid() && errno == ENOENT)
+      continue; // gone meanwhile
+    if (!existing.Valid() || ::fstat(existing.Get(), &st) != 0 || !OwnedByUs(st)) {
+      error_ = EPERM; // another user's block: never used, never removed
+      return false;
+    }
+    ::shm_unlink(systemName_.c_str()); // ours, left behind by a crash
+  }
+  error_ = EEXIST;
+  return false;
+}
+
+bool TSharedMemory::OpenExisting() {
+  fd_.Reset(::shm_open(systemName_.c_str(), O_RDWR | O_CLOEXEC, 0));
+  struct stat st {};
+  if (!fd_.Valid() || ::fstat(fd_.Get(), &st) != 0)
+    return false;
+  if (!OwnedByUs(st))
+    error_ = EPERM;
+  else if (static_cast<size_t>(st.st_size) != size_)
+    error_ = EINVAL;
+  return error_ == 0;
+}
+
+bool TSharedMemory::Map() {
+  void* p = ::mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED, fd_.Get(), 0);
+  if (p == MAP_FAILED)
+    return false;
+  data_ = p;
+  return true;
+}
+
+bool TSharedMemory::CopyOut(uint8_t* out) const {
+  if (!Valid()) {
+    errno = EBADF;
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd_.Get(), &st) != 0)
+    return false;
+  size_t done = 0;
+  while (static_cast<size_t>(st.st_size) == size_ && done < size_) {
+    const ssize_t n = ::pread(fd_.Get(), out + done, size_ - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      return false;
+    if (n == 0)
+      break;
+    done += static_cast<size_t>(n);
+  }
+  if (done == size_)
+    return true;
+  errno = EINVAL;
+  return false;
+}
+
+// Whether the name still stands for our block: a later owner may have
+// replaced it, and its block is not ours to remove.
+bool TSharedMemory::StillOurs() const {
+  const TUniqueFd current(::shm_open(systemName_.c_str(), O_RDONLY | O_CLOEXEC, 0));
+  struct stat now {
+  }, mine{};
+  return current.Valid() && ::fstat(current.Get(), &now) == 0 && ::fstat(fd_.Get(), &mine) == 0 &&
+         now.st_dev == mine.st_dev && now.st_ino == mine.st_ino;
 }

@@ -44,8 +44,9 @@ void CloseSharedValue(int handle) {
 }
 
 uint32_t ReadSharedValue(const std::string& name) {
-  const TSharedMemory block(name, 0, TSharedMemory::TMode::Open);
-  if (!block.Valid() || block.Size() < 4)
+  const TSharedMemory block(name, 4, TSharedMemory::TMode::Open);
+  uint8_t bytes[4];
+  if (!block.CopyOut(bytes))
     return 0;
-  return LoadLittleEndian(block.Data());
+  return LoadLittleEndian(bytes);
 }

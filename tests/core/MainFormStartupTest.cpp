@@ -1,12 +1,19 @@
+#include "common2/GroupEventRecord.h"
+#include "common2/ReceivePacketRecord.h"
 #include "core/LastIncomingInfo.h"
 #include "core/Messages.h"
+#include "core/NumberSimReceiver.h"
 #include "core/StartupGate.h"
 #include "fakes/ControllerHarness.h"
+#include "platform/SharedMemory.h"
 #include "platform/SingleInstance.h"
 #include "platform/WindowMessages.h"
 #include "settings/SharedValue.h"
 
+#include <fcntl.h>
 #include <future>
+#include <sys/mman.h>
+#include <unistd.h>
 
 class MainFormStartupTest : public QObject {
   Q_OBJECT
@@ -22,6 +29,7 @@ private slots:
   void ShutdownRequestClosesTheRunningInstance();
   void ShutdownRequestWithoutInstanceDoesNothing();
   void SimulatorQueryAnswersBySteps();
+  void SimulatorBlocksOfAnotherUserOrOfTheWrongSizeAreRefused();
   void DestructionUnpublishesTheHandle();
 };
 
@@ -209,6 +217,39 @@ void MainFormStartupTest::SimulatorQueryAnswersBySteps() {
   QCOMPARE(query2.get(), uint32_t(900));
   QCOMPARE(call.get(), uint32_t(900));
   QVERIFY(h.MainLog().find("[debug] 擬似発信データを無視しました。") != std::string::npos);
+}
+
+void MainFormStartupTest::SimulatorBlocksOfAnotherUserOrOfTheWrongSizeAreRefused() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  AppSettings.MirelKT5Port = "TEST";
+  const std::string memoryBlock = TSharedMemory::SystemName(TNumberSimReceiver::MemoryBlockName);
+  const bool root = geteuid() == 0;
+  if (root) { // another user made the memory block first
+    const int fd = shm_open(memoryBlock.c_str(), O_RDWR | O_CREAT, 0666);
+    QVERIFY(fd >= 0);
+    QVERIFY(ftruncate(fd, TReceivePacketRecord::Size) == 0 && fchown(fd, 65534, 65534) == 0);
+    close(fd);
+  }
+  QVERIFY(h.Start());
+  if (root) {
+    QVERIFY(h.MainLog().find("[error] 共有メモリを使用できません。[TELORIA2_NUMBER_SIM_MREAM_MMF] "
+                             "ファイル作成できません。2(Error=1)") != std::string::npos);
+    shm_unlink(memoryBlock.c_str());
+  }
+  // The simulator cuts the group block short or grows it: the call is refused.
+  const int group =
+      shm_open(TSharedMemory::SystemName(TNumberSimReceiver::GroupBlockName).c_str(), O_RDWR, 0);
+  QVERIFY(group >= 0);
+  for (const off_t size : {0, 50, 200}) {
+    QVERIFY(ftruncate(group, size) == 0);
+    QCOMPARE(h.form->CMSimCall(), uint32_t(SimResultReadFailed));
+  }
+  QVERIFY(h.MainLog().find("[error] 擬似発信データを取得できません。[詳細] "
+                           "格納データ取得に失敗しました。(Error=22)") != std::string::npos);
+  QVERIFY(ftruncate(group, TGroupEventRecord::Size) == 0);
+  QCOMPARE(h.form->CMSimCall(), uint32_t(SimResultOk));
+  close(group);
 }
 
 void MainFormStartupTest::DestructionUnpublishesTheHandle() {

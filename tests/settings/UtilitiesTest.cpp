@@ -7,8 +7,12 @@
 #include "settings/SharedValue.h"
 #include "support/TempFolder.h"
 
+#include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TEST(PathJoin, OneSeparatorBetweenFolderAndName) {
@@ -51,6 +55,48 @@ TEST(SharedValue, BlockIsPrivateToTheUser) {
   ASSERT_EQ(stat(("/dev/shm" + TSharedMemory::SystemName(name)).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   CloseSharedValue(handle);
+}
+
+// A block made behind our back: `size` bytes holding `value`, of `owner`.
+void PlantBlock(const std::string& name, size_t size, uint32_t value, uid_t owner) {
+  const int fd = shm_open(TSharedMemory::SystemName(name).c_str(), O_RDWR | O_CREAT, 0666);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, static_cast<off_t>(size)), 0);
+  ASSERT_EQ(pwrite(fd, &value, std::min<size_t>(size, 4), 0), std::min<ssize_t>(size, 4));
+  if (owner != geteuid()) {
+    ASSERT_EQ(fchown(fd, owner, owner), 0);
+  }
+  close(fd);
+}
+
+bool BlockExists(const std::string& name) {
+  return access(("/dev/shm" + TSharedMemory::SystemName(name)).c_str(), F_OK) == 0;
+}
+
+TEST(SharedValue, OnlyOurOwnBlockOfTheRightSizeIsRead) {
+  const std::string name = "TELORIA2_SIZE_" + std::to_string(getpid());
+  for (const size_t size : {2, 8}) {
+    PlantBlock(name, size, 77, geteuid());
+    EXPECT_EQ(ReadSharedValue(name), 0u) << size;
+    shm_unlink(TSharedMemory::SystemName(name).c_str());
+  }
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to make a block of another user";
+  PlantBlock(name, 4, 77, 65534);
+  EXPECT_EQ(ReadSharedValue(name), 0u);
+  EXPECT_EQ(PublishSharedValue(1, name), 0); // and it is not removed either
+  EXPECT_TRUE(BlockExists(name));
+  shm_unlink(TSharedMemory::SystemName(name).c_str());
+}
+
+TEST(SharedValue, BlockLeftByACrashIsReplacedAndRemovedOnClose) {
+  const std::string name = "TELORIA2_STALE_" + std::to_string(getpid());
+  PlantBlock(name, 4, 77, geteuid());
+  const int handle = PublishSharedValue(5, name);
+  ASSERT_NE(handle, 0);
+  EXPECT_EQ(ReadSharedValue(name), 5u);
+  CloseSharedValue(handle);
+  EXPECT_FALSE(BlockExists(name));
 }
 
 TEST(FileVersion, OwnExecutableHasTheVersionOthersNone) {

@@ -23,12 +23,7 @@ class TPublishedWindow {
 public:
   explicit TPublishedWindow(TWindowHandle window)
       : handle_(PublishSharedValue(window, SimWindowName)) {}
-  ~TPublishedWindow() {
-    // A block left by a crashed run is not ours to remove: clear the value so
-    // that nobody is sent to this window once it is gone.
-    CloseSharedValue(PublishSharedValue(0, SimWindowName));
-    CloseSharedValue(handle_);
-  }
+  ~TPublishedWindow() { CloseSharedValue(handle_); }
   TPublishedWindow(const TPublishedWindow&) = delete;
   TPublishedWindow& operator=(const TPublishedWindow&) = delete;
   bool Valid() const { return handle_ != 0; }
