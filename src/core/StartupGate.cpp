@@ -1,6 +1,8 @@
 #include "core/StartupGate.h"
 
 #include "core/Messages.h"
+#include "platform/ProgramPaths.h"
+#include "platform/StaleEndpoints.h"
 #include "platform/WindowMessages.h"
 #include "settings/Logging.h"
 #include "settings/SharedValue.h"
@@ -15,6 +17,21 @@ const char* const kClientWindowName = "TELORIA2_CLIENT_WINDOW_MMF";
 // A second instance waits this long for the running one to show its balloon.
 constexpr int kAlreadyRunningTimeoutMs = 5000;
 
+// Held only for the moment of the test: a lock that cannot be taken (or
+// not even opened) means an instance runs, as the design treats it.
+bool InstanceRuns() {
+  return !TSingleInstance().Held();
+}
+
+void LogRefusedRuntimeFolder() {
+  const TRuntimeFolder choice = ChooseRuntimeFolder();
+  if (!choice.Refused.empty())
+    LogFmt(llWarning,
+           "実行時フォルダ [%s] は本人専用 (所有者が本人でモード0700) ではないため使用しません。"
+           "代わりに [%s] を使用します。",
+           choice.Refused, choice.Folder);
+}
+
 } // namespace
 
 bool IsShutdownRequest(const std::vector<std::string>& args) {
@@ -22,21 +39,31 @@ bool IsShutdownRequest(const std::vector<std::string>& args) {
 }
 
 void RequestShutdownOfRunningInstance() {
+  // A handle left in the block by a crashed instance names nobody: only the
+  // lock tells whether an instance runs.
+  if (!InstanceRuns())
+    return;
   const uint32_t window = ReadSharedValue(kClientWindowName);
   if (window == 0)
     return;
   Log(llInfo, "起動中のタスクを終了させます。");
   PostMessage(window, CMShutdown, 0, 0);
-  // Up to 3 s, as before, but no longer than the running instance needs.
+  // Up to 3 s, as before, but only until the instance has released its lock,
+  // so that a start right after this one becomes the new instance.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(3000);
-  while (std::chrono::steady_clock::now() < deadline && IsWindow(window))
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  while (std::chrono::steady_clock::now() < deadline && InstanceRuns())
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 std::unique_ptr<TSingleInstance> TakeSingleInstance() {
+  LogRefusedRuntimeFolder();
   auto instance = std::make_unique<TSingleInstance>();
-  if (instance->Held())
+  if (instance->Held()) {
+    // The lock holder owns the socket folder; the shared blocks it replaces
+    // when it creates them.
+    RemoveDeadEndpoints();
     return instance;
+  }
   const uint32_t window = ReadSharedValue(kClientWindowName);
   if (window != 0) {
     uint32_t result = 0;

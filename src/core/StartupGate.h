@@ -11,8 +11,12 @@
 
 // "-shutdown" exactly, and only as the first argument.
 bool IsShutdownRequest(const std::vector<std::string>& args);
-// Asks a running instance to close and waits for it (at most 3 s).
+// Asks a running instance to close and waits until it has released the
+// single-instance lock (at most 3 s). Nothing happens, and nothing is
+// logged, when no instance holds the lock.
 void RequestShutdownOfRunningInstance();
-// The lock when this is the only instance; otherwise tells the running
-// instance that it was started again, logs it and returns null.
+// The lock when this is the only instance (which then clears the sockets of
+// dead processes from the runtime folder); otherwise tells the running
+// instance that it was started again, logs it and returns null. A refused
+// runtime folder is logged.
 std::unique_ptr<TSingleInstance> TakeSingleInstance();

@@ -25,12 +25,30 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// mkdir 0700 unless present; true when the folder is there afterwards.
+// Creates the folder 0700 unless present. True only for a real folder (no
+// link) that this user owns and nobody else may enter: in a shared place such
+// as /tmp another user could have made it first and keep files in it.
 bool PrivateFolder(const std::string& path) {
   if (::mkdir(path.c_str(), 0700) == 0)
-    return true;
+    ::chmod(path.c_str(), 0700); // whatever the umask took away
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & 0777) == 0700;
+}
+
+// The usual place: $XDG_RUNTIME_DIR/teloria2, else /tmp/teloria2-<uid>/teloria2;
+// empty when a folder on the way is not private.
+std::string UsualRuntimeFolder(std::string& candidate) {
+  const char* xdg = std::getenv("XDG_RUNTIME_DIR");
+  if (xdg != nullptr && *xdg != '\0') {
+    candidate = WithoutTrailingSlash(xdg) + "/teloria2";
+  } else {
+    candidate = "/tmp/teloria2-" + std::to_string(::getuid());
+    if (!PrivateFolder(candidate))
+      return {};
+    candidate += "/teloria2";
+  }
+  return PrivateFolder(candidate) ? candidate : std::string();
 }
 
 } // namespace
@@ -61,16 +79,18 @@ std::string FindShippedFile(const std::string& name) {
   return ExecutableFolder() + "/" + name;
 }
 
-std::string RuntimeFolder() {
-  const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-  std::string base;
-  if (xdg != nullptr && *xdg != '\0') {
-    base = WithoutTrailingSlash(xdg);
-  } else {
-    base = "/tmp/teloria2-" + std::to_string(::getuid());
-    PrivateFolder(base);
+TRuntimeFolder ChooseRuntimeFolder() {
+  TRuntimeFolder choice;
+  std::string candidate;
+  choice.Folder = UsualRuntimeFolder(candidate);
+  if (choice.Folder.empty()) {
+    choice.Refused = candidate;
+    choice.Folder = ProgramFolder() + "/runtime";
+    PrivateFolder(choice.Folder);
   }
-  const std::string folder = base + "/teloria2";
-  PrivateFolder(folder);
-  return folder;
+  return choice;
+}
+
+std::string RuntimeFolder() {
+  return ChooseRuntimeFolder().Folder;
 }

@@ -12,5 +12,13 @@ std::string ProgramFolder();
 // A shipped file: the program folder first, then beside the executable.
 std::string FindShippedFile(const std::string& name);
 // Per-user folder for sockets and locks: $XDG_RUNTIME_DIR/teloria2, else
-// /tmp/teloria2-<uid>/teloria2; created with mode 0700.
+// /tmp/teloria2-<uid>/teloria2, created with mode 0700. A folder on the way
+// that is not this user's own with mode 0700 (another local user may have
+// made it first) is refused: the folder is then <ProgramFolder()>/runtime,
+// and Refused names the refused folder.
+struct TRuntimeFolder {
+  std::string Folder;
+  std::string Refused;
+};
+TRuntimeFolder ChooseRuntimeFolder();
 std::string RuntimeFolder();

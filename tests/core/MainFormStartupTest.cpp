@@ -161,13 +161,16 @@ void MainFormStartupTest::ShutdownRequestClosesTheRunningInstance() {
   TControllerHarness h;
   h.CopyTemplate();
   AppSettings.MirelKT5Port = "TEST";
+  auto lock = std::make_unique<TSingleInstance>();
+  QVERIFY(lock->Held());
   QVERIFY(h.Start());
   QVERIFY(IsShutdownRequest({"teloria2", "-shutdown"}));
   QVERIFY(!IsShutdownRequest({"teloria2", "-SHUTDOWN"}));
   QVERIFY(!IsShutdownRequest({"teloria2", "-arun", "-shutdown"}));
   auto request = std::async(std::launch::async, [] { RequestShutdownOfRunningInstance(); });
   QVERIFY(QTest::qWaitFor([&] { return h.quits == 1; }, 10000));
-  h.form.reset(); // the program ends: its endpoint goes away
+  h.form.reset(); // the program ends: its endpoint goes away, then its lock
+  lock.reset();
   QVERIFY(QTest::qWaitFor(
       [&] { return request.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
       10000));
@@ -177,6 +180,11 @@ void MainFormStartupTest::ShutdownRequestClosesTheRunningInstance() {
 void MainFormStartupTest::ShutdownRequestWithoutInstanceDoesNothing() {
   TControllerHarness h;
   RequestShutdownOfRunningInstance();
+  // Nor when a crashed instance left its handle behind.
+  const int stale =
+      PublishSharedValue(static_cast<uint32_t>(getpid()), "TELORIA2_CLIENT_WINDOW_MMF");
+  RequestShutdownOfRunningInstance();
+  CloseSharedValue(stale);
   QVERIFY(h.MainLog().empty());
 }
 

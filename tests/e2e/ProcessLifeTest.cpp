@@ -1,5 +1,7 @@
 #include "E2eHarness.h"
 
+#include <csignal>
+
 // One instance per user, "-shutdown", simulator and debug modes.
 class ProcessLifeTest : public E2eTest {};
 
@@ -19,6 +21,49 @@ TEST_F(ProcessLifeTest, SecondStartAndShutdownRequest) {
   EXPECT_EQ(first->WaitExit(), 0);
   EXPECT_TRUE(LogHas("[info ] 起動中のタスクを終了させます。"));
   EXPECT_EQ(Tool("teloria2-number-sim", {"query"}), "no-window");
+}
+
+TEST_F(ProcessLifeTest, AfterACrashStartAndShutdownThenStartWork) {
+  WriteIni("MirelKT5Port=TEST");
+  const auto simulatorAnswers = [&] { return Tool("teloria2-number-sim", {"query"}) == "100"; };
+  // The window handle the running instance publishes.
+  const auto published = [] {
+    const std::string bytes =
+        ReadFile("/dev/shm/TELORIA2_CLIENT_WINDOW_MMF." + std::to_string(getuid()));
+    uint32_t value = 0;
+    for (size_t i = bytes.size() == 4 ? 4 : 0; i > 0; --i)
+      value = (value << 8) | static_cast<uint8_t>(bytes[i - 1]);
+    return static_cast<pid_t>(value);
+  };
+  auto crashed = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor(simulatorAnswers));
+  const std::string crashedSocket =
+      home.Path() + "/run/teloria2/" + std::to_string(crashed->Pid()) + ".sock";
+  crashed->Kill();
+  EXPECT_EQ(crashed->WaitExit(), 128 + SIGKILL);
+  ASSERT_TRUE(std::filesystem::exists(crashedSocket));
+  ASSERT_EQ(published(), crashed->Pid());
+
+  // What the crash left names no running instance.
+  EXPECT_EQ(StartProgram({"-shutdown"})->WaitExit(), 0);
+  EXPECT_EQ(MainLog().find("起動中のタスクを終了させます。"), std::string::npos);
+  auto second = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor(simulatorAnswers));
+  EXPECT_EQ(published(), second->Pid());
+  EXPECT_FALSE(std::filesystem::exists(crashedSocket));
+  EXPECT_EQ(Tool("teloria2-number-sim", {"call", "2", "900", "0312345678"}), "100");
+  ASSERT_TRUE(CallsReach(1));
+
+  // "-shutdown && start": the start becomes the new instance.
+  EXPECT_EQ(StartProgram({"-shutdown"})->WaitExit(), 0);
+  auto third = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor(simulatorAnswers));
+  EXPECT_EQ(published(), third->Pid());
+  EXPECT_EQ(second->WaitExit(), 0);
+  EXPECT_TRUE(third->Running());
+  EXPECT_EQ(MainLog().find("二重起動のため終了します。"), std::string::npos);
+  third->Terminate();
+  EXPECT_EQ(third->WaitExit(), 0);
 }
 
 TEST_F(ProcessLifeTest, SimulatorCallIsRecordedAnsweredWithItsSeconds) {

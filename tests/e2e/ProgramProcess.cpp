@@ -58,6 +58,11 @@ void TProgramProcess::Terminate() {
     kill(pid_, SIGTERM);
 }
 
+void TProgramProcess::Kill() {
+  if (Running())
+    kill(pid_, SIGKILL);
+}
+
 int TProgramProcess::WaitExit(int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (Running()) {

@@ -15,7 +15,10 @@ public:
   TProgramProcess& operator=(const TProgramProcess&) = delete;
 
   bool Running();
+  pid_t Pid() const { return pid_; }
   void Terminate();
+  // Ends it at once, as a crash would.
+  void Kill();
   // Exit code once it ended by itself, -1 on time-out, 128+signal when killed.
   int WaitExit(int timeoutMs = 15000);
 

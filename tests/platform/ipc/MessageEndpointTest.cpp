@@ -1,6 +1,8 @@
+#include <fstream>
 #include <future>
 #include <mutex>
 #include <optional>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -8,11 +10,20 @@
 #include "IpcFixture.h"
 #include "platform/MessageEndpoint.h"
 #include "platform/ProgramPaths.h"
+#include "platform/StaleEndpoints.h"
 #include "platform/WindowMessages.h"
 
 using namespace std::chrono_literals;
 
 namespace {
+
+// What a crashed process leaves: a socket file nobody listens at.
+void LeaveStaleSocket(const std::string& path) {
+  const TUniqueFd stale(::socket(AF_UNIX, SOCK_STREAM, 0));
+  sockaddr_un address;
+  ASSERT_TRUE(FillSocketAddress(path, address));
+  ASSERT_EQ(::bind(stale.Get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+}
 
 struct TSeen {
   std::uint32_t Message, WParam, LParam;
@@ -105,13 +116,7 @@ TEST_F(MessageEndpointTest, MissingAndStaleEndpointsAreNotWindowsAndStaleOnesAre
   EXPECT_FALSE(PostMessage(4242, 1, 0, 0));
   EXPECT_FALSE(SendMessageTimeout(4242, 1, 0, 0, 1000, result));
 
-  // A crashed process leaves its socket file behind.
-  {
-    TUniqueFd stale(::socket(AF_UNIX, SOCK_STREAM, 0));
-    sockaddr_un address;
-    ASSERT_TRUE(FillSocketAddress(EndpointPath(4242), address));
-    ASSERT_EQ(::bind(stale.Get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-  }
+  LeaveStaleSocket(EndpointPath(4242));
   EXPECT_TRUE(std::filesystem::exists(EndpointPath(4242)));
   EXPECT_FALSE(IsWindow(4242));
   EXPECT_FALSE(PostMessage(4242, 1, 0, 0));
@@ -124,6 +129,24 @@ TEST_F(MessageEndpointTest, MissingAndStaleEndpointsAreNotWindowsAndStaleOnesAre
   endpoint.reset();
   EXPECT_FALSE(std::filesystem::exists(EndpointPath(4242)));
   EXPECT_FALSE(IsWindow(4242));
+}
+
+TEST_F(MessageEndpointTest, SocketsOfDeadProcessesAreRemoved) {
+  const pid_t dead = ::fork();
+  if (dead == 0)
+    ::_exit(0);
+  ::waitpid(dead, nullptr, 0);
+  const TWindowHandle deadHandle = static_cast<TWindowHandle>(dead);
+  LeaveStaleSocket(EndpointPath(deadHandle));
+  // This process lives: its endpoint may just be starting.
+  LeaveStaleSocket(EndpointPath(static_cast<TWindowHandle>(::getpid())));
+  auto live = Make(4242);
+  std::ofstream(EndpointPath(4343)) << "not a socket";
+  RemoveDeadEndpoints();
+  EXPECT_FALSE(std::filesystem::exists(EndpointPath(deadHandle)));
+  EXPECT_TRUE(std::filesystem::exists(EndpointPath(static_cast<TWindowHandle>(::getpid()))));
+  EXPECT_TRUE(IsWindow(4242));
+  EXPECT_TRUE(std::filesystem::exists(EndpointPath(4343)));
 }
 
 TEST_F(MessageEndpointTest, SilentAndTruncatedPeersBlockNeitherOthersNorDestruction) {
@@ -185,14 +208,23 @@ TEST_F(MessageEndpointTest, PeersOfAnotherUserAreRefused) {
   ::chmod(Temp().c_str(), 0711);
   ::chmod(RuntimeFolder().c_str(), 0711);
   ::chmod(endpoint->Path().c_str(), 0777);
+  // The other user would not take this runtime folder for its own: it is
+  // given the socket's path.
+  const std::string path = endpoint->Path();
   const pid_t child = ::fork();
   if (child == 0) {
     if (::setgid(65534) != 0 || ::setuid(65534) != 0)
       ::_exit(3);
-    if (!ConnectToPath(EndpointPath(1001)).Valid())
+    const TUniqueFd fd = ConnectToPath(path);
+    if (!fd.Valid())
       ::_exit(2);
-    std::uint32_t result = 0;
-    ::_exit(SendMessageTimeout(1001, 1, 0, 0, 5000, result) ? 1 : 0);
+    const TRequestBytes request = EncodeRequest({TRequestKind::Send, 1, 0, 0});
+    (void)!::send(fd.Get(), request.data(), request.size(), MSG_NOSIGNAL);
+    pollfd entry{fd.Get(), POLLIN, 0};
+    if (::poll(&entry, 1, 5000) != 1)
+      ::_exit(4);
+    TReplyBytes reply{};
+    ::_exit(::recv(fd.Get(), reply.data(), reply.size(), 0) > 0 ? 1 : 0);
   }
   int status = 0;
   ASSERT_TRUE(target_->PumpUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; }, 20s));
