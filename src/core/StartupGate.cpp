@@ -27,7 +27,7 @@ void LogRefusedRuntimeFolder() {
   const TRuntimeFolder choice = ChooseRuntimeFolder();
   if (!choice.Refused.empty())
     LogFmt(llWarning,
-           "実行時フォルダ [%s] は本人専用 (所有者が本人でモード0700) ではないため使用しません。"
+           "実行時フォルダ [%s] は所有者またはアクセス権が正しくないため使用しません。"
            "代わりに [%s] を使用します。",
            choice.Refused, choice.Folder);
 }

@@ -28,6 +28,7 @@ private slots:
   void SecondInstanceMakesTheRunningOneShowItsBalloon();
   void ShutdownRequestClosesTheRunningInstance();
   void ShutdownRequestWithoutInstanceDoesNothing();
+  void RuntimeFolderOpenToOthersIsRefusedAndLogged();
   void SimulatorQueryAnswersBySteps();
   void SimulatorBlocksOfAnotherUserOrOfTheWrongSizeAreRefused();
   void DestructionUnpublishesTheHandle();
@@ -186,6 +187,19 @@ void MainFormStartupTest::ShutdownRequestWithoutInstanceDoesNothing() {
   RequestShutdownOfRunningInstance();
   CloseSharedValue(stale);
   QVERIFY(h.MainLog().empty());
+}
+
+void MainFormStartupTest::RuntimeFolderOpenToOthersIsRefusedAndLogged() {
+  TControllerHarness h;
+  const std::string usual = h.home.Path() + "/run/teloria2";
+  std::filesystem::create_directory(usual);
+  std::filesystem::permissions(usual, std::filesystem::perms::all);
+  const auto instance = TakeSingleInstance();
+  QVERIFY(instance != nullptr);
+  QVERIFY(std::filesystem::exists(h.home.Path() + "/runtime/___KsoCtiClient___.lock"));
+  QVERIFY(h.MainLog().find("[warng] 実行時フォルダ [" + usual +
+                           "] は所有者またはアクセス権が正しくないため使用しません。代わりに [" +
+                           h.home.Path() + "/runtime] を使用します。") != std::string::npos);
 }
 
 void MainFormStartupTest::SimulatorQueryAnswersBySteps() {
