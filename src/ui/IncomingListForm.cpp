@@ -5,6 +5,7 @@
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 #include "ui/DbTransaction.h"
+#include "ui/DisplaySize.h"
 #include "ui/FileDialogs.h"
 #include "ui/GridView.h"
 #include "ui/IncomingListModel.h"
@@ -117,7 +118,7 @@ void TIncomingListForm::BuildControls() {
 }
 
 void TIncomingListForm::Layout(int dispSize) {
-  dispSize_ = std::clamp(dispSize, 0, 2);
+  dispSize_ = LayoutSizeOf(dispSize);
   const TIncomingListLayout& l = Layouts[dispSize_];
   ApplyGridLayout(*grid_, *notebook_, l.FontHeight, l.RowHeight, l.ColWidths,
                   TIncomingListModel::ColumnCount);
@@ -125,7 +126,7 @@ void TIncomingListForm::Layout(int dispSize) {
 }
 
 void TIncomingListForm::CMSettingsChanged() {
-  if (AppSettings.DispSize != dispSize_)
+  if (LayoutSizeOf(AppSettings.DispSize) != dispSize_)
     Layout(AppSettings.DispSize);
 }
 

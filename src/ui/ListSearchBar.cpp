@@ -2,6 +2,7 @@
 
 #include "base/Text.h"
 #include "ui/Cp932Limit.h"
+#include "ui/DisplaySize.h"
 #include "ui/PixelFonts.h"
 
 #include <QEvent>
@@ -60,7 +61,7 @@ TListSearchBar::TListSearchBar(std::function<void()> load, QWidget* parent)
 }
 
 void TListSearchBar::Layout(int dispSize) {
-  const TSearchBarLayout& l = Layouts[std::clamp(dispSize, 0, 2)];
+  const TSearchBarLayout& l = Layouts[LayoutSizeOf(dispSize)];
   setFixedHeight(l.PanelHeight);
   const int top = (l.PanelHeight - l.ControlHeight) / 2;
   searchLabel_->setFont(ProportionalPixels(l.FontHeight));

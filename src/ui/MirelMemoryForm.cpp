@@ -4,6 +4,7 @@
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 #include "settings/SettingsListeners.h"
+#include "ui/DisplaySize.h"
 #include "ui/Fonts.h"
 #include "ui/GridView.h"
 #include "ui/WindowFront.h"
@@ -37,7 +38,7 @@ const std::array<TMemoryLayout, 3> Layouts = {{
 }};
 
 const TMemoryLayout& LayoutOf(int dispSize) {
-  return Layouts[dispSize == 0 ? 0 : dispSize == 1 ? 1 : 2];
+  return Layouts[LayoutSizeOf(dispSize)];
 }
 
 QLabel* MakeLabel(const char* name, QWidget* parent) {

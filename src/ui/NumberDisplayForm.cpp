@@ -6,6 +6,7 @@
 #include "settings/DateText.h"
 #include "settings/Logging.h"
 #include "ui/Decorations.h"
+#include "ui/DisplaySize.h"
 #include "ui/LiveCallTimes.h"
 #include "ui/NumberEditForm.h"
 #include "ui/PixelFonts.h"
@@ -122,10 +123,6 @@ const TSizeLayout kLayouts[3] = {
      864,
      578},
 };
-
-const TSizeLayout& LayoutOf(int dispSize) {
-  return kLayouts[dispSize >= 0 && dispSize <= 2 ? dispSize : 0];
-}
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -259,7 +256,8 @@ QWidget* TNumberDisplayForm::CreateBody(QWidget* container) {
 }
 
 void TNumberDisplayForm::LayOut(int dispSize) {
-  const TSizeLayout& l = LayoutOf(dispSize);
+  layoutSize_ = LayoutSizeOf(dispSize);
+  const TSizeLayout& l = kLayouts[layoutSize_];
   const auto place = [this, &l](const char* caption, int captionLeft, const char* value,
                                 int valueLeft, int top, int height, int valueWidth) {
     findChild<QWidget*>(caption)->setGeometry(captionLeft, top, l.CaptionWidth, height);
@@ -288,7 +286,6 @@ void TNumberDisplayForm::LayOut(int dispSize) {
         l.TimeWidth);
   place("OnHookSecondsLabel", l.RightCaptionLeft, "OnHookSecondsEdit", l.RightValueLeft, l.TimesTop,
         h, l.TimeWidth);
-  layoutSize_ = dispSize;
   topContainerPanel_->setMinimumSize(l.MinWidth, l.MinHeight);
   layout()->activate();
   // Shrinks to the smallest size the minimums allow.
@@ -298,7 +295,7 @@ void TNumberDisplayForm::LayOut(int dispSize) {
 
 // The name, memo and command fields keep their distance to the right edge.
 void TNumberDisplayForm::StretchToContainer() {
-  const TSizeLayout& l = LayoutOf(layoutSize_);
+  const TSizeLayout& l = kLayouts[layoutSize_];
   const int width = topContainerPanel_->width() - l.StretchMargin;
   for (const char* name : kStretched) {
     QWidget* value = findChild<QWidget*>(name);
@@ -321,7 +318,7 @@ void TNumberDisplayForm::SetMemoCaptions() {
 }
 
 void TNumberDisplayForm::SettingsChanged() {
-  if (AppSettings.DispSize != layoutSize_)
+  if (LayoutSizeOf(AppSettings.DispSize) != layoutSize_)
     LayOut(AppSettings.DispSize);
   SetMemoCaptions();
 }

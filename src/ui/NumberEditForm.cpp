@@ -7,6 +7,7 @@
 #include "settings/Logging.h"
 #include "ui/Cp932Limit.h"
 #include "ui/DbTransaction.h"
+#include "ui/DisplaySize.h"
 #include "ui/LiveCallTimes.h"
 #include "ui/MessageBoxes.h"
 #include "ui/NumberNormalise.h"
@@ -250,7 +251,7 @@ void TNumberEditForm::BuildControls() {
 }
 
 void TNumberEditForm::Layout(int dispSize) {
-  dispSize_ = std::clamp(dispSize, 0, 2);
+  dispSize_ = LayoutSizeOf(dispSize);
   const TEditLayout& l = Layouts[dispSize_];
   const QFont font = FixedPixels(l.FontHeight);
   for (QWidget* w : container_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
@@ -294,7 +295,7 @@ void TNumberEditForm::SetMemoCaptions() {
 }
 
 void TNumberEditForm::CMSettingsChanged() {
-  if (AppSettings.DispSize != dispSize_)
+  if (LayoutSizeOf(AppSettings.DispSize) != dispSize_)
     Layout(AppSettings.DispSize);
   SetMemoCaptions();
 }

@@ -7,6 +7,7 @@
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 #include "ui/DbTransaction.h"
+#include "ui/DisplaySize.h"
 #include "ui/FileDialogs.h"
 #include "ui/GridView.h"
 #include "ui/ListNotebook.h"
@@ -151,7 +152,7 @@ void TPhoneListForm::BuildControls() {
 }
 
 void TPhoneListForm::Layout(int dispSize) {
-  dispSize_ = std::clamp(dispSize, 0, 2);
+  dispSize_ = LayoutSizeOf(dispSize);
   const TPhoneListLayout& l = Layouts[dispSize_];
   ApplyGridLayout(*grid_, *notebook_, l.FontHeight, l.RowHeight, l.ColWidths,
                   TPhoneListModel::ColumnCount);
@@ -161,7 +162,7 @@ void TPhoneListForm::Layout(int dispSize) {
 }
 
 void TPhoneListForm::CMSettingsChanged() {
-  if (AppSettings.DispSize != dispSize_)
+  if (LayoutSizeOf(AppSettings.DispSize) != dispSize_)
     Layout(AppSettings.DispSize);
   // The memo headings follow their captions.
   model_->Refresh();

@@ -185,9 +185,11 @@ private slots:
          56, 74, 108, 188, 268, 348, 384, 420, 864, 578},
     };
     ShowNumberDisplay(Registered());
-    for (int size = 0; size < 3; ++size) {
+    // DispSize -> layout; a value outside 0..2 is large, as in every window.
+    for (const auto& [setting, size] :
+         std::vector<std::pair<int, int>>{{0, 0}, {1, 1}, {-1, 2}, {2, 2}, {0, 0}, {3, 2}}) {
       const TExpect& e = sizes[size];
-      AppSettings.DispSize = size;
+      AppSettings.DispSize = setting;
       NumberDisplayForm()->SettingsChanged();
       QCOMPARE(NumberDisplayForm()->LayoutSize(), size);
       QWidget* container = NumberDisplayForm()->findChild<QWidget*>("TopContainerPanel");

@@ -202,8 +202,9 @@ private slots:
   }
 
   void LaysOutForTheDisplaySizeAndFollowsTheSettings() {
-    AppSettings.DispSize = 2;
+    AppSettings.DispSize = -1; // outside 0..2: the large layout
     TNumberEditForm* form = OpenNumberEdit(nullptr);
+    QCOMPARE(form->DispSize(), 2);
     QCOMPARE(Edit(form, "PhoneNumberEdit").geometry(), QRect(190, 326, 252, 30));
     QVERIFY(form->findChild<QWidget*>("TopContainerPanel")->width() >= 864);
     AppSettings.DispSize = 0;
