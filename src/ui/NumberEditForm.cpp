@@ -242,8 +242,8 @@ void TNumberEditForm::BuildControls() {
   QWidget::setTabOrder(memos_[2], execCmdEdit_);
   QWidget::setTabOrder(execCmdEdit_, phoneNumberEdit_);
   QWidget::setTabOrder(phoneNumberEdit_, numberFindButton_);
-  QWidget::setTabOrder(numberFindButton_, showListButton_);
-  QWidget::setTabOrder(showListButton_, saveButton_);
+  QWidget::setTabOrder(numberFindButton_, saveButton_);
+  QWidget::setTabOrder(saveButton_, showListButton_);
 
   connect(numberFindButton_, &QPushButton::clicked, this, [this] { NumberFindButtonClick(); });
   connect(showListButton_, &QPushButton::clicked, this, [this] { ShowListButtonClick(); });

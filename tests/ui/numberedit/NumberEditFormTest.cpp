@@ -153,6 +153,18 @@ private slots:
     QCOMPARE(memo.toPlainText(), QString(99, QChar(0x3042)) + "ab");
   }
 
+  void TabGoesThroughTheFieldsThenFindSaveAndList() {
+    TNumberEditForm* form = OpenNumberEdit(nullptr);
+    QWidget* first = form->findChild<QWidget*>("OwnerNameEdit");
+    QStringList order{first->objectName()};
+    for (QWidget* w = first->nextInFocusChain(); w != first; w = w->nextInFocusChain())
+      if ((w->focusPolicy() & Qt::TabFocus) != 0 && form->isAncestorOf(w))
+        order << w->objectName();
+    QCOMPARE(order,
+             QStringList({"OwnerNameEdit", "Memo1", "Memo2", "Memo3", "ExecCmdEdit",
+                          "PhoneNumberEdit", "NumberFindButton", "SaveButton", "ShowListButton"}));
+  }
+
   void FindFillsOrClearsTheFields() {
     TListTestHome::AddEntry("0312345678", "山田");
     TNumberEditForm* form = OpenWith(" 0312345678 ", "");
