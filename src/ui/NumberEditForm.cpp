@@ -313,12 +313,12 @@ bool TNumberEditForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TNumberEditForm::FillFromRow(const TTableRow& row) {
-  ownerNameEdit_->setText(QString::fromStdString(row.GetValue("owner_name")));
+  ShowStoredText(*ownerNameEdit_, QString::fromStdString(row.GetValue("owner_name")));
   for (int i = 0; i < 3; ++i)
-    memos_[i]->setPlainText(MemoForEditor(row.GetValue(MemoColumns[i])));
-  execCmdEdit_->setText(QString::fromStdString(row.GetValue("exec_cmd")));
-  phoneNumberEdit_->setText(
-      QString::fromStdString(NumberDisplayText(row.GetValue("phone_number"))));
+    ShowStoredText(*memos_[i], MemoForEditor(row.GetValue(MemoColumns[i])));
+  ShowStoredText(*execCmdEdit_, QString::fromStdString(row.GetValue("exec_cmd")));
+  ShowStoredText(*phoneNumberEdit_,
+                 QString::fromStdString(NumberDisplayText(row.GetValue("phone_number"))));
   capturedNumber_ = phoneNumberEdit_->text().toStdString();
   offHookSecondsEdit_->clear();
   onHookSecondsEdit_->clear();

@@ -153,6 +153,38 @@ private slots:
     QCOMPARE(memo.toPlainText(), QString(99, QChar(0x3042)) + "ab");
   }
 
+  void StoredTextsBeyondTheLimitsShowAndSaveWhole() {
+    const QString longMemo(150, QChar(0x3042)); // 300 CP932 bytes
+    const QString longName(25, QChar(0x3044));  // 50 bytes
+    TTableRow stored;
+    stored.SetValue("phone_number", "0322223333");
+    stored.SetValue("owner_name", longName.toStdString());
+    stored.SetValue("memo1", longMemo.toStdString());
+    CtiDb->InsertPhoneNumber(stored);
+    TTableRow other;
+    other.SetValue("phone_number", "0311112222");
+    other.SetValue("memo1", "short");
+    TNumberEditForm* form = OpenNumberEdit(&other);
+    Edit(form, "PhoneNumberEdit").setText("0322223333");
+    form->NumberFindButtonClick(); // after another entry
+    auto& memo = Child<QPlainTextEdit>(form, "Memo1");
+    QCOMPARE(memo.toPlainText(), longMemo);
+    QCOMPARE(Edit(form, "OwnerNameEdit").text(), longName);
+    home_->Boxes.Answers = {true};
+    form->SaveButtonClick(); // without edits
+    QCOMPARE(CtiDb->FindPhoneNumber("0322223333")->GetValue("memo1"), longMemo.toStdString());
+    QCOMPARE(CtiDb->FindPhoneNumber("0322223333")->GetValue("owner_name"), longName.toStdString());
+    // Typing cannot lengthen them; deleting shortens them.
+    memo.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&memo, "x");
+    QTest::keyClick(&memo, Qt::Key_Backspace);
+    QCOMPARE(memo.toPlainText(), longMemo.chopped(1));
+    QLineEdit& name = Edit(form, "OwnerNameEdit");
+    Type(name, "x");
+    QTest::keyClick(&name, Qt::Key_Backspace);
+    QCOMPARE(name.text(), longName.chopped(1));
+  }
+
   void TabGoesThroughTheFieldsThenFindSaveAndList() {
     TNumberEditForm* form = OpenNumberEdit(nullptr);
     QWidget* first = form->findChild<QWidget*>("OwnerNameEdit");
