@@ -199,6 +199,9 @@ void TPhoneListForm::Load() {
     titleLabel_->setText(QString::fromStdString(
         Filter().empty() ? "登録一覧" : fmt::sprintf("登録一覧 （\"%s\" で絞り込み）", Filter())));
     model_->Change([&] { list_ = std::move(*fetched); });
+    // As in a fresh grid, the first row is current, so that editing and
+    // deleting act on it.
+    grid_->SelectRange(0, 0);
     ShowListPage();
     UpdateCount();
   } catch (const std::exception& e) {

@@ -2,6 +2,7 @@
 #include "base/CodePage.h"
 #include "base/IniFile.h"
 #include "ui/GridView.h"
+#include "ui/NumberEditForm.h"
 #include "ui/WindowState.h"
 #include "ui/phonelist/ListTestHome.h"
 
@@ -43,6 +44,7 @@ private:
 private slots:
   void init() { home_ = std::make_unique<TListTestHome>(); }
   void cleanup() {
+    FreeNumberEditForms();
     FreePhoneListForm();
     home_.reset();
   }
@@ -117,6 +119,27 @@ private slots:
     PhoneListRowSaved(saved);
     QCOMPARE(Form().Entries().Count(), 3);
     QCOMPARE(Form().Entries()[2].GetValue("owner_name"), std::string("other"));
+  }
+
+  void TheFirstRowIsCurrentAfterEveryLoad() {
+    AddEntries(3);
+    ShowPhoneList();
+    QCOMPARE(Form().Grid().CurrentRow(), 0);
+    Form().EditButtonClick();
+    const auto editors = QApplication::topLevelWidgets();
+    const auto editor = std::find_if(editors.begin(), editors.end(), [](QWidget* w) {
+      return w->objectName() == "NumberEditForm";
+    });
+    QVERIFY(editor != editors.end());
+    QCOMPARE(static_cast<TNumberEditForm*>(*editor)->CapturedNumber(), Number(3));
+    Form().Grid().SelectRange(2, 2);
+    Child<QLineEdit>("SearchEdit").setText("名前");
+    Form().SearchStartButtonClick();
+    QCOMPARE(Form().Grid().CurrentRow(), 0);
+    home_->Boxes.Answers = {false};
+    Form().DeleteButtonClick();
+    QCOMPARE(home_->Boxes.Confirms, std::vector<std::string>{fmt::sprintf(
+                                        "名前3 様(%s) を削除してもよろしいですか？", Number(3))});
   }
 
   void DeletesTheSelectedBlockInOneGo() {
