@@ -1,16 +1,22 @@
 #include "ui/GridView.h"
 
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <fmt/printf.h>
 
+#include <cmath>
+
 namespace {
 
 const QColor FixedBackground(0, 0, 192);
 const QColor FixedText(Qt::white);
 constexpr int TextLeft = 2;
+constexpr int GridLine = 1;
+constexpr int HeadingPadding = 2;
+constexpr int HeadingBorders = 2;
 constexpr int TextTop = 4;
 constexpr int EdgeGrip = 3;
 constexpr int MinRowHeight = 8;
@@ -90,6 +96,10 @@ void TGridModel::Change(const std::function<void()>& change) {
   change();
 }
 
+std::string TGridModel::WidestText(int) const {
+  return {};
+}
+
 void TGridModel::Refresh() {
   if (RowCount() > 0)
     emit dataChanged(index(0, 0), index(RowCount() - 1, columnCount_ - 1), {Qt::DisplayRole});
@@ -117,9 +127,11 @@ TGridView::TGridView(QWidget* parent) : QTableView(parent) {
   horizontalHeader()->setStretchLastSection(false);
   horizontalHeader()->setMinimumSectionSize(10);
   horizontalHeader()->setStyleSheet(QString("QHeaderView::section { background-color: %1; "
-                                            "color: white; padding-left: 2px; "
-                                            "border: 1px solid #c0c0c0; }")
-                                        .arg(FixedBackground.name()));
+                                            "color: white; padding-left: %2px; "
+                                            "border: %3px solid #c0c0c0; }")
+                                        .arg(FixedBackground.name())
+                                        .arg(HeadingPadding)
+                                        .arg(HeadingBorders / 2));
   viewport()->setMouseTracking(true);
 }
 
@@ -127,6 +139,25 @@ void TGridView::SetRowHeight(int height) {
   verticalHeader()->setDefaultSectionSize(height);
   horizontalHeader()->setFixedHeight(height);
   verticalHeader()->reset();
+}
+
+void TGridView::SetColumnWidths(const int* widths, int count) {
+  for (int c = 0; c < count; ++c)
+    setColumnWidth(c, std::max(widths[c], FittingWidth(c)));
+}
+
+int TGridView::FittingWidth(int column) const {
+  const auto* gridModel = dynamic_cast<const TGridModel*>(model());
+  if (gridModel == nullptr)
+    return 0;
+  const qreal text = QFontMetricsF(font()).horizontalAdvance(
+      QString::fromStdString(gridModel->WidestText(column)));
+  const qreal heading =
+      QFontMetricsF(horizontalHeader()->font())
+          .horizontalAdvance(
+              gridModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+  return std::max(static_cast<int>(std::ceil(text)) + TextLeft + GridLine,
+                  static_cast<int>(std::ceil(heading)) + HeadingPadding + HeadingBorders);
 }
 
 bool TGridView::SelectedRange(int& top, int& bottom) const {

@@ -25,6 +25,9 @@ public:
   void Change(const std::function<void()>& change);
   // The texts changed in place (captions, values).
   void Refresh();
+  // The widest text a cell of `column` can show, for columns of a fixed form
+  // (dates, numbers, times); empty for free texts.
+  virtual std::string WidestText(int column) const;
 
 protected:
   virtual int RowCount() const = 0;
@@ -48,6 +51,9 @@ public:
   explicit TGridView(QWidget* parent = nullptr);
 
   void SetRowHeight(int height);
+  // Sets the column widths, each widened where its heading or the model's
+  // widest text would not fit.
+  void SetColumnWidths(const int* widths, int count);
   // The selected block as model rows; false when nothing is selected.
   bool SelectedRange(int& top, int& bottom) const;
   // Selects rows top..bottom and makes top the current row at `column`.
@@ -61,6 +67,8 @@ protected:
 private:
   // The row whose bottom line is under `pos` in the fixed column, else -1.
   int RowEdgeAt(const QPoint& pos) const;
+  // The width `column` needs for its heading and widest text.
+  int FittingWidth(int column) const;
 
   int resizingRow_ = -1;
   int resizeStartY_ = 0;

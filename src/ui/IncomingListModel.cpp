@@ -63,3 +63,10 @@ std::string TIncomingListModel::HeadingText(int column) const {
       "", "  着信日時", "  電話番号", "  名前", "応答/未応答", "応答までの時間", "通話時間"};
   return column >= 0 && column < ColumnCount ? headings[column] : "";
 }
+
+std::string TIncomingListModel::WidestText(int column) const {
+  static const char* const widest[ColumnCount] = {
+      WidestRowNumberText, WidestDateText,    WidestNumberText, "", "未応答",
+      WidestDurationText,  WidestDurationText};
+  return column >= 0 && column < ColumnCount ? widest[column] : "";
+}

@@ -26,6 +26,7 @@ protected:
   int RowCount() const override;
   std::string CellText(int row, int column) const override;
   std::string HeadingText(int column) const override;
+  std::string WidestText(int column) const override;
 
 private:
   const TTableRows& rows_;

@@ -11,6 +11,11 @@ std::string ListDateText(std::string_view stored) {
   return value == 0 ? std::string() : FormatDateTime("yyyy/mm/dd hh:nn:ss", value);
 }
 
+const char* const WidestDateText = "0000/00/00 00:00:00";
+const char* const WidestNumberText = "00000000000000000000";
+const char* const WidestDurationText = "00:00:00";
+const char* const WidestRowNumberText = " 00000";
+
 std::string DurationText(int seconds) {
   return fmt::sprintf("%.2d:%.2d:%.2d", seconds / 3600, seconds % 3600 / 60, seconds % 60);
 }

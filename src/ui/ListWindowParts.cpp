@@ -31,12 +31,15 @@ void StackListWindow(QWidget& form, QWidget* header, QWidget* searchBar, QWidget
 
 void ApplyGridLayout(TGridView& grid, TListNotebook& pages, int fontHeight, int rowHeight,
                      const int* colWidths, int columnCount) {
-  grid.setFont(ProportionalPixels(fontHeight));
-  grid.horizontalHeader()->setFont(ProportionalPixels(fontHeight));
+  const QFont font = ProportionalCell(fontHeight);
+  grid.setFont(font);
+  grid.horizontalHeader()->setFont(font);
+  // The headings are painted on the header's viewport, which its style sheet
+  // would otherwise leave at the application's font.
+  grid.horizontalHeader()->viewport()->setFont(font);
   grid.SetRowHeight(rowHeight);
-  for (int c = 0; c < columnCount; ++c)
-    grid.setColumnWidth(c, colWidths[c]);
-  pages.SetMessageFont(ProportionalPixels(fontHeight));
+  grid.SetColumnWidths(colWidths, columnCount);
+  pages.SetMessageFont(font);
 }
 
 void DropShownRows(TGridModel& model, TGridView& grid, TTableRows& list, int top, int bottom) {

@@ -14,7 +14,9 @@ QPushButton* ListButton(const char* name, const char* caption, QWidget* parent);
 // Stacks the window's parts from top to bottom; the pages take the height.
 void StackListWindow(QWidget& form, QWidget* header, QWidget* searchBar, QWidget* pages,
                      QWidget* footer);
-// The grid's fonts, row height and column widths for one display size.
+// The grid's fonts (`fontHeight` being the cell height), row height and
+// column widths (widened where a column's widest text needs it) for one
+// display size.
 void ApplyGridLayout(TGridView& grid, TListNotebook& pages, int fontHeight, int rowHeight,
                      const int* colWidths, int columnCount);
 // After rows top..bottom were deleted from the database: drops them from the

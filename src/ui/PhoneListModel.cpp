@@ -56,3 +56,16 @@ std::string TPhoneListModel::HeadingText(int column) const {
     return {};
   }
 }
+
+std::string TPhoneListModel::WidestText(int column) const {
+  switch (column) {
+  case 0:
+    return WidestRowNumberText;
+  case 1:
+    return WidestNumberText;
+  case 7:
+    return WidestDateText;
+  default:
+    return {};
+  }
+}

@@ -1,6 +1,8 @@
 #include "ui/IncomingListForm.h"
 #include "base/CodePage.h"
+#include "settings/SettingsListeners.h"
 #include "ui/GridView.h"
+#include "ui/PhoneListForm.h"
 #include "ui/phonelist/ListTestHome.h"
 
 #include <QAction>
@@ -52,6 +54,7 @@ private slots:
   void init() { home_ = std::make_unique<TListTestHome>(); }
   void cleanup() {
     FreeIncomingListForm();
+    FreePhoneListForm();
     home_.reset();
   }
 
@@ -166,6 +169,50 @@ private slots:
     Form().DeleteButtonClick();
     QCOMPARE(Page(), 0);
     QVERIFY(!Child<QPushButton>("DeleteButton").isEnabled());
+  }
+
+  // The design's font heights are cell heights, internal leading included;
+  // in both list windows every column's widest text fits beside the margin.
+  void GridTextsFitTheirColumnsAtEverySize() {
+    const std::string number = "01234567890123456789";
+    const std::string date = "2026/12/08 10:20:30.000";
+    TListTestHome::AddEntry(number, "", date, date);
+    const int answered = CtiDb->AddIncoming(number, date);
+    CtiDb->SetIncomingAnswered(answered, date, 0);
+    CtiDb->SetIncomingHungUp(answered, date, 0);
+    CtiDb->SetIncomingNotAnswered(CtiDb->AddIncoming(number, date), date);
+    ShowIncomingList();
+    ShowPhoneList();
+    const int cellHeights[] = {16, 20, 24};
+    // DispSize -> layout; a value outside 0..2 is large.
+    for (const auto& [setting, size] :
+         std::vector<std::pair<int, int>>{{0, 0}, {1, 1}, {-1, 2}, {0, 0}, {3, 2}}) {
+      AppSettings.DispSize = setting;
+      NotifySettingsChanged();
+      QTRY_COMPARE(Form().DispSize(), size);
+      QTRY_COMPARE(PhoneListForm()->DispSize(), size);
+      for (TGridView* grid : {&Form().Grid(), &PhoneListForm()->Grid()}) {
+        const auto cell = [grid](int pixels) {
+          QFont font = grid->font();
+          font.setPixelSize(pixels);
+          return QFontMetricsF(font).height();
+        };
+        const int pixels = grid->font().pixelSize();
+        const qreal off = qAbs(cell(pixels) - cellHeights[size]);
+        QVERIFY(off <= qAbs(cell(pixels - 1) - cellHeights[size]));
+        QVERIFY(off <= qAbs(cell(pixels + 1) - cellHeights[size]));
+        const QAbstractItemModel& model = *grid->model();
+        for (int c = 0; c < model.columnCount(); ++c) {
+          QStringList texts{model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()};
+          for (int r = 0; r < model.rowCount(); ++r)
+            texts << model.data(model.index(r, c), Qt::DisplayRole).toString();
+          for (const QString& text : texts)
+            QVERIFY2(QFontMetricsF(grid->font()).horizontalAdvance(text) + 3 <=
+                         grid->columnWidth(c),
+                     qPrintable(QString("%1 at size %2").arg(text).arg(size)));
+        }
+      }
+    }
   }
 
   void StateSurvivesARestart() {
