@@ -2,6 +2,8 @@
 
 #include <fmt/printf.h>
 
+#include <utility>
+
 namespace {
 
 constexpr char Quote = '"';
@@ -34,12 +36,18 @@ void TCSVReader::EndRecord() {
 
 void TCSVReader::Parse(std::string_view text) {
   bool quoted = false;
+  bool fieldStart = true;
   size_t i = 0;
   for (; i < text.size() && text[i] != '\0'; ++i) {
     const char c = text[i];
     const bool hasNext = i + 1 < text.size();
+    const bool atFieldStart = std::exchange(fieldStart, false);
     if (c == Quote) {
-      if (hasNext && text[i + 1] == Quote) {
+      // A quote that begins a field always opens quoting, so "" is an empty
+      // field and """" one quote, as every other CSV writer means them.
+      if (!quoted && atFieldStart) {
+        quoted = true;
+      } else if (hasNext && text[i + 1] == Quote) {
         AppendByte(Quote);
         ++i;
       } else {
@@ -47,8 +55,10 @@ void TCSVReader::Parse(std::string_view text) {
       }
     } else if (!quoted && c == Delimiter) {
       EndField();
+      fieldStart = true;
     } else if (!quoted && (c == '\r' || c == '\n')) {
       EndRecord();
+      fieldStart = true;
       if (c == '\r' && hasNext && text[i + 1] == '\n')
         ++i;
     } else {

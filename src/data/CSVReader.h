@@ -11,9 +11,10 @@ public:
   using Exception::Exception;
 };
 
-// The CSV state machine over the bytes of a CP932 text: double quotes toggle
-// quoting anywhere in a field and a doubled quote is a literal one; comma,
-// CR, LF and CR LF separate outside quotes. CP932 trail bytes never equal
+// The CSV state machine over the bytes of a CP932 text: a quote that begins a
+// field opens quoting; elsewhere a doubled quote is a literal one and a single
+// quote toggles quoting, even mid-field; comma, CR, LF and CR LF separate
+// outside quotes. CP932 trail bytes never equal
 // those, so working byte by byte is safe. Limits count bytes.
 class TCSVReader {
 public:

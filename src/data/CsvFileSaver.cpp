@@ -10,7 +10,7 @@ namespace {
 
 void AppendField(std::string& text, const std::string& field) {
   const std::string bytes = Utf8ToCp932(field);
-  if (bytes.find_first_of("\n,\"") == std::string::npos) {
+  if (bytes.find_first_of("\r\n,\"") == std::string::npos) {
     text += bytes;
     return;
   }

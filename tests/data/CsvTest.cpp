@@ -55,7 +55,9 @@ TEST_F(CsvTest, QuotedCommasDoubledQuotesAndMidFieldQuotes) {
   EXPECT_EQ(Load("a,\"b,c\",\"say \"\"hi\"\"\"\r\n"),
             std::vector<Fields>({{"a", "b,c", "say \"hi\""}}));
   EXPECT_EQ(Load("ab\"x,y\"z\r\n"), std::vector<Fields>({{"abx,yz"}}));
-  EXPECT_EQ(Load("\"\"\r\n"), std::vector<Fields>({{"\""}})); // not an empty field
+  EXPECT_EQ(Load("ab\"\"c\r\n"), std::vector<Fields>({{"ab\"c"}}));
+  // A quote that begins a field opens quoting even when a quote follows.
+  EXPECT_EQ(Load("\"\",x,\"\"\"\"\r\n"), std::vector<Fields>({{"", "x", "\""}}));
 }
 
 TEST_F(CsvTest, LineBreaksAndEmptyLines) {
@@ -125,15 +127,54 @@ TEST_F(CsvTest, MissingFileCannotBeOpened) {
 
 TEST_F(CsvTest, SaverQuotesOnlyWhereNeeded) {
   EXPECT_EQ(Save({{"a,b", " lead", "trail ", "q\"q", "cr\ronly"}, {}, {"x\r\ny", ""}}),
-            "\"a,b\", lead,trail ,\"q\"\"q\",cr\ronly\r\n\r\n\"x\r\ny\",\r\n");
+            "\"a,b\", lead,trail ,\"q\"\"q\",\"cr\ronly\"\r\n\r\n\"x\r\ny\",\r\n");
   EXPECT_EQ(Save({}), "");
+}
+
+// Fields as saved and as loaded back: line breaks load as CR LF.
+const std::vector<std::pair<std::string, std::string>> TrickyFields = {
+    {"\"", "\""},     {"\"abc", "\"abc"}, {"abc\"", "abc\""},   {"a\"b", "a\"b"},
+    {"\"\"", "\"\""}, {"", ""},           {"\r", "\r\n"},       {"\r\n", "\r\n"},
+    {"\n", "\r\n"},   {",", ","},         {"  lead", "  lead"}, {"山田 太郎", "山田 太郎"}};
+
+// All tricky fields in one row, then each alone in a row of its own.
+std::vector<Fields> TrickyRows(bool loaded) {
+  std::vector<Fields> rows(1);
+  for (const auto& [saved, back] : TrickyFields) {
+    rows[0].push_back(loaded ? back : saved);
+    rows.push_back({loaded ? back : saved});
+  }
+  return rows;
+}
+
+// CP932 bytes from a UTF-8 text whose CR and LF are written as \r and \n.
+std::string Cp932File(std::string text) {
+  for (const auto& [escape, byte] : {std::pair("\\r", "\r"), std::pair("\\n", "\n")})
+    for (size_t at = text.find(escape); at != std::string::npos; at = text.find(escape, at))
+      text.replace(at, 2, byte);
+  return Utf8ToCp932(text);
 }
 
 TEST_F(CsvTest, SavedFileLoadsBackTheSameRows) {
   const std::vector<Fields> records = {
       {"0312345678", "山田 太郎", "a,b", "say \"x\"", "line1\r\nline2", ""}, {""}};
-  const std::string bytes = Save(records);
-  EXPECT_EQ(Load(bytes), records);
+  EXPECT_EQ(Load(Save(records)), records);
+  EXPECT_EQ(Load(Save(TrickyRows(false))), TrickyRows(true));
+}
+
+TEST_F(CsvTest, StandardWritersFilesLoadFieldForField) {
+  // The tricky rows as Python's csv module writes them, minimal quoting and
+  // quote-all.
+  const std::string minimal =
+      R"("""","""abc","abc""","a""b","""""",,"\r","\r\n","\n",",",  lead,山田 太郎\r\n)"
+      R"(""""\r\n"""abc"\r\n"abc"""\r\n"a""b"\r\n""""""\r\n""\r\n"\r"\r\n"\r\n"\r\n"\n"\r\n)"
+      R"(","\r\n  lead\r\n山田 太郎\r\n)";
+  const std::string quoteAll =
+      R"("""","""abc","abc""","a""b","""""","","\r","\r\n","\n",",","  lead","山田 太郎"\r\n)"
+      R"(""""\r\n"""abc"\r\n"abc"""\r\n"a""b"\r\n""""""\r\n""\r\n"\r"\r\n"\r\n"\r\n"\n"\r\n)"
+      R"(","\r\n"  lead"\r\n"山田 太郎"\r\n)";
+  EXPECT_EQ(Load(Cp932File(minimal)), TrickyRows(true));
+  EXPECT_EQ(Load(Cp932File(quoteAll)), TrickyRows(true));
 }
 
 TEST_F(CsvTest, FailedSaveLeavesTheOldFile) {
