@@ -7,6 +7,13 @@
 
 namespace {
 std::atomic<int32_t> groupCounter{0};
+
+// Seconds from `since` to `until`; a moment the group never saw (0) counts as
+// no time rather than as seventy years.
+int32_t SecondsSince(TDateTime until, TDateTime since) {
+  return since == 0 ? 0 : SecondsBetween(false, until, since);
+}
+
 } // namespace
 
 int32_t TakeGroupNo() {
@@ -95,14 +102,16 @@ void TMirelKT5CommBase::UpdateGroup(const TKT5MirelKT5ReceivePacket& packet, TDa
     group_.OffHookReceived = true;
     group_.OffHookDateTime = packet.EventDateTime;
     group_.OffHookReceivedAt = t;
-    group_.RingSeconds = SecondsBetween(false, group_.OffHookReceivedAt, group_.NumberReceivedAt);
+    // Without a number the call rang from the start of its group.
+    group_.RingSeconds =
+        SecondsSince(t, group_.NumberReceived ? group_.NumberReceivedAt : group_.KyokuseiHantenAt);
     RaiseGroup();
     break;
   case PacketKind::OnHook:
     group_.OnHookReceived = true;
     group_.OnHookDateTime = packet.EventDateTime;
     group_.OnHookReceivedAt = t;
-    group_.TalkSeconds = SecondsBetween(false, group_.OnHookReceivedAt, group_.OffHookReceivedAt);
+    group_.TalkSeconds = SecondsSince(t, group_.OffHookReceivedAt);
     RaiseGroup();
     GroupEnd();
     break;

@@ -118,6 +118,25 @@ TEST_F(GroupTest, NumberWithoutReversalNeverEnds) {
   EXPECT_EQ(kinds, (std::vector<int>{2, 4}));
 }
 
+TEST_F(GroupTest, MomentsNeverSeenCountNoSeconds) {
+  // Off-hook in the first group, which has no start and no number; on-hook
+  // without an off-hook.
+  TScriptedComm fresh;
+  std::vector<IKT5GroupEventArgs> seen;
+  fresh.OnGroup = [&](TMirelKT5CommBase&, const IKT5GroupEventArgs& a) { seen.push_back(a); };
+  fresh.Feed(PacketKind::OffHook);
+  EXPECT_EQ(seen.back()->RingSeconds, 0);
+  TScriptedComm onHookOnly;
+  onHookOnly.OnGroup = fresh.OnGroup;
+  onHookOnly.Feed(PacketKind::OnHook);
+  EXPECT_EQ(seen.back()->TalkSeconds, 0);
+  // A group that never had a number rang from its start.
+  comm.Feed(PacketKind::KyokuseiHanten);
+  Advance(4);
+  comm.Feed(PacketKind::OffHook);
+  EXPECT_EQ(groups.back()->RingSeconds, 4);
+}
+
 TEST_F(GroupTest, LostPortDuringTalkSuppliesTheOnHook) {
   comm.Feed(PacketKind::KyokuseiHanten);
   comm.Feed(PacketKind::PhoneNumber);
