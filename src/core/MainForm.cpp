@@ -1,5 +1,6 @@
 #include "core/MainForm.h"
 
+#include "base/Exception.h"
 #include "base/Text.h"
 #include "common2/MirelKT5Comm.h"
 #include "core/DebugFile.h"
@@ -106,6 +107,11 @@ void TMainForm::CreateSessions() {
   };
   Comm->OnClosed = [this](TMirelKT5CommBase&, const IKT5ClosedEventArgs& a) { OnSessionClosed(a); };
   Comm->OnTrace = [this](TMirelKT5CommBase&, const IKT5TraceEventArgs& a) { OnSessionTrace(a); };
+  // The port component catches what its handlers (the session's and through
+  // it ours) throw and passes only the message on.
+  Comm->Compo().OnError = [](TMirelKT5CommCompo&, const std::string& message) {
+    LogException(llError, "MirelKT5通信のイベント処理でエラーが発生しました。", Exception(message));
+  };
 }
 
 void TMainForm::ConnectTimers() {

@@ -14,6 +14,7 @@ private slots:
   void SettingsChangedWhileClosed();
   void ClockIsSetOnceInTheConfiguredMinute();
   void UnpluggedAdapterIsNoticedAndSearchedAgain();
+  void FailingSessionHandlerIsLogged();
 
 private:
   // Opens the session on the virtual adapter as a finished search would.
@@ -175,6 +176,18 @@ void MainFormConnectionTest::UnpluggedAdapterIsNoticedAndSearchedAgain() {
           log.find("MirelKT5通信が強制終了されました。") != std::string::npos);
   QCOMPARE(h->tray.ImageIndex(), 1);
   QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner->Busy(); }, 10000));
+}
+
+void MainFormConnectionTest::FailingSessionHandlerIsLogged() {
+  QVERIFY(Connect());
+  h->form->Comm->OnGroup = [](TMirelKT5CommBase&, const IKT5GroupEventArgs&) {
+    throw Exception("group handler failed");
+  };
+  QCOMPARE(sim->Ask("ring"), std::string("ok ring"));
+  QVERIFY(QTest::qWaitFor([&] {
+    return h->MainLog().find("[error] MirelKT5通信のイベント処理でエラーが発生しました。"
+                             "\r\n[原因] group handler failed") != std::string::npos;
+  }));
 }
 
 QTEST_GUILESS_MAIN(MainFormConnectionTest)
