@@ -98,7 +98,8 @@ public:
 
   // Connection supervision and clock setting
   void MirelCheckTimerTimer();
-  void OnPortFound(const std::string& foundPortName);
+  // `targetPort`: the port setting the search was started with.
+  void OnPortFound(const std::string& targetPort, const std::string& foundPortName);
   void CMPortSearchDone();
   void Reconnect();
   void CMReconnect() { Reconnect(); }
@@ -132,6 +133,7 @@ private:
   void RestartBalloonHideTimer();
   void EnterSimMode();
   void StartSearchAgain();
+  bool SearchOutdated(const std::string& targetPort) const;
   void OnSessionClosed(const IKT5ClosedEventArgs& args);
   void OnSessionTrace(const IKT5TraceEventArgs& args);
   void ApplyHookEvent(const IKT5GroupEventArgs& ev);

@@ -4,7 +4,9 @@
 #include "core/Messages.h"
 #include "core/MirelKT5CommSim.h"
 #include "core/NumberSimReceiver.h"
+#include "settings/AppSettings.h"
 #include "settings/Logging.h"
+#include "settings/SettingsListeners.h"
 
 #include <fmt/printf.h>
 
@@ -81,6 +83,12 @@ uint32_t TMainForm::Dispatch(uint32_t message, uint32_t /*wParam*/, uint32_t /*l
       return CMSimQuery();
     case ::CMSimCall:
       return CMSimCall();
+    case ::CMSettingsChanged:
+      // Another program of this user saved teloria2.ini: every window
+      // re-reads it as after the settings window saved it.
+      AppSettings.Load();
+      NotifySettingsChanged();
+      return 0;
     default:
       LogFmt(llWarning, "不明なメッセージを受信しました。(0x%X)", message);
       return 0;

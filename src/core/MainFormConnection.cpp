@@ -20,6 +20,12 @@ void LogBoth(TLogLevel level, const std::string& text) {
 } // namespace
 
 void TMainForm::MirelCheckTimerTimer() {
+  // A search while connected would probe the ports again and fail on the
+  // adapter's own, every tick.
+  if (Comm && Comm->IsOpen()) {
+    MirelCheckTimer.stop();
+    return;
+  }
   if (!Scanner)
     return;
   TargetPort = AppSettings.MirelKT5Port;
@@ -27,7 +33,7 @@ void TMainForm::MirelCheckTimerTimer() {
   const bool started = Scanner->StartSearch(target, [this, target](const std::string& found) {
     // The setting the search started with: the live one may change meanwhile.
     ScanLogFmt("接続ポート探索終了: TargetPort=[%s], FoundPort=[%s]", target, found);
-    OnPortFound(found);
+    OnPortFound(target, found);
   });
   if (started) {
     ScanLogFmt("接続ポート探索開始: TargetPort=[%s]", target);
@@ -39,11 +45,23 @@ void TMainForm::MirelCheckTimerTimer() {
 
 // Scanner thread: the result is handed to the main thread, which alone
 // reads and writes FoundPort.
-void TMainForm::OnPortFound(const std::string& foundPortName) {
-  Post([this, foundPortName] {
+void TMainForm::OnPortFound(const std::string& targetPort, const std::string& foundPortName) {
+  Post([this, targetPort, foundPortName] {
+    if (SearchOutdated(targetPort)) {
+      ScanLogFmt("ポート設定が変更されたため探索結果を破棄します。TargetPort=[%s], FoundPort=[%s]",
+                 targetPort, foundPortName);
+      StartSearchAgain();
+      return;
+    }
     FoundPort = foundPortName;
     CMPortSearchDone();
   });
+}
+
+// The port setting changed while the search ran: its result would connect
+// to a port the user no longer wants (or give up on the one now set).
+bool TMainForm::SearchOutdated(const std::string& targetPort) const {
+  return !AppClosing && !SimMode && targetPort != AppSettings.MirelKT5Port;
 }
 
 void TMainForm::CMPortSearchDone() {
@@ -63,6 +81,8 @@ void TMainForm::CMPortSearchDone() {
     Comm->PortName = FoundPort;
     Comm->Open();
     LogBoth(llInfo, fmt::sprintf("MirelUSB/RX2に接続しました。Port=[%s]", FoundPort));
+    // A start refused while this search ran left the timer on.
+    MirelCheckTimer.stop();
     SetTrayIconState(true);
   } catch (const std::exception& e) {
     LogBoth(llError, fmt::sprintf("MirelUSB/RX2に接続できません。Port=[%s]\r\n[例外] %s", FoundPort,

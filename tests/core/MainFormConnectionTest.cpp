@@ -2,6 +2,9 @@
 #include "fakes/AdapterSimProcess.h"
 #include "fakes/ControllerHarness.h"
 
+#include <condition_variable>
+#include <mutex>
+
 // The device session against the virtual adapter on a pseudo-terminal.
 class MainFormConnectionTest : public QObject {
   Q_OBJECT
@@ -15,6 +18,7 @@ private slots:
   void ClockIsSetOnceInTheConfiguredMinute();
   void UnpluggedAdapterIsNoticedAndSearchedAgain();
   void FailingSessionHandlerIsLogged();
+  void SettingsSavedDuringASearchLeaveNoSearchLoop();
 
 private:
   // Opens the session on the virtual adapter as a finished search would.
@@ -33,9 +37,30 @@ private:
     }
   }
 
+  // Holds each automatic search before it lists the ports until the test
+  // lets one through, so settings can be saved while a search runs.
+  struct TListGate {
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    int Permits = 0;
+    void Pass() {
+      std::unique_lock lock(Mutex);
+      Changed.wait(lock, [this] { return Permits > 0; });
+      --Permits;
+    }
+    void Allow(int permits) {
+      {
+        std::lock_guard lock(Mutex);
+        Permits += permits;
+      }
+      Changed.notify_all();
+    }
+  };
+
   std::unique_ptr<TControllerHarness> h;
   std::unique_ptr<TAdapterSimProcess> sim;
   std::string device;
+  std::shared_ptr<TListGate> gate;
 };
 
 void MainFormConnectionTest::init() {
@@ -51,7 +76,10 @@ void MainFormConnectionTest::init() {
 }
 
 void MainFormConnectionTest::cleanup() {
+  if (gate)
+    gate->Allow(1000);
   h.reset();
+  gate.reset();
   sim.reset();
 }
 
@@ -188,6 +216,45 @@ void MainFormConnectionTest::FailingSessionHandlerIsLogged() {
     return h->MainLog().find("[error] MirelKT5通信のイベント処理でエラーが発生しました。"
                              "\r\n[原因] group handler failed") != std::string::npos;
   }));
+}
+
+void MainFormConnectionTest::SettingsSavedDuringASearchLeaveNoSearchLoop() {
+  h.reset();
+  h = std::make_unique<TControllerHarness>();
+  h->CopyTemplate();
+  gate = std::make_shared<TListGate>();
+  h->portLister = [g = gate, port = device] {
+    g->Pass();
+    return std::vector<std::string>{port};
+  };
+  AppSettings.MirelKT5Port = "";
+  QVERIFY(h->Start({"teloria2", "-arun"}));
+  QVERIFY(h->form->Scanner->Busy());
+  // "TEST" and then "" again while the search runs: the new start is refused.
+  AppSettings.MirelKT5Port = "TEST";
+  h->form->CMSettingsChanged();
+  AppSettings.MirelKT5Port = "";
+  h->form->CMSettingsChanged();
+  gate->Allow(1);
+  QVERIFY(QTest::qWaitFor([&] { return h->form->Comm->IsOpen(); }));
+  QVERIFY(!h->form->MirelCheckTimer.isActive());
+  const auto searches = [&] { return CountOf(h->ScanLogText(), "接続ポート探索開始"); };
+  const size_t connectedAfter = searches();
+  h->form->MirelCheckTimerTimer();
+  QCOMPARE(searches(), connectedAfter);
+  QVERIFY(h->form->Comm->IsOpen());
+  // A result for a port setting changed meanwhile is dropped and the new
+  // setting searched instead.
+  h->form->Reconnect();
+  AppSettings.MirelKT5Port = "/dev/teloria2-none";
+  h->form->CMSettingsChanged();
+  gate->Allow(1);
+  QVERIFY(QTest::qWaitFor([&] {
+    return h->ScanLogText().find("接続ポート探索開始: TargetPort=[/dev/teloria2-none]") !=
+           std::string::npos;
+  }));
+  QVERIFY(!h->form->Comm->IsOpen());
+  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner->Busy(); }));
 }
 
 QTEST_GUILESS_MAIN(MainFormConnectionTest)

@@ -116,3 +116,33 @@ TEST_F(DeviceCallsTest, ClockIsSetOnceInTheConfiguredMinute) {
   for (const std::string& skipped : adapter->Skipped)
     EXPECT_EQ(skipped.rfind("recv C", 0), std::string::npos) << skipped;
 }
+
+TEST_F(DeviceCallsTest, SettingsSavedDuringASearchLeaveNoProbingLoop) {
+  program->Terminate();
+  ASSERT_EQ(program->WaitExit(), 0);
+  std::filesystem::remove_all(home.Path() + "/logs");
+  // An adapter slow to answer keeps the search running while the settings
+  // change to "TEST" and back.
+  adapter.reset();
+  adapter = std::make_unique<TAdapterSimProcess>(
+      std::vector<std::string>{"--link", home.Path() + "/adapter", "--reply-delay", "900"});
+  ASSERT_EQ(adapter->NextLine().rfind("ready ", 0), 0u);
+  const std::string port = "MirelKT5Port=" + home.Path() + "/adapter";
+  program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor(
+      [&] { return ScanLog().find("スレッドで指定ポートチェックします。") != std::string::npos; }));
+  SaveSettings(*program, "MirelKT5Port=TEST");
+  ASSERT_TRUE(LogHas("電話番号発信シミュレータモード開始"));
+  SaveSettings(*program, port);
+  ASSERT_TRUE(LogHas("電話番号発信シミュレータモード終了"));
+  ASSERT_TRUE(LogHas("MirelUSB/RX2に接続しました。Port=[" + home.Path() + "/adapter]"));
+  // The second start was refused while the first search ran.
+  ASSERT_NE(ScanLog().find("既に接続ポート探索開始しています。"), std::string::npos);
+  const auto searches = [&] { return CountOf(ScanLog(), "ポートチェック"); };
+  const size_t connected = searches();
+  // Several ticks of the two-second search timer.
+  ASSERT_TRUE(adapter->Run("sleep 5000", 10000));
+  EXPECT_EQ(searches(), connected);
+  Play({"ring", "number 0312345678", "unanswered"});
+  ASSERT_TRUE(CallsReach(1));
+}

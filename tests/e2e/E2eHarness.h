@@ -4,6 +4,7 @@
 #include "base/CodePage.h"
 #include "base/DateTime.h"
 #include "fakes/AdapterSimProcess.h"
+#include "platform/WindowMessages.h"
 #include "support/RunProgram.h"
 #include "support/TempFolder.h"
 
@@ -23,9 +24,9 @@ protected:
   }
 
   void WriteIni(const std::string& settingsLines) {
-    WriteFile(
-        home.Path() + "/teloria2.ini",
-        Utf8ToCp932("[Settings]\r\n" + settingsLines + "\r\n[Settings.Logging]\r\nLogLevel=3\r\n"));
+    WriteFile(home.Path() + "/teloria2.ini",
+              Utf8ToCp932("[Settings]\r\n" + settingsLines +
+                          "\r\n[Settings.Logging]\r\nLogLevel=3\r\nLogPortScan=1\r\n"));
   }
 
   std::unique_ptr<TProgramProcess> StartProgram(const std::vector<std::string>& args = {}) {
@@ -56,10 +57,22 @@ protected:
     return text;
   }
 
-  std::string MainLog() const {
+  // Saves settings as another settings editor would: the file, then the
+  // settings-changed notice to the running program.
+  void SaveSettings(const TProgramProcess& program, const std::string& settingsLines) {
+    WriteIni(settingsLines);
+    constexpr uint32_t CMSettingsChanged = 0x701;
+    ASSERT_TRUE(PostMessage(static_cast<TWindowHandle>(program.Pid()), CMSettingsChanged, 0, 0));
+  }
+
+  std::string MainLog() const { return LogText("ksocti."); }
+  std::string ScanLog() const { return LogText("scan."); }
+  std::string LogText(const std::string& prefix) const {
     std::string all;
-    for (const auto& entry : std::filesystem::directory_iterator(home.Path() + "/logs"))
-      if (entry.path().filename().string().rfind("ksocti.", 0) == 0)
+    std::error_code noFolderYet;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(home.Path() + "/logs", noFolderYet))
+      if (entry.path().filename().string().rfind(prefix, 0) == 0)
         all += Cp932ToUtf8(ReadFile(entry.path().string()));
     return all;
   }

@@ -14,6 +14,8 @@ public:
   TProgramProcess(const TProgramProcess&) = delete;
   TProgramProcess& operator=(const TProgramProcess&) = delete;
 
+  // The process id, which is also its message endpoint's handle.
+  pid_t Pid() const { return pid_; }
   bool Running();
   pid_t Pid() const { return pid_; }
   void Terminate();

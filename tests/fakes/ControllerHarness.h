@@ -50,7 +50,7 @@ public:
     deps.Sound = std::make_unique<TFakeSound>(&sounds);
     deps.ShowFatalError = [this](const std::string& text) { fatalErrors.push_back(text); };
     deps.Quit = [this] { ++quits; };
-    deps.ScannerPorts = [this] { return scannerPorts; };
+    deps.ScannerPorts = [this] { return portLister ? portLister() : scannerPorts; };
     deps.Arguments = std::move(args);
     form = std::make_unique<TMainForm>(std::move(deps));
     return QTest::qWaitFor([this] { return form->Ready || quits > 0; }, 5000);
@@ -72,6 +72,8 @@ public:
   std::vector<std::string> sounds;
   std::vector<std::string> fatalErrors;
   std::vector<std::string> scannerPorts;
+  // Replaces scannerPorts when set; runs on the scanner thread.
+  TMirelKT5Scanner::TPortLister portLister;
   int quits = 0;
   std::unique_ptr<TMainForm> form;
 

@@ -42,6 +42,14 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// How often `part` occurs in `text` (a log, say).
+inline size_t CountOf(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++count;
+  return count;
+}
+
 // Points ProgramFolder() at a folder for the life of the object.
 class TProgramHome {
 public:
