@@ -141,16 +141,14 @@ void TMainForm::CMStartup() {
   AddSettingsListener(listenerHandle_, {postTarget_, [this] { CMSettingsChanged(); }});
   if (!DatabaseFileExists()) {
     if (!CreateDatabaseFromTemplate()) {
-      Log(llFatal, "データベースファイルを作成できません。");
-      if (deps_.ShowFatalError)
-        deps_.ShowFatalError(
-            "データベースファイルを作成できませんでした。\r\nシステム起動に失敗しました。");
-      deps_.Quit();
+      EndStartup("データベースファイルを作成できません。",
+                 "データベースファイルを作成できませんでした。\r\nシステム起動に失敗しました。");
       return;
     }
     Log(llInfo, "データベースファイルを作成しました。");
   }
-  CreateCtiDb();
+  if (!OpenDatabase())
+    return;
   std::string version = "不明";
   try {
     if (const auto row = CtiDb->GetVersionInfo())
@@ -169,6 +167,36 @@ void TMainForm::CMStartup() {
   ChooseMode();
   ShowStartupBalloon();
   Ready = true;
+}
+
+// A database file that cannot serve ends the program like a failed creation:
+// running on, the program would record nothing and hold the single-instance
+// lock, refusing every later start.
+bool TMainForm::OpenDatabase() {
+  std::string problem = DatabaseFileProblem();
+  if (problem.empty()) {
+    try {
+      CreateCtiDb();
+      return true;
+    } catch (const std::exception& e) {
+      problem = e.what();
+    }
+  }
+  const std::string file = CtiDbFileName();
+  EndStartup(
+      fmt::sprintf("データベースファイルを開けません。File=[%s]\r\n[原因] %s", file, problem),
+      fmt::sprintf("データベースファイルを開けませんでした。\r\n%s\r\n%s\r\n"
+                   "システム起動に失敗しました。",
+                   file, problem));
+  return false;
+}
+
+// Start-up cannot go on: logged, shown until closed, and the program ends.
+void TMainForm::EndStartup(const std::string& logText, const std::string& message) {
+  Log(llFatal, logText);
+  if (deps_.ShowFatalError)
+    deps_.ShowFatalError(message);
+  deps_.Quit();
 }
 
 void TMainForm::ChooseMode() {

@@ -127,6 +127,8 @@ public:
 private:
   void CreateSessions();
   void ConnectTimers();
+  bool OpenDatabase();
+  void EndStartup(const std::string& logText, const std::string& message);
   void ChooseMode();
   void ShowStartupBalloon();
   void ShowBalloon(const std::string& title, const std::string& text, TBalloonIcon icon);

@@ -1,19 +1,100 @@
-// Where the call database lives and how a new one is made from the template.
+// Where the call database lives, how a new one is made from the template and
+// whether an existing file can serve as one.
+#include "base/Text.h"
 #include "data/FileBytes.h"
 #include "data/KsoCtiDb.h"
 #include "platform/ProgramPaths.h"
+#include "platform/UniqueFd.h"
 
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fmt/printf.h>
+#include <memory>
+#include <set>
+#include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
 const char* const TemplateName = "teloria2.db3.init";
+constexpr std::string_view SQLiteHeader("SQLite format 3\0", 16);
 
 // A template that is not a database would otherwise become a database file
 // that fails on every later start, even after the template is mended.
 bool IsSQLiteDatabase(std::string_view bytes) {
-  constexpr std::string_view header("SQLite format 3\0", 16);
-  return bytes.substr(0, header.size()) == header;
+  return bytes.substr(0, SQLiteHeader.size()) == SQLiteHeader;
+}
+
+// The tables and columns the program's statements use.
+struct TRequiredTable {
+  const char* Name;
+  std::vector<const char*> Columns;
+};
+const TRequiredTable RequiredTables[] = {
+    {"version_info", {"version_no", "note"}},
+    {"phone_numbers",
+     {"phone_number", "owner_name", "memo1", "memo2", "memo3", "exec_cmd", "created_date",
+      "last_updated", "last_incoming_date"}},
+    {"incoming_numbers",
+     {"incoming_order", "incoming_date", "phone_number", "state", "connected", "offhook_seconds",
+      "onhook_seconds", "marked"}},
+};
+
+// Opens the file read-only and immutable: SQLite then takes no lock and
+// creates no journal, WAL or shared-memory file beside it.
+std::string ReadOnlyUri(const std::string& path) {
+  std::string uri = "file:";
+  for (const unsigned char c : path) {
+    if (std::isalnum(c) != 0 || std::strchr("/-._~", c) != nullptr)
+      uri += static_cast<char>(c);
+    else
+      uri += fmt::sprintf("%%%02X", c);
+  }
+  return uri + "?mode=ro&immutable=1";
+}
+
+std::string SQLiteProblem(sqlite3* db) {
+  return fmt::sprintf("データベースを読み込めません。(%s)", sqlite3_errmsg(db));
+}
+
+// Lower-case names of the table's columns; empty when there is no such table.
+bool ReadColumns(sqlite3* db, const char* table, std::set<std::string>& columns) {
+  sqlite3_stmt* handle = nullptr;
+  const std::string sql = fmt::sprintf("PRAGMA table_info(%s)", table);
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &handle, nullptr) != SQLITE_OK)
+    return false;
+  const std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> statement(handle,
+                                                                             &sqlite3_finalize);
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(handle)) == SQLITE_ROW) {
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(handle, 1));
+    columns.insert(LowerCaseAscii(name != nullptr ? name : ""));
+  }
+  return rc == SQLITE_DONE;
+}
+
+std::string SchemaProblem(const std::string& path) {
+  sqlite3* handle = nullptr;
+  const int rc = sqlite3_open_v2(ReadOnlyUri(path).c_str(), &handle,
+                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+  const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(handle, &sqlite3_close);
+  if (rc != SQLITE_OK)
+    return SQLiteProblem(handle);
+  for (const TRequiredTable& table : RequiredTables) {
+    std::set<std::string> columns;
+    if (!ReadColumns(handle, table.Name, columns))
+      return SQLiteProblem(handle);
+    if (columns.empty())
+      return fmt::sprintf("テーブル %s がありません。", table.Name);
+    for (const char* column : table.Columns)
+      if (columns.count(column) == 0)
+        return fmt::sprintf("テーブル %s に列 %s がありません。", table.Name, column);
+  }
+  return {};
 }
 
 } // namespace
@@ -37,6 +118,25 @@ bool CreateDatabaseFromTemplate() {
   // database file's mode.
   TPendingFile database(CtiDbFileName(), 0600);
   return database.Write(bytes) && database.CreateNew();
+}
+
+std::string DatabaseFileProblem() {
+  const std::string path = CtiDbFileName();
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return fmt::sprintf("ファイルを開けません。(%s)", std::strerror(errno));
+  if (!S_ISREG(st.st_mode))
+    return "通常のファイルではありません。";
+  if (st.st_size == 0)
+    return "ファイルが空です。";
+  const TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  std::string header(SQLiteHeader.size(), '\0');
+  const ssize_t count = fd.Valid() ? ::read(fd.Get(), header.data(), header.size()) : -1;
+  if (count < 0)
+    return fmt::sprintf("ファイルを読み込めません。(%s)", std::strerror(errno));
+  if (!IsSQLiteDatabase(header.substr(0, static_cast<size_t>(count))))
+    return "SQLiteのデータベースファイルではありません。";
+  return SchemaProblem(path);
 }
 
 void CreateCtiDb() {

@@ -63,6 +63,11 @@ bool DatabaseFileExists();
 // False when the target already exists, the template is missing or is not an
 // SQLite database, or the copy fails; never leaves a partial database behind.
 bool CreateDatabaseFromTemplate();
+// Why the database file cannot serve as the call database: not a regular
+// file, empty, not SQLite, unreadable, or without a table or column the
+// program uses. Empty when it can serve. Only reads: nothing of the file, and
+// nothing beside it, is created or changed.
+std::string DatabaseFileProblem();
 // Opens the database file into CtiDb.
 void CreateCtiDb();
 

@@ -9,6 +9,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/WindowMessages.h"
 #include "settings/SharedValue.h"
+#include "support/BadDatabases.h"
 
 #include <fcntl.h>
 #include <future>
@@ -24,6 +25,8 @@ private slots:
   void ArunInAnyCaseSuppressesTheBalloon();
   void FailedBalloonReRegistersTheIcon();
   void MissingTemplateIsFatal();
+  void UnusableDatabaseIsFatalAndUntouched_data();
+  void UnusableDatabaseIsFatalAndUntouched();
   void HistoryIsTrimmedAtStart();
   void SecondInstanceMakesTheRunningOneShowItsBalloon();
   void ShutdownRequestClosesTheRunningInstance();
@@ -121,6 +124,40 @@ void MainFormStartupTest::MissingTemplateIsFatal() {
                "データベースファイルを作成できませんでした。\r\nシステム起動に失敗しました。"});
   QVERIFY(!h.form->Ready);
   QVERIFY(h.MainLog().find("[fatal] データベースファイルを作成できません。") != std::string::npos);
+}
+
+void MainFormStartupTest::UnusableDatabaseIsFatalAndUntouched_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::addColumn<QString>("reason");
+  QTest::newRow("folder") << "folder"
+                          << "通常のファイルではありません。";
+  QTest::newRow("text") << "text"
+                        << "SQLiteのデータベースファイルではありません。";
+  QTest::newRow("empty") << "empty"
+                         << "ファイルが空です。";
+  QTest::newRow("foreign") << "foreign"
+                           << "テーブル version_info がありません。";
+  QTest::newRow("column") << "column"
+                          << "テーブル phone_numbers に列 memo3 がありません。";
+}
+
+void MainFormStartupTest::UnusableDatabaseIsFatalAndUntouched() {
+  QFETCH(QString, kind);
+  QFETCH(QString, reason);
+  TControllerHarness h;
+  h.CopyTemplate();
+  const std::string file = h.home.Path() + "/teloria2.db3";
+  MakeBadDatabase(kind.toStdString(), file, h.home.Path() + "/teloria2.db3.init");
+  const std::string before = DatabaseSnapshot(file);
+  QVERIFY(h.Start());
+  QCOMPARE(h.quits, 1);
+  QVERIFY(!h.form->Ready);
+  QCOMPARE(h.fatalErrors,
+           std::vector<std::string>{"データベースファイルを開けませんでした。\r\n" + file + "\r\n" +
+                                    reason.toStdString() + "\r\nシステム起動に失敗しました。"});
+  QVERIFY(h.MainLog().find("[fatal] データベースファイルを開けません。File=[" + file +
+                           "]\r\n[原因] " + reason.toStdString()) != std::string::npos);
+  QCOMPARE(DatabaseSnapshot(file), before);
 }
 
 void MainFormStartupTest::HistoryIsTrimmedAtStart() {

@@ -1,4 +1,5 @@
 #include "E2eHarness.h"
+#include "support/BadDatabases.h"
 
 #include <csignal>
 
@@ -112,4 +113,29 @@ TEST_F(ProcessLifeTest, DebugFileRecordsExactlyOneCallPerNewKey) {
             (std::vector<std::string>{"0322222222", "0333333333"}));
   program->Terminate();
   EXPECT_EQ(program->WaitExit(), 0);
+}
+
+TEST_F(ProcessLifeTest, UnusableDatabaseEndsTheProgramUntouched) {
+  WriteIni("MirelKT5Port=TEST");
+  const std::string file = home.Path() + "/teloria2.db3";
+  for (const std::string kind : {"folder", "text", "empty", "foreign"}) {
+    SCOPED_TRACE(kind);
+    MakeBadDatabase(kind, file, BinFolder() + "/teloria2.db3.init");
+    const std::string before = DatabaseSnapshot(file);
+    const std::string fatal = "[fatal] データベースファイルを開けません。File=[" + file + "]";
+    const size_t fatalsBefore = CountOf(MainLog(), fatal);
+    auto program = StartProgram({"-arun"});
+    ASSERT_TRUE(WaitFor([&] { return CountOf(MainLog(), fatal) > fatalsBefore; }));
+    // The error box waits for the user; closing the program closes it.
+    program->Terminate();
+    EXPECT_EQ(program->WaitExit(), 0);
+    EXPECT_EQ(DatabaseSnapshot(file), before);
+    // Mended (removed: the template makes a new one), the next start runs.
+    std::filesystem::remove_all(file);
+    program = StartProgram({"-arun"});
+    ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+    program->Terminate();
+    EXPECT_EQ(program->WaitExit(), 0);
+    std::filesystem::remove(file);
+  }
 }
