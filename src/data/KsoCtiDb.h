@@ -18,6 +18,9 @@ public:
   void Commit() { db_.Commit(); }
   void Rollback() { db_.Rollback(); }
   bool InTransaction() const { return db_.InTransaction(); }
+  // How long a statement waits for a lock held by another program.
+  void SetBusyTimeout(int milliseconds) { db_.SetBusyTimeout(milliseconds); }
+  int BusyTimeout() const { return db_.BusyTimeout(); }
 
   std::unique_ptr<TTableRow> GetVersionInfo();
 

@@ -78,8 +78,10 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName) {
   sqlite3* handle = nullptr;
   const int rc = sqlite3_open(fileName.c_str(), &handle);
   db_.reset(handle);
-  if (rc == SQLITE_OK)
+  if (rc == SQLITE_OK) {
+    SetBusyTimeout(DefaultBusyTimeoutMs);
     return;
+  }
   if (!db_)
     throw ESQLiteException(
         fmt::sprintf("Failed to open database \"%s\" : unknown error", fileName));
@@ -101,9 +103,10 @@ void TSQLiteDatabase::RaiseSQLiteError(const std::string& msg, const std::string
   const int code = sqlite3_errcode(db_.get());
   const char* sqliteMessage = sqlite3_errmsg(db_.get());
   if (code == SQLITE_OK || sqliteMessage == nullptr)
-    throw ESQLiteException(msg);
+    throw ESQLiteException(msg, code);
   throw ESQLiteException(fmt::sprintf("%s.\rError [%d]: %s.\r\"%s\": %s", msg, code,
-                                      SQLiteErrorText(code), sql, Utf8OrEmpty(sqliteMessage)));
+                                      SQLiteErrorText(code), sql, Utf8OrEmpty(sqliteMessage)),
+                         code);
 }
 
 void TSQLiteDatabase::RaiseStepError(sqlite3_stmt* statement, const std::string& msg,
@@ -139,7 +142,7 @@ std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql) {
     if (rc == SQLITE_DONE)
       break;
     if (rc == SQLITE_BUSY)
-      throw ESQLiteException("Could not prepare SQL statement");
+      throw ESQLiteException("Could not prepare SQL statement", SQLITE_BUSY);
     if (rc != SQLITE_ROW)
       RaiseStepError(statement.get(), "Could not retrieve data", sql);
     if (names.empty())
@@ -148,6 +151,11 @@ std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql) {
       cells.push_back(ReadCell(statement.get(), static_cast<int>(i), kinds[i]));
   }
   return std::make_unique<TSQLiteTable>(std::move(names), std::move(kinds), std::move(cells));
+}
+
+void TSQLiteDatabase::SetBusyTimeout(int milliseconds) {
+  sqlite3_busy_timeout(db_.get(), milliseconds);
+  busyTimeoutMs_ = milliseconds;
 }
 
 void TSQLiteDatabase::BeginTransaction() {

@@ -11,9 +11,12 @@ struct sqlite3_stmt;
 
 // One open SQLite connection. Statements come as complete SQL texts (UTF-8);
 // every failure raises ESQLiteException and leaves the connection usable.
-// Main thread only; no busy timeout, so a lock held elsewhere fails at once.
+// Main thread only. A lock held by another program (a backup, a database
+// browser) is waited for up to the busy timeout before a statement fails.
 class TSQLiteDatabase {
 public:
+  static constexpr int DefaultBusyTimeoutMs = 3000;
+
   // Opens (and creates when missing) the database file.
   explicit TSQLiteDatabase(const std::string& fileName);
   // Rolls back an open transaction, then closes.
@@ -30,6 +33,9 @@ public:
   void Commit();
   void Rollback();
   bool InTransaction() const { return inTransaction_; }
+
+  void SetBusyTimeout(int milliseconds);
+  int BusyTimeout() const { return busyTimeoutMs_; }
 
 private:
   struct TConnectionCloser {
@@ -48,4 +54,5 @@ private:
 
   std::unique_ptr<sqlite3, TConnectionCloser> db_;
   bool inTransaction_ = false;
+  int busyTimeoutMs_ = 0;
 };

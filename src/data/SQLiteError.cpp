@@ -1,6 +1,7 @@
 #include "data/SQLiteError.h"
 
 #include <array>
+#include <sqlite3.h>
 
 namespace {
 
@@ -44,4 +45,9 @@ std::string SQLiteErrorText(int code) {
   if (code == 101)
     return "sqlite3_step() has finished executing";
   return "Unknown SQLite Error Code \"" + std::to_string(code) + "\"";
+}
+
+bool ESQLiteException::IsBusy() const {
+  const int primary = code_ & 0xFF;
+  return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }

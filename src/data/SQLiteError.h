@@ -4,10 +4,18 @@
 
 #include <string>
 
-// Every failure of the SQLite access layer.
+// Every failure of the SQLite access layer, with SQLite's result code where
+// there is one (0 otherwise).
 class ESQLiteException : public Exception {
 public:
-  using Exception::Exception;
+  explicit ESQLiteException(std::string message, int code = 0)
+      : Exception(std::move(message)), code_(code) {}
+  int Code() const { return code_; }
+  // Another connection holds the lock: the same statement may succeed later.
+  bool IsBusy() const;
+
+private:
+  int code_;
 };
 
 // Fixed English description of an SQLite result code.

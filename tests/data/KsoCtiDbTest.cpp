@@ -263,6 +263,7 @@ TEST_F(KsoCtiDbTest, TrimThatFailsChangesNothing) {
   AddCalls(10);
   TSQLiteDatabase other(CtiDbFileName());
   other.Execute("BEGIN IMMEDIATE"); // another writer holds the lock
+  CtiDb->SetBusyTimeout(0);
   try {
     CtiDb->TrimIncoming(5);
     FAIL();

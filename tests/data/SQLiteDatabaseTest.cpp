@@ -3,6 +3,7 @@
 #include "data/FloatText.h"
 
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -164,15 +165,35 @@ TEST_F(SQLiteDatabaseTest, ComposedErrorMessages) {
   EXPECT_EQ(FirstText("SELECT 1"), "1"); // still usable
 }
 
-TEST_F(SQLiteDatabaseTest, LockHeldByAnotherConnectionFailsAtOnce) {
+TEST_F(SQLiteDatabaseTest, LockHeldByAnotherConnectionIsWaitedForThenFails) {
   TSQLiteDatabase other(Path("test.db3"));
   other.Execute("BEGIN EXCLUSIVE");
-  EXPECT_EQ(MessageOf([&] { db_->Query("SELECT * FROM t"); }), "Could not prepare SQL statement");
-  EXPECT_EQ(MessageOf([&] { db_->Execute("INSERT INTO t (i) VALUES (1)"); }),
+  // A short lock delays the statement instead of failing it.
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    other.Execute("ROLLBACK");
+  });
+  EXPECT_NO_THROW(db_->Execute("INSERT INTO t (i) VALUES (1)"));
+  release.join();
+  // A lock held past the busy timeout fails, recognisably as a lock.
+  other.Execute("BEGIN EXCLUSIVE");
+  db_->SetBusyTimeout(10);
+  const auto busy = [&](const std::function<void()>& action) {
+    try {
+      action();
+    } catch (const ESQLiteException& e) {
+      EXPECT_TRUE(e.IsBusy()) << e.Message();
+      return e.Message();
+    }
+    return std::string("(no exception)");
+  };
+  EXPECT_EQ(busy([&] { db_->Query("SELECT * FROM t"); }), "Could not prepare SQL statement");
+  EXPECT_EQ(busy([&] { db_->Execute("INSERT INTO t (i) VALUES (2)"); }),
             "Error executing SQL statement.\rError [5]: The database file is locked.\r"
-            "\"INSERT INTO t (i) VALUES (1)\": database is locked");
+            "\"INSERT INTO t (i) VALUES (2)\": database is locked");
   other.Execute("ROLLBACK");
-  db_->Execute("INSERT INTO t (i) VALUES (1)");
+  db_->Execute("INSERT INTO t (i) VALUES (2)");
+  EXPECT_EQ(FirstText("SELECT count(*) FROM t"), "2");
 }
 
 TEST_F(SQLiteDatabaseTest, OpenFailureNamesTheFile) {
