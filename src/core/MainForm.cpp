@@ -82,6 +82,8 @@ TMainForm::~TMainForm() {
     MirelCheckTimer.stop();
     BalloonHelpHideTimer.stop();
     DebugCheckTimer.stop();
+    PendingWritesTimer.stop();
+    WriteBeforeClosing();
     Scanner.reset();
     RemoveSettingsListener(listenerHandle_);
   }
@@ -128,6 +130,7 @@ void TMainForm::ConnectTimers() {
   setup(CheckResetMirelTimeTimer, "CheckResetMirelTimeTimer", 10000,
         &TMainForm::CheckResetMirelTimeTimerTimer);
   setup(UsbDevCheckTimer, "UsbDevCheckTimer", 3000, &TMainForm::UsbDevCheckTimerTimer);
+  setup(PendingWritesTimer, "PendingWritesTimer", 1000, &TMainForm::PendingWritesTimerTimer);
   CheckResetMirelTimeTimer.start();
   UsbDevCheckTimer.start();
 }

@@ -12,6 +12,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <set>
@@ -24,6 +25,7 @@ class TMirelKT5Comm;
 class TMirelKT5CommSim;
 class TNumberSimReceiver;
 class TTableRow;
+struct TIncomingCall;
 
 // What the controller is given from outside: the windows and the tray icon
 // of the widget layer, and the hooks tests replace.
@@ -77,6 +79,9 @@ public:
   QTimer BalloonHelpHideTimer;
   QTimer CheckResetMirelTimeTimer;
   QTimer UsbDevCheckTimer;
+  // Retries the call records the database refused while another program
+  // held its lock; runs only while some wait.
+  QTimer PendingWritesTimer;
 
   // The queue of this window: what it posts to itself runs in order.
   const TPostTargetPtr& PostTarget() const { return postTarget_; }
@@ -95,6 +100,7 @@ public:
   void PostIncoming(const std::string& phoneNumber, int32_t groupNo = -1);
   void CMIncomingPhone(std::unique_ptr<TTableRow> incoming);
   void CMIncomingError();
+  void PendingWritesTimerTimer();
 
   // Connection supervision and clock setting
   void MirelCheckTimerTimer();
@@ -138,11 +144,25 @@ private:
   bool SearchOutdated(const std::string& targetPort) const;
   void OnSessionClosed(const IKT5ClosedEventArgs& args);
   void OnSessionTrace(const IKT5TraceEventArgs& args);
+  // Busy: the database is locked by another program; the write is kept
+  // and tried again, after those kept before it.
+  enum class TWriteResult { Done, Failed, Busy };
+  struct TPendingWrite {
+    std::string What;
+    std::function<TWriteResult()> Write;
+  };
   void ApplyHookEvent(const IKT5GroupEventArgs& ev);
-  void UpdateTrackedCall(const char* what, const std::function<void()>& update);
-  std::unique_ptr<TTableRow> RegisterCall(const std::string& number, const std::string& when,
-                                          int& order);
-  void ShowCall(const TTableRow& callRow, int order);
+  TWriteResult WriteHookEvent(const IKT5GroupEventArgs& ev);
+  TWriteResult UpdateTrackedCall(const std::string& what, const std::function<void()>& update);
+  TWriteResult RecordCall(TIncomingCall& call);
+  void FailCall(const std::string& location, const std::exception& e);
+  std::unique_ptr<TTableRow> WaitingCallRow(const TIncomingCall& call);
+  void WriteInOrder(const std::string& what, std::function<TWriteResult()> write);
+  void Defer(const std::string& what, std::function<TWriteResult()> write);
+  void WritePending();
+  void WriteBeforeClosing();
+  void ShowCall(const TTableRow& callRow);
+  void CallRecorded(const TIncomingCall& call);
   uint32_t Dispatch(uint32_t message, uint32_t wParam, uint32_t lParam);
   void Post(std::function<void()> fn);
 
@@ -154,6 +174,8 @@ private:
   uint32_t listenerHandle_ = 0;
   // Groups whose number waits in the queue to be registered.
   std::multiset<int32_t> pendingCallGroups_;
+  // Writes the database refused for a lock, oldest first.
+  std::deque<TPendingWrite> pendingWrites_;
 };
 
 // The one controller while it exists (null otherwise).

@@ -7,7 +7,63 @@
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 
+#include <algorithm>
 #include <fmt/printf.h>
+
+// A call as the database and the windows need it. Its history row is added
+// once (Order is set then); the rest of its writes may be repeated.
+struct TIncomingCall {
+  std::string Number;
+  std::string When;
+  int Order = 0;
+  // The caller's row once recorded, and whether it is in the phone book
+  // (found there or registered now).
+  std::unique_ptr<TTableRow> Row;
+  bool InPhoneBook = false;
+};
+
+namespace {
+
+// A caller without a phone-book entry: the number and the call's date.
+std::unique_ptr<TTableRow> NewCallRow(const TIncomingCall& call) {
+  auto row = std::make_unique<TTableRow>();
+  row->SetValue("phone_number", call.Number);
+  row->SetValue("created_date", call.When);
+  row->SetValue("last_updated", call.When);
+  return row;
+}
+
+void MarkCallRow(TTableRow& row, const TIncomingCall& call) {
+  row.SetValue("_IncomingDate", call.When);
+  row.SetValue("_IsValidNumber", IsValidNumber(call.Number) ? "1" : "0");
+}
+
+const char* HookText(uint8_t kind) {
+  return kind == 3 ? "着信の応答状態" : kind == 4 ? "着信の終話状態" : "着信の未応答状態";
+}
+
+// The call's writes wait only briefly for a lock held by another program:
+// a refused write is kept and retried anyway, while a long wait would hold
+// up the display of the caller and the session's packets, whose ring and
+// talk times are taken when they are handled.
+class TShortBusyWait {
+public:
+  TShortBusyWait() : saved_(CtiDb ? CtiDb->BusyTimeout() : 0) {
+    if (CtiDb)
+      CtiDb->SetBusyTimeout(std::min(saved_, 100));
+  }
+  ~TShortBusyWait() {
+    if (CtiDb)
+      CtiDb->SetBusyTimeout(saved_);
+  }
+  TShortBusyWait(const TShortBusyWait&) = delete;
+  TShortBusyWait& operator=(const TShortBusyWait&) = delete;
+
+private:
+  int saved_;
+};
+
+} // namespace
 
 void TMainForm::OnSessionGroup(TMirelKT5CommBase&, const IKT5GroupEventArgs& args) {
   // Only hand the event on: the session's dispatch returns at once.
@@ -53,38 +109,45 @@ void TMainForm::CMGroupEvent(const IKT5GroupEventArgs& ev) {
 }
 
 void TMainForm::ApplyHookEvent(const IKT5GroupEventArgs& ev) {
-  switch (ev->PacketKind) {
-  case 3:
-    UpdateTrackedCall("着信の応答状態を記録できません。", [&] {
-      CtiDb->SetIncomingAnswered(LastIncomingInfo.IncomingOrder, LastIncomingInfo.IncomingDate,
-                                 ev->RingSeconds);
-    });
-    break;
-  case 4:
-    UpdateTrackedCall("着信の終話状態を記録できません。", [&] {
-      CtiDb->SetIncomingHungUp(LastIncomingInfo.IncomingOrder, LastIncomingInfo.IncomingDate,
-                               ev->TalkSeconds);
-    });
-    deps_.Windows->IncomingListReload();
-    break;
-  default:
-    UpdateTrackedCall("着信の未応答状態を記録できません。", [&] {
-      CtiDb->SetIncomingNotAnswered(LastIncomingInfo.IncomingOrder, LastIncomingInfo.IncomingDate);
-    });
-    deps_.Windows->IncomingListReload();
-    break;
-  }
+  const TShortBusyWait shortWait;
+  WriteInOrder(HookText(ev->PacketKind), [this, ev] { return WriteHookEvent(ev); });
 }
 
-void TMainForm::UpdateTrackedCall(const char* what, const std::function<void()>& update) {
+TMainForm::TWriteResult TMainForm::WriteHookEvent(const IKT5GroupEventArgs& ev) {
+  const uint8_t kind = ev->PacketKind;
+  const TWriteResult result =
+      UpdateTrackedCall(std::string(HookText(kind)) + "を記録できません。", [&] {
+        const int order = LastIncomingInfo.IncomingOrder;
+        const std::string& date = LastIncomingInfo.IncomingDate;
+        if (kind == 3)
+          CtiDb->SetIncomingAnswered(order, date, ev->RingSeconds);
+        else if (kind == 4)
+          CtiDb->SetIncomingHungUp(order, date, ev->TalkSeconds);
+        else
+          CtiDb->SetIncomingNotAnswered(order, date);
+      });
+  // The history window is refreshed when a call ends, not when it is answered.
+  if (kind != 3 && result != TWriteResult::Busy)
+    deps_.Windows->IncomingListReload();
+  return result;
+}
+
+TMainForm::TWriteResult TMainForm::UpdateTrackedCall(const std::string& what,
+                                                     const std::function<void()>& update) {
   // A call whose history row could not be added has no row to update.
   if (LastIncomingInfo.IncomingDate.empty() || !CtiDb)
-    return;
+    return TWriteResult::Failed;
   try {
     update();
+    return TWriteResult::Done;
+  } catch (const ESQLiteException& e) {
+    if (e.IsBusy())
+      return TWriteResult::Busy;
+    LogException(llError, what, e);
   } catch (const std::exception& e) {
     LogException(llError, what, e);
   }
+  return TWriteResult::Failed;
 }
 
 void TMainForm::PostIncoming(const std::string& phoneNumber, int32_t groupNo) {
@@ -98,46 +161,55 @@ void TMainForm::PostIncoming(const std::string& phoneNumber, int32_t groupNo) {
   });
 }
 
-std::unique_ptr<TTableRow> TMainForm::RegisterCall(const std::string& number,
-                                                   const std::string& when, int& order) {
+TMainForm::TWriteResult TMainForm::RecordCall(TIncomingCall& call) {
   std::string location = "着信履歴テーブル追加";
   try {
     if (!CtiDb)
       throw Exception("データベースが開かれていません。");
-    order = CtiDb->AddIncoming(number, when);
-    LastIncomingInfo = {order, when};
-    std::unique_ptr<TTableRow> callRow;
-    const bool valid = IsValidNumber(number);
+    if (call.Order == 0) {
+      call.Order = CtiDb->AddIncoming(call.Number, call.When);
+      LastIncomingInfo = {call.Order, call.When};
+    }
+    const bool valid = IsValidNumber(call.Number);
+    std::unique_ptr<TTableRow> row;
     if (valid) {
       location = "電話番号情報取得";
-      callRow = CtiDb->FindPhoneNumber(number);
+      row = CtiDb->FindPhoneNumber(call.Number);
     }
-    if (!callRow) {
-      callRow = std::make_unique<TTableRow>();
-      callRow->SetValue("phone_number", number);
-      callRow->SetValue("created_date", when);
-      callRow->SetValue("last_updated", when);
+    bool inPhoneBook = row != nullptr;
+    if (!row) {
+      row = NewCallRow(call);
       if (valid && CtiDb->GetPhoneNumberCount() < AppSettings.PhoneLimit) {
         location = "電話番号情報追加";
-        CtiDb->InsertPhoneNumber(*callRow);
+        CtiDb->InsertPhoneNumber(*row);
+        inPhoneBook = true;
       } else if (valid) {
         LogFmt(llError, "電話番号登録件数が %d 件に達しているため登録できません。",
                AppSettings.PhoneLimit);
       }
     }
-    callRow->SetValue("_IncomingDate", when);
-    callRow->SetValue("_IsValidNumber", valid ? "1" : "0");
+    MarkCallRow(*row, call);
     location = "最終着信日時更新";
-    CtiDb->UpdateLastIncomingDate(number, when);
-    return callRow;
+    CtiDb->UpdateLastIncomingDate(call.Number, call.When);
+    call.Row = std::move(row);
+    call.InPhoneBook = inPhoneBook;
+    return TWriteResult::Done;
+  } catch (const ESQLiteException& e) {
+    if (e.IsBusy())
+      return TWriteResult::Busy;
+    FailCall(location, e);
   } catch (const std::exception& e) {
-    LogException(llError,
-                 fmt::sprintf("電話着信処理でエラーが発生しました。エラー場所=%s", location), e);
-    if (location == "着信履歴テーブル追加")
-      LastIncomingInfo = {};
-    Post([this] { CMIncomingError(); });
-    return nullptr;
+    FailCall(location, e);
   }
+  return TWriteResult::Failed;
+}
+
+void TMainForm::FailCall(const std::string& location, const std::exception& e) {
+  LogException(llError, fmt::sprintf("電話着信処理でエラーが発生しました。エラー場所=%s", location),
+               e);
+  if (location == "着信履歴テーブル追加")
+    LastIncomingInfo = {};
+  Post([this] { CMIncomingError(); });
 }
 
 void TMainForm::CMIncomingPhone(std::unique_ptr<TTableRow> incoming) {
@@ -145,17 +217,92 @@ void TMainForm::CMIncomingPhone(std::unique_ptr<TTableRow> incoming) {
     Log(llError, "CMIncomingPhoneにて着信情報オブジェクトがありません。");
     return;
   }
-  const std::string number = incoming->GetValue("phone_number");
-  const std::string when = incoming->GetValue("_IncomingDate");
-  LogFmt(llDebug, "着信情報のDB登録処理 : 着信日時 [%s]  番号 [%s]", when, number);
-  int order = 0;
-  const std::unique_ptr<TTableRow> callRow = RegisterCall(number, when, order);
+  auto call = std::make_shared<TIncomingCall>();
+  call->Number = incoming->GetValue("phone_number");
+  call->When = incoming->GetValue("_IncomingDate");
+  LogFmt(llDebug, "着信情報のDB登録処理 : 着信日時 [%s]  番号 [%s]", call->When, call->Number);
   incoming.reset();
-  if (callRow)
-    ShowCall(*callRow, order);
+  const TShortBusyWait shortWait;
+  const TWriteResult now = pendingWrites_.empty() ? RecordCall(*call) : TWriteResult::Busy;
+  if (now == TWriteResult::Failed)
+    return;
+  if (now == TWriteResult::Done) {
+    ShowCall(*call->Row);
+    CallRecorded(*call);
+    return;
+  }
+  // The database is locked by another program: the caller is shown at
+  // once, the call is written when the database takes it again.
+  ShowCall(*WaitingCallRow(*call));
+  Defer(fmt::sprintf("着信情報 : 着信日時 [%s]  番号 [%s]", call->When, call->Number),
+        [this, call] {
+          const TWriteResult result = RecordCall(*call);
+          if (result == TWriteResult::Done)
+            CallRecorded(*call);
+          return result;
+        });
 }
 
-void TMainForm::ShowCall(const TTableRow& callRow, int order) {
+// The caller's row for a call not yet written: the phone-book entry if the
+// database can be read, else the number alone.
+std::unique_ptr<TTableRow> TMainForm::WaitingCallRow(const TIncomingCall& call) {
+  std::unique_ptr<TTableRow> row;
+  if (CtiDb && IsValidNumber(call.Number)) {
+    try {
+      row = CtiDb->FindPhoneNumber(call.Number);
+    } catch (const std::exception&) {
+      // A lock that bars reading as well: shown without the entry.
+    }
+  }
+  if (!row)
+    row = NewCallRow(call);
+  MarkCallRow(*row, call);
+  return row;
+}
+
+void TMainForm::WriteInOrder(const std::string& what, std::function<TWriteResult()> write) {
+  if (pendingWrites_.empty() && write() != TWriteResult::Busy)
+    return;
+  Defer(what, std::move(write));
+}
+
+void TMainForm::Defer(const std::string& what, std::function<TWriteResult()> write) {
+  LogFmt(llWarning, "データベースが使用中のため書き込みを保留します。[%s]", what);
+  pendingWrites_.push_back({what, std::move(write)});
+  if (!PendingWritesTimer.isActive())
+    PendingWritesTimer.start();
+}
+
+void TMainForm::PendingWritesTimerTimer() {
+  const TShortBusyWait shortWait;
+  WritePending();
+}
+
+void TMainForm::WritePending() {
+  while (!pendingWrites_.empty()) {
+    const TPendingWrite& next = pendingWrites_.front();
+    const TWriteResult result = next.Write();
+    if (result == TWriteResult::Busy)
+      return;
+    if (result == TWriteResult::Done)
+      LogFmt(llInfo, "保留していた書き込みを行いました。[%s]", next.What);
+    pendingWrites_.pop_front();
+  }
+  PendingWritesTimer.stop();
+}
+
+// One last try with the full busy timeout; what still cannot be written is
+// lost with the program, and logged.
+void TMainForm::WriteBeforeClosing() {
+  if (pendingWrites_.empty())
+    return;
+  WritePending();
+  for (const TPendingWrite& lost : pendingWrites_)
+    LogFmt(llError, "データベースに書き込めないまま終了します。[%s]", lost.What);
+  pendingWrites_.clear();
+}
+
+void TMainForm::ShowCall(const TTableRow& callRow) {
   if (AppSettings.IncomingDisplayMode == 1)
     deps_.Windows->ShowIncomingNotice(callRow);
   else
@@ -165,15 +312,20 @@ void TMainForm::ShowCall(const TTableRow& callRow, int order) {
     if (!cmd.empty())
       ShellOpen(cmd, deps_.Opener);
   }
+}
+
+// The open lists learn of a call once it is in the database; the phone list
+// only of an entry that is there.
+void TMainForm::CallRecorded(const TIncomingCall& call) {
   TTableRow historyRow;
-  historyRow.SetValue("phone_number", callRow.GetValue("phone_number"));
-  historyRow.SetValue("incoming_date", callRow.GetValue("_IncomingDate"));
-  historyRow.SetValue("owner_name", callRow.GetValue("owner_name"));
-  historyRow.SetValue("incoming_order", std::to_string(order));
+  historyRow.SetValue("phone_number", call.Number);
+  historyRow.SetValue("incoming_date", call.When);
+  historyRow.SetValue("owner_name", call.Row->GetValue("owner_name"));
+  historyRow.SetValue("incoming_order", std::to_string(call.Order));
   deps_.Windows->IncomingListAddCall(historyRow);
-  if (callRow.GetValue("_IsValidNumber") == "1") {
-    const std::unique_ptr<TTableRow> saved = callRow.Clone();
-    saved->SetValue("last_incoming_date", callRow.GetValue("_IncomingDate"));
+  if (call.InPhoneBook) {
+    const std::unique_ptr<TTableRow> saved = call.Row->Clone();
+    saved->SetValue("last_incoming_date", call.When);
     deps_.Windows->PhoneListRowSaved(*saved);
   }
 }

@@ -2,6 +2,7 @@
 #include "core/MirelKT5CommSim.h"
 #include "fakes/ControllerHarness.h"
 
+#include <map>
 #include <sqlite3.h>
 
 // Calls as the sessions report them, through the controller's queue.
@@ -19,6 +20,7 @@ private slots:
   void HookEventOfAnotherGroupChangesNothing();
   void HookEventOvertakingItsRegistrationWaitsForIt();
   void FailedHistoryRowLeavesEarlierCallsAlone();
+  void CallsDuringALockAreShownAtOnceAndWrittenLater();
   void DisplayModeAndCommandsFollowTheSettings();
   void DebugFileTriggersOneCallPerNewKey();
 
@@ -142,6 +144,10 @@ void MainFormIncomingTest::PhoneBookLimitStillShowsAndRecordsTheCall() {
            std::string("0322222222"));
   QVERIFY(h->MainLog().find("[error] 電話番号登録件数が 1 件に達しているため登録できません。") !=
           std::string::npos);
+  // The open phone list is told only of the entry that was stored.
+  QCOMPARE(h->windows.Count("PhoneListRowSaved"), 1);
+  QCOMPARE(h->windows.Last("PhoneListRowSaved")->Row.GetValue("phone_number"),
+           std::string("0311111111"));
   AppSettings.PhoneLimit = 0;
   Feed(GroupEvent(2, 48, "0333333333"));
   QVERIFY(!CtiDb->PhoneNumberExists("0333333333"));
@@ -204,6 +210,60 @@ void MainFormIncomingTest::FailedHistoryRowLeavesEarlierCallsAlone() {
   QVERIFY(h->MainLog().find(
               "[error] 電話着信処理でエラーが発生しました。エラー場所=着信履歴テーブル追加"
               "\r\n[原因] ") != std::string::npos);
+}
+
+void MainFormIncomingTest::CallsDuringALockAreShownAtOnceAndWrittenLater() {
+  Feed(GroupEvent(2, 79, "0300000000"));
+  // Another program holds the database's write lock.
+  sqlite3* other = nullptr;
+  QCOMPARE(sqlite3_open((h->home.Path() + "/teloria2.db3").c_str(), &other), SQLITE_OK);
+  QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  h->windows.Calls.clear();
+  Feed(GroupEvent(1, 80));
+  Feed(GroupEvent(2, 80, "0312345678"));
+  Feed(GroupEvent(3, 80, "0312345678", 6));
+  Feed(GroupEvent(4, 80, "0312345678", 6, 75));
+  Feed(GroupEvent(7, 80, "0312345678", 6, 75));
+  Feed(GroupEvent(2, 81, "0398765432"));
+  Feed(GroupEvent(5, 81, "0398765432"));
+  // Both callers were shown at once; nothing is written yet.
+  QCOMPARE(h->windows.Count("ShowIncomingNotice"), 2);
+  QCOMPARE(h->windows.Last("ShowIncomingNotice")->Row.GetValue("_IsValidNumber"), std::string("1"));
+  QCOMPARE(h->windows.Count("IncomingListAddCall"), 0);
+  QCOMPARE(CtiDb->GetIncomingList(10)->Count(), 1);
+  QCOMPARE(LastIncomingInfo.IncomingOrder, 1);
+  h->form->PendingWritesTimerTimer(); // still locked
+  QCOMPARE(CtiDb->GetIncomingList(10)->Count(), 1);
+  QVERIFY(h->form->PendingWritesTimer.isActive());
+  QCOMPARE(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(other);
+  QVERIFY(QTest::qWaitFor([&] { return !h->form->PendingWritesTimer.isActive(); }));
+  // Each call once, complete, in arrival order.
+  const auto rows = CtiDb->GetIncomingList(10);
+  QCOMPARE(rows->Count(), 3);
+  std::map<std::string, std::string> calls;
+  for (int i = 0; i < rows->Count(); ++i) {
+    const TTableRow& row = rows->Items(i);
+    calls[row.GetValue("phone_number")] = row.GetValue("incoming_order") + " " +
+                                          row.GetValue("state") + " " + row.GetValue("connected") +
+                                          " " + row.GetValue("offhook_seconds") + " " +
+                                          row.GetValue("onhook_seconds");
+  }
+  QCOMPARE(calls["0312345678"], std::string("2 2 1 6 75"));
+  QCOMPARE(calls["0398765432"], std::string("3 2 0 0 0"));
+  QCOMPARE(CtiDb->GetPhoneNumberCount(), 3);
+  QCOMPARE(LastIncomingInfo.IncomingOrder, 3);
+  QCOMPARE(h->windows.Count("IncomingListAddCall"), 2);
+  QCOMPARE(h->windows.Last("IncomingListAddCall")->Row.GetValue("incoming_order"),
+           std::string("3"));
+  QCOMPARE(h->windows.Count("PhoneListRowSaved"), 2);
+  const std::string log = h->MainLog();
+  QVERIFY(log.find("[warng] データベースが使用中のため書き込みを保留します。[着信情報 : 着信日時 "
+                   "[2026/12/08 07:05:03.000]  番号 [0312345678]]") != std::string::npos);
+  QVERIFY(log.find("[warng] データベースが使用中のため書き込みを保留します。[着信の終話状態]") !=
+          std::string::npos);
+  QVERIFY(log.find("[info ] 保留していた書き込みを行いました。[着信の未応答状態]") !=
+          std::string::npos);
 }
 
 void MainFormIncomingTest::DisplayModeAndCommandsFollowTheSettings() {

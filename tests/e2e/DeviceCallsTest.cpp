@@ -38,6 +38,29 @@ TEST_F(DeviceCallsTest, AnsweredCallIsRecordedWithItsSeconds) {
             std::vector<std::string>{"1|1"});
 }
 
+TEST_F(DeviceCallsTest, CallDuringALongLockIsWrittenCompleteAfterIt) {
+  // Another program holds the database's write lock for about ten seconds.
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open((home.Path() + "/teloria2.db3").c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  Play({"ring", "number 0312345678", "sleep 1100", "offhook", "sleep 1100", "onhook"});
+  ASSERT_TRUE(adapter->Run("sleep 7800", 15000));
+  EXPECT_TRUE(LogHas("[warng] データベースが使用中のため書き込みを保留します。[着信の終話状態]"));
+  EXPECT_TRUE(Query("SELECT 1 FROM incoming_numbers").empty());
+  ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(other);
+  ASSERT_TRUE(WaitFor([&] {
+    return Query("SELECT state FROM incoming_numbers") == std::vector<std::string>{"2"};
+  }));
+  EXPECT_EQ(Query("SELECT phone_number, connected, offhook_seconds >= 1, onhook_seconds >= 1 "
+                  "FROM incoming_numbers"),
+            std::vector<std::string>{"0312345678|1|1|1"});
+  EXPECT_EQ(Query("SELECT p.last_incoming_date = i.incoming_date "
+                  "FROM phone_numbers p JOIN incoming_numbers i USING (phone_number)"),
+            std::vector<std::string>{"1"});
+  EXPECT_TRUE(LogHas("[info ] 保留していた書き込みを行いました。[着信の終話状態]"));
+}
+
 TEST_F(DeviceCallsTest, UnansweredAndWithheldCalls) {
   Play({"ring", "number P", "unanswered"});
   ASSERT_TRUE(WaitFor([&] {
