@@ -17,7 +17,6 @@ public:
   // The process id, which is also its message endpoint's handle.
   pid_t Pid() const { return pid_; }
   bool Running();
-  pid_t Pid() const { return pid_; }
   void Terminate();
   // Ends it at once, as a crash would.
   void Kill();
