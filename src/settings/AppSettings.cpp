@@ -11,9 +11,34 @@ namespace {
 
 const char* const kSettings = "Settings";
 const char* const kLogging = "Settings.Logging";
+const char* const kShare = "Settings.Share";
 
 bool ReadBool(const TIniFile& ini, const char* section, const char* key, bool defaultValue) {
   return ini.ReadInteger(section, key, defaultValue ? 1 : 0) == 1;
+}
+
+void LoadShare(const TIniFile& ini, TShareSettings& s) {
+  const TShareSettings d;
+  s.Mode = ini.ReadInteger(kShare, "Mode", d.Mode);
+  s.Host = ini.ReadString(kShare, "Host", d.Host);
+  s.Port = ini.ReadInteger(kShare, "Port", d.Port);
+  s.User = ini.ReadString(kShare, "User", d.User);
+  s.Password = ini.ReadString(kShare, "Password", d.Password);
+  s.CaFile = ini.ReadString(kShare, "CaFile", d.CaFile);
+  s.Topic = ini.ReadString(kShare, "Topic", d.Topic);
+  s.HomeAssistant = ReadBool(ini, kShare, "HomeAssistant", d.HomeAssistant);
+}
+
+bool SaveShare(TIniFile& ini, const TShareSettings& s) {
+  const auto text = [&ini](const char* key, const std::string& value) {
+    return ini.WriteString(kShare, key, value);
+  };
+  const auto number = [&ini](const char* key, int value) {
+    return ini.WriteInteger(kShare, key, value);
+  };
+  return number("Mode", s.Mode) && text("Host", s.Host) && number("Port", s.Port) &&
+         text("User", s.User) && text("Password", s.Password) && text("CaFile", s.CaFile) &&
+         text("Topic", s.Topic) && number("HomeAssistant", s.HomeAssistant);
 }
 
 } // namespace
@@ -46,6 +71,7 @@ void TAppSettings::Load() {
   LogLevel = ini.ReadInteger(kLogging, "LogLevel", d.LogLevel);
   LogExpire = ini.ReadInteger(kLogging, "LogExpire", d.LogExpire);
   LogPortScan = ReadBool(ini, kLogging, "LogPortScan", d.LogPortScan);
+  LoadShare(ini, Share);
 }
 
 void TAppSettings::Save() const {
@@ -64,7 +90,8 @@ void TAppSettings::Save() const {
       number("ShowIncomingPreview", ShowIncomingPreview) &&
       number("PlayPreviewSound", PlayPreviewSound) && number("UseDefaultSound", UseDefaultSound) &&
       text("SoundFileName", SoundFileName) && number("SetAutoDateTime", SetAutoDateTime) &&
-      text("ExecHour", ExecHour) && text("ExecMinute", ExecMinute) && number("AutoRun", AutoRun);
+      text("ExecHour", ExecHour) && text("ExecMinute", ExecMinute) && number("AutoRun", AutoRun) &&
+      SaveShare(ini, Share);
   if (!ok)
     throw EAppSettingsError(fmt::sprintf("%s に書き込めません", ini.FileName()));
 }
@@ -85,4 +112,5 @@ void TAppSettings::Assign(const TAppSettings& source) {
   ExecHour = source.ExecHour;
   ExecMinute = source.ExecMinute;
   AutoRun = source.AutoRun;
+  Share = source.Share;
 }

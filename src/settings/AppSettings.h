@@ -9,6 +9,21 @@ public:
   using Exception::Exception;
 };
 
+// [Settings.Share]: calls shared through an MQTT broker. Fields are named
+// after their keys.
+struct TShareSettings {
+  int Mode = 0; // 0 off; 1 send this PC's calls; 2 receive calls from the broker
+  std::string Host = "localhost";
+  int Port = 1883;
+  std::string User;
+  std::string Password;
+  std::string CaFile; // TLS, verified against this CA, when set
+  std::string Topic = "teloria2/office";
+  bool HomeAssistant = false;
+
+  bool operator==(const TShareSettings&) const = default;
+};
+
 // The settings of teloria2.ini. Fields are named after their keys.
 class TAppSettings {
 public:
@@ -28,6 +43,8 @@ public:
   std::string ExecHour;
   std::string ExecMinute;
   bool AutoRun = false;
+  // [Settings.Share], written by Save
+  TShareSettings Share;
   // [Settings], hand-edited only
   int PhoneLimit = 10000;
   int IncomingLimit = 3000;
@@ -42,10 +59,11 @@ public:
 
   // Every key with its default when missing or unreadable; never fails.
   void Load();
-  // The fifteen user keys; other keys in the file stay. Throws
+  // The fifteen user keys of [Settings] and [Settings.Share]; other keys in
+  // the file stay. Throws
   // EAppSettingsError "<path> に書き込めません" when the file cannot be written.
   void Save() const;
-  // Copies the fifteen fields that Save writes.
+  // Copies the fields that Save writes.
   void Assign(const TAppSettings& source);
 };
 

@@ -30,6 +30,11 @@ TEST_F(AppSettingsTest, NoFileGivesEveryDefault) {
   EXPECT_EQ(s.LogLevel, 2);
   EXPECT_EQ(s.LogExpire, 7);
   EXPECT_FALSE(s.LogPortScan);
+  EXPECT_EQ(s.Share.Mode, 0);
+  EXPECT_EQ(s.Share.Host, "localhost");
+  EXPECT_EQ(s.Share.Port, 1883);
+  EXPECT_EQ(s.Share.Topic, "teloria2/office");
+  EXPECT_FALSE(s.Share.HomeAssistant);
 }
 
 TEST_F(AppSettingsTest, BooleansAreTrueOnlyForOneAndNumbersMayBeHex) {
@@ -49,18 +54,27 @@ TEST_F(AppSettingsTest, BooleansAreTrueOnlyForOneAndNumbersMayBeHex) {
   EXPECT_EQ(s.LogDir, "/var/tmp/t2");
 }
 
-TEST_F(AppSettingsTest, SaveWritesTheFifteenKeysInOrderAndCreatesTheFile) {
+TEST_F(AppSettingsTest, SaveWritesTheUserKeysInOrderAndCreatesTheFile) {
   TAppSettings s;
   s.MirelKT5Port = "TEST";
   s.Memo2Caption = "会社";
   s.PlayPreviewSound = true;
+  s.Share.Mode = 1;
+  s.Share.Password = "秘密 pw";
+  s.Share.HomeAssistant = true;
   s.Save();
   EXPECT_EQ(ReadFile(ini),
             Utf8ToCp932("[Settings]\r\nMirelKT5Port=TEST\r\nDispSize=0\r\nMemo1Caption=メモ1\r\n"
                         "Memo2Caption=会社\r\nMemo3Caption=メモ3\r\nIncomingDisplayMode=1\r\n"
                         "ExecCmdEnabled=1\r\nShowIncomingPreview=0\r\nPlayPreviewSound=1\r\n"
                         "UseDefaultSound=1\r\nSoundFileName=\r\nSetAutoDateTime=0\r\n"
-                        "ExecHour=\r\nExecMinute=\r\nAutoRun=0\r\n"));
+                        "ExecHour=\r\nExecMinute=\r\nAutoRun=0\r\n"
+                        "[Settings.Share]\r\nMode=1\r\nHost=localhost\r\nPort=1883\r\n"
+                        "User=\r\nPassword=秘密 pw\r\nCaFile=\r\nTopic=teloria2/office\r\n"
+                        "HomeAssistant=1\r\n"));
+  TAppSettings again;
+  again.Load();
+  EXPECT_EQ(again.Share, s.Share);
 }
 
 TEST_F(AppSettingsTest, SaveKeepsHandSetKeys) {
@@ -83,6 +97,8 @@ TEST_F(AppSettingsTest, AssignCopiesOnlyTheSavedFields) {
   source.MirelKT5Port = "COM3";
   source.AutoRun = true;
   source.ExecMinute = "30";
+  source.Share.Mode = 2;
+  source.Share.Host = "broker.office";
   source.PhoneLimit = 1;
   source.LogLevel = 0;
   TAppSettings target;
@@ -90,6 +106,7 @@ TEST_F(AppSettingsTest, AssignCopiesOnlyTheSavedFields) {
   EXPECT_EQ(target.MirelKT5Port, "COM3");
   EXPECT_TRUE(target.AutoRun);
   EXPECT_EQ(target.ExecMinute, "30");
+  EXPECT_EQ(target.Share, source.Share);
   EXPECT_EQ(target.PhoneLimit, 10000);
   EXPECT_EQ(target.LogLevel, 2);
 }
