@@ -1,0 +1,261 @@
+// The MQTT client on libmosquitto. Its thread owns the connection: a fresh
+// library handle for every attempt, so that what the library may still hold
+// of a lost connection never goes out twice; our outbox alone decides what
+// is sent again. Other threads only queue messages and, while a connection
+// is up, hand them to the library, which wakes the thread to write them.
+#include "share/MqttClient.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mosquitto.h>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// A stop request is noticed at least this often while the thread waits on
+// the network; a publish or a disconnect wakes it at once.
+constexpr int kLoopTimeoutMs = 1000;
+// How long a stop waits for what was handed over to be written.
+constexpr auto kFlushTime = std::chrono::milliseconds(1000);
+
+// `err`: errno right after the call that returned `rc`.
+std::string ErrorText(int rc, int err) {
+  if (rc == MOSQ_ERR_ERRNO)
+    return std::strerror(err);
+  return mosquitto_strerror(rc);
+}
+
+class TMosquittoClient final : public IMqttClient {
+public:
+  TMosquittoClient(TMqttOptions options, TPostTargetPtr owner, TMqttEvents events)
+      : options_(std::move(options)), owner_(std::move(owner)), events_(std::move(events)),
+        outbox_(options_.QueueLimit) {
+    thread_ = std::thread([this] { Run(); });
+  }
+
+  ~TMosquittoClient() override {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+      if (mosq_ != nullptr)
+        mosquitto_disconnect(mosq_);
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+
+  void Publish(TMqttMessage message) override {
+    size_t dropped = 0;
+    {
+      std::lock_guard lock(mutex_);
+      if (outbox_.Add(std::move(message)) != 0)
+        dropped = ++dropped_;
+      if (connected_)
+        SendWaiting();
+    }
+    if (dropped != 0 && events_.OnDropped)
+      owner_->Post([fn = events_.OnDropped, dropped] { fn(dropped); });
+  }
+
+private:
+  // The network thread.
+  void Run() {
+    int retryMs = options_.FirstRetryMs;
+    while (!stop_) {
+      TMqttStatus status;
+      const bool accepted = Attempt(status);
+      if (stop_)
+        break;
+      Report(status);
+      retryMs = accepted ? options_.FirstRetryMs : retryMs;
+      std::unique_lock lock(mutex_);
+      wake_.wait_for(lock, std::chrono::milliseconds(retryMs), [this] { return stop_.load(); });
+      retryMs = std::min(retryMs * 2, options_.MaxRetryMs);
+    }
+  }
+
+  // One connection from its start to its end; true when the broker accepted it.
+  bool Attempt(TMqttStatus& status) {
+    mosquitto* mosq = NewHandle(status.Detail);
+    if (mosq == nullptr)
+      return false;
+    bool accepted = false;
+    const int rc = mosquitto_connect_async(mosq, options_.Host.c_str(), options_.Port,
+                                           options_.KeepAliveSeconds);
+    if (rc == MOSQ_ERR_SUCCESS)
+      accepted = Serve(mosq, status);
+    else
+      status.Detail = ErrorText(rc, errno);
+    if (!accepted && status.State != TMqttState::Refused)
+      status.State = TMqttState::Unreachable;
+    {
+      std::lock_guard lock(mutex_);
+      mosq_ = nullptr;
+      connected_ = false;
+      outbox_.ConnectionLost();
+    }
+    mosquitto_destroy(mosq);
+    return accepted;
+  }
+
+  mosquitto* NewHandle(std::string& detail) {
+    mosquitto* mosq = mosquitto_new(options_.ClientId.empty() ? nullptr : options_.ClientId.c_str(),
+                                    options_.CleanSession, this);
+    if (mosq == nullptr) {
+      detail = ErrorText(MOSQ_ERR_ERRNO, errno);
+      return nullptr;
+    }
+    mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_threaded_set(mosq, true);
+    mosquitto_connect_callback_set(mosq, [](mosquitto*, void* self, int rc) {
+      static_cast<TMosquittoClient*>(self)->Noted([rc](TNoted& n) { n.Connack = rc; });
+    });
+    mosquitto_publish_callback_set(mosq, [](mosquitto*, void* self, int mid) {
+      static_cast<TMosquittoClient*>(self)->Noted([mid](TNoted& n) { n.Acks.push_back(mid); });
+    });
+    mosquitto_message_callback_set(mosq, [](mosquitto*, void* self, const mosquitto_message* m) {
+      static_cast<TMosquittoClient*>(self)->Received(*m);
+    });
+    int rc = MOSQ_ERR_SUCCESS;
+    if (!options_.User.empty())
+      rc = mosquitto_username_pw_set(mosq, options_.User.c_str(),
+                                     options_.Password.empty() ? nullptr
+                                                               : options_.Password.c_str());
+    if (rc == MOSQ_ERR_SUCCESS && !options_.CaFile.empty())
+      rc = mosquitto_tls_set(mosq, options_.CaFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+    if (rc == MOSQ_ERR_SUCCESS && options_.Will)
+      rc = mosquitto_will_set(mosq, options_.Will->Topic.c_str(),
+                              static_cast<int>(options_.Will->Payload.size()),
+                              options_.Will->Payload.data(), 1, options_.Will->Retain);
+    if (rc != MOSQ_ERR_SUCCESS) {
+      detail = ErrorText(rc, errno);
+      mosquitto_destroy(mosq);
+      return nullptr;
+    }
+    return mosq;
+  }
+
+  // Runs the connection until it ends or a stop is asked for.
+  bool Serve(mosquitto* mosq, TMqttStatus& status) {
+    {
+      std::lock_guard lock(notedMutex_);
+      noted_ = {};
+    }
+    {
+      std::lock_guard lock(mutex_);
+      mosq_ = mosq;
+    }
+    bool accepted = false;
+    auto flushUntil = std::chrono::steady_clock::time_point::max();
+    while (true) {
+      const int rc = mosquitto_loop(mosq, kLoopTimeoutMs, 1);
+      const int err = errno;
+      if (!TakeNoted(mosq, accepted, status) || rc != MOSQ_ERR_SUCCESS) {
+        if (status.Detail.empty())
+          status.Detail = ErrorText(rc, err);
+        break;
+      }
+      // Stopping: a connection that is up first writes what it was given.
+      if (stop_ && (!accepted || std::chrono::steady_clock::now() > flushUntil))
+        break;
+      if (stop_ && flushUntil == std::chrono::steady_clock::time_point::max())
+        flushUntil = std::chrono::steady_clock::now() + kFlushTime;
+    }
+    if (accepted)
+      status.State = TMqttState::Lost;
+    return accepted;
+  }
+
+  // What the library's callbacks noted during one loop; false when the
+  // broker refused the connection.
+  bool TakeNoted(mosquitto* mosq, bool& accepted, TMqttStatus& status) {
+    TNoted noted;
+    {
+      std::lock_guard lock(notedMutex_);
+      std::swap(noted, noted_);
+    }
+    if (noted.Connack > 0) {
+      status = {TMqttState::Refused, noted.Connack, mosquitto_connack_string(noted.Connack)};
+      return false;
+    }
+    std::lock_guard lock(mutex_);
+    for (const int mid : noted.Acks)
+      outbox_.Acknowledged(mid);
+    if (noted.Connack == 0 && !accepted) {
+      accepted = connected_ = true;
+      for (const std::string& topic : options_.Subscriptions)
+        mosquitto_subscribe(mosq, nullptr, topic.c_str(), 1);
+      SendWaiting();
+      Report({TMqttState::Connected, 0, {}});
+    }
+    return true;
+  }
+
+  // Under mutex_, while connected.
+  void SendWaiting() {
+    while (const TMqttMessage* next = outbox_.Next()) {
+      int mid = 0;
+      if (mosquitto_publish(mosq_, &mid, next->Topic.c_str(),
+                            static_cast<int>(next->Payload.size()), next->Payload.data(), 1,
+                            next->Retain) != MOSQ_ERR_SUCCESS)
+        return;
+      outbox_.MarkSent(mid);
+    }
+  }
+
+  struct TNoted {
+    int Connack = -1; // -1: no answer yet
+    std::vector<int> Acks;
+  };
+
+  // The library's callbacks run inside mosquitto_loop on this thread; they
+  // only note what happened, under a lock of their own.
+  template <typename Fn> void Noted(Fn fn) {
+    std::lock_guard lock(notedMutex_);
+    fn(noted_);
+  }
+
+  void Received(const mosquitto_message& m) {
+    if (!events_.OnMessage || m.topic == nullptr)
+      return;
+    TMqttMessage message{m.topic, {}, m.retain};
+    if (m.payload != nullptr && m.payloadlen > 0)
+      message.Payload.assign(static_cast<const char*>(m.payload),
+                             static_cast<size_t>(m.payloadlen));
+    owner_->Post([fn = events_.OnMessage, message = std::move(message)] { fn(message); });
+  }
+
+  void Report(const TMqttStatus& status) {
+    if (events_.OnStatus)
+      owner_->Post([fn = events_.OnStatus, status] { fn(status); });
+  }
+
+  const TMqttOptions options_;
+  const TPostTargetPtr owner_;
+  const TMqttEvents events_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  // Guards the handle, the connection flag and the outbox.
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  mosquitto* mosq_ = nullptr;
+  bool connected_ = false;
+  TMqttOutbox outbox_;
+  size_t dropped_ = 0;
+  std::mutex notedMutex_;
+  TNoted noted_;
+};
+
+} // namespace
+
+std::unique_ptr<IMqttClient> NewMqttClient(const TMqttOptions& options, TPostTargetPtr owner,
+                                           TMqttEvents events) {
+  static std::once_flag initialised;
+  std::call_once(initialised, [] { mosquitto_lib_init(); });
+  return std::make_unique<TMosquittoClient>(options, std::move(owner), std::move(events));
+}

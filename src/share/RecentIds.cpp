@@ -1,0 +1,12 @@
+#include "share/RecentIds.h"
+
+bool TRecentIds::Remember(const std::string& id) {
+  if (!ids_.insert(id).second)
+    return false;
+  order_.push_back(id);
+  if (order_.size() > capacity_) {
+    ids_.erase(order_.front());
+    order_.pop_front();
+  }
+  return true;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "settings/AppSettings.h"
+#include "share/MqttClient.h"
+
+#include <string>
+
+// The client options of a sending (Mode 1) or receiving (Mode 2) station.
+// The receiver keeps its session at the broker under a fixed client id, so
+// calls published while it was away reach it when it comes back.
+TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::string& station);
+
+// A user name and password would cross the network readable by anyone on
+// the way: no TLS, and the broker is another machine.
+bool CredentialsInClear(const TShareSettings& settings);
