@@ -18,4 +18,6 @@ public:
   virtual void ShowBalloon(const std::string& title, const std::string& text, TBalloonIcon icon,
                            int timeoutMs) = 0;
   virtual void HideBalloon() = 0;
+  // The tooltip; a tray without one ignores it.
+  virtual void SetTipHelp(const std::string& tip) { (void)tip; }
 };

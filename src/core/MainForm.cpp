@@ -3,6 +3,7 @@
 #include "base/Exception.h"
 #include "base/Text.h"
 #include "common2/MirelKT5Comm.h"
+#include "core/CallShare.h"
 #include "core/DebugFile.h"
 #include "core/LastIncomingInfo.h"
 #include "core/Messages.h"
@@ -90,6 +91,7 @@ TMainForm::~TMainForm() {
   CheckResetMirelTimeTimer.stop();
   UsbDevCheckTimer.stop();
   CloseSharedValue(clientWindowMapping_);
+  Share.reset();
   SimReceiver.reset();
   CommSim.reset();
   Comm.reset();
@@ -114,6 +116,7 @@ void TMainForm::CreateSessions() {
   Comm->Compo().OnError = [](TMirelKT5CommCompo&, const std::string& message) {
     LogException(llError, "MirelKT5通信のイベント処理でエラーが発生しました。", Exception(message));
   };
+  CreateShare();
 }
 
 void TMainForm::ConnectTimers() {
@@ -204,11 +207,14 @@ void TMainForm::EndStartup(const std::string& logText, const std::string& messag
 
 void TMainForm::ChooseMode() {
   const std::string& port = AppSettings.MirelKT5Port;
+  Share->Apply(AppSettings.Share);
   if (SameText(port, "debug")) {
     SetTrayIconState(true);
     DebugCheckTimer.start();
     DebugLastKey = ReadDebugFile().Key;
     Log(llInfo, "デバッグモード開始");
+  } else if (Share->Receiving()) {
+    EnterShareReceiveMode();
   } else if (SameText(port, "TEST")) {
     SetTrayIconState(true);
     SimMode = true;
@@ -248,6 +254,7 @@ void TMainForm::CMShutdown() {
 void TMainForm::SetTrayIconState(bool connected) {
   deps_.Tray->SetImageIndex(connected ? 0 : 1);
   deps_.Tray->SetVisible(true);
+  Share->SourceConnected(connected);
 }
 
 void TMainForm::ShowBalloon(const std::string& title, const std::string& text, TBalloonIcon icon) {

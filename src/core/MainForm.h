@@ -9,6 +9,7 @@
 #include "core/MirelKT5Scanner.h"
 #include "platform/SerialDevice.h"
 #include "platform/ShellOpen.h"
+#include "share/MqttClient.h"
 
 #include <QObject>
 #include <QTimer>
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+class TCallShare;
 class TMessageEndpoint;
 class TMirelKT5CommBase;
 class TMirelKT5Comm;
@@ -45,6 +47,8 @@ struct TMainFormDeps {
   TMirelKT5Scanner::TPortLister ScannerPorts;
   TSerialDeviceFactory DeviceFactory;
   uint32_t EndpointHandle = 0;
+  // Tests: the MQTT clients of office sharing (null: libmosquitto).
+  TMqttClientFactory ShareClients;
   // The command line: "-arun" anywhere suppresses the start-up balloon.
   std::vector<std::string> Arguments;
 };
@@ -73,6 +77,8 @@ public:
   std::unique_ptr<TMirelKT5CommSim> CommSim;
   std::unique_ptr<TMirelKT5Comm> Comm;
   std::unique_ptr<TMirelKT5Scanner> Scanner;
+  // Calls shared through an MQTT broker; in receive mode the source of calls.
+  std::unique_ptr<TCallShare> Share;
 
   QTimer DebugCheckTimer;
   QTimer MirelCheckTimer;
@@ -140,6 +146,11 @@ private:
   void ShowBalloon(const std::string& title, const std::string& text, TBalloonIcon icon);
   void RestartBalloonHideTimer();
   void EnterSimMode();
+  void CreateShare();
+  bool ApplyShareSettings();
+  void EnterShareReceiveMode();
+  void LeaveShareReceiveMode();
+  void ShareStateChanged();
   void StartSearchAgain();
   bool SearchOutdated(const std::string& targetPort) const;
   void OnSessionClosed(const IKT5ClosedEventArgs& args);

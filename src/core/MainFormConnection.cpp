@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/Text.h"
 #include "common2/MirelKT5Comm.h"
+#include "core/CallShare.h"
 #include "core/LastIncomingInfo.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
@@ -71,6 +72,8 @@ void TMainForm::CMPortSearchDone() {
     Log(llDebug, "電話番号発信シミュレータモード中のため接続処理しません。");
     return;
   }
+  if (Share->Receiving())
+    return;
   if (FoundPort.empty()) {
     MirelCheckTimer.start();
     return;
@@ -92,7 +95,7 @@ void TMainForm::CMPortSearchDone() {
 }
 
 void TMainForm::Reconnect() {
-  if (SimMode)
+  if (SimMode || Share->Receiving())
     return;
   LogFmt(llInfo, "Mirelに再接続します。Port=[%s]", AppSettings.MirelKT5Port);
   Comm->Close(false);
@@ -152,6 +155,8 @@ void TMainForm::CheckResetMirelTimeTimerTimer() {
 }
 
 void TMainForm::CMSettingsChanged() {
+  if (ApplyShareSettings())
+    return;
   const bool test = SameText(AppSettings.MirelKT5Port, "TEST");
   if (Comm->IsOpen()) {
     if (test) {

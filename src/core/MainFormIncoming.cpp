@@ -1,6 +1,7 @@
 #include "core/MainForm.h"
 
 #include "base/Text.h"
+#include "core/CallShare.h"
 #include "core/LastIncomingInfo.h"
 #include "data/KsoCtiDb.h"
 #include "data/NumberRules.h"
@@ -106,6 +107,7 @@ void TMainForm::CMGroupEvent(const IKT5GroupEventArgs& ev) {
   default:
     break;
   }
+  Share->GroupEventHandled(ev);
 }
 
 void TMainForm::ApplyHookEvent(const IKT5GroupEventArgs& ev) {

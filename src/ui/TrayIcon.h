@@ -51,7 +51,7 @@ public:
   void SetIcon(const QIcon& icon);
   const QIcon& Icon() const { return icon_; }
   // Cut to 127 characters.
-  void SetTipHelp(const std::string& tip);
+  void SetTipHelp(const std::string& tip) override;
   const std::string& TipHelp() const { return tipHelp_; }
   // Left and right button both open these menus (not owned).
   void SetLButtonPopupMenu(QMenu* menu) { lButtonPopupMenu_ = menu; }

@@ -83,8 +83,10 @@ public:
     Balloons.push_back({title, text, icon});
   }
   void HideBalloon() override { ++Hides; }
+  void SetTipHelp(const std::string& tip) override { TipHelp = tip; }
 
   std::vector<TBalloon> Balloons;
+  std::string TipHelp;
   bool FailBalloons = false;
   int Hides = 0;
   int VisibilityChanges = 0;

@@ -51,6 +51,7 @@ public:
     deps.ShowFatalError = [this](const std::string& text) { fatalErrors.push_back(text); };
     deps.Quit = [this] { ++quits; };
     deps.ScannerPorts = [this] { return portLister ? portLister() : scannerPorts; };
+    deps.ShareClients = shareClients;
     deps.Arguments = std::move(args);
     form = std::make_unique<TMainForm>(std::move(deps));
     return QTest::qWaitFor([this] { return form->Ready || quits > 0; }, 5000);
@@ -74,6 +75,8 @@ public:
   std::vector<std::string> scannerPorts;
   // Replaces scannerPorts when set; runs on the scanner thread.
   TMirelKT5Scanner::TPortLister portLister;
+  // Null: office sharing uses the real MQTT client.
+  TMqttClientFactory shareClients;
   int quits = 0;
   std::unique_ptr<TMainForm> form;
 

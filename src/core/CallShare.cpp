@@ -1,0 +1,168 @@
+#include "core/CallShare.h"
+
+#include "settings/Logging.h"
+#include "share/CallReceiver.h"
+#include "share/CallSender.h"
+#include "share/ShareConnection.h"
+#include "share/Station.h"
+
+#include <fmt/printf.h>
+
+namespace {
+
+bool Shares(int mode) {
+  return mode == 1 || mode == 2;
+}
+
+} // namespace
+
+TCallShare::TCallShare(TPostTargetPtr owner, TMqttClientFactory clients)
+    : owner_(std::move(owner)), clients_(clients ? std::move(clients) : NewMqttClient) {}
+
+TCallShare::~TCallShare() {
+  Stop();
+}
+
+template <typename Fn> auto TCallShare::Current(Fn fn) {
+  return [this, generation = generation_, fn](const auto&... args) {
+    if (generation == generation_)
+      (this->*fn)(args...);
+  };
+}
+
+void TCallShare::Apply(const TShareSettings& settings) {
+  TShareSettings wanted = settings;
+  if (!Shares(wanted.Mode))
+    wanted = TShareSettings{};
+  if (wanted == running_)
+    return;
+  Stop();
+  running_ = wanted;
+  Start();
+}
+
+void TCallShare::Start() {
+  if (Shares(running_.Mode)) {
+    const std::string station = StationName();
+    LogFmt(llInfo, "MQTTブローカーに接続します。Host=[%s:%d] Mode=%d", running_.Host, running_.Port,
+           running_.Mode);
+    if (CredentialsInClear(running_))
+      LogFmt(llWarning,
+             "MQTTのユーザー名とパスワードが暗号化されずに送られます。"
+             "CA証明書ファイルを設定してTLSで接続して下さい。Host=[%s]",
+             running_.Host);
+    ++generation_;
+    lastStatus_.reset();
+    dropReported_ = false;
+    TMqttEvents events;
+    events.OnStatus = Current(&TCallShare::StatusChanged);
+    events.OnMessage = Current(&TCallShare::MessageArrived);
+    events.OnDropped = Current(&TCallShare::Dropped);
+    client_ = clients_(ShareClientOptions(running_, station), owner_, std::move(events));
+    if (running_.Mode == 1)
+      sender_ =
+          std::make_unique<TCallSender>(*client_, running_.Topic, station, running_.HomeAssistant);
+    else
+      receiver_ = std::make_unique<TCallReceiver>(running_.Topic);
+  }
+  if (OnStateChanged)
+    OnStateChanged();
+}
+
+void TCallShare::Stop() {
+  if (!client_)
+    return;
+  if (sender_)
+    sender_->Offline();
+  sender_.reset();
+  receiver_.reset();
+  // Sends what it was given while connected, disconnects and joins its thread.
+  client_.reset();
+  ++generation_;
+  connected_ = false;
+  LogFmt(llInfo, "MQTTブローカーとの接続を終了しました。Host=[%s:%d]", running_.Host,
+         running_.Port);
+}
+
+std::string TCallShare::StateText() const {
+  if (!Shares(running_.Mode))
+    return {};
+  return connected_ ? "MQTTブローカーと接続中です。" : "MQTTブローカーに接続していません。";
+}
+
+void TCallShare::StatusChanged(const TMqttStatus& status) {
+  LogStatus(status);
+  const bool was = connected_;
+  connected_ = status.State == TMqttState::Connected;
+  if (connected_) {
+    dropReported_ = false;
+    if (sender_)
+      sender_->Announce(sourceConnected_);
+  }
+  if (was != connected_ && OnStateChanged)
+    OnStateChanged();
+}
+
+void TCallShare::LogStatus(const TMqttStatus& status) {
+  // A failure that only repeats the last one goes to the debug level.
+  const bool repeated = lastStatus_ && lastStatus_->State == status.State &&
+                        lastStatus_->Code == status.Code && lastStatus_->Detail == status.Detail;
+  lastStatus_ = status;
+  const std::string host = fmt::sprintf("Host=[%s:%d]", running_.Host, running_.Port);
+  switch (status.State) {
+  case TMqttState::Connected:
+    LogFmt(llInfo, "MQTTブローカーに接続しました。%s", host);
+    break;
+  case TMqttState::Lost:
+    LogFmt(llWarning, "MQTTブローカーとの接続が切れました。%s [原因] %s", host, status.Detail);
+    break;
+  case TMqttState::Unreachable:
+    LogFmt(repeated ? llDebug : llWarning, "MQTTブローカーに接続できません。%s [原因] %s", host,
+           status.Detail);
+    break;
+  case TMqttState::Refused: {
+    // 4: bad user name or password; 5: not authorised.
+    const bool credentials = status.Code == 4 || status.Code == 5;
+    LogFmt(repeated ? llDebug : llError,
+           credentials
+               ? "MQTTブローカーに接続を拒否されました。ユーザー名とパスワードを確認して下さい。"
+                 "%s [原因] %s"
+               : "MQTTブローカーに接続を拒否されました。%s [原因] %s",
+           host, status.Detail);
+    break;
+  }
+  }
+}
+
+void TCallShare::MessageArrived(const TMqttMessage& message) {
+  if (!receiver_)
+    return;
+  if (const auto call = receiver_->Take(message))
+    Session.InjectMessage(*call);
+}
+
+void TCallShare::Dropped(size_t dropped) {
+  // Once per outage at the warning level; the count goes on at the debug level.
+  LogFmt(dropReported_ ? llDebug : llWarning,
+         "MQTTの送信待ちが上限を超えたため、古いメッセージを破棄しました。(破棄 %d 件)",
+         static_cast<int>(dropped));
+  dropReported_ = true;
+}
+
+void TCallShare::GroupEventHandled(const IKT5GroupEventArgs& event) {
+  if (!sender_ || !event)
+    return;
+  const TLastIncomingInfo before = LastIncomingInfo;
+  owner_->Post([this, generation = generation_, event, before] {
+    if (generation == generation_ && sender_)
+      sender_->Send(sent_.MessageOf(*event, before));
+  });
+}
+
+void TCallShare::SourceConnected(bool connected) {
+  if (connected == sourceConnected_)
+    return;
+  sourceConnected_ = connected;
+  if (sender_ && connected_)
+    sender_->Status(connected);
+}

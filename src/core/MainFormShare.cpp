@@ -1,0 +1,55 @@
+// The controller's side of office sharing: in receive mode calls come from
+// the broker, so no adapter is searched and the simulator is not listened to.
+#include "core/MainForm.h"
+
+#include "base/Text.h"
+#include "common2/MirelKT5Comm.h"
+#include "core/CallShare.h"
+#include "settings/AppSettings.h"
+#include "settings/Logging.h"
+
+void TMainForm::CreateShare() {
+  Share = std::make_unique<TCallShare>(postTarget_, deps_.ShareClients);
+  Share->Session.OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
+    OnSessionGroup(s, a);
+  };
+  Share->OnStateChanged = [this] { ShareStateChanged(); };
+}
+
+// True while calls come from the broker: the port setting plays no part then.
+bool TMainForm::ApplyShareSettings() {
+  const bool wasReceiving = Share->Receiving();
+  Share->Apply(AppSettings.Share);
+  if (Share->Receiving()) {
+    if (!wasReceiving)
+      EnterShareReceiveMode();
+    return true;
+  }
+  if (wasReceiving)
+    LeaveShareReceiveMode();
+  return false;
+}
+
+void TMainForm::EnterShareReceiveMode() {
+  Comm->Close(false);
+  MirelCheckTimer.stop();
+  SimMode = false;
+  SetTrayIconState(Share->BrokerConnected());
+  Log(llInfo, "共有受信モード開始");
+}
+
+// The port rules take over: "TEST" enters the simulator, anything else searches.
+void TMainForm::LeaveShareReceiveMode() {
+  Log(llInfo, "共有受信モード終了");
+  if (SameText(AppSettings.MirelKT5Port, "TEST"))
+    return;
+  SetTrayIconState(false);
+  StartSearchAgain();
+}
+
+void TMainForm::ShareStateChanged() {
+  const std::string state = Share->StateText();
+  deps_.Tray->SetTipHelp(state.empty() ? "Teloria II" : "Teloria II\n" + state);
+  if (Share->Receiving())
+    SetTrayIconState(Share->BrokerConnected());
+}

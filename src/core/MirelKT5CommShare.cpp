@@ -1,0 +1,67 @@
+#include "core/MirelKT5CommShare.h"
+
+#include "base/Clock.h"
+#include "common2/MirelKT5CommException.h"
+#include "share/CallMessage.h"
+
+#include <algorithm>
+
+void TMirelKT5CommShare::ReadMemory(uint8_t, IKT5MirelKT5ReceivePacket&) {
+  throw EMirelKT5CommException(CommErrorKind::ReadMemoryFailed, "メモリ読み出しエラー");
+}
+
+std::deque<TMirelKT5CommShare::TCall>::iterator
+TMirelKT5CommShare::CallOf(const std::string& station, int32_t senderGroupNo) {
+  const auto found = std::find_if(calls_.begin(), calls_.end(), [&](const TCall& c) {
+    return c.SenderGroupNo == senderGroupNo && c.Station == station;
+  });
+  if (found != calls_.end())
+    return found;
+  if (calls_.size() >= RememberedCalls)
+    calls_.pop_front();
+  TCall call{station, senderGroupNo, {}};
+  call.Group.GroupNo = TakeGroupNo();
+  call.Group.KyokuseiHantenAt = Now();
+  calls_.push_back(std::move(call));
+  return std::prev(calls_.end());
+}
+
+void TMirelKT5CommShare::InjectMessage(const TCallMessage& message) {
+  const auto call = CallOf(message.Station, message.GroupNo);
+  TKT5GroupEventArgs& g = call->Group;
+  const TDateTime now = Now();
+  g.PacketKind = static_cast<uint8_t>(message.Kind);
+  if (!message.PhoneNumber.empty()) {
+    if (!g.NumberReceived)
+      g.IncomingDateTime = g.NumberReceivedAt = now;
+    g.NumberReceived = true;
+    g.PhoneNumber = message.PhoneNumber;
+  }
+  switch (message.Kind) {
+  case 1:
+    g.KyokuseiHantenReceived = true;
+    g.KyokuseiHantenAt = now;
+    break;
+  case 3:
+    g.OffHookReceived = true;
+    g.OffHookDateTime = g.OffHookReceivedAt = now;
+    break;
+  case 4:
+    g.OnHookReceived = true;
+    g.OnHookDateTime = g.OnHookReceivedAt = now;
+    break;
+  case 5:
+    g.UnansweredReceived = true;
+    g.UnansweredDateTime = g.UnansweredReceivedAt = now;
+    break;
+  default:
+    break;
+  }
+  g.RingSeconds = message.RingSeconds;
+  g.TalkSeconds = message.TalkSeconds;
+  const IKT5GroupEventArgs event = g.Clone();
+  if (message.Kind == 7)
+    calls_.erase(call);
+  if (OnGroup)
+    OnGroup(*this, event);
+}
