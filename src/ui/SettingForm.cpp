@@ -97,10 +97,12 @@ TSettingForm::TSettingForm(QWidget* parent) : QDialog(parent) {
   TabSheet2 = CreateBehaviourTab();
   TabSheet3 = CreateDisplayTab();
   TabSheet4 = CreateStartTab();
+  TabSheet5 = CreateShareTab();
   PageControl1->addTab(TabSheet1, QString::fromUtf8("接続"));
   PageControl1->addTab(TabSheet2, QString::fromUtf8("動作"));
   PageControl1->addTab(TabSheet3, QString::fromUtf8("表示"));
   PageControl1->addTab(TabSheet4, QString::fromUtf8("起動"));
+  PageControl1->addTab(TabSheet5, QString::fromUtf8("共有"));
 
   OkButton = Make<QPushButton>("OkButton", this, "OK");
   OkButton->setDefault(true);
@@ -296,6 +298,63 @@ QWidget* TSettingForm::CreateStartTab() {
   layout->addWidget(group);
   layout->addStretch();
   return page;
+}
+
+QWidget* TSettingForm::CreateShareTab() {
+  QVBoxLayout* layout = nullptr;
+  QWidget* page = MakePage("TabSheet5", layout);
+  layout->addWidget(MakeHeading("Panel7", "ほかのPCとMQTTブローカーで着信を共有します", page));
+  QGroupBox* mode = Make<QGroupBox>("GroupBox7", page, QString::fromUtf8("共有方法"));
+  auto* modeLayout = new QVBoxLayout(mode);
+  ShareOffRadio = Make<QRadioButton>("ShareOffRadio", mode, QString::fromUtf8("共有しない"));
+  ShareSendRadio = Make<QRadioButton>("ShareSendRadio", mode,
+                                      QString::fromUtf8("このPCの着信を送信する（Mirel接続PC）"));
+  ShareReceiveRadio = Make<QRadioButton>("ShareReceiveRadio", mode,
+                                         QString::fromUtf8("ブローカーから着信を受信する"));
+  modeLayout->addWidget(ShareOffRadio);
+  modeLayout->addWidget(ShareSendRadio);
+  modeLayout->addWidget(ShareReceiveRadio);
+  layout->addWidget(mode);
+  layout->addWidget(CreateBrokerGroup());
+  auto* state = new QHBoxLayout;
+  ShareStatusLabel = MakeLabel("ShareStatusLabel", "", page);
+  state->addWidget(MakeLabel("Label15", "現在の状態:", page));
+  state->addWidget(ShareStatusLabel, 1);
+  layout->addLayout(state);
+  layout->addStretch();
+  return page;
+}
+
+QWidget* TSettingForm::CreateBrokerGroup() {
+  QGroupBox* group = Make<QGroupBox>("GroupBox8", nullptr, QString::fromUtf8("MQTTブローカー"));
+  auto* grid = new QGridLayout(group);
+  ShareHostEdit = Make<QLineEdit>("ShareHostEdit", group);
+  SharePortEdit = Make<QLineEdit>("SharePortEdit", group);
+  SharePortEdit->setFixedWidth(64);
+  ShareUserEdit = Make<QLineEdit>("ShareUserEdit", group);
+  SharePasswordEdit = Make<QLineEdit>("SharePasswordEdit", group);
+  SharePasswordEdit->setEchoMode(QLineEdit::Password);
+  ShareCaFileEdit = Make<QLineEdit>("ShareCaFileEdit", group);
+  SelectCaFileButton = Make<QPushButton>("SelectCaFileButton", group, QString::fromUtf8("選択"));
+  ShareTopicEdit = Make<QLineEdit>("ShareTopicEdit", group);
+  ShareHomeAssistantCheck = Make<QCheckBox>("ShareHomeAssistantCheck", group,
+                                            QString::fromUtf8("Home Assistant に自動登録する"));
+  grid->addWidget(MakeLabel("Label9", "ホスト名", group), 0, 0);
+  grid->addWidget(ShareHostEdit, 0, 1);
+  grid->addWidget(MakeLabel("Label10", "ポート", group), 0, 2);
+  grid->addWidget(SharePortEdit, 0, 3);
+  grid->addWidget(MakeLabel("Label11", "ユーザー名", group), 1, 0);
+  grid->addWidget(ShareUserEdit, 1, 1, 1, 3);
+  grid->addWidget(MakeLabel("Label12", "パスワード", group), 2, 0);
+  grid->addWidget(SharePasswordEdit, 2, 1, 1, 3);
+  grid->addWidget(MakeLabel("Label13", "CA証明書", group), 3, 0);
+  grid->addWidget(ShareCaFileEdit, 3, 1, 1, 2);
+  grid->addWidget(SelectCaFileButton, 3, 3);
+  grid->addWidget(MakeLabel("Label14", "トピック", group), 4, 0);
+  grid->addWidget(ShareTopicEdit, 4, 1, 1, 3);
+  grid->addWidget(ShareHomeAssistantCheck, 5, 1, 1, 3);
+  grid->setColumnStretch(1, 1);
+  return group;
 }
 
 void ShowSettings() {

@@ -15,6 +15,7 @@ class QTabWidget;
 class QToolButton;
 class QWidget;
 class TAppSettings;
+struct TShareSettings;
 
 // The settings window: every user setting on four tabs, the live state of
 // the adapter's connection, a connection reset and a manual clock setting.
@@ -36,6 +37,8 @@ public:
   void PlayPreviewSoundCheckClick();
   void SoundRadioClick();
   void SetAutoDateTimeCheckClick();
+  void ShareModeRadioClick();
+  void SelectCaFileButtonClick();
 
   // Controls and their settings.
   void FillFromSettings(const TAppSettings& settings);
@@ -47,6 +50,7 @@ public:
   QWidget* TabSheet2 = nullptr;
   QWidget* TabSheet3 = nullptr;
   QWidget* TabSheet4 = nullptr;
+  QWidget* TabSheet5 = nullptr;
   QComboBox* MirelKT5PortCombo = nullptr;
   QCheckBox* MirelKT5PortAutoCheck = nullptr;
   QLabel* MirelStatusLabel = nullptr;
@@ -71,6 +75,18 @@ public:
   QLineEdit* Memo2CaptionEdit = nullptr;
   QLineEdit* Memo3CaptionEdit = nullptr;
   QCheckBox* AutoRunCheck = nullptr;
+  QRadioButton* ShareOffRadio = nullptr;
+  QRadioButton* ShareSendRadio = nullptr;
+  QRadioButton* ShareReceiveRadio = nullptr;
+  QLineEdit* ShareHostEdit = nullptr;
+  QLineEdit* SharePortEdit = nullptr;
+  QLineEdit* ShareUserEdit = nullptr;
+  QLineEdit* SharePasswordEdit = nullptr;
+  QLineEdit* ShareCaFileEdit = nullptr;
+  QPushButton* SelectCaFileButton = nullptr;
+  QLineEdit* ShareTopicEdit = nullptr;
+  QCheckBox* ShareHomeAssistantCheck = nullptr;
+  QLabel* ShareStatusLabel = nullptr;
   QPushButton* OkButton = nullptr;
   QPushButton* CancelButton = nullptr;
   QTimer MirelCheckTimer;
@@ -87,6 +103,8 @@ private:
   QWidget* CreateBehaviourTab();
   QWidget* CreateDisplayTab();
   QWidget* CreateStartTab();
+  QWidget* CreateShareTab();
+  QWidget* CreateBrokerGroup();
   QWidget* CreateSoundPanel();
   QWidget* CreateClockRow();
   QGroupBox* CreateCaptionGroup();
@@ -98,6 +116,9 @@ private:
   void ShowConnectionState();
   bool CollectSound(TAppSettings& settings);
   bool CollectClock(TAppSettings& settings);
+  void FillShare(const TShareSettings& share);
+  bool CollectShare(TShareSettings& share);
+  void ShowShareState();
   void Refuse(QWidget* tab, const char* message);
   bool SaveSettings(const TAppSettings& edited);
 

@@ -6,6 +6,7 @@
 #include "base/Exception.h"
 #include "base/Text.h"
 #include "common2/MirelKT5Comm.h"
+#include "core/CallShare.h"
 #include "core/MainForm.h"
 #include "platform/SerialPorts.h"
 #include "settings/AppSettings.h"
@@ -14,6 +15,7 @@
 #include "ui/AutostartEntry.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
+#include "ui/StateLabel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -42,13 +44,6 @@ void SetFieldEnabled(QWidget* field, bool enabled) {
   palette.setColor(QPalette::Base,
                    app.color(QPalette::Active, enabled ? QPalette::Base : QPalette::Button));
   field->setPalette(palette);
-}
-
-void SetStateText(QLabel* label, const char* text, const QColor& colour) {
-  label->setText(QString::fromUtf8(text));
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
 }
 
 // Every handler runs from the event loop: nothing may escape it.
@@ -95,6 +90,10 @@ void TSettingForm::ConnectHandlers() {
   on(SpecificSoundFileRadio, &QRadioButton::clicked, "音声の選択", &TSettingForm::SoundRadioClick);
   on(SetAutoDateTimeCheck, &QCheckBox::clicked, "時刻設定",
      &TSettingForm::SetAutoDateTimeCheckClick);
+  for (QRadioButton* radio : {ShareOffRadio, ShareSendRadio, ShareReceiveRadio})
+    on(radio, &QRadioButton::clicked, "共有方法", &TSettingForm::ShareModeRadioClick);
+  on(SelectCaFileButton, &QPushButton::clicked, "CA証明書の選択",
+     &TSettingForm::SelectCaFileButtonClick);
   // A failing timer tick is logged; a box every second would bury the user.
   connect(&MirelCheckTimer, &QTimer::timeout, this,
           [this] { Guarded("接続状態の表示", false, [this] { MirelCheckTimerTimer(); }); });
@@ -123,6 +122,7 @@ void TSettingForm::FillFromSettings(const TAppSettings& settings) {
   Memo2CaptionEdit->setText(Q(settings.Memo2Caption));
   Memo3CaptionEdit->setText(Q(settings.Memo3Caption));
   AutoRunCheck->setChecked(settings.AutoRun);
+  FillShare(settings.Share);
 }
 
 void TSettingForm::MirelKT5PortAutoCheckClick() {
@@ -172,7 +172,7 @@ bool TSettingForm::CollectSettings(TAppSettings& settings) {
   settings.Memo2Caption = Memo2CaptionEdit->text().toStdString();
   settings.Memo3Caption = Memo3CaptionEdit->text().toStdString();
   settings.AutoRun = AutoRunCheck->isChecked();
-  return true;
+  return CollectShare(settings.Share);
 }
 
 bool TSettingForm::CollectSound(TAppSettings& settings) {
@@ -260,6 +260,7 @@ void TSettingForm::reject() {
 void TSettingForm::MirelCheckTimerTimer() {
   RefreshPortItems();
   ShowConnectionState();
+  ShowShareState();
 }
 
 void TSettingForm::RefreshPortItems() {
@@ -282,6 +283,11 @@ void TSettingForm::RefreshPortItems() {
 void TSettingForm::ShowConnectionState() {
   if (MainForm != nullptr && MainForm->SimMode) {
     SetStateText(MirelStatusLabel, "電話番号発信シミュレータモードです。", Qt::blue);
+    MirelConnResetButton->setEnabled(false);
+    return;
+  }
+  if (MainForm != nullptr && MainForm->Share->Receiving()) {
+    SetStateText(MirelStatusLabel, "MQTTブローカーから着信を受信しています。", Qt::blue);
     MirelConnResetButton->setEnabled(false);
     return;
   }

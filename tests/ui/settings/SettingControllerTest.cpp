@@ -2,7 +2,9 @@
 // the mode switches of a saved port, the connection reset and the clock.
 #include "UiHarness.h"
 
+#include "core/CallShare.h"
 #include "fakes/AdapterSimProcess.h"
+#include "fakes/FakeMqttClients.h"
 #include "support/FakeMessageBoxes.h"
 #include "ui/SettingForm.h"
 
@@ -10,11 +12,19 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 
 namespace {
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++n;
+  return n;
 }
 
 } // namespace
@@ -134,6 +144,54 @@ private slots:
     QTRY_VERIFY(Contains(h->ScanLogText(), "TargetPort=[" + h->Path("no such tty") + "]"));
     QCOMPARE(State(), QString::fromUtf8("Mirelに接続していません。"));
     QVERIFY(!f->MirelConnResetButton->isEnabled());
+  }
+
+  void receivingFromTheBrokerReplacesThePortSearch() {
+    TFakeMqttClients clients;
+    h->shareClients = clients.Factory();
+    QVERIFY(h->StartController());
+    QCOMPARE(clients.Live, 0);
+    Open();
+    f->ShareReceiveRadio->click();
+    QTest::mouseClick(f->OkButton, Qt::LeftButton);
+    QTRY_VERIFY(h->form->Share->Receiving());
+    QVERIFY(!h->form->MirelCheckTimer.isActive());
+    QVERIFY(Contains(h->MainLog(), "[info ] 共有受信モード開始"));
+    QCOMPARE(clients.Live, 1);
+    QVERIFY(!clients.Options.back().CleanSession);
+    QCOMPARE(clients.Options.back().Subscriptions,
+             std::vector<std::string>{"teloria2/office/call"});
+
+    // The tray follows the broker.
+    QCOMPARE(h->tray.ImageIndex(), 1);
+    clients.Status(TMqttState::Connected);
+    QCOMPARE(h->tray.ImageIndex(), 0);
+    QCOMPARE(h->tray.TipHelp, std::string("Teloria II\nMQTTブローカーと接続中です。"));
+    QCOMPARE(State(), QString::fromUtf8("MQTTブローカーから着信を受信しています。"));
+    QCOMPARE(f->ShareStatusLabel->text(), QString::fromUtf8("MQTTブローカーと接続中です。"));
+    clients.Status(TMqttState::Lost);
+    QCOMPARE(h->tray.ImageIndex(), 1);
+    QVERIFY(Contains(h->MainLog(), "[warng] MQTTブローカーとの接続が切れました。"));
+    // A search that ends now opens nothing.
+    h->form->FoundPort = h->Path("ttyMirel");
+    h->form->CMPortSearchDone();
+    QVERIFY(!Contains(h->MainLog(), "MirelUSB/RX2に接続します。"));
+
+    // Saved unchanged: the connection stays.
+    SavePort("");
+    QTest::qWait(50);
+    QCOMPARE(clients.Options.size(), size_t(1));
+    // Back to the adapter: the client goes and the search starts at once.
+    const auto searches = [&] { return Count(h->ScanLogText(), "接続ポート探索開始"); };
+    const size_t before = searches();
+    ShowSettings();
+    f->ShareOffRadio->click();
+    QTest::mouseClick(f->OkButton, Qt::LeftButton);
+    QTRY_VERIFY(!h->form->Share->Receiving());
+    QCOMPARE(clients.Live, 0);
+    QVERIFY(Contains(h->MainLog(), "[info ] 共有受信モード終了"));
+    QTRY_VERIFY(searches() > before);
+    QCOMPARE(h->tray.TipHelp, std::string("Teloria II"));
   }
 
   void aFailedClockSettingIsReported() {

@@ -334,6 +334,73 @@ private slots:
     QCOMPARE(AppSettings.MirelKT5Port, second);
   }
 
+  void shareTabChecksAndSavesItsKeys() {
+    AppSettings.Share.Mode = 2;
+    AppSettings.Share.Host = "broker.office";
+    AppSettings.Share.User = "office";
+    Open();
+    QVERIFY(f->ShareReceiveRadio->isChecked());
+    QCOMPARE(f->ShareHostEdit->text(), QString("broker.office"));
+    QCOMPARE(f->SharePortEdit->text(), QString("1883"));
+    QCOMPARE(f->ShareTopicEdit->text(), QString("teloria2/office"));
+    QCOMPARE(f->SharePasswordEdit->echoMode(), QLineEdit::Password);
+    QVERIFY(f->ShareHostEdit->isEnabled());
+    QVERIFY(!f->ShareHomeAssistantCheck->isEnabled()); // only a sender announces to a hub
+    f->ShareOffRadio->click();
+    QVERIFY(!f->ShareHostEdit->isEnabled());
+    QCOMPARE(f->ShareStatusLabel->text(), QString::fromUtf8("共有していません。"));
+    f->ShareSendRadio->click();
+    QVERIFY(f->ShareHomeAssistantCheck->isEnabled());
+
+    // Each check refuses on this tab and saves nothing.
+    const auto refused = [&](QLineEdit* edit, const char* text, const char* message) {
+      const QString kept = edit->text();
+      edit->setText(QString::fromUtf8(text));
+      ClickOk();
+      QCOMPARE(boxes->Errors.back(), std::string(message));
+      QCOMPARE(f->PageControl1->currentWidget(), f->TabSheet5);
+      edit->setText(kept);
+    };
+    refused(f->ShareHostEdit, " ", "ブローカーのホスト名を入力して下さい。");
+    for (const char* port : {"0", "65536", "x"})
+      refused(f->SharePortEdit, port, "ブローカーのポート番号を確認して下さい。");
+    refused(f->ShareCaFileEdit, "/no/ca.pem", "指定のCA証明書ファイルが存在しません。");
+    for (const char* topic : {"", "office/#", "a/+/b", "/office", "office/"})
+      refused(f->ShareTopicEdit, topic, "トピックを確認して下さい。");
+    QCOMPARE(boxes->Errors.size(), size_t(10));
+    QVERIFY(!std::filesystem::exists(TAppSettings::FileName()));
+
+    TFakeFileDialogs dialogs;
+    WriteFile(h->Path("office-ca.pem"), "-----BEGIN CERTIFICATE-----");
+    dialogs.Paths = {h->Path("office-ca.pem")};
+    QTest::mouseClick(f->SelectCaFileButton, Qt::LeftButton);
+    QCOMPARE(dialogs.Calls.at(0).Title, std::string("CA証明書ファイルの選択"));
+    f->SharePortEdit->setText(" 8883 ");
+    f->SharePasswordEdit->setText("pass word");
+    f->ShareHomeAssistantCheck->setChecked(true);
+    ClickOk();
+    QVERIFY(!f->isVisible());
+    const TIniFile ini(TAppSettings::FileName());
+    QCOMPARE(ini.ReadString("Settings.Share", "Mode", ""), std::string("1"));
+    QCOMPARE(ini.ReadString("Settings.Share", "Host", ""), std::string("broker.office"));
+    QCOMPARE(ini.ReadString("Settings.Share", "Port", ""), std::string("8883"));
+    QCOMPARE(ini.ReadString("Settings.Share", "User", ""), std::string("office"));
+    QCOMPARE(ini.ReadString("Settings.Share", "Password", ""), std::string("pass word"));
+    QCOMPARE(ini.ReadString("Settings.Share", "CaFile", ""), h->Path("office-ca.pem"));
+    QCOMPARE(ini.ReadString("Settings.Share", "HomeAssistant", ""), std::string("1"));
+    QCOMPARE(AppSettings.Share.Port, 8883);
+
+    // Not sharing: nothing is checked, and a port that is no number becomes the usual one.
+    ShowSettings();
+    f->ShareOffRadio->click();
+    f->ShareHostEdit->clear();
+    f->SharePortEdit->setText("x");
+    ClickOk();
+    QVERIFY(!f->isVisible());
+    QCOMPARE(AppSettings.Share.Mode, 0);
+    QCOMPARE(AppSettings.Share.Port, 1883);
+  }
+
   void stateWithoutAController() {
     Open();
     QCOMPARE(f->MirelStatusLabel->text(), QString::fromUtf8("Mirelに接続していません。"));
