@@ -1,0 +1,137 @@
+// Time from a call event entering the controller, as the adapter's session
+// raises it, to the call message arriving at a subscriber of a mosquitto
+// broker on the same machine: the ring, and the number (registered in a
+// database at its limits first). 200 calls.
+#include "BenchDatabase.h"
+#include "core/CallShare.h"
+#include "core/MainForm.h"
+#include "core/MirelKT5CommSim.h"
+#include "fakes/MosquittoBroker.h"
+#include "fakes/MqttTestClient.h"
+#include "settings/AppSettings.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+class TNoWindows final : public IWindows {
+public:
+  void ShowIncomingNotice(const TTableRow&) override {}
+  void ShowRingAnnouncement() override {}
+  void HideIncomingNotice() override {}
+  void ShowNumberDisplay(const TTableRow&) override {}
+  void OpenNumberEdit(const TTableRow*) override {}
+  void ShowPhoneList() override {}
+  void PhoneListRowSaved(const TTableRow&) override {}
+  void ShowIncomingList() override {}
+  void IncomingListAddCall(const TTableRow&) override {}
+  void IncomingListReload() override {}
+  void ShowDeviceMemory() override {}
+  void ShowSettings() override {}
+  void ShowAbout() override {}
+};
+
+class TQuietTray final : public ITrayIcon {
+public:
+  void SetImageIndex(int) override {}
+  int ImageIndex() const override { return 0; }
+  void SetVisible(bool) override {}
+  bool Visible() const override { return true; }
+  void ShowBalloon(const std::string&, const std::string&, TBalloonIcon, int) override {}
+  void HideBalloon() override {}
+};
+
+class TSilentSound final : public IRingSound {
+public:
+  void PlayRingSound() override {}
+  void StopRingSound() override {}
+};
+
+IKT5GroupEventArgs Event(uint8_t kind, int32_t group, const std::string& number) {
+  auto ev = std::make_shared<TKT5GroupEventArgs>();
+  ev->PacketKind = kind;
+  ev->GroupNo = group;
+  ev->KyokuseiHantenReceived = true;
+  ev->NumberReceived = kind != 1;
+  ev->PhoneNumber = number;
+  return ev;
+}
+
+// Raises the event and runs the controller until the subscriber has one
+// message more; returns the microseconds in between.
+double Latency(TMainForm& form, TMqttTestClient& desk, const IKT5GroupEventArgs& ev) {
+  const size_t before = desk.Received().size();
+  const auto start = TClock::now();
+  form.OnSessionGroup(*form.CommSim, ev);
+  std::vector<TMqttTestClient::TReceived> received;
+  while ((received = desk.Received()).size() == before)
+    QCoreApplication::sendPostedEvents(nullptr, 0);
+  return std::chrono::duration<double, std::micro>(received[before].At - start).count();
+}
+
+void Print(const char* what, std::vector<double> micros) {
+  std::sort(micros.begin(), micros.end());
+  std::printf(
+      "%s: %zu calls, median %.0f us, p99 %.0f us, max %.0f us (goal: p99 under 20000 us)\n", what,
+      micros.size(), micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const std::filesystem::path home =
+      std::filesystem::temp_directory_path() / "teloria2-bench-share";
+  std::filesystem::remove_all(home);
+  std::filesystem::create_directories(home / "run");
+  std::filesystem::permissions(home / "run", std::filesystem::perms::owner_all);
+  setenv("TELORIA2_HOME", home.c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
+  std::filesystem::copy_file(TELORIA_DB_TEMPLATE, home / "teloria2.db3.init");
+  TMosquittoBroker broker((home / "broker").string());
+  if (!broker.Start())
+    return 1;
+  TMqttTestClient desk(broker.Port(), {"bench/call"});
+  if (!desk.WaitConnected())
+    return 1;
+  AppSettings.MirelKT5Port = "TEST";
+  AppSettings.ExecCmdEnabled = false;
+  AppSettings.LogLevel = 0;
+  AppSettings.Share.Mode = 1;
+  AppSettings.Share.Host = "127.0.0.1";
+  AppSettings.Share.Port = broker.Port();
+  AppSettings.Share.Topic = "bench";
+
+  TNoWindows windows;
+  TQuietTray tray;
+  TMainFormDeps deps;
+  deps.Windows = &windows;
+  deps.Tray = &tray;
+  deps.Sound = std::make_unique<TSilentSound>();
+  deps.Quit = [] {};
+  deps.Arguments = {"bench", "-arun"};
+  TMainForm form(std::move(deps));
+  if (!QTest::qWaitFor([&] { return form.Ready && form.Share->BrokerConnected(); }, 10000))
+    return 1;
+  FillToTheLimits(*CtiDb);
+
+  std::vector<double> ring, number;
+  for (int call = 0; call < 200; ++call) {
+    const std::string caller = BenchNumber(call * 17 % 12000); // most known, some new
+    ring.push_back(Latency(form, desk, Event(1, call, "")));
+    number.push_back(Latency(form, desk, Event(2, call, caller)));
+    Latency(form, desk, Event(5, call, caller));
+    Latency(form, desk, Event(7, call, caller));
+  }
+  Print("ring event -> subscriber", ring);
+  Print("number event -> subscriber", number);
+  return 0;
+}
