@@ -3,6 +3,7 @@
 // following idle minute. Simulator mode, so the program is ready when it
 // answers the simulator's query with 100.
 #include "BenchDatabase.h"
+#include "BenchHome.h"
 #include "core/Messages.h"
 #include "platform/WindowMessages.h"
 #include "settings/SharedValue.h"
@@ -48,13 +49,7 @@ double CpuSeconds(pid_t pid) {
 } // namespace
 
 int main() {
-  const std::filesystem::path home = std::filesystem::temp_directory_path() / "teloria2-bench-app";
-  std::filesystem::remove_all(home);
-  std::filesystem::create_directories(home / "run");
-  std::filesystem::permissions(home / "run", std::filesystem::perms::owner_all);
-  setenv("TELORIA2_HOME", home.c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
-  std::filesystem::copy_file(TELORIA_DB_TEMPLATE, home / "teloria2.db3.init");
+  const std::filesystem::path home = PrepareBenchHome("teloria2-bench-app");
   if (!CreateDatabaseFromTemplate())
     return 1;
   CreateCtiDb();

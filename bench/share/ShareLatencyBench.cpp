@@ -2,9 +2,10 @@
 // raises it, to the call message arriving at a subscriber of a mosquitto
 // broker on the same machine: the ring, and the number (registered in a
 // database at its limits first). 200 calls.
+#include "BenchController.h"
 #include "BenchDatabase.h"
+#include "BenchHome.h"
 #include "core/CallShare.h"
-#include "core/MainForm.h"
 #include "core/MirelKT5CommSim.h"
 #include "fakes/MosquittoBroker.h"
 #include "fakes/MqttTestClient.h"
@@ -21,39 +22,6 @@
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-class TNoWindows final : public IWindows {
-public:
-  void ShowIncomingNotice(const TTableRow&) override {}
-  void ShowRingAnnouncement() override {}
-  void HideIncomingNotice() override {}
-  void ShowNumberDisplay(const TTableRow&) override {}
-  void OpenNumberEdit(const TTableRow*) override {}
-  void ShowPhoneList() override {}
-  void PhoneListRowSaved(const TTableRow&) override {}
-  void ShowIncomingList() override {}
-  void IncomingListAddCall(const TTableRow&) override {}
-  void IncomingListReload() override {}
-  void ShowDeviceMemory() override {}
-  void ShowSettings() override {}
-  void ShowAbout() override {}
-};
-
-class TQuietTray final : public ITrayIcon {
-public:
-  void SetImageIndex(int) override {}
-  int ImageIndex() const override { return 0; }
-  void SetVisible(bool) override {}
-  bool Visible() const override { return true; }
-  void ShowBalloon(const std::string&, const std::string&, TBalloonIcon, int) override {}
-  void HideBalloon() override {}
-};
-
-class TSilentSound final : public IRingSound {
-public:
-  void PlayRingSound() override {}
-  void StopRingSound() override {}
-};
 
 IKT5GroupEventArgs Event(uint8_t kind, int32_t group, const std::string& number) {
   auto ev = std::make_shared<TKT5GroupEventArgs>();
@@ -88,14 +56,7 @@ void Print(const char* what, std::vector<double> micros) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  const std::filesystem::path home =
-      std::filesystem::temp_directory_path() / "teloria2-bench-share";
-  std::filesystem::remove_all(home);
-  std::filesystem::create_directories(home / "run");
-  std::filesystem::permissions(home / "run", std::filesystem::perms::owner_all);
-  setenv("TELORIA2_HOME", home.c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
-  std::filesystem::copy_file(TELORIA_DB_TEMPLATE, home / "teloria2.db3.init");
+  const std::filesystem::path home = PrepareBenchHome("teloria2-bench-share");
   TMosquittoBroker broker((home / "broker").string());
   if (!broker.Start())
     return 1;
@@ -110,15 +71,9 @@ int main(int argc, char** argv) {
   AppSettings.Share.Port = broker.Port();
   AppSettings.Share.Topic = "bench";
 
-  TNoWindows windows;
+  TTimingWindows windows;
   TQuietTray tray;
-  TMainFormDeps deps;
-  deps.Windows = &windows;
-  deps.Tray = &tray;
-  deps.Sound = std::make_unique<TSilentSound>();
-  deps.Quit = [] {};
-  deps.Arguments = {"bench", "-arun"};
-  TMainForm form(std::move(deps));
+  TMainForm form(QuietDeps(windows, tray));
   if (!QTest::qWaitFor([&] { return form.Ready && form.Share->BrokerConnected(); }, 10000))
     return 1;
   FillToTheLimits(*CtiDb);
