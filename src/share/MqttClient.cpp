@@ -22,6 +22,9 @@ namespace {
 constexpr int kLoopTimeoutMs = 1000;
 // How long a stop waits for what was handed over to be written.
 constexpr auto kFlushTime = std::chrono::milliseconds(1000);
+// How long the owner waits for the thread to end; a thread still caught in a
+// name lookup or a connect is left to finish on its own.
+constexpr auto kStopWait = std::chrono::milliseconds(3000);
 
 // `err`: errno right after the call that returned `rc`.
 std::string ErrorText(int rc, int err) {
@@ -30,26 +33,15 @@ std::string ErrorText(int rc, int err) {
   return mosquitto_strerror(rc);
 }
 
-class TMosquittoClient final : public IMqttClient {
+// Everything the network thread works with; shared with the thread, so
+// that a thread left to finish on its own never outlives what it uses.
+class TMosquittoWorker {
 public:
-  TMosquittoClient(TMqttOptions options, TPostTargetPtr owner, TMqttEvents events)
+  TMosquittoWorker(TMqttOptions options, TPostTargetPtr owner, TMqttEvents events)
       : options_(std::move(options)), owner_(std::move(owner)), events_(std::move(events)),
-        outbox_(options_.QueueLimit) {
-    thread_ = std::thread([this] { Run(); });
-  }
+        outbox_(options_.QueueLimit) {}
 
-  ~TMosquittoClient() override {
-    {
-      std::lock_guard lock(mutex_);
-      stop_ = true;
-      if (mosq_ != nullptr)
-        mosquitto_disconnect(mosq_);
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-
-  void Publish(TMqttMessage message) override {
+  void Publish(TMqttMessage message) {
     size_t dropped = 0;
     {
       std::lock_guard lock(mutex_);
@@ -59,12 +51,42 @@ public:
         SendWaiting();
     }
     if (dropped != 0 && events_.OnDropped)
-      owner_->Post([fn = events_.OnDropped, dropped] { fn(dropped); });
+      Post([fn = events_.OnDropped, dropped] { fn(dropped); });
+  }
+
+  // Nothing is reported from now on; a connection that is up is closed after
+  // what it was given has been written.
+  void RequestStop() {
+    {
+      std::lock_guard lock(postMutex_);
+      silenced_ = true;
+    }
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+    if (mosq_ != nullptr)
+      mosquitto_disconnect(mosq_);
+    wake_.notify_all();
+  }
+
+  bool WaitFinished(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return wake_.wait_for(lock, timeout, [this] { return finished_; });
+  }
+
+  // The network thread.
+  void Run() {
+    try {
+      KeepConnected();
+    } catch (...) {
+      // Nothing may leave the thread; the owner sees the connection as down.
+    }
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    wake_.notify_all();
   }
 
 private:
-  // The network thread.
-  void Run() {
+  void KeepConnected() {
     int retryMs = options_.FirstRetryMs;
     while (!stop_) {
       TMqttStatus status;
@@ -113,13 +135,13 @@ private:
     mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_threaded_set(mosq, true);
     mosquitto_connect_callback_set(mosq, [](mosquitto*, void* self, int rc) {
-      static_cast<TMosquittoClient*>(self)->Noted([rc](TNoted& n) { n.Connack = rc; });
+      static_cast<TMosquittoWorker*>(self)->Noted([rc](TNoted& n) { n.Connack = rc; });
     });
     mosquitto_publish_callback_set(mosq, [](mosquitto*, void* self, int mid) {
-      static_cast<TMosquittoClient*>(self)->Noted([mid](TNoted& n) { n.Acks.push_back(mid); });
+      static_cast<TMosquittoWorker*>(self)->Noted([mid](TNoted& n) { n.Acks.push_back(mid); });
     });
     mosquitto_message_callback_set(mosq, [](mosquitto*, void* self, const mosquitto_message* m) {
-      static_cast<TMosquittoClient*>(self)->Received(*m);
+      static_cast<TMosquittoWorker*>(self)->Received(*m);
     });
     int rc = MOSQ_ERR_SUCCESS;
     if (!options_.User.empty())
@@ -220,6 +242,12 @@ private:
     fn(noted_);
   }
 
+  template <typename Fn> void Post(Fn fn) {
+    std::lock_guard lock(postMutex_);
+    if (!silenced_)
+      owner_->Post(std::move(fn));
+  }
+
   void Received(const mosquitto_message& m) {
     if (!events_.OnMessage || m.topic == nullptr)
       return;
@@ -227,19 +255,21 @@ private:
     if (m.payload != nullptr && m.payloadlen > 0)
       message.Payload.assign(static_cast<const char*>(m.payload),
                              static_cast<size_t>(m.payloadlen));
-    owner_->Post([fn = events_.OnMessage, message = std::move(message)] { fn(message); });
+    Post([fn = events_.OnMessage, message = std::move(message)] { fn(message); });
   }
 
   void Report(const TMqttStatus& status) {
     if (events_.OnStatus)
-      owner_->Post([fn = events_.OnStatus, status] { fn(status); });
+      Post([fn = events_.OnStatus, status] { fn(status); });
   }
 
   const TMqttOptions options_;
   const TPostTargetPtr owner_;
   const TMqttEvents events_;
-  std::thread thread_;
+  std::mutex postMutex_;
+  bool silenced_ = false;
   std::atomic<bool> stop_{false};
+  bool finished_ = false;
   // Guards the handle, the connection flag and the outbox.
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -249,6 +279,29 @@ private:
   size_t dropped_ = 0;
   std::mutex notedMutex_;
   TNoted noted_;
+};
+
+class TMosquittoClient final : public IMqttClient {
+public:
+  TMosquittoClient(TMqttOptions options, TPostTargetPtr owner, TMqttEvents events)
+      : worker_(std::make_shared<TMosquittoWorker>(std::move(options), std::move(owner),
+                                                   std::move(events))) {
+    thread_ = std::thread([worker = worker_] { worker->Run(); });
+  }
+
+  ~TMosquittoClient() override {
+    worker_->RequestStop();
+    if (worker_->WaitFinished(kStopWait))
+      thread_.join();
+    else
+      thread_.detach();
+  }
+
+  void Publish(TMqttMessage message) override { worker_->Publish(std::move(message)); }
+
+private:
+  std::shared_ptr<TMosquittoWorker> worker_;
+  std::thread thread_;
 };
 
 } // namespace

@@ -49,7 +49,9 @@ struct TMqttEvents {
 
 // A connection to an MQTT broker kept up on a thread of its own: it connects,
 // retries with back-off and reconnects without being asked. Destroying it
-// sends what it has handed over, disconnects and joins its thread.
+// reports nothing more, writes what it has handed over, disconnects and
+// joins its thread; a thread stuck in a name lookup or a connect for
+// seconds is left to end on its own.
 class IMqttClient {
 public:
   virtual ~IMqttClient() = default;
