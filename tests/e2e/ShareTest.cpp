@@ -249,3 +249,47 @@ TEST_F(ShareTest, WrongPasswordIsRefusedWithAClearLogLine) {
   EXPECT_EQ(program->WaitExit(), 0);
   EXPECT_EQ(MainLog().find("not-it"), std::string::npos);
 }
+
+TEST_F(ShareTest, TlsIsVerifiedAgainstTheCaFile) {
+  // A CA of the office that signed the broker's certificate, and a CA of nobody's.
+  const std::string dir = home.Path() + "/tls";
+  std::filesystem::create_directories(dir);
+  WriteFile(dir + "/san.ext", "subjectAltName=IP:127.0.0.1,DNS:localhost\n");
+  const auto openssl = [&](std::vector<std::string> args) {
+    return RunAndWait("/usr/bin/openssl", args, dir, {"OPENSSL_CONF=/dev/null"});
+  };
+  const std::vector<std::string> ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                    "-nodes"};
+  const auto request = [&](std::vector<std::string> args) {
+    args.insert(args.begin() + 1, ec.begin(), ec.end());
+    return openssl(args);
+  };
+  ASSERT_EQ(request({"req", "-x509", "-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
+                     "/CN=office CA"}),
+            0);
+  ASSERT_EQ(request({"req", "-x509", "-keyout", "other.key", "-out", "other.pem", "-days", "2",
+                     "-subj", "/CN=other CA"}),
+            0);
+  ASSERT_EQ(request({"req", "-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=broker"}),
+            0);
+  ASSERT_EQ(openssl({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                     "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "san.ext"}),
+            0);
+  broker = std::make_unique<TMosquittoBroker>(home.Path() + "/broker");
+  broker->UseTls(dir + "/ca.pem", dir + "/server.pem", dir + "/server.key");
+  ASSERT_TRUE(broker->Start()) << broker->Log();
+
+  WriteShareIni("", "Mode=2\r\nCaFile=" + dir + "/other.pem\r\n");
+  program = StartProgram({"-arun"});
+  EXPECT_TRUE(LogHas("[warng] MQTTブローカーに接続できません。Host=[127.0.0.1:" +
+                     std::to_string(broker->Port()) + "] [原因] A TLS error"));
+  program->Terminate();
+  ASSERT_EQ(program->WaitExit(), 0);
+  EXPECT_EQ(MainLog().find("MQTTブローカーに接続しました。"), std::string::npos);
+
+  WriteShareIni("", "Mode=2\r\nCaFile=" + dir + "/ca.pem\r\n");
+  program = StartProgram({"-arun"});
+  EXPECT_TRUE(LogHas("[info ] MQTTブローカーに接続しました。"));
+  program->Terminate();
+  EXPECT_EQ(program->WaitExit(), 0);
+}

@@ -77,11 +77,15 @@ TMosquittoBroker::~TMosquittoBroker() {
   Stop();
 }
 
+void TMosquittoBroker::UseTls(std::string caFile, std::string certFile, std::string keyFile) {
+  tls_ = "cafile " + caFile + "\ncertfile " + certFile + "\nkeyfile " + keyFile + "\n";
+}
+
 bool TMosquittoBroker::WriteConfig() {
   const passwd* user = getpwuid(getuid());
   std::ofstream config(folder_ + "/mosquitto.conf");
   config << "listener " << port_ << " 127.0.0.1\n"
-         << "persistence true\npersistence_location " << folder_ << "/\n"
+         << tls_ << "persistence true\npersistence_location " << folder_ << "/\n"
          << "log_dest file " << folder_
          << "/mosquitto.log\nlog_type all\n"
          // Run as root it would switch to the mosquitto user, who cannot read the folder.

@@ -17,6 +17,8 @@ public:
   TMosquittoBroker(const TMosquittoBroker&) = delete;
   TMosquittoBroker& operator=(const TMosquittoBroker&) = delete;
 
+  // TLS on its listener with this CA, certificate and key (from the next start).
+  void UseTls(std::string caFile, std::string certFile, std::string keyFile);
   // Starts it and waits until it takes connections.
   bool Start();
   // Ends it with SIGTERM (it saves its sessions) and waits.
@@ -30,6 +32,7 @@ private:
 
   std::string folder_;
   std::vector<std::pair<std::string, std::string>> users_;
+  std::string tls_; // the listener's TLS lines
   int port_ = 0;
   pid_t pid_ = -1;
 };
