@@ -1,5 +1,10 @@
 # Helpers that keep every folder's CMakeLists.txt short.
 
+# Tests never reach the desktop's session bus: a program under test would
+# otherwise show its balloons as the developer's notifications. A test that
+# wants a bus starts its own.
+set(TELORIA_NO_SESSION_BUS "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/teloria2-test-bus")
+
 # teloria_library(NAME SOURCES... [DEPS libs...] [QT])
 function(teloria_library name)
   cmake_parse_arguments(ARG "QT" "" "SOURCES;DEPS" ${ARGN})
@@ -23,7 +28,7 @@ function(teloria_test name)
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
   endif()
   set(props LABELS ${ARG_LABEL})
-  set(env "TELORIA2_BIN=${CMAKE_BINARY_DIR}/bin" ${ARG_ENV})
+  set(env "TELORIA2_BIN=${CMAKE_BINARY_DIR}/bin" ${TELORIA_NO_SESSION_BUS} ${ARG_ENV})
   if(ARG_LOCK)
     list(APPEND props RESOURCE_LOCK teloria2_instance)
   endif()
@@ -42,5 +47,5 @@ function(teloria_qtest name)
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS ui
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TELORIA2_BIN=${CMAKE_BINARY_DIR}/bin")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TELORIA2_BIN=${CMAKE_BINARY_DIR}/bin;${TELORIA_NO_SESSION_BUS}")
 endfunction()

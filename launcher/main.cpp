@@ -9,7 +9,8 @@
 
 int main() {
   try {
-    const TIniFile ini(ProgramFolder() + "/teloria2.ini");
+    // The program's own folder rule, without creating its data folder.
+    const TIniFile ini(ChooseProgramFolder() + "/teloria2.ini");
     if (ini.ReadInteger("Settings", "AutoRun", 0) == 1) {
       const std::string folder = ExecutableFolder();
       StartDetached(folder + "/teloria2", {"-autorun"}, folder);

@@ -1,5 +1,7 @@
 #include "platform/ProgramPaths.h"
 
+#include "platform/UserFolders.h"
+
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -25,12 +27,25 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Creates the folder with mode 0700 unless present.
+void MakeFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0700) == 0)
+    ::chmod(path.c_str(), 0700); // whatever the umask took away
+}
+
+// Creates every missing folder of `path`, each mode 0700.
+void MakeFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1))
+    MakeFolder(path.substr(0, slash));
+  MakeFolder(path);
+}
+
 // Creates the folder 0700 unless present. True only for a real folder (no
 // link) that this user owns and nobody else may enter: in a shared place such
 // as /tmp another user could have made it first and keep files in it.
 bool PrivateFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0700) == 0)
-    ::chmod(path.c_str(), 0700); // whatever the umask took away
+  MakeFolder(path);
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
          (st.st_mode & 0777) == 0700;
@@ -51,6 +66,10 @@ std::string UsualRuntimeFolder(std::string& candidate) {
   return PrivateFolder(candidate) ? candidate : std::string();
 }
 
+std::string UserDataFolder() {
+  return WithoutTrailingSlash(XdgBaseFolder("XDG_DATA_HOME", ".local/share")) + "/teloria2";
+}
+
 } // namespace
 
 std::string ExecutablePath() {
@@ -65,18 +84,31 @@ std::string ExecutableFolder() {
   return FolderOf(ExecutablePath());
 }
 
-std::string ProgramFolder() {
+std::string ChooseProgramFolder() {
   const char* home = std::getenv("TELORIA2_HOME");
   if (home != nullptr && *home != '\0')
     return WithoutTrailingSlash(home);
-  return ExecutableFolder();
+  const std::string executableFolder = ExecutableFolder();
+  if (FileExists(executableFolder + "/teloria2.ini"))
+    return executableFolder;
+  return UserDataFolder();
+}
+
+std::string ProgramFolder() {
+  const std::string folder = ChooseProgramFolder();
+  if (folder == UserDataFolder())
+    MakeFolders(folder);
+  return folder;
 }
 
 std::string FindShippedFile(const std::string& name) {
-  const std::string inProgram = ProgramFolder() + "/" + name;
-  if (FileExists(inProgram))
-    return inProgram;
-  return ExecutableFolder() + "/" + name;
+  const std::string executableFolder = ExecutableFolder();
+  const std::string besideExecutable = executableFolder + "/" + name;
+  for (const std::string& candidate : {ProgramFolder() + "/" + name, besideExecutable,
+                                       FolderOf(executableFolder) + "/share/teloria2/" + name})
+    if (FileExists(candidate))
+      return candidate;
+  return besideExecutable;
 }
 
 TRuntimeFolder ChooseRuntimeFolder() {

@@ -6,10 +6,17 @@
 std::string ExecutablePath();
 // Folder of the running executable, without a trailing "/".
 std::string ExecutableFolder();
-// Where the program keeps its data: $TELORIA2_HOME if set, else the
-// executable's folder; without a trailing "/".
+// Where the program keeps its data, without a trailing "/": $TELORIA2_HOME
+// when set; else the executable's folder when teloria2.ini stands there (a
+// portable copy); else $XDG_DATA_HOME/teloria2 (~/.local/share/teloria2).
+// Creates nothing, for readers that must leave no trace.
+std::string ChooseProgramFolder();
+// ChooseProgramFolder(); the per-user folder is created on first use, mode
+// 0700 (as are missing folders on its way).
 std::string ProgramFolder();
-// A shipped file: the program folder first, then beside the executable.
+// A shipped file: the program folder first, then beside the executable, then
+// in ../share/teloria2 from the executable (an installed tree). When it is
+// in none of them, the path beside the executable.
 std::string FindShippedFile(const std::string& name);
 // Per-user folder for sockets and locks: $XDG_RUNTIME_DIR/teloria2, else
 // /tmp/teloria2-<uid>/teloria2, created with mode 0700. A folder on the way

@@ -1,9 +1,12 @@
 #include "platform/SerialPorts.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
+#include <string_view>
+#include <sys/stat.h>
 
 namespace {
 
@@ -47,6 +50,48 @@ bool HasUart(const std::string& sysTtyFolder, const std::string& name) {
   return typeFile >> type && type != 0;
 }
 
+bool IsDigit(char c) {
+  return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// The run of digits at `pos` without its leading zeros; moves `pos` past it.
+std::string_view NumberAt(const std::string& text, size_t& pos) {
+  size_t start = pos;
+  while (pos < text.size() && IsDigit(text[pos]))
+    ++pos;
+  while (start + 1 < pos && text[start] == '0')
+    ++start;
+  return std::string_view(text).substr(start, pos - start);
+}
+
+// Names compared with runs of digits taken as numbers.
+bool NaturalLess(const std::string& a, const std::string& b) {
+  size_t i = 0;
+  size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (IsDigit(a[i]) && IsDigit(b[j])) {
+      const std::string_view x = NumberAt(a, i);
+      const std::string_view y = NumberAt(b, j);
+      if (x.size() != y.size())
+        return x.size() < y.size();
+      if (x != y)
+        return x < y;
+    } else if (a[i] != b[j]) {
+      return a[i] < b[j];
+    } else {
+      ++i;
+      ++j;
+    }
+  }
+  return a.size() - i < b.size() - j;
+}
+
+// A link whose device node is there (an unplugged adapter's link may linger).
+bool DeviceBehind(const std::string& link) {
+  struct stat st {};
+  return ::stat(link.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
 } // namespace
 
 void EnumSerialPortsIn(const std::string& devFolder, const std::string& sysTtyFolder,
@@ -70,4 +115,25 @@ void EnumSerialPortsIn(const std::string& devFolder, const std::string& sysTtyFo
 void EnumSerialPorts(std::vector<std::string>& list) {
   const char* extra = std::getenv("TELORIA2_EXTRA_PORTS");
   EnumSerialPortsIn("/dev", "/sys/class/tty", extra != nullptr ? extra : "", list);
+}
+
+void AppendStablePortNamesIn(const std::string& byIdFolder, std::vector<std::string>& list) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(byIdFolder.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string path = byIdFolder + "/" + entry->d_name;
+      if (entry->d_name[0] != '.' && DeviceBehind(path))
+        names.push_back(path);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end(), NaturalLess);
+  for (const std::string& name : names)
+    if (std::find(list.begin(), list.end(), name) == list.end())
+      list.push_back(name);
+}
+
+void EnumSerialPortChoices(std::vector<std::string>& list) {
+  EnumSerialPorts(list);
+  AppendStablePortNamesIn("/dev/serial/by-id", list);
 }

@@ -12,3 +12,12 @@ void EnumSerialPorts(std::vector<std::string>& list);
 // The same over other folders, for tests.
 void EnumSerialPortsIn(const std::string& devFolder, const std::string& sysTtyFolder,
                        const std::string& extraPorts, std::vector<std::string>& list);
+
+// What the settings window offers: EnumSerialPorts' list, then the stable
+// names under /dev/serial/by-id (USB adapters, the same name in any socket)
+// whose device is present, in natural order ("x9" before "x10"). A name
+// already in the list is not added again.
+void EnumSerialPortChoices(std::vector<std::string>& list);
+
+// The by-id part over another folder, for tests.
+void AppendStablePortNamesIn(const std::string& byIdFolder, std::vector<std::string>& list);

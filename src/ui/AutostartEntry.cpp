@@ -2,31 +2,15 @@
 
 #include "base/Exception.h"
 #include "platform/ProgramPaths.h"
+#include "platform/UserFolders.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fmt/printf.h>
 #include <fstream>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-    return home;
-  const passwd* pw = getpwuid(getuid());
-  return pw != nullptr && pw->pw_dir != nullptr ? pw->pw_dir : "";
-}
-
-std::string ConfigFolder() {
-  // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG rules say.
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/')
-    return config;
-  return HomeFolder() + "/.config";
-}
 
 // One Exec argument: always quoted, with the characters that are special
 // inside quotes escaped, and "%" doubled so it is not a field code.
@@ -92,7 +76,7 @@ void WriteEntry(const std::string& path, const std::string& text) {
 } // namespace
 
 std::string AutostartEntryPath() {
-  return ConfigFolder() + "/autostart/teloria2.desktop";
+  return XdgBaseFolder("XDG_CONFIG_HOME", ".config") + "/autostart/teloria2.desktop";
 }
 
 std::string AutostartEntryText(const std::string& launcherPath) {

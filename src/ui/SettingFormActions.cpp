@@ -265,7 +265,7 @@ void TSettingForm::MirelCheckTimerTimer() {
 
 void TSettingForm::RefreshPortItems() {
   std::vector<std::string> ports;
-  EnumSerialPorts(ports);
+  EnumSerialPortChoices(ports);
   bool same = MirelKT5PortCombo->count() == static_cast<int>(ports.size()) + 1;
   for (size_t i = 0; same && i < ports.size(); ++i)
     same = MirelKT5PortCombo->findText(Q(ports[i]), Qt::MatchExactly) >= 0;

@@ -19,8 +19,11 @@ protected:
     fs::permissions(folder.Path() + "/teloria2", fs::perms::owner_all);
   }
   void Ini(const std::string& text) { WriteFile(folder.Path() + "/teloria2.ini", text); }
+  // The user's own data folder never takes part unless a test sets one.
   int Launch(const std::vector<std::string>& env = {}) {
-    return RunAndWait(launcher, {}, elsewhere.Path(), env);
+    std::vector<std::string> all{"XDG_DATA_HOME=" + elsewhere.Path() + "/no-data"};
+    all.insert(all.end(), env.begin(), env.end());
+    return RunAndWait(launcher, {}, elsewhere.Path(), all);
   }
   std::string Record() { return ReadFile(folder.Path() + "/record"); }
   // Nothing can be awaited for a start that must not happen: give a started
@@ -46,6 +49,19 @@ TEST_F(LauncherTest, ProgramHomeVariableChoosesTheSettingsFile) {
   TTempFolder home;
   WriteFile(home.Path() + "/teloria2.ini", "[settings]\nautorun = 0x1\n");
   EXPECT_EQ(Launch({"TELORIA2_HOME=" + home.Path()}), 0);
+  ASSERT_TRUE(WaitFor([&] { return !Record().empty(); }));
+  EXPECT_EQ(Record(), "1|-autorun|" + folder.Path() + "\n");
+}
+
+TEST_F(LauncherTest, WithoutIniBesideItTheUserDataFolderIsReadAndNothingCreated) {
+  TTempFolder data;
+  const std::string env = "XDG_DATA_HOME=" + data.Path();
+  EXPECT_EQ(Launch({env}), 0);
+  EXPECT_TRUE(NothingStarted());
+  EXPECT_FALSE(fs::exists(data.Path() + "/teloria2"));
+  fs::create_directory(data.Path() + "/teloria2");
+  WriteFile(data.Path() + "/teloria2/teloria2.ini", "[Settings]\r\nAutoRun=1\r\n");
+  EXPECT_EQ(Launch({env}), 0);
   ASSERT_TRUE(WaitFor([&] { return !Record().empty(); }));
   EXPECT_EQ(Record(), "1|-autorun|" + folder.Path() + "\n");
 }

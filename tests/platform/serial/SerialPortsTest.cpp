@@ -4,7 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/DeviceGroup.h"
 #include "platform/SerialPorts.h"
+
+#include <grp.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -55,6 +59,37 @@ TEST_F(SerialPortsTest, ExtraPortsComeFromTheEnvironment) {
   unsetenv("TELORIA2_EXTRA_PORTS");
   ASSERT_FALSE(list.empty());
   EXPECT_EQ(list.back(), "/tmp/teloria-virtual-port");
+}
+
+TEST_F(SerialPortsTest, StableNamesOfPresentDevicesInNaturalOrderEachOnce) {
+  const fs::path byId = root / "by-id";
+  fs::create_directories(byId);
+  // /dev/null stands in for a character device; the gone adapter's link dangles.
+  for (const char* name : {"usb-FTDI_A10-if00-port0", "usb-FTDI_A9-if00-port0",
+                           "usb-FTDI_A009-if01-port0", "usb-Prolific-if00"})
+    fs::create_symlink("/dev/null", byId / name);
+  fs::create_symlink(root / "dev" / "ttyUSB7", byId / "usb-gone-if00");
+  Node("plain-file");
+  fs::create_symlink(root / "dev" / "plain-file", byId / "usb-not-a-device");
+  const std::string listed = (byId / "usb-Prolific-if00").string();
+  std::vector<std::string> list = {"/dev/ttyUSB0", listed};
+  AppendStablePortNamesIn(byId.string(), list);
+  EXPECT_EQ(list, (std::vector<std::string>{"/dev/ttyUSB0", listed,
+                                            (byId / "usb-FTDI_A9-if00-port0").string(),
+                                            (byId / "usb-FTDI_A009-if01-port0").string(),
+                                            (byId / "usb-FTDI_A10-if00-port0").string()}));
+  std::vector<std::string> none;
+  AppendStablePortNamesIn((root / "missing").string(), none);
+  EXPECT_TRUE(none.empty());
+}
+
+TEST_F(SerialPortsTest, DeviceGroupIsReadFromTheNode) {
+  struct stat st {};
+  ASSERT_EQ(::stat("/dev/null", &st), 0);
+  const group* owner = ::getgrgid(st.st_gid);
+  ASSERT_NE(owner, nullptr);
+  EXPECT_EQ(DeviceGroupName("/dev/null"), owner->gr_name);
+  EXPECT_EQ(DeviceGroupName(Dev("ttyUSB9")), "dialout"); // gone: the usual group
 }
 
 } // namespace
