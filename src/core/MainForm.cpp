@@ -4,6 +4,7 @@
 #include "base/Text.h"
 #include "common2/MirelKT5Comm.h"
 #include "core/CallShare.h"
+#include "core/CommandLine.h"
 #include "core/DebugFile.h"
 #include "core/LastIncomingInfo.h"
 #include "core/Messages.h"
@@ -73,6 +74,10 @@ TMainForm::TMainForm(TMainFormDeps deps)
   LastGroupEvent = std::make_shared<TKT5GroupEventArgs>();
   LastGroupEvent->GroupNo = -1;
   Post([this] { CMStartup(); });
+  // Started with "-show": the window opens once start-up is done.
+  if (const TCommandLine command = ParseCommandLine(deps_.Arguments);
+      command.Verb == TCommandVerb::Show)
+    Post([this, command] { CMShowWindow(static_cast<uint32_t>(command.Window)); });
 }
 
 TMainForm::~TMainForm() {
@@ -168,7 +173,9 @@ void TMainForm::CMStartup() {
   } catch (const std::exception& e) {
     LogException(llError, "着信履歴件数の調整に失敗しました。", e);
   }
-  Scanner = std::make_unique<TMirelKT5Scanner>(deps_.ScannerPorts, deps_.DeviceFactory);
+  Scanner = std::make_unique<TMirelKT5Scanner>(
+      deps_.ScannerPorts, deps_.DeviceFactory,
+      [this](const std::string& port) { Post([this, port] { CMPortDenied(port); }); });
   SimMode = false;
   ChooseMode();
   ShowStartupBalloon();

@@ -119,6 +119,8 @@ public:
   void CheckResetMirelTimeTimerTimer();
   void CMSettingsChanged();
   std::string GetConnectedPort() const;
+  // Scanner: the user may not open `port`; told once per port, a balloon once.
+  void CMPortDenied(const std::string& port);
 
   // Simulator link
   uint32_t CMSimQuery();
@@ -135,6 +137,11 @@ public:
   void TrayIcon1DblClick();
   void BalloonHelpHideTimerTimer();
   void DebugCheckTimerTimer();
+
+  // The command line's verbs (a CommandResult): a TProgramWindow to open,
+  // once start-up is done; the program to close.
+  uint32_t CMShowWindow(uint32_t window);
+  uint32_t CMExitProgram();
 
 private:
   void CreateSessions();
@@ -174,6 +181,7 @@ private:
   void WriteBeforeClosing();
   void ShowCall(const TTableRow& callRow);
   void CallRecorded(const TIncomingCall& call);
+  bool ShowLastCall();
   uint32_t Dispatch(uint32_t message, uint32_t wParam, uint32_t lParam);
   void Post(std::function<void()> fn);
 
@@ -187,6 +195,8 @@ private:
   std::multiset<int32_t> pendingCallGroups_;
   // Writes the database refused for a lock, oldest first.
   std::deque<TPendingWrite> pendingWrites_;
+  // Ports the user was told of not being allowed to open.
+  std::set<std::string> deniedPorts_;
 };
 
 // The one controller while it exists (null otherwise).

@@ -1,9 +1,12 @@
 #include "core/MainForm.h"
 
+#include "core/CommandLine.h"
 #include "core/DebugFile.h"
 #include "core/Messages.h"
 #include "core/MirelKT5CommSim.h"
 #include "core/NumberSimReceiver.h"
+#include "data/KsoCtiDb.h"
+#include "data/NumberRules.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 #include "settings/SettingsListeners.h"
@@ -70,7 +73,65 @@ uint32_t TMainForm::CMSimCall() {
   return SimResultOk;
 }
 
-uint32_t TMainForm::Dispatch(uint32_t message, uint32_t /*wParam*/, uint32_t /*lParam*/) {
+uint32_t TMainForm::CMShowWindow(uint32_t window) {
+  if (!Ready)
+    return CommandResultNotDone;
+  using TMenuHandler = void (TMainForm::*)();
+  static const std::pair<TProgramWindow, TMenuHandler> kHandlers[] = {
+      {TProgramWindow::MirelMemory, &TMainForm::RMenuItemMirelMemoryClick},
+      {TProgramWindow::PhoneList, &TMainForm::RMenuItemPhoneListClick},
+      {TProgramWindow::IncomingHistory, &TMainForm::RMenuItemIncomingHistoryClick},
+      {TProgramWindow::NewEntry, &TMainForm::RMenuItemNewEditClick},
+      {TProgramWindow::Settings, &TMainForm::RMenuItemSettingClick},
+      {TProgramWindow::About, &TMainForm::RMenuItemAboutClick},
+  };
+  const auto kind = static_cast<TProgramWindow>(window);
+  bool known = false;
+  for (const auto& [target, handler] : kHandlers)
+    if (target == kind) {
+      (this->*handler)();
+      known = true;
+    }
+  if (kind == TProgramWindow::NumberDisplay) {
+    if (!ShowLastCall())
+      return CommandResultNoCall;
+    known = true;
+  }
+  if (!known)
+    return CommandResultNotDone;
+  LogFmt(llInfo, "コマンドラインの指示で画面を開きました。[%s]", WindowWord(kind));
+  return CommandResultDone;
+}
+
+// The number display with the newest call of the history, as far as the
+// database knows it: the book's last call date is this very call, so no
+// earlier call is shown.
+bool TMainForm::ShowLastCall() {
+  const auto calls = CtiDb ? CtiDb->GetIncomingList(1) : nullptr;
+  if (!calls || calls->Count() == 0)
+    return false;
+  const TTableRow& call = calls->Items(0);
+  const std::string number = call.GetValue("phone_number");
+  const bool valid = IsValidNumber(number);
+  std::unique_ptr<TTableRow> row = valid ? CtiDb->FindPhoneNumber(number) : nullptr;
+  if (!row) {
+    row = std::make_unique<TTableRow>();
+    row->SetValue("phone_number", number);
+  }
+  row->SetValue("last_incoming_date", "");
+  row->SetValue("_IncomingDate", call.GetValue("incoming_date"));
+  row->SetValue("_IsValidNumber", valid ? "1" : "0");
+  deps_.Windows->ShowNumberDisplay(*row);
+  return true;
+}
+
+uint32_t TMainForm::CMExitProgram() {
+  Log(llInfo, "コマンドラインの指示で終了します。");
+  RMenuExitItemClick();
+  return CommandResultDone;
+}
+
+uint32_t TMainForm::Dispatch(uint32_t message, uint32_t wParam, uint32_t /*lParam*/) {
   try {
     switch (message) {
     case ::CMAlreadyRunning:
@@ -89,6 +150,10 @@ uint32_t TMainForm::Dispatch(uint32_t message, uint32_t /*wParam*/, uint32_t /*l
       AppSettings.Load();
       NotifySettingsChanged();
       return 0;
+    case ::CMShowWindow:
+      return CMShowWindow(wParam);
+    case ::CMExitProgram:
+      return CMExitProgram();
     default:
       LogFmt(llWarning, "不明なメッセージを受信しました。(0x%X)", message);
       return 0;

@@ -5,6 +5,7 @@
 #include "common2/MirelKT5Comm.h"
 #include "core/CallShare.h"
 #include "core/LastIncomingInfo.h"
+#include "platform/DeviceGroup.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 
@@ -183,6 +184,23 @@ void TMainForm::EnterSimMode() {
   MirelCheckTimer.stop();
   SimMode = true;
   Log(llInfo, "電話番号発信シミュレータモード開始");
+}
+
+void TMainForm::CMPortDenied(const std::string& port) {
+  if (!deniedPorts_.insert(port).second)
+    return;
+  const std::string group = DeviceGroupName(port);
+  LogFmt(
+      llWarning,
+      "ポート [%s] を開く権限がありません。このポートを使うにはグループ [%s] "
+      "に属している必要があります。(sudo usermod -aG %s ユーザー名 の後、ログインし直してください)",
+      port, group, group);
+  if (deniedPorts_.size() == 1)
+    ShowBalloon("Teloria II: ポートを開けません",
+                fmt::sprintf("\r\n  %s を開く権限がありません。\r\n  グループ %s "
+                             "に参加して、ログインし直してください。  \r\n",
+                             port, group),
+                TBalloonIcon::Warning);
 }
 
 std::string TMainForm::GetConnectedPort() const {

@@ -16,6 +16,10 @@ enum : uint32_t {
   CMSimQuery = 0x611,
   CMSimCall = 0x612,
   CMSimReadMemory = 0x613,
+  // The command line's verbs to the running instance (sent, answered with a
+  // CommandResult): WParam = a TProgramWindow to open; the program to close.
+  CMShowWindow = 0x620,
+  CMExitProgram = 0x621,
   CMSettingsChanged = 0x701,
 };
 
@@ -25,4 +29,12 @@ enum : uint32_t {
   SimResultNotSimMode = 900,
   SimResultNotReady = 901,
   SimResultReadFailed = 999,
+};
+
+// Results of the command-line verbs. 0 is also what an instance that does
+// not know the message answers.
+enum : uint32_t {
+  CommandResultNotDone = 0, // not ready yet, or not understood
+  CommandResultDone = 1,
+  CommandResultNoCall = 2, // the number display has no call to show
 };

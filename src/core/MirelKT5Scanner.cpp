@@ -5,8 +5,12 @@
 #include "platform/SerialPorts.h"
 #include "settings/Logging.h"
 
-TMirelKT5Scanner::TMirelKT5Scanner(TPortLister ports, TSerialDeviceFactory deviceFactory)
-    : ports_(std::move(ports)), deviceFactory_(std::move(deviceFactory)) {
+#include <cerrno>
+
+TMirelKT5Scanner::TMirelKT5Scanner(TPortLister ports, TSerialDeviceFactory deviceFactory,
+                                   TPortDeniedEvent onPortDenied)
+    : ports_(std::move(ports)), deviceFactory_(std::move(deviceFactory)),
+      onPortDenied_(std::move(onPortDenied)) {
   if (!ports_)
     ports_ = [] {
       std::vector<std::string> list;
@@ -61,6 +65,7 @@ void TMirelKT5Scanner::Execute() {
     try {
       found = Search();
     } catch (const std::exception& e) {
+      ReportIfDenied(e, targetPort_);
       ScanLogFmt("スレッドで指定ポートメモリ読み出しエラーです。Port=[%s]\r\n[例外] %s",
                  targetPort_, e.what());
       found.clear();
@@ -85,6 +90,13 @@ std::unique_ptr<TMirelKT5CommCompo> TMirelKT5Scanner::NewCompo() const {
     ScanLogFmt("[Trace] %s (W32ErrCode=%d)", text, code);
   };
   return compo;
+}
+
+void TMirelKT5Scanner::ReportIfDenied(const std::exception& e, const std::string& portName) const {
+  const auto* comm = dynamic_cast<const EMirelKT5CommError*>(&e);
+  if (comm != nullptr && comm->ErrCode == CommErrorCode::OpenFailed && comm->W32ErrCode == EACCES &&
+      onPortDenied_)
+    onPortDenied_(portName);
 }
 
 std::string TMirelKT5Scanner::Search() {
@@ -125,6 +137,7 @@ bool TMirelKT5Scanner::ProbePort(TMirelKT5CommCompo& compo, const std::string& p
     compo.Close();
     answered = true;
   } catch (const EMirelKT5CommError& e) {
+    ReportIfDenied(e, portName);
     ScanLogFmt("[Error] %s (ErrCode=%d, W32ErrCode=%d)", e.what(), e.ErrCode, e.W32ErrCode);
     compo.Close();
   } catch (const std::exception& e) {

@@ -20,10 +20,14 @@ class TMirelKT5Scanner {
 public:
   using TPortFoundEvent = std::function<void(const std::string& foundPort)>;
   using TPortLister = std::function<std::vector<std::string>()>;
+  // A port that exists but may not be opened by this user (EACCES); called on
+  // the scanner thread. The search goes on.
+  using TPortDeniedEvent = std::function<void(const std::string& port)>;
 
   // `ports` replaces EnumSerialPorts and `deviceFactory` the termios device,
   // for tests.
-  explicit TMirelKT5Scanner(TPortLister ports = {}, TSerialDeviceFactory deviceFactory = nullptr);
+  explicit TMirelKT5Scanner(TPortLister ports = {}, TSerialDeviceFactory deviceFactory = nullptr,
+                            TPortDeniedEvent onPortDenied = {});
   // Waits for a search in progress, then ends the thread.
   ~TMirelKT5Scanner();
   TMirelKT5Scanner(const TMirelKT5Scanner&) = delete;
@@ -42,9 +46,11 @@ private:
   void ProbeAllPorts(std::vector<std::string>& list);
   bool ProbePort(TMirelKT5CommCompo& compo, const std::string& portName);
   std::unique_ptr<TMirelKT5CommCompo> NewCompo() const;
+  void ReportIfDenied(const std::exception& e, const std::string& portName) const;
 
   TPortLister ports_;
   TSerialDeviceFactory deviceFactory_;
+  TPortDeniedEvent onPortDenied_;
   std::mutex mutex_;
   std::condition_variable wake_;
   bool wakeSet_ = false;

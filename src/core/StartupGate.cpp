@@ -8,6 +8,7 @@
 #include "settings/SharedValue.h"
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -16,6 +17,10 @@ const char* const kClientWindowName = "TELORIA2_CLIENT_WINDOW_MMF";
 
 // A second instance waits this long for the running one to show its balloon.
 constexpr int kAlreadyRunningTimeoutMs = 5000;
+// A verb may open a long list; a just-started instance takes a moment to
+// publish its window and finish its start-up.
+constexpr int kCommandSendTimeoutMs = 10000;
+constexpr int kCommandDeadlineMs = 15000;
 
 // Held only for the moment of the test: a lock that cannot be taken (or
 // not even opened) means an instance runs, as the design treats it.
@@ -30,6 +35,65 @@ void LogRefusedRuntimeFolder() {
            "実行時フォルダ [%s] は所有者またはアクセス権が正しくないため使用しません。"
            "代わりに [%s] を使用します。",
            choice.Refused, choice.Folder);
+}
+
+using TSteadyClock = std::chrono::steady_clock;
+
+// Waits until the instance has released its lock, at most `timeoutMs`.
+bool WaitForInstanceEnd(int timeoutMs) {
+  const auto deadline = TSteadyClock::now() + std::chrono::milliseconds(timeoutMs);
+  while (InstanceRuns()) {
+    if (TSteadyClock::now() >= deadline)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// Sends the verb's message until the instance has acted on it; an instance
+// that is still starting answers "not done" (or has no window yet) for a
+// moment.
+uint32_t SendCommand(uint32_t message, uint32_t wParam) {
+  const auto deadline = TSteadyClock::now() + std::chrono::milliseconds(kCommandDeadlineMs);
+  uint32_t result = CommandResultNotDone;
+  while (result == CommandResultNotDone && TSteadyClock::now() < deadline && InstanceRuns()) {
+    const uint32_t window = ReadSharedValue(kClientWindowName);
+    if (window == 0 ||
+        !SendMessageTimeout(window, message, wParam, 0, kCommandSendTimeoutMs, result))
+      result = CommandResultNotDone;
+    if (result == CommandResultNotDone)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return result;
+}
+
+int Fail(const char* text) {
+  std::fprintf(stderr, "teloria2: %s\n", text);
+  return 1;
+}
+
+// Hands the verb to the running instance; the process's exit code.
+int PassCommand(const TCommandLine& command) {
+  if (command.Verb == TCommandVerb::Exit) {
+    Log(llInfo, "起動中のタスクに終了を指示します。");
+    // An instance that closes at once may drop the connection before its
+    // answer is out: its end is the answer.
+    if (SendCommand(CMExitProgram, 0) != CommandResultDone && InstanceRuns())
+      return Fail("起動中の Teloria II に終了を伝えられませんでした。");
+    return WaitForInstanceEnd(kCommandDeadlineMs)
+               ? 0
+               : Fail("起動中の Teloria II の終了を確認できませんでした。");
+  }
+  const std::string word = WindowWord(command.Window);
+  LogFmt(llInfo, "起動中のタスクに画面を開くよう指示します。[%s]", word);
+  switch (SendCommand(CMShowWindow, static_cast<uint32_t>(command.Window))) {
+  case CommandResultDone:
+    return 0;
+  case CommandResultNoCall:
+    return Fail("表示する着信がありません。");
+  default:
+    return Fail("起動中の Teloria II に画面を開くよう伝えられませんでした。");
+  }
 }
 
 } // namespace
@@ -50,19 +114,27 @@ void RequestShutdownOfRunningInstance() {
   PostMessage(window, CMShutdown, 0, 0);
   // Up to 3 s, as before, but only until the instance has released its lock,
   // so that a start right after this one becomes the new instance.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(3000);
-  while (std::chrono::steady_clock::now() < deadline && InstanceRuns())
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  WaitForInstanceEnd(3000);
 }
 
-std::unique_ptr<TSingleInstance> TakeSingleInstance() {
+std::unique_ptr<TSingleInstance> TakeSingleInstance(const TCommandLine& command, int* exitCode) {
+  if (exitCode != nullptr)
+    *exitCode = 0;
   LogRefusedRuntimeFolder();
   auto instance = std::make_unique<TSingleInstance>();
   if (instance->Held()) {
     // The lock holder owns the socket folder; the shared blocks it replaces
     // when it creates them.
     RemoveDeadEndpoints();
+    if (command.Verb == TCommandVerb::Exit)
+      return nullptr; // nothing to close
     return instance;
+  }
+  if (command.Verb == TCommandVerb::Show || command.Verb == TCommandVerb::Exit) {
+    const int code = PassCommand(command);
+    if (exitCode != nullptr)
+      *exitCode = code;
+    return nullptr;
   }
   const uint32_t window = ReadSharedValue(kClientWindowName);
   if (window != 0) {

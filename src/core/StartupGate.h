@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/CommandLine.h"
 #include "platform/SingleInstance.h"
 
 #include <memory>
@@ -19,4 +20,10 @@ void RequestShutdownOfRunningInstance();
 // dead processes from the runtime folder); otherwise tells the running
 // instance that it was started again, logs it and returns null. A refused
 // runtime folder is logged.
-std::unique_ptr<TSingleInstance> TakeSingleInstance();
+//
+// With a verb of the command line, a running instance is asked to act on it
+// instead, and this process then ends with `exitCode` (0 done, 1 not done,
+// said on stderr). "-exit" with no instance running ends at once with 0:
+// null, though nobody else holds the lock.
+std::unique_ptr<TSingleInstance> TakeSingleInstance(const TCommandLine& command = {},
+                                                    int* exitCode = nullptr);

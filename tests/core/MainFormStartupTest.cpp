@@ -1,5 +1,6 @@
 #include "common2/GroupEventRecord.h"
 #include "common2/ReceivePacketRecord.h"
+#include "core/CommandLine.h"
 #include "core/LastIncomingInfo.h"
 #include "core/Messages.h"
 #include "core/NumberSimReceiver.h"
@@ -11,6 +12,7 @@
 #include "settings/SharedValue.h"
 #include "support/BadDatabases.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <future>
 #include <sys/mman.h>
@@ -29,6 +31,9 @@ private slots:
   void UnusableDatabaseIsFatalAndUntouched();
   void HistoryIsTrimmedAtStart();
   void SecondInstanceMakesTheRunningOneShowItsBalloon();
+  void CommandLineVerbsOpenTheirWindowOnceReady();
+  void SecondStartWithAVerbHandsItToTheRunningInstance();
+  void PortsNotPermittedAreLoggedOnceAndToldInOneBalloon();
   void ShutdownRequestClosesTheRunningInstance();
   void ShutdownRequestWithoutInstanceDoesNothing();
   void RuntimeFolderOpenToOthersIsRefusedAndLogged();
@@ -193,6 +198,137 @@ void MainFormStartupTest::SecondInstanceMakesTheRunningOneShowItsBalloon() {
   QCOMPARE(h.tray.Balloons[0].Title, std::string("Teloria II は既に起動しています。"));
   QVERIFY(h.form->BalloonHelpHideTimer.isActive());
   QVERIFY(h.MainLog().find("[info ] 二重起動のため終了します。") != std::string::npos);
+}
+
+void MainFormStartupTest::CommandLineVerbsOpenTheirWindowOnceReady() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  AppSettings.MirelKT5Port = "TEST";
+  // Started by "-show": the window opens after the start-up sequence.
+  QVERIFY(h.Start({"teloria2", "-arun", "-show", "settings"}));
+  h.Drain();
+  QCOMPARE(h.windows.Names(), std::vector<std::string>{"ShowSettings"});
+  const std::pair<TProgramWindow, const char*> windows[] = {
+      {TProgramWindow::MirelMemory, "ShowDeviceMemory"},
+      {TProgramWindow::PhoneList, "ShowPhoneList"},
+      {TProgramWindow::IncomingHistory, "ShowIncomingList"},
+      {TProgramWindow::NewEntry, "OpenNumberEdit"},
+      {TProgramWindow::Settings, "ShowSettings"},
+      {TProgramWindow::About, "ShowAbout"},
+  };
+  for (const auto& [window, operation] : windows) {
+    h.windows.Calls.clear();
+    QCOMPARE(h.form->CMShowWindow(static_cast<uint32_t>(window)), uint32_t(CommandResultDone));
+    QCOMPARE(h.windows.Names(), std::vector<std::string>{operation});
+  }
+  QCOMPARE(h.form->CMShowWindow(99), uint32_t(CommandResultNotDone));
+  const auto display = static_cast<uint32_t>(TProgramWindow::NumberDisplay);
+  QCOMPARE(h.form->CMShowWindow(display), uint32_t(CommandResultNoCall));
+  // The newest call, with its entry; the entry's last call is this one.
+  TTableRow entry;
+  entry.SetValue("phone_number", "0612345678");
+  entry.SetValue("owner_name", "山田商店");
+  entry.SetValue("last_incoming_date", "2026/12/08 07:00:00.000");
+  CtiDb->InsertPhoneNumber(entry);
+  CtiDb->AddIncoming("P", "2026/12/08 06:00:00.000");
+  CtiDb->AddIncoming("0612345678", "2026/12/08 07:00:00.000");
+  QCOMPARE(h.form->CMShowWindow(display), uint32_t(CommandResultDone));
+  const TTableRow& shown = h.windows.Last("ShowNumberDisplay")->Row;
+  QCOMPARE(shown.GetValue("phone_number"), std::string("0612345678"));
+  QCOMPARE(shown.GetValue("owner_name"), std::string("山田商店"));
+  QCOMPARE(shown.GetValue("_IncomingDate"), std::string("2026/12/08 07:00:00.000"));
+  QCOMPARE(shown.GetValue("_IsValidNumber"), std::string("1"));
+  QCOMPARE(shown.GetValue("last_incoming_date"), std::string());
+  QVERIFY(h.MainLog().find("[info ] コマンドラインの指示で画面を開きました。[display]") !=
+          std::string::npos);
+  h.form->Ready = false; // a start-up that has not finished
+  QCOMPARE(h.form->CMShowWindow(static_cast<uint32_t>(TProgramWindow::About)),
+           uint32_t(CommandResultNotDone));
+  QCOMPARE(h.form->CMExitProgram(), uint32_t(CommandResultDone));
+  QCOMPARE(h.quits, 1);
+}
+
+void MainFormStartupTest::SecondStartWithAVerbHandsItToTheRunningInstance() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  AppSettings.MirelKT5Port = "TEST";
+  auto lock = std::make_unique<TSingleInstance>();
+  QVERIFY(lock->Held());
+  QVERIFY(h.Start({"teloria2", "-arun"}));
+  const auto second = [](TCommandLine command) {
+    return std::async(std::launch::async, [command] {
+      int exitCode = -1;
+      const bool none = TakeSingleInstance(command, &exitCode) == nullptr;
+      return none ? exitCode : -2;
+    });
+  };
+  const auto ready = [](std::future<int>& f) {
+    return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+  };
+  auto show = second(ParseCommandLine({"teloria2", "-show", "history"}));
+  QVERIFY(QTest::qWaitFor([&] { return ready(show); }, 10000));
+  QCOMPARE(show.get(), 0);
+  QCOMPARE(h.windows.Names(), std::vector<std::string>{"ShowIncomingList"});
+  QVERIFY(h.tray.Balloons.empty());
+  auto exit = second(ParseCommandLine({"teloria2", "-exit"}));
+  QVERIFY(QTest::qWaitFor([&] { return h.quits == 1; }, 10000));
+  h.form.reset(); // the program ends, and with it its lock
+  lock.reset();
+  QVERIFY(QTest::qWaitFor([&] { return ready(exit); }, 10000));
+  QCOMPARE(exit.get(), 0);
+  const std::string log = h.MainLog();
+  QVERIFY(log.find("[info ] 起動中のタスクに画面を開くよう指示します。[history]") !=
+          std::string::npos);
+  QVERIFY(log.find("[info ] コマンドラインの指示で終了します。") != std::string::npos);
+  QVERIFY(log.find("二重起動のため終了します。") == std::string::npos);
+  // "-exit" with nothing running closes nothing and starts nothing.
+  int exitCode = -1;
+  QVERIFY(TakeSingleInstance(ParseCommandLine({"teloria2", "-exit"}), &exitCode) == nullptr);
+  QCOMPARE(exitCode, 0);
+}
+
+void MainFormStartupTest::PortsNotPermittedAreLoggedOnceAndToldInOneBalloon() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  h.scannerPorts = {"/dev/teloria2-denied0", "/dev/teloria2-denied1"};
+  h.deviceFactory = [](const std::string&, int& error) -> TSerialDevicePtr {
+    error = EACCES;
+    return nullptr;
+  };
+  const auto searchesDone = [&](size_t count) {
+    return QTest::qWaitFor([&] {
+      const std::string scan = h.ScanLogText();
+      size_t n = 0;
+      for (size_t at = scan.find("接続ポート探索終了"); at != std::string::npos;
+           at = scan.find("接続ポート探索終了", at + 1))
+        ++n;
+      return n >= count && !h.form->Scanner->Busy();
+    });
+  };
+  QVERIFY(h.Start({"teloria2", "-arun"}));
+  QVERIFY(searchesDone(1));
+  h.form->MirelCheckTimerTimer(); // searched again: nothing new to tell
+  QVERIFY(searchesDone(2));
+  AppSettings.MirelKT5Port = "/dev/teloria2-denied2"; // the one configured port
+  h.form->MirelCheckTimerTimer();
+  QVERIFY(searchesDone(3));
+  h.Drain();
+  const std::string log = h.MainLog();
+  for (const char* port : {"denied0", "denied1", "denied2"}) {
+    const std::string line = std::string("[warng] ポート [/dev/teloria2-") + port +
+                             "] を開く権限がありません。このポートを使うにはグループ [dialout] "
+                             "に属している必要があります。";
+    const size_t at = log.find(line);
+    QVERIFY2(at != std::string::npos, port);
+    QVERIFY2(log.find(line, at + 1) == std::string::npos, port);
+  }
+  QCOMPARE(h.tray.Balloons.size(), size_t(1));
+  QCOMPARE(h.tray.Balloons[0].Title, std::string("Teloria II: ポートを開けません"));
+  QCOMPARE(h.tray.Balloons[0].Icon, TBalloonIcon::Warning);
+  QVERIFY(h.tray.Balloons[0].Text.find("/dev/teloria2-denied0 を開く権限がありません。") !=
+          std::string::npos);
+  QVERIFY(h.tray.Balloons[0].Text.find("グループ dialout に参加して") != std::string::npos);
+  QVERIFY(h.form->MirelCheckTimer.isActive()); // the search goes on
 }
 
 void MainFormStartupTest::ShutdownRequestClosesTheRunningInstance() {

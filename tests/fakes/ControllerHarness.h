@@ -52,6 +52,7 @@ public:
     deps.Quit = [this] { ++quits; };
     deps.ScannerPorts = [this] { return portLister ? portLister() : scannerPorts; };
     deps.ShareClients = shareClients;
+    deps.DeviceFactory = deviceFactory;
     deps.Arguments = std::move(args);
     form = std::make_unique<TMainForm>(std::move(deps));
     return QTest::qWaitFor([this] { return form->Ready || quits > 0; }, 5000);
@@ -77,6 +78,8 @@ public:
   TMirelKT5Scanner::TPortLister portLister;
   // Null: office sharing uses the real MQTT client.
   TMqttClientFactory shareClients;
+  // Null: the termios devices.
+  TSerialDeviceFactory deviceFactory;
   int quits = 0;
   std::unique_ptr<TMainForm> form;
 

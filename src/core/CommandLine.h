@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The verbs of teloria2's command line, beside the design's "-shutdown" and
+// "-arun" (and the launcher's "-autorun"), which keep their meaning: every
+// other argument is still ignored.
+//   -show WINDOW   open a window of the running instance (start one first
+//                  when none runs)
+//   -exit          close the running instance, like the menu's 終了
+//   -help, --help, -h
+enum class TProgramWindow : uint32_t {
+  None = 0,
+  MirelMemory = 1,
+  PhoneList = 2,
+  IncomingHistory = 3,
+  NewEntry = 4,
+  NumberDisplay = 5,
+  Settings = 6,
+  About = 7,
+};
+
+enum class TCommandVerb { None, Show, Exit, Help, Usage };
+
+struct TCommandLine {
+  TCommandVerb Verb = TCommandVerb::None;
+  TProgramWindow Window = TProgramWindow::None; // for Show
+  std::string Error;                            // for Usage: what was wrong
+};
+
+// Arguments argv-style: [0] is the program. One verb at most; "-show" with a
+// missing or unknown window, or a second verb, is a usage error.
+TCommandLine ParseCommandLine(const std::vector<std::string>& args);
+// The word of a window after "-show" ("" for None).
+std::string WindowWord(TProgramWindow window);
+// The text "teloria2 -help" prints.
+std::string UsageText();
