@@ -1,10 +1,13 @@
-// teloria2: the resident caller-ID program. The process life: settings and
-// logging, the "-shutdown" request, the single-instance test, then the
-// controller with its tray icon and windows until the program is closed.
+// teloria2: the resident caller-ID program. The process life: the command
+// line, settings and logging, the "-shutdown" request, the single-instance
+// test (which hands a verb to a running instance), then the controller with
+// its tray icon and windows until the program is closed.
 #include "app/SignalQuit.h"
+#include "core/CommandLine.h"
 #include "core/MainForm.h"
 #include "core/StartupGate.h"
 #include "data/KsoCtiDb.h"
+#include "platform/DisplayPlatform.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 #include "ui/Fonts.h"
@@ -16,12 +19,16 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QUrl>
+#include <cstdio>
 
 namespace {
 
 int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
+  PreferXcbUnderWayland();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Teloria II");
+  QApplication::setDesktopFileName(TELORIA_APP_ID);
+  QApplication::setWindowIcon(TTrayIcon::ImageOf(0));
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setFont(ProportionalGothic(9));
   TSignalQuit signalQuit;
@@ -51,6 +58,15 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv, argv + argc);
+  const TCommandLine command = ParseCommandLine(args);
+  if (command.Verb == TCommandVerb::Help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return 0;
+  }
+  if (command.Verb == TCommandVerb::Usage) {
+    std::fprintf(stderr, "teloria2: %s\n%s", command.Error.c_str(), UsageText().c_str());
+    return 2;
+  }
   try {
     AppSettings.Load();
     StartLogging();
@@ -58,9 +74,10 @@ int main(int argc, char** argv) {
       RequestShutdownOfRunningInstance();
       return 0;
     }
-    const auto instance = TakeSingleInstance();
+    int exitCode = 0;
+    const auto instance = TakeSingleInstance(command, &exitCode);
     if (!instance)
-      return 0;
+      return exitCode;
     RunProgram(argc, argv, args);
     EndLogging();
   } catch (const std::exception& e) {

@@ -24,9 +24,13 @@ void DrawHandset(QPainter& painter, double s) {
 } // namespace
 
 QPixmap PhonePicture(int size, bool connected) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
+  return QPixmap::fromImage(PhoneImage(size, connected));
+}
+
+QImage PhoneImage(int size, bool connected) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   const double s = size;
   painter.setPen(Qt::NoPen);
@@ -37,5 +41,6 @@ QPixmap PhonePicture(int size, bool connected) {
     painter.setPen(QPen(QColor(220, 30, 30), s * 0.1, Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(QPointF(s * 0.2, s * 0.2), QPointF(s * 0.8, s * 0.8));
   }
-  return pixmap;
+  painter.end();
+  return image;
 }

@@ -1,6 +1,7 @@
 #include "ui/TrayIcon.h"
 
 #include "settings/Logging.h"
+#include "ui/DesktopNotifier.h"
 #include "ui/PhonePicture.h"
 
 #include <QCursor>
@@ -67,7 +68,7 @@ QSystemTrayIcon::MessageIcon StandardIcon(int iconKind) {
 ENotifyIconError::ENotifyIconError(TNotifyIconOperation operation)
     : Exception(OperationMessage(operation)) {}
 
-TTrayIcon::TTrayIcon() : tray_(new QSystemTrayIcon(this)) {
+TTrayIcon::TTrayIcon() : tray_(new QSystemTrayIcon(this)), notifier_(new TDesktopNotifier(this)) {
   setObjectName("TrayIcon1");
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
     try {
@@ -93,16 +94,19 @@ bool TTrayIcon::TrayAvailable() const {
   return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void TTrayIcon::WarnOnceWithoutTray() {
-  if (warned_ || TrayAvailable())
+void TTrayIcon::LogOnceWithoutTray() {
+  if (toldWithoutTray_ || TrayAvailable())
     return;
-  warned_ = true;
-  Log(llWarning, "タスクトレイがないため、アイコンとバルーンメッセージは表示されません。");
+  toldWithoutTray_ = true;
+  if (notifier_->Available())
+    Log(llInfo, "タスクトレイがないため、バルーンメッセージはデスクトップ通知で表示します。");
+  else
+    Log(llWarning, "タスクトレイがないため、アイコンとバルーンメッセージは表示されません。");
 }
 
 void TTrayIcon::Register() {
   if (visible_)
-    WarnOnceWithoutTray();
+    LogOnceWithoutTray();
   tray_->setIcon(icon_);
   tray_->setToolTip(QString::fromStdString(tipHelp_));
   // Qt shows the icon as soon as a tray host appears, so it is asked even
@@ -144,6 +148,10 @@ bool TTrayIcon::ShowBalloon(const std::string& title, const std::string& text, i
   HideBalloon();
   balloon_ = std::make_unique<TBalloon>(
       TBalloon{CutChars(title, 63), CutChars(text, 255), iconKind, timeOut});
+  if (!TrayAvailable()) {
+    notifier_->Notify(balloon_->Title, balloon_->Text, iconKind, timeOut);
+    return true;
+  }
   const QString qtTitle = QString::fromStdString(balloon_->Title);
   const QString qtText = ForDisplay(balloon_->Text);
   if (iconKind == 4 || iconKind == 5)
@@ -160,9 +168,11 @@ void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text, T
 }
 
 void TTrayIcon::HideBalloon() {
-  // Qt offers no way to withdraw a message, and an empty one would show as an
-  // empty notification on some desktops: the tray's own time-out removes it.
+  // Qt offers no way to withdraw a tray message, and an empty one would show
+  // as an empty notification on some desktops: the tray's own time-out
+  // removes it. A desktop notification is withdrawn.
   balloon_.reset();
+  notifier_->Close();
 }
 
 void TTrayIcon::Activated(QSystemTrayIcon::ActivationReason reason) {

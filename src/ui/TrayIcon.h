@@ -11,6 +11,7 @@
 #include <string>
 
 class QMenu;
+class TDesktopNotifier;
 
 enum class TNotifyIconOperation { Add, Modify, Delete, Other };
 
@@ -30,8 +31,10 @@ struct TBalloon {
 };
 
 // The program's icon in the notification area. Without a system tray
-// (offscreen, tests, a desktop without a tray host) it keeps its state,
-// remembers what it would show and logs one warning.
+// (offscreen, tests, a desktop without a tray host) it keeps its state and
+// remembers what it would show; balloons then go to the desktop's
+// notification service, and when there is none either, one warning is
+// logged. A tray that appears later shows the icon and the balloons.
 class TTrayIcon : public QObject, public ITrayIcon {
   Q_OBJECT
 public:
@@ -72,14 +75,15 @@ public:
 private:
   void Activated(QSystemTrayIcon::ActivationReason reason);
   void Register();
-  void WarnOnceWithoutTray();
+  void LogOnceWithoutTray();
 
   QSystemTrayIcon* tray_; // a child, so tests can reach it
+  TDesktopNotifier* notifier_;
   QIcon icon_;
   int imageIndex_ = -1;
   std::string tipHelp_;
   bool visible_ = false;
-  bool warned_ = false;
+  bool toldWithoutTray_ = false;
   QMenu* lButtonPopupMenu_ = nullptr;
   QMenu* rButtonPopupMenu_ = nullptr;
   std::unique_ptr<TBalloon> balloon_;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+#include <string>
+
+// Balloons as desktop notifications, for desktops without a tray: the
+// freedesktop notification service (org.freedesktop.Notifications) on the
+// session bus. No call waits for the service; a failed notification is logged
+// once per run.
+class TDesktopNotifier : public QObject {
+  Q_OBJECT
+public:
+  explicit TDesktopNotifier(QObject* parent = nullptr);
+
+  // A notification service runs on the session bus or the bus can start one.
+  bool Available() const;
+  // Sends a notification that replaces the one sent last. IconKind as a
+  // balloon's (1 information, 2 warning, 3 error, else the program's icon).
+  // False when there is no session bus.
+  bool Notify(const std::string& title, const std::string& text, int iconKind, int timeoutMs);
+  // Withdraws the notification sent last, if it still shows.
+  void Close();
+
+private:
+  void Sent(uint id) { lastId_ = id; }
+  void Failed(const QString& error);
+
+  uint lastId_ = 0;
+  bool failureLogged_ = false;
+};
