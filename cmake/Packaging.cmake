@@ -1,0 +1,27 @@
+# Installing (cmake --install) and the Debian package (scripts/package).
+# The package's dependencies are computed from the binaries by dpkg-shlibdeps.
+
+install(TARGETS teloria2 teloria2-launcher teloria2-adapter-sim teloria2-number-sim
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME teloria2)
+set(CPACK_PACKAGE_VENDOR Teloria)
+set(CPACK_PACKAGE_CONTACT "Teloria <support@teloria.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "caller ID and call history for the Mirel KT5 adapter")
+set(CPACK_PACKAGE_DESCRIPTION "\
+Teloria II shows who is calling on a telephone line with a Mirel KT5 caller-ID
+adapter (a USB serial port), records every call in a history, keeps a phone
+book and can start a command for a caller. It lives in the system tray with a
+Japanese user interface. On desktops without a tray its windows are reached
+through the application menu and its messages come as notifications.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION comm)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://teloria.example/)
+# Not a library the binaries link: the Japanese glyphs of the windows.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk")
+include(CPack)
