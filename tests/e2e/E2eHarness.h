@@ -18,23 +18,31 @@
 // runtime folder, driven by the real tools.
 class E2eTest : public ::testing::Test {
 protected:
+  // The programs never reach the desktop's session bus: their balloons would
+  // become the developer's notifications. A test that wants a bus sets its
+  // own in extraEnv.
+  static constexpr const char* kNoSessionBus =
+      "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/teloria2-test-bus";
+
   void SetUp() override {
     std::filesystem::create_directories(home.Path() + "/run");
     setenv("XDG_RUNTIME_DIR", (home.Path() + "/run").c_str(), 1);
   }
 
   void WriteIni(const std::string& settingsLines) {
-    WriteFile(home.Path() + "/teloria2.ini",
+    WriteFile(dataFolder + "/teloria2.ini",
               Utf8ToCp932("[Settings]\r\n" + settingsLines +
                           "\r\n[Settings.Logging]\r\nLogLevel=3\r\nLogPortScan=1\r\n"));
   }
 
-  std::unique_ptr<TProgramProcess> StartProgram(const std::vector<std::string>& args = {}) {
-    return std::make_unique<TProgramProcess>(
-        BinFolder() + "/teloria2", args,
-        std::vector<std::string>{"QT_QPA_PLATFORM=offscreen", "TELORIA2_HOME=" + home.Path(),
-                                 "XDG_RUNTIME_DIR=" + home.Path() + "/run"},
-        home.Path() + "/output.txt");
+  // Its output goes to `outputFile` in the program folder.
+  std::unique_ptr<TProgramProcess> StartProgram(const std::vector<std::string>& args = {},
+                                                const std::string& outputFile = "output.txt") {
+    std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "TELORIA2_HOME=" + home.Path(),
+                                 "XDG_RUNTIME_DIR=" + home.Path() + "/run", kNoSessionBus};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    return std::make_unique<TProgramProcess>(BinFolder() + "/teloria2", args, env,
+                                             home.Path() + "/" + outputFile);
   }
 
   // The adapter on a pseudo-terminal behind a link in the program folder.
@@ -70,8 +78,7 @@ protected:
   std::string LogText(const std::string& prefix) const {
     std::string all;
     std::error_code noFolderYet;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(home.Path() + "/logs", noFolderYet))
+    for (const auto& entry : std::filesystem::directory_iterator(dataFolder + "/logs", noFolderYet))
       if (entry.path().filename().string().rfind(prefix, 0) == 0)
         all += Cp932ToUtf8(ReadFile(entry.path().string()));
     return all;
@@ -80,7 +87,7 @@ protected:
   bool LogHas(const std::string& text, int timeoutMs = 15000) const {
     return WaitFor(
         [&] {
-          return std::filesystem::exists(home.Path() + "/logs") &&
+          return std::filesystem::exists(dataFolder + "/logs") &&
                  MainLog().find(text) != std::string::npos;
         },
         std::chrono::milliseconds(timeoutMs));
@@ -90,7 +97,7 @@ protected:
   std::vector<std::string> Query(const std::string& sql) const {
     std::vector<std::string> rows;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2((home.Path() + "/teloria2.db3").c_str(), &db, SQLITE_OPEN_READONLY,
+    if (sqlite3_open_v2((dataFolder + "/teloria2.db3").c_str(), &db, SQLITE_OPEN_READONLY,
                         nullptr) == SQLITE_OK) {
       sqlite3_busy_timeout(db, 2000);
       sqlite3_exec(
@@ -114,5 +121,9 @@ protected:
   }
 
   TTempFolder home;
+  // Where the program keeps its data: TELORIA2_HOME of StartProgram.
+  std::string dataFolder = home.Path();
+  // Added to the environment of every program start.
+  std::vector<std::string> extraEnv;
   std::unique_ptr<TAdapterSimProcess> adapter;
 };
