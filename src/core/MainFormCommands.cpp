@@ -73,32 +73,43 @@ uint32_t TMainForm::CMSimCall() {
   return SimResultOk;
 }
 
+namespace {
+
+// The tray command that opens a window (the number display has none).
+using TMenuHandler = void (TMainForm::*)();
+TMenuHandler MenuHandlerOf(TProgramWindow window) {
+  switch (window) {
+  case TProgramWindow::MirelMemory:
+    return &TMainForm::RMenuItemMirelMemoryClick;
+  case TProgramWindow::PhoneList:
+    return &TMainForm::RMenuItemPhoneListClick;
+  case TProgramWindow::IncomingHistory:
+    return &TMainForm::RMenuItemIncomingHistoryClick;
+  case TProgramWindow::NewEntry:
+    return &TMainForm::RMenuItemNewEditClick;
+  case TProgramWindow::Settings:
+    return &TMainForm::RMenuItemSettingClick;
+  case TProgramWindow::About:
+    return &TMainForm::RMenuItemAboutClick;
+  default:
+    return nullptr;
+  }
+}
+
+} // namespace
+
 uint32_t TMainForm::CMShowWindow(uint32_t window) {
   if (!Ready)
     return CommandResultNotDone;
-  using TMenuHandler = void (TMainForm::*)();
-  static const std::pair<TProgramWindow, TMenuHandler> kHandlers[] = {
-      {TProgramWindow::MirelMemory, &TMainForm::RMenuItemMirelMemoryClick},
-      {TProgramWindow::PhoneList, &TMainForm::RMenuItemPhoneListClick},
-      {TProgramWindow::IncomingHistory, &TMainForm::RMenuItemIncomingHistoryClick},
-      {TProgramWindow::NewEntry, &TMainForm::RMenuItemNewEditClick},
-      {TProgramWindow::Settings, &TMainForm::RMenuItemSettingClick},
-      {TProgramWindow::About, &TMainForm::RMenuItemAboutClick},
-  };
   const auto kind = static_cast<TProgramWindow>(window);
-  bool known = false;
-  for (const auto& [target, handler] : kHandlers)
-    if (target == kind) {
-      (this->*handler)();
-      known = true;
-    }
   if (kind == TProgramWindow::NumberDisplay) {
     if (!ShowLastCall())
       return CommandResultNoCall;
-    known = true;
-  }
-  if (!known)
+  } else if (const TMenuHandler handler = MenuHandlerOf(kind)) {
+    (this->*handler)();
+  } else {
     return CommandResultNotDone;
+  }
   LogFmt(llInfo, "コマンドラインの指示で画面を開きました。[%s]", WindowWord(kind));
   return CommandResultDone;
 }

@@ -50,11 +50,11 @@ bool TDesktopNotifier::Available() const {
          bus.interface()->activatableServiceNames().value().contains(kService);
 }
 
-bool TDesktopNotifier::Notify(const std::string& title, const std::string& text, int iconKind,
+void TDesktopNotifier::Notify(const std::string& title, const std::string& text, int iconKind,
                               int timeoutMs) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected())
-    return false;
+    return;
   QVariantMap hints;
   hints.insert("desktop-entry", QString(TELORIA_APP_ID));
   hints.insert("urgency", QVariant::fromValue<uchar>(iconKind == 3 ? 2 : 1));
@@ -70,7 +70,6 @@ bool TDesktopNotifier::Notify(const std::string& title, const std::string& text,
       Sent(reply.value());
     w->deleteLater();
   });
-  return true;
 }
 
 void TDesktopNotifier::Close() {

@@ -14,10 +14,11 @@ public:
 
   // A notification service runs on the session bus or the bus can start one.
   bool Available() const;
-  // Sends a notification that replaces the one sent last. IconKind as a
+  // Sends a notification that replaces the one sent last unless that was
+  // withdrawn. IconKind as a
   // balloon's (1 information, 2 warning, 3 error, else the program's icon).
-  // False when there is no session bus.
-  bool Notify(const std::string& title, const std::string& text, int iconKind, int timeoutMs);
+  // Nothing is sent without a session bus.
+  void Notify(const std::string& title, const std::string& text, int iconKind, int timeoutMs);
   // Withdraws the notification sent last, if it still shows.
   void Close();
 

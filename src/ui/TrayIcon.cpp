@@ -94,11 +94,17 @@ bool TTrayIcon::TrayAvailable() const {
   return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+bool TTrayIcon::NotificationsAvailable() {
+  if (!notificationsAvailable_)
+    notificationsAvailable_ = notifier_->Available();
+  return *notificationsAvailable_;
+}
+
 void TTrayIcon::LogOnceWithoutTray() {
   if (toldWithoutTray_ || TrayAvailable())
     return;
   toldWithoutTray_ = true;
-  if (notifier_->Available())
+  if (NotificationsAvailable())
     Log(llInfo, "タスクトレイがないため、バルーンメッセージはデスクトップ通知で表示します。");
   else
     Log(llWarning, "タスクトレイがないため、アイコンとバルーンメッセージは表示されません。");
@@ -149,7 +155,8 @@ bool TTrayIcon::ShowBalloon(const std::string& title, const std::string& text, i
   balloon_ = std::make_unique<TBalloon>(
       TBalloon{CutChars(title, 63), CutChars(text, 255), iconKind, timeOut});
   if (!TrayAvailable()) {
-    notifier_->Notify(balloon_->Title, balloon_->Text, iconKind, timeOut);
+    if (NotificationsAvailable())
+      notifier_->Notify(balloon_->Title, balloon_->Text, iconKind, timeOut);
     return true;
   }
   const QString qtTitle = QString::fromStdString(balloon_->Title);

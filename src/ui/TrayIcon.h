@@ -8,6 +8,7 @@
 #include <QSystemTrayIcon>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QMenu;
@@ -76,6 +77,8 @@ private:
   void Activated(QSystemTrayIcon::ActivationReason reason);
   void Register();
   void LogOnceWithoutTray();
+  // Asked once: whether balloons can go to a notification service.
+  bool NotificationsAvailable();
 
   QSystemTrayIcon* tray_; // a child, so tests can reach it
   TDesktopNotifier* notifier_;
@@ -84,6 +87,7 @@ private:
   std::string tipHelp_;
   bool visible_ = false;
   bool toldWithoutTray_ = false;
+  std::optional<bool> notificationsAvailable_;
   QMenu* lButtonPopupMenu_ = nullptr;
   QMenu* rButtonPopupMenu_ = nullptr;
   std::unique_ptr<TBalloon> balloon_;
