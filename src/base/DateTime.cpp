@@ -31,6 +31,11 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
 
 const int64_t kDelphiEpoch = DaysFromCivil(1899, 12, 30);
 
+// The calendar a date-time can hold: 0001-01-01 00:00 up to the end of
+// 9999-12-31 (a negative value counts its time of day backwards).
+constexpr double kBeforeFirstDay = -693594.0;
+constexpr double kAfterLastDay = 2958466.0;
+
 void AppendPadded(std::string& out, int value, int width) {
   std::string digits = std::to_string(value);
   if (static_cast<int>(digits.size()) < width)
@@ -100,6 +105,10 @@ TDateTime EncodeDateTime(const TDateParts& parts) {
 }
 
 TDateParts DecodeDateTime(TDateTime value) {
+  // A value from outside (a record in shared memory) may be no date-time at
+  // all, NaN included; it reads as all zeros instead of overflowing.
+  if (!(value > kBeforeFirstDay && value < kAfterLastDay))
+    return {};
   // Whole milliseconds, rounded once, so that 23:59:59.9996 never becomes 24:00.
   const double whole = std::trunc(value);
   auto msOfDay = static_cast<int64_t>(std::llround(std::fabs(value - whole) * MSecsPerDay));

@@ -2,6 +2,7 @@
 #include "base/Clock.h"
 #include "base/Exception.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 TEST(DateTime, EpochAndKnownDates) {
@@ -44,6 +45,18 @@ TEST(DateTime, LastMillisecondOfTheDayStaysOnThatDay) {
   // A value a hair below midnight rounds to the next day, never to 24:00.
   EXPECT_EQ(FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", EncodeDate(2027, 1, 1) - 1e-10),
             "2027/01/01 00:00:00.000");
+}
+
+TEST(DateTime, ValuesOutsideTheCalendarDecodeAsZeros) {
+  // Such values come only from outside (a shared-memory record, say).
+  for (const double value : {1e300, -1e300, 2958466.0, -693594.0, std::nan(""), HUGE_VAL}) {
+    const TDateParts p = DecodeDateTime(value);
+    EXPECT_EQ(p.Year + p.Month + p.Day + p.Hour + p.Minute + p.Second + p.MilliSecond, 0) << value;
+    EXPECT_EQ(FormatDateTime("yyyy/mm/dd hh:nn", value), "0000/00/00 00:00") << value;
+  }
+  const TDateTime last = EncodeDateTime({9999, 12, 31, 23, 59, 59, 999});
+  EXPECT_EQ(FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", last), "9999/12/31 23:59:59.999");
+  EXPECT_EQ(FormatDateTime("yyyy/mm/dd hh:nn", -693593.5), "0001/01/01 12:00");
 }
 
 TEST(DateTime, DayOfWeekCountsFromSunday) {

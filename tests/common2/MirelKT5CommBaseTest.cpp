@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <stdexcept>
 
 #include "base/Clock.h"
@@ -197,6 +198,9 @@ TEST(SecondsBetweenTest, AcrossMidnightAndMilliseconds) {
   // Spans beyond 68 years do not fit and are held at the limit.
   EXPECT_EQ(SecondsBetween(false, a, 0), INT32_MAX);
   EXPECT_EQ(SecondsBetween(false, 0, a), INT32_MIN);
+  // No date-time at all (a corrupt shared-memory record) counts no seconds.
+  EXPECT_EQ(SecondsBetween(false, std::nan(""), a), 0);
+  EXPECT_EQ(SecondsBetween(false, HUGE_VAL, HUGE_VAL), 0);
 }
 
 } // namespace
