@@ -1,22 +1,32 @@
-// Any byte stream, fed in pieces of any size, is framed without overflow and
-// every chunk and record decodes without fault.
+// Any byte stream from the adapter, fed in pieces of any size, is framed
+// without overflow; every chunk decodes without fault, and the decoded
+// packets group into calls whose events stay well formed.
+#include <algorithm>
 #include <array>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <span>
 
-#include "common2/GroupEventRecord.h"
+#include "FuzzSupport.h"
+#include "base/Clock.h"
+#include "common2/MirelKT5CommBase.h"
 #include "common2/MirelKT5ReceivePacket.h"
 #include "common2/ReceiveBuffer.h"
-#include "common2/ReceivePacketRecord.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition)
-    std::abort();
-}
+// The session's grouping without a port: packets go straight in.
+class TFeedSession final : public TMirelKT5CommBase {
+public:
+  bool IsOpen() override { return true; }
+  void Open() override {}
+  void Close(bool) override {}
+  void ReadMemory(uint8_t, IKT5MirelKT5ReceivePacket&) override {}
+  void SetDateTime(TDateTime) override {}
+  void Feed(const IKT5MirelKT5ReceivePacket& packet) {
+    if (packet)
+      HandlePacket(*packet);
+  }
+};
 
 template <typename Packet> Packet Copy(std::span<const uint8_t> chunk) {
   Packet packet{};
@@ -24,49 +34,58 @@ template <typename Packet> Packet Copy(std::span<const uint8_t> chunk) {
   return packet;
 }
 
-void DecodeChunk(std::span<const uint8_t> chunk) {
+IKT5MirelKT5ReceivePacket DecodeChunk(std::span<const uint8_t> chunk) {
   Check(chunk.size() >= 2 && chunk.back() == Etx);
   if (chunk.front() != Stx)
-    return;
+    return nullptr;
   switch (chunk.size()) {
   case PhoneNumberPacketSize:
-    Check(DecodePhoneNumber(Copy<TPhoneNumberPacket>(chunk))->PhoneNumber.size() <= 20);
-    break;
+    return DecodePhoneNumber(Copy<TPhoneNumberPacket>(chunk));
   case KyokuseiHantenPacketSize:
-    DecodeKyokuseiHanten(Copy<TKyokuseiHantenPacket>(chunk));
-    break;
+    return DecodeKyokuseiHanten(Copy<TKyokuseiHantenPacket>(chunk));
   case OnOffHookEtcPacketSize:
-    DecodeOnOffHookEtc(Copy<TOnOffHookEtcPacket>(chunk));
-    break;
+    return DecodeOnOffHookEtc(Copy<TOnOffHookEtcPacket>(chunk));
   default:
-    break;
+    return nullptr;
   }
 }
 
-void DecodeRecords(std::span<const uint8_t> data) {
-  DecodeMemoryRecord(Copy<TMemoryRecordPacket>(data));
-  TReceivePacketRecord packetRecord;
-  std::memcpy(packetRecord.Bytes.data(), data.data(),
-              std::min(data.size(), packetRecord.Bytes.size()));
-  TKT5MirelKT5ReceivePacket packet;
-  UnpackReceivePacket(packetRecord, packet);
-  Check(packet.PhoneNumber.size() <= 20);
-  TGroupEventRecord groupRecord;
-  std::memcpy(groupRecord.Bytes.data(), data.data(),
-              std::min(data.size(), groupRecord.Bytes.size()));
-  TKT5GroupEventArgs group;
-  UnpackGroupEvent(groupRecord, group);
-  Check(PackGroupEvent(group).Bytes.size() == TGroupEventRecord::Size);
+void CheckPacket(const TKT5MirelKT5ReceivePacket& packet) {
+  Check(packet.PacketKind >= PacketKind::KyokuseiHanten &&
+        packet.PacketKind <= PacketKind::MemoryRecord);
+  Check(packet.PhoneNumber.size() <= 20 && IsValidUtf8(packet.PhoneNumber));
+  Check(packet.NumberKind <= 5);
+}
+
+void CheckGroup(const TKT5GroupEventArgs& group) {
+  Check(group.PacketKind >= PacketKind::KyokuseiHanten && group.PacketKind <= PacketKind::GroupEnd);
+  Check(group.PhoneNumber.size() <= 20);
+  // The clock stands still here, so no call can have rung or lasted.
+  Check(group.RingSeconds == 0 && group.TalkSeconds == 0);
 }
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  SetFixedNow(EncodeDateTime({2024, 3, 10, 9, 0, 0, 0}));
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> input(data, size);
-  DecodeRecords(input);
+  // The same bytes as a memory-read reply.
+  CheckPacket(*DecodeMemoryRecord(Copy<TMemoryRecordPacket>(input)));
+
   static TReceiveBuffer buffer;
   static std::array<uint8_t, TReceiveBuffer::Capacity> chunk;
   buffer.Clear();
+  TFeedSession session;
+  int events = 0;
+  session.OnGroup = [&](TMirelKT5CommBase&, const IKT5GroupEventArgs& group) {
+    CheckGroup(*group);
+    ++events;
+  };
+  int packets = 0;
   // The first byte of each piece sets the size of the next append, as the
   // driver hands out bytes in reads of any size up to 1024.
   while (!input.empty()) {
@@ -74,8 +93,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     buffer.Append(input.first(piece));
     input = input.subspan(piece);
     Check(buffer.Count() >= 0 && static_cast<size_t>(buffer.Count()) <= TReceiveBuffer::Capacity);
-    while (const size_t length = buffer.TakeChunk(chunk))
-      DecodeChunk(std::span<const uint8_t>(chunk.data(), length));
+    while (const size_t length = buffer.TakeChunk(chunk)) {
+      const IKT5MirelKT5ReceivePacket packet =
+          DecodeChunk(std::span<const uint8_t>(chunk.data(), length));
+      if (!packet)
+        continue;
+      CheckPacket(*packet);
+      session.Feed(packet);
+      ++packets;
+    }
   }
+  // Every packet the session takes raises its own event.
+  Check(events >= packets);
   return 0;
 }
