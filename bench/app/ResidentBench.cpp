@@ -4,6 +4,7 @@
 // answers the simulator's query with 100.
 #include "BenchDatabase.h"
 #include "BenchHome.h"
+#include "ProcStats.h"
 #include "core/Messages.h"
 #include "platform/WindowMessages.h"
 #include "settings/SharedValue.h"
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,30 +21,6 @@
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-long ResidentKiB(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0)
-      return std::stol(line.substr(6));
-  return -1;
-}
-
-double CpuSeconds(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), {});
-  std::istringstream fields(text.substr(text.rfind(')') + 2));
-  std::string field;
-  long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i == 14)
-      utime = std::stol(field);
-    if (i == 15)
-      stime = std::stol(field);
-  }
-  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
 
 } // namespace
 
