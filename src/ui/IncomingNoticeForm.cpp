@@ -3,6 +3,7 @@
 #include "data/NumberRules.h"
 #include "settings/Logging.h"
 #include "ui/Decorations.h"
+#include "ui/FirstPaintStamp.h"
 #include "ui/NumberDisplayForm.h"
 #include "ui/PhonePicture.h"
 #include "ui/PixelFonts.h"
@@ -88,6 +89,9 @@ TIncomingNoticeForm::TIncomingNoticeForm()
   fadeTimer_.setObjectName("FadeTimer");
   fadeTimer_.setInterval(kFadePauseMs);
   connect(&fadeTimer_, &QTimer::timeout, this, [this] { Guarded([this] { FadeTimerTimer(); }); });
+  InstallFirstPaintStamp(*this, [this] {
+    return RingMode() ? std::string("ring") : numberOrNameLabel_->text().toStdString();
+  });
 }
 
 TIncomingNoticeForm::~TIncomingNoticeForm() = default;

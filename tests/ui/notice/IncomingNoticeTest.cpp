@@ -167,6 +167,21 @@ private slots:
     ShowIncomingNotice(CallRow("0312345678", "山田"));
     QCOMPARE(IncomingNoticeForm()->width(), std::max(278, Measure("NumberOrNameLabel") + 20 + 216));
   }
+
+  void PaintStampOnlyWhenAskedForOnePerShowing() {
+    const std::string stamps = folder_.Path() + "/paint.txt";
+    ShowIncomingNotice(CallRow("0312345678", ""));
+    FreeIncomingNoticeForm();
+    qputenv("TELORIA2_PAINT_STAMP", QByteArray::fromStdString(stamps));
+    ShowIncomingNotice(CallRow("0312345678", ""));
+    qunsetenv("TELORIA2_PAINT_STAMP");
+    QTRY_COMPARE(QString::fromStdString(ReadFile(stamps)).count('\n'), 1);
+    ShowIncomingNotice(CallRow("0451234567", "山田"));
+    QTRY_COMPARE(QString::fromStdString(ReadFile(stamps)).count('\n'), 2);
+    const QStringList lines = QString::fromStdString(ReadFile(stamps)).split('\n');
+    QVERIFY(lines[0].endsWith(" 0312345678") && lines[0].split(' ')[0].toLongLong() > 0);
+    QVERIFY(lines[1].endsWith(" 山田"));
+  }
 };
 
 QTEST_MAIN(IncomingNoticeTest)
