@@ -4,6 +4,8 @@
 #include "BenchController.h"
 #include "BenchDatabase.h"
 #include "BenchHome.h"
+#include "BenchResult.h"
+#include "core/MainForm.h"
 #include "core/MirelKT5CommSim.h"
 #include "data/KsoCtiDb.h"
 #include "settings/AppSettings.h"
@@ -51,8 +53,8 @@ int main(int argc, char** argv) {
     micros.push_back(std::chrono::duration<double, std::micro>(TClock::now() - start).count());
   }
   std::sort(micros.begin(), micros.end());
-  std::printf("calls: %zu, median %.0f us, p99 %.0f us, max %.0f us (goal: p99 under 3000 us)\n",
-              micros.size(), micros[micros.size() / 2], micros[micros.size() * 99 / 100],
-              micros.back());
+  const std::string measure = "caller number event to call recorded and shown";
+  PrintResult(measure + ", median", FigureText(micros[micros.size() / 2] / 1000, "ms", 2));
+  PrintUnder(measure + ", p99", micros[micros.size() * 99 / 100] / 1000, 3, "ms", 2);
   return 0;
 }

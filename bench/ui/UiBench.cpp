@@ -1,6 +1,7 @@
 // The list windows at the limits (10,000 entries, 3,000 calls): each figure
 // is the best of a few runs of one user action, until its grid is shown.
 // Run offscreen: QT_QPA_PLATFORM=offscreen bench/ui_bench
+#include "BenchResult.h"
 #include "base/CodePage.h"
 #include "data/KsoCtiDb.h"
 #include "settings/AppSettings.h"
@@ -60,7 +61,7 @@ template <typename F> void Measure(const char* what, F&& action, double goalMs) 
         best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                   .count());
   }
-  std::printf("%-42s %8.1f ms  (goal %.0f ms)\n", what, best, goalMs);
+  PrintUnder(what, best, goalMs, "ms");
 }
 
 } // namespace
