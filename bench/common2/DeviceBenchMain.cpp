@@ -37,6 +37,10 @@ private:
     return found->second.at(counter);
   }
   void Latency(const std::string& run, const std::string& measure) {
+    if (Counter(run, "median_us") < 0) {
+      PrintResult(measure, "not run", "-", "fail");
+      return;
+    }
     PrintUnder(measure + ", median", Counter(run, "median_us") / 1000, 2, "ms", 3);
     PrintUnder(measure + ", p99", Counter(run, "p99_us") / 1000, 10, "ms", 3);
   }
