@@ -9,6 +9,9 @@ namespace {
 
 class TDeviceReporter : public benchmark::ConsoleReporter {
 public:
+  // No colours: the output goes to a log as often as to a terminal.
+  TDeviceReporter() : ConsoleReporter(OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       // "BM_Name/iterations:1" and the like: the part before the first '/'.

@@ -292,6 +292,9 @@ BENCHMARK(Csv_Load)->Unit(benchmark::kMillisecond);
 // then the result lines of the figures that have goals.
 class TRatioReporter : public benchmark::ConsoleReporter {
 public:
+  // No colours: the output goes to a log as often as to a terminal.
+  TRatioReporter() : ConsoleReporter(OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       // "CtiDb_TrimIncoming/iterations:5" and the like: the part before '/'.
