@@ -161,7 +161,8 @@ int main() {
   }
   program.Terminate();
   program.WaitExit();
-  std::filesystem::remove_all(home);
+  std::error_code ignored;
+  std::filesystem::remove_all(home, ignored);
 
   PrintResult("caller number on the line to popup painted, median",
               FigureText(Percentile(millis, 50), "ms"));

@@ -122,5 +122,7 @@ void TSoakDriver::Finish() {
     Measure(figures_.ResidentEndKiB, figures_.FdsEnd);
   program_->Terminate();
   figures_.ExitCode = program_->WaitExit(30000);
-  adapter_->Run("quit");
+  // The adapter removes its link as it quits.
+  if (adapter_->Run("quit"))
+    adapter_->WaitExit();
 }

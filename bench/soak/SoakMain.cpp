@@ -120,7 +120,9 @@ int main(int argc, char** argv) {
              reconnects.empty() ? 0.0 : *std::max_element(reconnects.begin(), reconnects.end())));
   Row("program exit code", std::to_string(f.ExitCode));
   Row("result", passed ? "PASS" : "FAIL (program folder kept: " + home + ")");
+  std::fflush(stdout);
+  std::error_code ignored;
   if (passed)
-    std::filesystem::remove_all(home);
+    std::filesystem::remove_all(home, ignored);
   return passed ? 0 : 1;
 }
