@@ -3,6 +3,7 @@
 #include "common2/MirelKT5CommBase.h"
 #include "common2/MirelKT5CommCompo.h"
 #include "fakes/FakeSerialDevice.h"
+#include "fakes/PortlessSession.h"
 
 namespace {
 
@@ -34,19 +35,9 @@ void BM_ReceiveStep(benchmark::State& state) {
 }
 BENCHMARK(BM_ReceiveStep);
 
-class TFeedComm : public TMirelKT5CommBase {
-public:
-  bool IsOpen() override { return true; }
-  void Open() override {}
-  void Close(bool) override {}
-  void ReadMemory(uint8_t, IKT5MirelKT5ReceivePacket&) override {}
-  void SetDateTime(TDateTime) override {}
-  void Feed(const TKT5MirelKT5ReceivePacket& packet) { HandlePacket(packet); }
-};
-
 // Packets per second through HandlePacket, a whole answered call at a time.
 void BM_HandlePacket(benchmark::State& state) {
-  TFeedComm comm;
+  TPortlessSession comm;
   int64_t events = 0;
   comm.OnGroup = [&](TMirelKT5CommBase&, const IKT5GroupEventArgs&) { ++events; };
   std::vector<TKT5MirelKT5ReceivePacket> call(4);

@@ -6,18 +6,13 @@
 #include "base/Clock.h"
 #include "common2/MirelKT5CommBase.h"
 #include "common2/SecondsBetween.h"
+#include "fakes/PortlessSession.h"
 
 namespace {
 
-// A source with no device: packets are fed in by the test.
-class TScriptedComm : public TMirelKT5CommBase {
+// A source with no device: packets of each kind are fed in by the test.
+class TScriptedComm : public TPortlessSession {
 public:
-  bool IsOpen() override { return true; }
-  void Open() override {}
-  void Close(bool) override {}
-  void ReadMemory(uint8_t, IKT5MirelKT5ReceivePacket&) override {}
-  void SetDateTime(TDateTime) override {}
-
   void Feed(uint8_t kind) {
     TKT5MirelKT5ReceivePacket packet;
     packet.PacketKind = kind;
@@ -28,7 +23,7 @@ public:
     }
     if (kind >= PacketKind::OffHook)
       packet.EventDateTime = 45000.75;
-    HandlePacket(packet);
+    TPortlessSession::Feed(packet);
   }
   using TMirelKT5CommBase::FinishGroup;
 };

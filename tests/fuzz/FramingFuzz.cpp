@@ -8,25 +8,11 @@
 
 #include "FuzzSupport.h"
 #include "base/Clock.h"
-#include "common2/MirelKT5CommBase.h"
 #include "common2/MirelKT5ReceivePacket.h"
 #include "common2/ReceiveBuffer.h"
+#include "fakes/PortlessSession.h"
 
 namespace {
-
-// The session's grouping without a port: packets go straight in.
-class TFeedSession final : public TMirelKT5CommBase {
-public:
-  bool IsOpen() override { return true; }
-  void Open() override {}
-  void Close(bool) override {}
-  void ReadMemory(uint8_t, IKT5MirelKT5ReceivePacket&) override {}
-  void SetDateTime(TDateTime) override {}
-  void Feed(const IKT5MirelKT5ReceivePacket& packet) {
-    if (packet)
-      HandlePacket(*packet);
-  }
-};
 
 template <typename Packet> Packet Copy(std::span<const uint8_t> chunk) {
   Packet packet{};
@@ -79,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static TReceiveBuffer buffer;
   static std::array<uint8_t, TReceiveBuffer::Capacity> chunk;
   buffer.Clear();
-  TFeedSession session;
+  TPortlessSession session;
   int events = 0;
   session.OnGroup = [&](TMirelKT5CommBase&, const IKT5GroupEventArgs& group) {
     CheckGroup(*group);
@@ -99,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (!packet)
         continue;
       CheckPacket(*packet);
-      session.Feed(packet);
+      session.Feed(*packet);
       ++packets;
     }
   }

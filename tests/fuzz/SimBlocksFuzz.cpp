@@ -35,6 +35,16 @@ void CheckNumber(const std::string& number) {
   Check(IsValidUtf8(number) && Cp932ByteLength(number) <= 20);
 }
 
+// Packing what was read and reading that again gives the same record.
+template <typename TValue, typename TRecord>
+void CheckRepacks(const TValue& value, TRecord (*pack)(const TValue&),
+                  void (*unpack)(const TRecord&, TValue&)) {
+  const TRecord record = pack(value);
+  TValue again;
+  unpack(record, again);
+  Check(pack(again).Bytes == record.Bytes);
+}
+
 void ShowDateTime(TDateTime value) {
   Check(!FormatDateTime("yyyy/mm/dd hh:nn:ss", value).empty());
 }
@@ -55,10 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   IKT5GroupEventArgs event;
   Check(side.Receiver.ReadGroupEvent(event) && event);
   CheckNumber(event->PhoneNumber);
-  const TGroupEventRecord group = PackGroupEvent(*event);
-  TKT5GroupEventArgs again;
-  UnpackGroupEvent(group, again);
-  Check(PackGroupEvent(again).Bytes == group.Bytes);
+  CheckRepacks(*event, PackGroupEvent, UnpackGroupEvent);
   // The number display counts the ring and talk times of the last event.
   (void)SecondsBetween(false, Now(), event->NumberReceivedAt);
   (void)SecondsBetween(false, Now(), event->OffHookReceivedAt);
@@ -67,10 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   IKT5MirelKT5ReceivePacket packet;
   Check(side.Receiver.ReadMemoryRecord(packet) && packet);
   CheckNumber(packet->PhoneNumber);
-  const TReceivePacketRecord record = PackReceivePacket(*packet);
-  TKT5MirelKT5ReceivePacket packetAgain;
-  UnpackReceivePacket(record, packetAgain);
-  Check(PackReceivePacket(packetAgain).Bytes == record.Bytes);
+  CheckRepacks(*packet, PackReceivePacket, UnpackReceivePacket);
   // The device memory window lists the record's date.
   ShowDateTime(packet->IncomingDateTime);
   return 0;
