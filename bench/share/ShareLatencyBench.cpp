@@ -5,6 +5,7 @@
 #include "BenchController.h"
 #include "BenchDatabase.h"
 #include "BenchHome.h"
+#include "BenchResult.h"
 #include "core/CallShare.h"
 #include "core/MirelKT5CommSim.h"
 #include "fakes/MosquittoBroker.h"
@@ -15,7 +16,6 @@
 #include <QTest>
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -45,11 +45,11 @@ double Latency(TMainForm& form, TMqttTestClient& desk, const IKT5GroupEventArgs&
   return std::chrono::duration<double, std::micro>(received[before].At - start).count();
 }
 
-void Print(const char* what, std::vector<double> micros) {
+void Print(const std::string& what, std::vector<double> micros) {
   std::sort(micros.begin(), micros.end());
-  std::printf(
-      "%s: %zu calls, median %.0f us, p99 %.0f us, max %.0f us (goal: p99 under 20000 us)\n", what,
-      micros.size(), micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back());
+  const std::string measure = "share: " + what + " event to a subscriber's message";
+  PrintResult(measure + ", median", FigureText(micros[micros.size() / 2] / 1000, "ms", 2));
+  PrintUnder(measure + ", p99", micros[micros.size() * 99 / 100] / 1000, 20, "ms", 2);
 }
 
 } // namespace
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     Latency(form, desk, Event(5, call, caller));
     Latency(form, desk, Event(7, call, caller));
   }
-  Print("ring event -> subscriber", ring);
-  Print("number event -> subscriber", number);
+  Print("ring", ring);
+  Print("number", number);
   return 0;
 }
