@@ -79,8 +79,9 @@ std::unique_ptr<TTableRow> TKsoCtiDb::QueryRow(const std::string& sql) {
   return RowAtCursor(*table, RowLayout(*table));
 }
 
-std::unique_ptr<TTableRows> TKsoCtiDb::QueryRows(const std::string& sql) {
-  const auto table = db_.Query(sql);
+std::unique_ptr<TTableRows> TKsoCtiDb::QueryRows(const std::string& sql,
+                                                 const TSQLiteParams& params) {
+  const auto table = db_.Query(sql, params);
   auto rows = std::make_unique<TTableRows>();
   const TRowLayout layout = RowLayout(*table);
   for (; !table->AtEnd(); table->Next())
@@ -118,6 +119,20 @@ std::unique_ptr<TTableRows> TKsoCtiDb::SearchPhoneNumbers(const std::string& tex
                                 " ORDER BY created_date DESC",
                                 pattern, escape, pattern, escape, pattern, escape, pattern, escape,
                                 pattern, escape, pattern, escape));
+}
+
+std::unique_ptr<TTableRows> TKsoCtiDb::FindPhoneNumbersHolding(const std::string& text) {
+  // lower() folds ASCII letters only, as LIKE does; instr() takes "%", "_"
+  // and every other character as itself.
+  return QueryRows("SELECT * FROM phone_numbers"
+                   " WHERE instr(lower(phone_number), lower(?1)) > 0"
+                   "    OR instr(lower(owner_name), lower(?1)) > 0"
+                   "    OR instr(lower(memo1), lower(?1)) > 0"
+                   "    OR instr(lower(memo2), lower(?1)) > 0"
+                   "    OR instr(lower(memo3), lower(?1)) > 0"
+                   "    OR instr(lower(exec_cmd), lower(?1)) > 0"
+                   " ORDER BY created_date DESC",
+                   {Trim(text)});
 }
 
 std::string TKsoCtiDb::FirstValueText(const std::string& sql) {
@@ -221,18 +236,9 @@ void TKsoCtiDb::TrimIncoming(int limit) {
                                            limit));
   if (keep->Count() < limit)
     return;
-  db_.BeginTransaction();
-  try {
-    DeleteUnmarkedIncoming(*keep);
-    db_.Commit();
-  } catch (...) {
-    try {
-      db_.Rollback();
-    } catch (const std::exception&) {
-      // The original failure is the one worth reporting.
-    }
-    throw;
-  }
+  TTransaction transaction(db_);
+  DeleteUnmarkedIncoming(*keep);
+  transaction.Commit();
 }
 
 std::string SqlQuote(std::string_view text) {

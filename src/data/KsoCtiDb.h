@@ -2,6 +2,7 @@
 
 #include "data/SQLiteDatabase.h"
 #include "data/TableRow.h"
+#include "data/Transaction.h"
 
 #include <memory>
 #include <string>
@@ -18,6 +19,8 @@ public:
   void Commit() { db_.Commit(); }
   void Rollback() { db_.Rollback(); }
   bool InTransaction() const { return db_.InTransaction(); }
+  // A transaction that rolls back unless committed.
+  TTransaction Transaction() { return TTransaction(db_); }
   // How long a statement waits for a lock held by another program.
   void SetBusyTimeout(int milliseconds) { db_.SetBusyTimeout(milliseconds); }
   int BusyTimeout() const { return db_.BusyTimeout(); }
@@ -28,6 +31,9 @@ public:
   bool PhoneNumberExists(const std::string& phoneNumber);
   std::unique_ptr<TTableRows> GetPhoneNumbers();
   std::unique_ptr<TTableRows> SearchPhoneNumbers(const std::string& text);
+  // The entries whose number, name, memos or command hold the trimmed text
+  // itself (ASCII letters in either case), newest created first.
+  std::unique_ptr<TTableRows> FindPhoneNumbersHolding(const std::string& text);
   // -1 when the count cannot be read as an integer.
   int GetPhoneNumberCount();
   void DeletePhoneNumber(const std::string& phoneNumber);
@@ -48,7 +54,7 @@ public:
 
 private:
   std::unique_ptr<TTableRow> QueryRow(const std::string& sql);
-  std::unique_ptr<TTableRows> QueryRows(const std::string& sql);
+  std::unique_ptr<TTableRows> QueryRows(const std::string& sql, const TSQLiteParams& params = {});
   // Text of the first column of the first row ("" without rows).
   std::string FirstValueText(const std::string& sql);
   void DeleteUnmarkedIncoming(const TTableRows& keep);

@@ -52,6 +52,14 @@ TSQLiteCell ReadCell(sqlite3_stmt* statement, int column, TColumnKind kind) {
   return {};
 }
 
+int BindParam(sqlite3_stmt* statement, int index, const TSQLiteParam& param) {
+  if (const auto* number = std::get_if<std::int64_t>(&param))
+    return sqlite3_bind_int64(statement, index, *number);
+  const std::string& text = std::get<std::string>(param);
+  return sqlite3_bind_text64(statement, index, text.data(), text.size(), SQLITE_TRANSIENT,
+                             SQLITE_UTF8);
+}
+
 // Names and kinds are fixed by the first row.
 void DescribeColumns(sqlite3_stmt* statement, std::vector<std::string>& names,
                      std::vector<TColumnKind>& kinds) {
@@ -115,7 +123,8 @@ void TSQLiteDatabase::RaiseStepError(sqlite3_stmt* statement, const std::string&
   RaiseSQLiteError(msg, sql);
 }
 
-TSQLiteDatabase::TStatement TSQLiteDatabase::Prepare(const std::string& sql) {
+TSQLiteDatabase::TStatement TSQLiteDatabase::Prepare(const std::string& sql,
+                                                     const TSQLiteParams& params) {
   sqlite3_stmt* handle = nullptr;
   const int rc = sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &handle, nullptr);
   TStatement statement(handle);
@@ -123,17 +132,25 @@ TSQLiteDatabase::TStatement TSQLiteDatabase::Prepare(const std::string& sql) {
     RaiseSQLiteError("Error executing SQL", sql);
   if (!statement)
     RaiseSQLiteError("Could not prepare SQL statement", sql);
+  if (static_cast<int>(params.size()) != sqlite3_bind_parameter_count(statement.get()))
+    throw ESQLiteException(fmt::sprintf("Could not bind parameters (%d for %d): \"%s\"",
+                                        params.size(),
+                                        sqlite3_bind_parameter_count(statement.get()), sql));
+  for (size_t i = 0; i < params.size(); ++i)
+    if (BindParam(statement.get(), static_cast<int>(i) + 1, params[i]) != SQLITE_OK)
+      RaiseSQLiteError("Could not bind parameter", sql);
   return statement;
 }
 
-void TSQLiteDatabase::Execute(const std::string& sql) {
-  const TStatement statement = Prepare(sql);
+void TSQLiteDatabase::Execute(const std::string& sql, const TSQLiteParams& params) {
+  const TStatement statement = Prepare(sql, params);
   if (sqlite3_step(statement.get()) != SQLITE_DONE)
     RaiseStepError(statement.get(), "Error executing SQL statement", sql);
 }
 
-std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql) {
-  const TStatement statement = Prepare(sql);
+std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql,
+                                                     const TSQLiteParams& params) {
+  const TStatement statement = Prepare(sql, params);
   std::vector<std::string> names;
   std::vector<TColumnKind> kinds;
   std::vector<TSQLiteCell> cells;

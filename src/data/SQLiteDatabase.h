@@ -3,13 +3,21 @@
 #include "data/SQLiteError.h"
 #include "data/SQLiteTable.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <variant>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
-// One open SQLite connection. Statements come as complete SQL texts (UTF-8);
+// A value bound to a statement's parameter (?, ?NNN): an integer or a text.
+using TSQLiteParam = std::variant<std::int64_t, std::string>;
+using TSQLiteParams = std::vector<TSQLiteParam>;
+
+// One open SQLite connection. Statements come as SQL texts (UTF-8), their
+// values either written into the text or bound to parameters in order;
 // every failure raises ESQLiteException and leaves the connection usable.
 // Main thread only. A lock held by another program (a backup, a database
 // browser) is waited for up to the busy timeout before a statement fails.
@@ -25,9 +33,9 @@ public:
   TSQLiteDatabase& operator=(const TSQLiteDatabase&) = delete;
 
   // Runs one statement that returns no rows.
-  void Execute(const std::string& sql);
+  void Execute(const std::string& sql, const TSQLiteParams& params = {});
   // Runs a query and fetches its whole result.
-  std::unique_ptr<TSQLiteTable> Query(const std::string& sql);
+  std::unique_ptr<TSQLiteTable> Query(const std::string& sql, const TSQLiteParams& params = {});
 
   void BeginTransaction();
   void Commit();
@@ -46,7 +54,8 @@ private:
   };
   using TStatement = std::unique_ptr<sqlite3_stmt, TStatementFinalizer>;
 
-  TStatement Prepare(const std::string& sql);
+  // Prepares `sql` and binds `params` to its parameters 1, 2, ...
+  TStatement Prepare(const std::string& sql, const TSQLiteParams& params);
   [[noreturn]] void RaiseSQLiteError(const std::string& msg, const std::string& sql) const;
   // Resets the failed statement, then raises through the error composer.
   [[noreturn]] void RaiseStepError(sqlite3_stmt* statement, const std::string& msg,

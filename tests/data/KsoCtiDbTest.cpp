@@ -1,5 +1,5 @@
 #include "data/KsoCtiDb.h"
-#include "DataTestFolder.h"
+#include "CallDatabaseFolder.h"
 #include "base/Clock.h"
 
 #include <fmt/printf.h>
@@ -22,20 +22,8 @@ std::unique_ptr<TTableRow> Entry(const std::string& number, const std::string& m
   return row;
 }
 
-class KsoCtiDbTest : public TDataTestFolder {
+class KsoCtiDbTest : public TCallDatabaseFolder {
 protected:
-  void SetUp() override {
-    TDataTestFolder::SetUp();
-    InstallTemplate(ReadFile(TELORIA_DB_TEMPLATE));
-    ASSERT_TRUE(CreateDatabaseFromTemplate());
-    CreateCtiDb();
-  }
-  void TearDown() override {
-    CtiDb.reset();
-    TDataTestFolder::TearDown();
-  }
-  void InstallTemplate(const std::string& bytes) { WriteFile(Path("teloria2.db3.init"), bytes); }
-
   void AddCalls(int count, int firstSecond = 0) {
     CtiDb->BeginTransaction();
     for (int i = 0; i < count; ++i)

@@ -28,3 +28,19 @@ TEST(IsValidNumber, FirstCharacterMustBeAnAsciiDigit) {
   EXPECT_FALSE(IsValidNumber(" 03"));
   EXPECT_FALSE(IsValidNumber("０３")); // full-width digits are not ASCII
 }
+
+TEST(NormaliseTypedNumber, KeepsDigitsOnly) {
+  EXPECT_EQ(NormaliseTypedNumber("０３－１２３４（５６７８）"), "0312345678");
+  EXPECT_EQ(NormaliseTypedNumber("03-1234-5678"), "0312345678");
+  EXPECT_EQ(NormaliseTypedNumber("abc ｱ 電話"), "");
+}
+
+TEST(NormaliseImportNumber, IsCheckedAfterItsPunctuationGoes) {
+  std::string number;
+  EXPECT_TRUE(NormaliseImportNumber("(03)1234-5678", number));
+  EXPECT_EQ(number, "0312345678");
+  EXPECT_TRUE(NormaliseImportNumber("０３（１２３４）－５６７８", number));
+  EXPECT_EQ(number, "0312345678");
+  for (const char* bad : {"", "--", "03 1234", "03a1234", "０３電話", "+8131234", "P"})
+    EXPECT_FALSE(NormaliseImportNumber(bad, number)) << bad;
+}

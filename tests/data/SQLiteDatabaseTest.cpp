@@ -1,6 +1,7 @@
 #include "data/SQLiteDatabase.h"
 #include "DataTestFolder.h"
 #include "data/FloatText.h"
+#include "data/Transaction.h"
 
 #include <sys/stat.h>
 #include <thread>
@@ -136,6 +137,38 @@ TEST_F(SQLiteDatabaseTest, NestedTransactionIsRefusedAndFirstStaysOpen) {
   db_->BeginTransaction();
   db_->Execute("INSERT INTO t (i) VALUES (1)");
   db_->Commit();
+  EXPECT_EQ(FirstText("SELECT count(*) FROM t"), "1");
+}
+
+TEST_F(SQLiteDatabaseTest, TransactionGuardRollsBackUnlessCommitted) {
+  {
+    TTransaction transaction(*db_);
+    db_->Execute("INSERT INTO t (i) VALUES (1)");
+  }
+  EXPECT_FALSE(db_->InTransaction());
+  EXPECT_EQ(FirstText("SELECT count(*) FROM t"), "0");
+  {
+    TTransaction transaction(*db_);
+    db_->Execute("INSERT INTO t (i) VALUES (1)");
+    transaction.Commit();
+  }
+  EXPECT_EQ(FirstText("SELECT count(*) FROM t"), "1");
+  // A guard that could not begin leaves the open transaction alone.
+  db_->BeginTransaction();
+  EXPECT_THROW(TTransaction transaction(*db_), ESQLiteException);
+  EXPECT_TRUE(db_->InTransaction());
+  db_->Rollback();
+}
+
+TEST_F(SQLiteDatabaseTest, BoundParametersAreValuesNeverSql) {
+  const std::string text = "O'Brien'); DROP TABLE t; --";
+  db_->Execute("INSERT INTO t (i, s) VALUES (?, ?)", {std::int64_t{42}, text});
+  const auto table = db_->Query("SELECT i, s FROM t WHERE s = ?1 AND s <> ?1 || 'x'", {text});
+  ASSERT_FALSE(table->AtEnd());
+  EXPECT_EQ(table->ValueAsText(0), "42");
+  EXPECT_EQ(table->ValueAsText(1), text);
+  EXPECT_EQ(MessageOf([&] { db_->Execute("INSERT INTO t (i, s) VALUES (?, ?)", {text}); }),
+            "Could not bind parameters (1 for 2): \"INSERT INTO t (i, s) VALUES (?, ?)\"");
   EXPECT_EQ(FirstText("SELECT count(*) FROM t"), "1");
 }
 

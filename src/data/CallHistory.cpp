@@ -1,0 +1,59 @@
+#include "data/CallHistory.h"
+
+#include "base/Text.h"
+#include "data/KsoCtiDb.h"
+
+namespace {
+
+TKsoCtiDb& Db() {
+  if (!CtiDb)
+    throw Exception("データベースが開かれていません。");
+  return *CtiDb;
+}
+
+} // namespace
+
+TCallKey CallKeyOf(const TTableRow& call) {
+  int order = 0;
+  if (!TryParseInt32(call.GetValue("incoming_order"), order))
+    order = 0;
+  return {order, call.GetValue("incoming_date")};
+}
+
+int TCallHistory::AddCall(const std::string& number, const std::string& dateText) {
+  return Db().AddIncoming(number, dateText);
+}
+
+void TCallHistory::SetAnswered(const TCallKey& call, int offhookSeconds) {
+  Db().SetIncomingAnswered(call.Order, call.Date, offhookSeconds);
+}
+
+void TCallHistory::SetHungUp(const TCallKey& call, int onhookSeconds) {
+  Db().SetIncomingHungUp(call.Order, call.Date, onhookSeconds);
+}
+
+void TCallHistory::SetNotAnswered(const TCallKey& call) {
+  Db().SetIncomingNotAnswered(call.Order, call.Date);
+}
+
+std::unique_ptr<TTableRows> TCallHistory::List(int limit) {
+  return Db().GetIncomingList(limit);
+}
+
+void TCallHistory::Delete(const std::vector<TCallKey>& calls) {
+  TKsoCtiDb& db = Db();
+  TTransaction transaction = db.Transaction();
+  for (const TCallKey& call : calls)
+    db.DeleteIncoming(call.Order, call.Date);
+  transaction.Commit();
+  listeners_.Notify({calls});
+}
+
+void TCallHistory::Trim(int limit) {
+  Db().TrimIncoming(limit);
+}
+
+TCallHistory& CallHistory() {
+  static TCallHistory history;
+  return history;
+}

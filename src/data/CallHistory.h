@@ -1,0 +1,53 @@
+#pragma once
+
+#include "data/ChangeListeners.h"
+#include "data/TableRow.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// What identifies a call everywhere: its incoming_order and incoming_date.
+struct TCallKey {
+  int Order = 0;
+  std::string Date;
+  bool operator==(const TCallKey&) const = default;
+};
+
+// The key of a history row; an order that is not a number reads as 0.
+TCallKey CallKeyOf(const TTableRow& call);
+
+// What changed in the history: calls deleted.
+struct TCallHistoryChange {
+  std::vector<TCallKey> Deleted;
+};
+
+// The incoming-call history of CtiDb. The windows change it only here and
+// hear of each change through Listen. The call path adds its calls and
+// their hook states here too; it tells the windows itself, when the design
+// wants them told (a new call once shown, a finished call by a reload).
+class TCallHistory {
+public:
+  // Returns the incoming_order given to the call.
+  int AddCall(const std::string& number, const std::string& dateText);
+  void SetAnswered(const TCallKey& call, int offhookSeconds);
+  void SetHungUp(const TCallKey& call, int onhookSeconds);
+  void SetNotAnswered(const TCallKey& call);
+
+  // The newest `limit` calls with the owner names of the phone book.
+  std::unique_ptr<TTableRows> List(int limit);
+  // Deletes these calls in one transaction.
+  void Delete(const std::vector<TCallKey>& calls);
+  // Keeps the newest `limit` calls; all or nothing.
+  void Trim(int limit);
+
+  [[nodiscard]] TListening Listen(TChangeListeners<TCallHistoryChange>::TListener listener) {
+    return listeners_.Listen(std::move(listener));
+  }
+
+private:
+  TChangeListeners<TCallHistoryChange> listeners_;
+};
+
+// The program's call history.
+TCallHistory& CallHistory();
