@@ -12,6 +12,7 @@
 #include "core/NumberSimReceiver.h"
 #include "core/QtPostTarget.h"
 #include "core/RingSound.h"
+#include "data/CallHistory.h"
 #include "data/KsoCtiDb.h"
 #include "platform/MessageEndpoint.h"
 #include "settings/AppSettings.h"
@@ -169,7 +170,7 @@ void TMainForm::CMStartup() {
   }
   LogFmt(llInfo, "DB Version: %s", version);
   try {
-    CtiDb->TrimIncoming(AppSettings.IncomingLimit);
+    CallHistory().Trim(AppSettings.IncomingLimit);
   } catch (const std::exception& e) {
     LogException(llError, "着信履歴件数の調整に失敗しました。", e);
   }

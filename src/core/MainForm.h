@@ -107,6 +107,8 @@ public:
   void CMIncomingPhone(std::unique_ptr<TTableRow> incoming);
   void CMIncomingError();
   void PendingWritesTimerTimer();
+  // The step of a call's registration that failed, named in the log.
+  enum class TCallStep { AddHistoryRow, FindEntry, AddEntry, UpdateLastIncoming };
 
   // Connection supervision and clock setting
   void MirelCheckTimerTimer();
@@ -173,7 +175,7 @@ private:
   TWriteResult WriteHookEvent(const IKT5GroupEventArgs& ev);
   TWriteResult UpdateTrackedCall(const std::string& what, const std::function<void()>& update);
   TWriteResult RecordCall(TIncomingCall& call);
-  void FailCall(const std::string& location, const std::exception& e);
+  void FailCall(TCallStep step, const std::exception& e);
   std::unique_ptr<TTableRow> WaitingCallRow(const TIncomingCall& call);
   void WriteInOrder(const std::string& what, std::function<TWriteResult()> write);
   void Defer(const std::string& what, std::function<TWriteResult()> write);

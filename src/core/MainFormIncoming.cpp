@@ -3,8 +3,10 @@
 #include "base/Text.h"
 #include "core/CallShare.h"
 #include "core/LastIncomingInfo.h"
+#include "data/CallHistory.h"
 #include "data/KsoCtiDb.h"
 #include "data/NumberRules.h"
+#include "data/PhoneBook.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 
@@ -37,6 +39,20 @@ std::unique_ptr<TTableRow> NewCallRow(const TIncomingCall& call) {
 void MarkCallRow(TTableRow& row, const TIncomingCall& call) {
   row.SetValue("_IncomingDate", call.When);
   row.SetValue("_IsValidNumber", IsValidNumber(call.Number) ? "1" : "0");
+}
+
+const char* CallStepText(TMainForm::TCallStep step) {
+  switch (step) {
+  case TMainForm::TCallStep::AddHistoryRow:
+    return "着信履歴テーブル追加";
+  case TMainForm::TCallStep::FindEntry:
+    return "電話番号情報取得";
+  case TMainForm::TCallStep::AddEntry:
+    return "電話番号情報追加";
+  case TMainForm::TCallStep::UpdateLastIncoming:
+    return "最終着信日時更新";
+  }
+  return "";
 }
 
 const char* HookText(uint8_t kind) {
@@ -119,14 +135,13 @@ TMainForm::TWriteResult TMainForm::WriteHookEvent(const IKT5GroupEventArgs& ev) 
   const uint8_t kind = ev->PacketKind;
   const TWriteResult result =
       UpdateTrackedCall(std::string(HookText(kind)) + "を記録できません。", [&] {
-        const int order = LastIncomingInfo.IncomingOrder;
-        const std::string& date = LastIncomingInfo.IncomingDate;
+        const TCallKey call{LastIncomingInfo.IncomingOrder, LastIncomingInfo.IncomingDate};
         if (kind == 3)
-          CtiDb->SetIncomingAnswered(order, date, ev->RingSeconds);
+          CallHistory().SetAnswered(call, ev->RingSeconds);
         else if (kind == 4)
-          CtiDb->SetIncomingHungUp(order, date, ev->TalkSeconds);
+          CallHistory().SetHungUp(call, ev->TalkSeconds);
         else
-          CtiDb->SetIncomingNotAnswered(order, date);
+          CallHistory().SetNotAnswered(call);
       });
   // The history window is refreshed when a call ends, not when it is answered.
   if (kind != 3 && result != TWriteResult::Busy)
@@ -164,26 +179,26 @@ void TMainForm::PostIncoming(const std::string& phoneNumber, int32_t groupNo) {
 }
 
 TMainForm::TWriteResult TMainForm::RecordCall(TIncomingCall& call) {
-  std::string location = "着信履歴テーブル追加";
+  TCallStep step = TCallStep::AddHistoryRow;
   try {
     if (!CtiDb)
       throw Exception("データベースが開かれていません。");
     if (call.Order == 0) {
-      call.Order = CtiDb->AddIncoming(call.Number, call.When);
+      call.Order = CallHistory().AddCall(call.Number, call.When);
       LastIncomingInfo = {call.Order, call.When};
     }
     const bool valid = IsValidNumber(call.Number);
     std::unique_ptr<TTableRow> row;
     if (valid) {
-      location = "電話番号情報取得";
-      row = CtiDb->FindPhoneNumber(call.Number);
+      step = TCallStep::FindEntry;
+      row = PhoneBook().Find(call.Number);
     }
     bool inPhoneBook = row != nullptr;
     if (!row) {
       row = NewCallRow(call);
-      if (valid && CtiDb->GetPhoneNumberCount() < AppSettings.PhoneLimit) {
-        location = "電話番号情報追加";
-        CtiDb->InsertPhoneNumber(*row);
+      if (valid && !PhoneBook().IsFull(AppSettings.PhoneLimit)) {
+        step = TCallStep::AddEntry;
+        PhoneBook().Register(*row);
         inPhoneBook = true;
       } else if (valid) {
         LogFmt(llError, "電話番号登録件数が %d 件に達しているため登録できません。",
@@ -191,25 +206,26 @@ TMainForm::TWriteResult TMainForm::RecordCall(TIncomingCall& call) {
       }
     }
     MarkCallRow(*row, call);
-    location = "最終着信日時更新";
-    CtiDb->UpdateLastIncomingDate(call.Number, call.When);
+    step = TCallStep::UpdateLastIncoming;
+    PhoneBook().SetLastIncomingDate(call.Number, call.When);
     call.Row = std::move(row);
     call.InPhoneBook = inPhoneBook;
     return TWriteResult::Done;
   } catch (const ESQLiteException& e) {
     if (e.IsBusy())
       return TWriteResult::Busy;
-    FailCall(location, e);
+    FailCall(step, e);
   } catch (const std::exception& e) {
-    FailCall(location, e);
+    FailCall(step, e);
   }
   return TWriteResult::Failed;
 }
 
-void TMainForm::FailCall(const std::string& location, const std::exception& e) {
-  LogException(llError, fmt::sprintf("電話着信処理でエラーが発生しました。エラー場所=%s", location),
-               e);
-  if (location == "着信履歴テーブル追加")
+void TMainForm::FailCall(TCallStep step, const std::exception& e) {
+  LogException(
+      llError,
+      fmt::sprintf("電話着信処理でエラーが発生しました。エラー場所=%s", CallStepText(step)), e);
+  if (step == TCallStep::AddHistoryRow)
     LastIncomingInfo = {};
   Post([this] { CMIncomingError(); });
 }
@@ -251,7 +267,7 @@ std::unique_ptr<TTableRow> TMainForm::WaitingCallRow(const TIncomingCall& call) 
   std::unique_ptr<TTableRow> row;
   if (CtiDb && IsValidNumber(call.Number)) {
     try {
-      row = CtiDb->FindPhoneNumber(call.Number);
+      row = PhoneBook().Find(call.Number);
     } catch (const std::exception&) {
       // A lock that bars reading as well: shown without the entry.
     }

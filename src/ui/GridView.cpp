@@ -86,16 +86,6 @@ Qt::ItemFlags TGridModel::flags(const QModelIndex& index) const {
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-void TGridModel::Change(const std::function<void()>& change) {
-  struct TResetEnd {
-    TGridModel& Model;
-    ~TResetEnd() { Model.endResetModel(); }
-  };
-  beginResetModel();
-  const TResetEnd end{*this};
-  change();
-}
-
 std::string TGridModel::WidestText(int) const {
   return {};
 }

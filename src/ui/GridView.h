@@ -3,7 +3,6 @@
 #include <QAbstractTableModel>
 #include <QTableView>
 
-#include <functional>
 #include <string>
 
 // A list grid's data: a heading row and rows of texts, column 0 being the
@@ -20,9 +19,6 @@ public:
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-  // Runs `change` (which may alter the row count or move rows) between the
-  // model's reset notices, so views start afresh even when it throws.
-  void Change(const std::function<void()>& change);
   // The texts changed in place (captions, values).
   void Refresh();
   // The widest text a cell of `column` can show, for columns of a fixed form

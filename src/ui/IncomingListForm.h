@@ -1,69 +1,45 @@
 #pragma once
 
-#include "data/TableRow.h"
-
-#include <QWidget>
-
-#include <memory>
-#include <string>
+#include "data/ChangeListeners.h"
+#include "ui/ListWindow.h"
 
 class QAction;
-class QLabel;
 class QMenu;
-class QPushButton;
-class TGridView;
 class TIncomingListModel;
-class TListNotebook;
-class TListSearchBar;
-class TSettingsSubscription;
+struct TCallHistoryChange;
 
 // The incoming history ("電話着信履歴"): the newest calls, narrowed by a
-// search text; calls are deleted, copied and exported here. One instance,
-// created on first use and kept; closing it only hides it.
-class TIncomingListForm : public QWidget {
+// search text; calls are deleted, copied and exported here, and each new
+// call is put on top.
+class TIncomingListForm final : public TListWindow {
   Q_OBJECT
 public:
   TIncomingListForm();
   ~TIncomingListForm() override;
 
-  // Loads the list again with the filter in force.
-  void Load();
   // Puts a new call at the top, whatever the filter.
   void AddCall(const TTableRow& row);
 
-  void RefreshButtonClick();
-  void DeleteButtonClick();
-  void ExportButtonClick();
   void PopupMenu1Popup();
   void CopyMenuItemClick();
 
-  const TTableRows& Calls() const { return list_; }
-  TGridView& Grid() const { return *grid_; }
+  const TTableRows& Calls() const;
   QAction& CopyMenuItem() const { return *copyMenuItem_; }
-  int DispSize() const { return dispSize_; }
+
+protected:
+  std::unique_ptr<TTableRows> Fetch() override;
+  std::string NoDataText() const override;
+  std::string DeleteQuestion(int top, int bottom) const override;
+  void DeleteRows(int top, int bottom) override;
+  std::unique_ptr<TCsvRow> ExportRecord(const TTableRow& row) const override;
 
 private:
-  void BuildControls();
-  void Layout(int dispSize);
-  void CMSettingsChanged();
-  std::unique_ptr<TTableRows> FetchList() const;
-  void ShowListPage();
-  void UpdateButtons();
-  void DeleteRange(int top, int bottom);
+  void HistoryChanged(const TCallHistoryChange& change);
 
-  TTableRows list_;
-  int dispSize_ = -1;
-  TIncomingListModel* model_ = nullptr;
-  TGridView* grid_ = nullptr;
-  TListNotebook* notebook_ = nullptr;
-  TListSearchBar* searchBar_ = nullptr;
-  QLabel* titleLabel_ = nullptr;
-  QPushButton* refreshButton_ = nullptr;
-  QPushButton* deleteButton_ = nullptr;
-  QPushButton* exportButton_ = nullptr;
+  TIncomingListModel& model_;
   QMenu* popupMenu1_ = nullptr;
   QAction* copyMenuItem_ = nullptr;
-  std::unique_ptr<TSettingsSubscription> settings_;
+  TListening history_;
 };
 
 // Creates the window on first use, shows it, and restores it when minimised.

@@ -4,6 +4,8 @@
 #include "data/TableRow.h"
 #include "ui/ListTexts.h"
 
+#include <algorithm>
+
 namespace {
 
 enum TCallText { DateText, NumberText, NameText, AnswerText, RingText, TalkText, CallTextCount };
@@ -47,15 +49,21 @@ bool IncomingCallMatches(const TTableRow& call, const std::string& filter) {
   return false;
 }
 
-TIncomingListModel::TIncomingListModel(const TTableRows& rows, QObject* parent)
-    : TGridModel(ColumnCount, parent), rows_(rows) {}
+void TIncomingListModel::AddCall(const TTableRow& call, int limit) {
+  InsertRow(0, call.Clone());
+  const int kept = std::max(0, limit);
+  if (Rows().Count() > kept)
+    RemoveRows(kept, Rows().Count() - 1);
+}
 
-int TIncomingListModel::RowCount() const {
-  return rows_.Count();
+void TIncomingListModel::RemoveCalls(const std::vector<TCallKey>& calls) {
+  RemoveRowsWhere([&](const TTableRow& shown) {
+    return std::find(calls.begin(), calls.end(), CallKeyOf(shown)) != calls.end();
+  });
 }
 
 std::string TIncomingListModel::CellText(int row, int column) const {
-  return column == 0 ? RowNumberText(row + 1) : CallText(rows_[row], column - 1);
+  return column == 0 ? RowNumberText(row + 1) : CallText(Rows()[row], column - 1);
 }
 
 std::string TIncomingListModel::HeadingText(int column) const {

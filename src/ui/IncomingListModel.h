@@ -1,12 +1,10 @@
 #pragma once
 
-#include "ui/GridView.h"
+#include "data/CallHistory.h"
+#include "ui/RowsModel.h"
 
 #include <string>
 #include <vector>
-
-class TTableRow;
-class TTableRows;
 
 // The six texts shown, filtered, copied and exported for one call: date,
 // number, name, answer, ring time and conversation time.
@@ -14,20 +12,21 @@ std::vector<std::string> IncomingCallTexts(const TTableRow& call);
 // Whether the filter occurs in the call's date, number, name or answer text.
 bool IncomingCallMatches(const TTableRow& call, const std::string& filter);
 
-// The history grid: row numbers and the six texts of each call.
-class TIncomingListModel final : public TGridModel {
+// The history window's calls, and its grid: row numbers and the six texts
+// of each call.
+class TIncomingListModel final : public TRowsModel {
   Q_OBJECT
 public:
   static constexpr int ColumnCount = 7;
 
-  TIncomingListModel(const TTableRows& rows, QObject* parent);
+  explicit TIncomingListModel(QObject* parent = nullptr) : TRowsModel(ColumnCount, parent) {}
+
+  // A new call on top; the oldest ones beyond `limit` leave.
+  void AddCall(const TTableRow& call, int limit);
+  void RemoveCalls(const std::vector<TCallKey>& calls);
 
 protected:
-  int RowCount() const override;
   std::string CellText(int row, int column) const override;
   std::string HeadingText(int column) const override;
   std::string WidestText(int column) const override;
-
-private:
-  const TTableRows& rows_;
 };

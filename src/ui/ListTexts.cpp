@@ -28,7 +28,3 @@ int IntOrZero(std::string_view stored) {
 bool ContainsText(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
-
-bool ContainsTextAsciiCase(std::string_view text, std::string_view part) {
-  return ContainsText(LowerCaseAscii(text), LowerCaseAscii(part));
-}

@@ -21,5 +21,3 @@ extern const char* const WidestRowNumberText;
 int IntOrZero(std::string_view stored);
 // Case-sensitive substring test.
 bool ContainsText(std::string_view text, std::string_view part);
-// Substring test ignoring the case of ASCII letters, as SQLite's LIKE does.
-bool ContainsTextAsciiCase(std::string_view text, std::string_view part);

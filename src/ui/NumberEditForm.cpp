@@ -1,16 +1,14 @@
 #include "ui/NumberEditForm.h"
 
 #include "base/Text.h"
-#include "data/KsoCtiDb.h"
 #include "data/NumberRules.h"
+#include "data/PhoneBook.h"
 #include "settings/AppSettings.h"
-#include "settings/Logging.h"
 #include "ui/Cp932Limit.h"
-#include "ui/DbTransaction.h"
 #include "ui/DisplaySize.h"
+#include "ui/EventGuard.h"
 #include "ui/LiveCallTimes.h"
 #include "ui/MessageBoxes.h"
-#include "ui/NumberNormalise.h"
 #include "ui/PhoneListForm.h"
 #include "ui/PixelFonts.h"
 #include "ui/SettingsSubscription.h"
@@ -37,71 +35,87 @@ constexpr int ButtonFontHeight = 16;
 const char* const MemoColumns[3] = {"memo1", "memo2", "memo3"};
 
 struct TEditLayout {
-  int FontHeight, LineHeight, MemoHeight, CaptionWidth, FieldLeft, WideMargin;
+  int FontHeight;
+  // Height of one-line captions and fields, and of memo captions and memos.
+  int LineHeight;
+  int MemoHeight;
+  int CaptionWidth;
+  int FieldLeft;
+  // The wide fields are the container's width less this.
+  int WideMargin;
   int MemoTops[3];
-  int CommandTop, NumberTop, NumberWidth;
-  int FindLeft, FindWidth;
-  int TimesTop, OffHookWidth, OnHookLabelLeft, OnHookEditLeft;
-  int MinWidth, MinHeight;
+  int CommandTop;
+  int NumberTop;
+  int NumberWidth;
+  int FindLeft;
+  int FindWidth;
+  int TimesTop;
+  // Also the width of OnHookSecondsEdit.
+  int OffHookWidth;
+  int OnHookLabelLeft;
+  int OnHookEditLeft;
+  // Of TopContainerPanel.
+  int MinWidth;
+  int MinHeight;
 };
 
 constexpr int CaptionLeft = 18;
 constexpr int NameTop = 16;
 constexpr TEditLayout Layouts[3] = {
-    {16,
-     22,
-     56,
-     124,
-     146,
-     194,
-     {42, 102, 162},
-     222,
-     248,
-     172,
-     324,
-     82,
-     274,
-     112,
-     274,
-     402,
-     638,
-     424},
-    {20,
-     26,
-     66,
-     146,
-     168,
-     216,
-     {46, 116, 186},
-     256,
-     286,
-     212,
-     386,
-     98,
-     316,
-     128,
-     314,
-     464,
-     750,
-     471},
-    {24,
-     30,
-     76,
-     168,
-     190,
-     238,
-     {50, 130, 210},
-     290,
-     326,
-     252,
-     448,
-     114,
-     362,
-     144,
-     354,
-     526,
-     864,
-     519},
+    {.FontHeight = 16,
+     .LineHeight = 22,
+     .MemoHeight = 56,
+     .CaptionWidth = 124,
+     .FieldLeft = 146,
+     .WideMargin = 194,
+     .MemoTops = {42, 102, 162},
+     .CommandTop = 222,
+     .NumberTop = 248,
+     .NumberWidth = 172,
+     .FindLeft = 324,
+     .FindWidth = 82,
+     .TimesTop = 274,
+     .OffHookWidth = 112,
+     .OnHookLabelLeft = 274,
+     .OnHookEditLeft = 402,
+     .MinWidth = 638,
+     .MinHeight = 424},
+    {.FontHeight = 20,
+     .LineHeight = 26,
+     .MemoHeight = 66,
+     .CaptionWidth = 146,
+     .FieldLeft = 168,
+     .WideMargin = 216,
+     .MemoTops = {46, 116, 186},
+     .CommandTop = 256,
+     .NumberTop = 286,
+     .NumberWidth = 212,
+     .FindLeft = 386,
+     .FindWidth = 98,
+     .TimesTop = 316,
+     .OffHookWidth = 128,
+     .OnHookLabelLeft = 314,
+     .OnHookEditLeft = 464,
+     .MinWidth = 750,
+     .MinHeight = 471},
+    {.FontHeight = 24,
+     .LineHeight = 30,
+     .MemoHeight = 76,
+     .CaptionWidth = 168,
+     .FieldLeft = 190,
+     .WideMargin = 238,
+     .MemoTops = {50, 130, 210},
+     .CommandTop = 290,
+     .NumberTop = 326,
+     .NumberWidth = 252,
+     .FindLeft = 448,
+     .FindWidth = 114,
+     .TimesTop = 362,
+     .OffHookWidth = 144,
+     .OnHookLabelLeft = 354,
+     .OnHookEditLeft = 526,
+     .MinWidth = 864,
+     .MinHeight = 519},
 };
 
 std::set<TNumberEditForm*> openForms;
@@ -340,26 +354,22 @@ void TNumberEditForm::PhoneNumberEditExit() {
 }
 
 void TNumberEditForm::NumberFindButtonClick() {
-  try {
-    const std::string number = Trim(phoneNumberEdit_->text().toStdString());
-    if (const std::unique_ptr<TTableRow> entry = CtiDb->FindPhoneNumber(number)) {
-      FillFromRow(*entry);
-      return;
-    }
-    ClearFields();
-    phoneNumberEdit_->setText(QString::fromStdString(number));
-  } catch (const std::exception& e) {
-    LogException(llError, "電話番号情報の検索に失敗しました。", e);
-    ShowErrorMessage("検索できません。");
-  }
+  GuardEvent(
+      "電話番号情報の検索に失敗しました。",
+      [this] {
+        const std::string number = Trim(phoneNumberEdit_->text().toStdString());
+        if (const std::unique_ptr<TTableRow> entry = PhoneBook().Find(number)) {
+          FillFromRow(*entry);
+          return;
+        }
+        ClearFields();
+        phoneNumberEdit_->setText(QString::fromStdString(number));
+      },
+      [](const std::exception&) { ShowErrorMessage("検索できません。"); });
 }
 
 void TNumberEditForm::ShowListButtonClick() {
-  try {
-    ShowPhoneList();
-  } catch (const std::exception& e) {
-    LogException(llError, "電話番号登録一覧画面を開けません。", e);
-  }
+  GuardEvent("電話番号登録一覧画面を開けません。", [] { ShowPhoneList(); });
 }
 
 std::unique_ptr<TTableRow> TNumberEditForm::RowFromFields() const {
@@ -372,22 +382,6 @@ std::unique_ptr<TTableRow> TNumberEditForm::RowFromFields() const {
   return row;
 }
 
-void TNumberEditForm::Store(TTableRow& row) {
-  TDbTransaction transaction;
-  const std::string number = row.GetValue("phone_number");
-  const std::string now = NowDateText();
-  if (const std::unique_ptr<TTableRow> stored = CtiDb->FindPhoneNumber(number)) {
-    row.SetValue("created_date", stored->GetValue("created_date"));
-    row.SetValue("last_incoming_date", stored->GetValue("last_incoming_date"));
-    CtiDb->DeletePhoneNumber(number);
-  } else {
-    row.SetValue("created_date", now);
-  }
-  row.SetValue("last_updated", now);
-  CtiDb->InsertPhoneNumber(row);
-  transaction.Commit();
-}
-
 void TNumberEditForm::SaveButtonClick() {
   const std::string number = Trim(phoneNumberEdit_->text().toStdString());
   if (number.empty()) {
@@ -395,23 +389,21 @@ void TNumberEditForm::SaveButtonClick() {
     phoneNumberEdit_->setFocus();
     return;
   }
-  try {
-    if (!CtiDb->PhoneNumberExists(number) &&
-        CtiDb->GetPhoneNumberCount() >= AppSettings.PhoneLimit) {
-      ShowErrorMessage(fmt::sprintf("既に登録が %d 件に達しているためこれ以上登録できません。",
-                                    AppSettings.PhoneLimit));
-      return;
-    }
-    if (!ConfirmYesNo("保存してもよろしいですか？"))
-      return;
-    const std::unique_ptr<TTableRow> row = RowFromFields();
-    Store(*row);
-    PhoneListRowSaved(*row);
-    ShowInfoMessage("保存しました。");
-  } catch (const std::exception& e) {
-    LogException(llError, "電話番号情報に保存に失敗しました。", e);
-    ShowErrorMessage("保存できません。");
-  }
+  GuardEvent(
+      "電話番号情報に保存に失敗しました。",
+      [&] {
+        if (!PhoneBook().HasRoomFor(number, AppSettings.PhoneLimit)) {
+          ShowErrorMessage(fmt::sprintf("既に登録が %d 件に達しているためこれ以上登録できません。",
+                                        AppSettings.PhoneLimit));
+          return;
+        }
+        if (!ConfirmYesNo("保存してもよろしいですか？"))
+          return;
+        const std::unique_ptr<TTableRow> row = RowFromFields();
+        PhoneBook().Save(*row);
+        ShowInfoMessage("保存しました。");
+      },
+      [](const std::exception&) { ShowErrorMessage("保存できません。"); });
 }
 
 void TNumberEditForm::IncomingCheckTimerTimer() {

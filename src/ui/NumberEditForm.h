@@ -45,7 +45,6 @@ private:
   void SetMemoCaptions();
   void CMSettingsChanged();
   std::unique_ptr<TTableRow> RowFromFields() const;
-  void Store(TTableRow& row);
 
   std::string capturedNumber_;
   int dispSize_ = -1;

@@ -5,20 +5,39 @@
 #include "settings/AppSettings.h"
 #include "ui/ListTexts.h"
 
-TPhoneListModel::TPhoneListModel(const TTableRows& rows, QObject* parent)
-    : TGridModel(ColumnCount, parent), rows_(rows) {}
+#include <set>
 
-int TPhoneListModel::RowCount() const {
-  return rows_.Count();
+namespace {
+
+std::string NumberOf(const TTableRow& entry) {
+  return entry.GetValue("phone_number");
+}
+
+} // namespace
+
+void TPhoneListModel::Merge(const TTableRow& entry, bool matches) {
+  const std::string number = NumberOf(entry);
+  const int row = FindRow([&](const TTableRow& shown) { return NumberOf(shown) == number; });
+  if (row >= 0 && matches)
+    ReplaceRow(row, entry);
+  else if (row >= 0)
+    RemoveRows(row, row);
+  else if (matches)
+    InsertRow(0, entry.Clone());
+}
+
+void TPhoneListModel::RemoveNumbers(const std::vector<std::string>& numbers) {
+  const std::set<std::string> gone(numbers.begin(), numbers.end());
+  RemoveRowsWhere([&](const TTableRow& shown) { return gone.count(NumberOf(shown)) != 0; });
 }
 
 std::string TPhoneListModel::CellText(int row, int column) const {
-  const TTableRow& entry = rows_[row];
+  const TTableRow& entry = Rows()[row];
   switch (column) {
   case 0:
     return RowNumberText(row + 1);
   case 1:
-    return NumberDisplayText(entry.GetValue("phone_number"));
+    return NumberDisplayText(NumberOf(entry));
   case 2:
     return entry.GetValue("owner_name");
   case 3:

@@ -1,24 +1,27 @@
 #pragma once
 
-#include "ui/GridView.h"
+#include "ui/RowsModel.h"
 
-class TTableRows;
+#include <string>
+#include <vector>
 
-// The phone list grid: row numbers, number, name, three memos, command and
-// last incoming date of the window's entries.
-class TPhoneListModel final : public TGridModel {
+// The phone list's entries, and its grid: row numbers, number, name, three
+// memos, command and last incoming date.
+class TPhoneListModel final : public TRowsModel {
   Q_OBJECT
 public:
   static constexpr int ColumnCount = 8;
 
-  TPhoneListModel(const TTableRows& rows, QObject* parent);
+  explicit TPhoneListModel(QObject* parent = nullptr) : TRowsModel(ColumnCount, parent) {}
+
+  // An entry saved elsewhere: its row takes the saved values while it
+  // `matches` the list's filter and leaves when it no longer does; a new
+  // entry that matches goes on top.
+  void Merge(const TTableRow& entry, bool matches);
+  void RemoveNumbers(const std::vector<std::string>& numbers);
 
 protected:
-  int RowCount() const override;
   std::string CellText(int row, int column) const override;
   std::string HeadingText(int column) const override;
   std::string WidestText(int column) const override;
-
-private:
-  const TTableRows& rows_;
 };

@@ -147,6 +147,32 @@ private slots:
     QCOMPARE(Form().Grid().model()->rowCount(), 3);
   }
 
+  void ANewCallInAFullHistoryIsOneInsertedRow() {
+    CtiDb->BeginTransaction();
+    for (int i = 0; i < AppSettings.IncomingLimit; ++i)
+      CtiDb->AddIncoming("0311112222", fmt::sprintf("2026/12/01 %02d:%02d:00.000", i / 60, i % 60));
+    CtiDb->Commit();
+    ShowIncomingList();
+    QCOMPARE(Form().Calls().Count(), 3000);
+    const QAbstractItemModel* model = Form().Grid().model();
+    QSignalSpy resets(model, &QAbstractItemModel::modelAboutToBeReset);
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
+    TTableRow call;
+    call.SetValue("phone_number", "0399999999");
+    call.SetValue("incoming_date", "2026/12/07 10:20:30.400");
+    call.SetValue("incoming_order", "3001");
+    IncomingListAddCall(call);
+    QCOMPARE(resets.count(), 0);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted[0][1].toInt(), 0);
+    QCOMPARE(inserted[0][2].toInt(), 0);
+    QCOMPARE(removed.count(), 1); // the oldest call leaves
+    QCOMPARE(removed[0][1].toInt(), 3000);
+    QCOMPARE(Form().Calls().Count(), 3000);
+    QCOMPARE(Cell(0, 2), QString("0399999999"));
+  }
+
   void DeletesTheSelectionAndExports() {
     AddCalls(6);
     ShowIncomingList();
