@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   TTimingWindows windows;
   TQuietTray tray;
   TMainForm form(QuietDeps(windows, tray));
-  if (!QTest::qWaitFor([&] { return form.Ready; }, 10000))
+  if (!QTest::qWaitFor([&] { return form.Ready(); }, 10000))
     return 1;
   FillToTheLimits(*CtiDb);
 
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     ev->PhoneNumber = BenchNumber(call * 17 % 12000); // most known, some new
     const int before = windows.shown;
     const auto start = TClock::now();
-    form.OnSessionGroup(*form.CommSim, ev);
+    form.OnSessionGroup(form.CommSim(), ev);
     while (windows.shown == before)
       QCoreApplication::sendPostedEvents(nullptr, 0);
     micros.push_back(std::chrono::duration<double, std::micro>(TClock::now() - start).count());

@@ -38,7 +38,7 @@ IKT5GroupEventArgs Event(uint8_t kind, int32_t group, const std::string& number)
 double Latency(TMainForm& form, TMqttTestClient& desk, const IKT5GroupEventArgs& ev) {
   const size_t before = desk.Received().size();
   const auto start = TClock::now();
-  form.OnSessionGroup(*form.CommSim, ev);
+  form.OnSessionGroup(form.CommSim(), ev);
   std::vector<TMqttTestClient::TReceived> received;
   while ((received = desk.Received()).size() == before)
     QCoreApplication::sendPostedEvents(nullptr, 0);
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
   TTimingWindows windows;
   TQuietTray tray;
   TMainForm form(QuietDeps(windows, tray));
-  if (!QTest::qWaitFor([&] { return form.Ready && form.Share->BrokerConnected(); }, 10000))
+  if (!QTest::qWaitFor([&] { return form.Ready() && form.Share().BrokerConnected(); }, 10000))
     return 1;
   FillToTheLimits(*CtiDb);
 

@@ -3,47 +3,48 @@
 // once as the call itself, once with the repaint that follows it, beside the
 // repaint of the unchanged window for comparison.
 // Run offscreen: QT_QPA_PLATFORM=offscreen bench/history_row_bench
+#include "BenchHome.h"
 #include "data/KsoCtiDb.h"
 #include "settings/AppSettings.h"
-#include "support/TempFolder.h"
 #include "ui/GridView.h"
 #include "ui/IncomingListForm.h"
+#include "ui/UiWindows.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
-#include <filesystem>
 #include <fmt/printf.h>
 
 namespace {
 
 TTableRow NewCall() {
   TTableRow call;
-  call.SetValue("phone_number", "0399999999");
-  call.SetValue("incoming_date", "2026/12/08 10:20:30.400");
-  call.SetValue("owner_name", "山田商店");
-  call.SetValue("incoming_order", "3001");
+  for (const auto& [name, value] : {std::pair{"phone_number", "0399999999"},
+                                    {"incoming_date", "2026/12/08 10:20:30.400"},
+                                    {"owner_name", "山田商店"},
+                                    {"incoming_order", "3001"}})
+    call.SetValue(name, value);
   return call;
 }
 
 void History_AddCall(benchmark::State& state) {
   const TTableRow call = NewCall();
   for (auto _ : state)
-    IncomingListAddCall(call);
-  if (IncomingListForm()->Calls().Count() != AppSettings.IncomingLimit)
+    Windows().IncomingListAddCall(call);
+  if (Windows().IncomingList()->Rows().Count() != AppSettings.IncomingLimit)
     state.SkipWithError("the history left its limit");
 }
 
 void History_AddCallAndRepaint(benchmark::State& state) {
   const TTableRow call = NewCall();
   for (auto _ : state) {
-    IncomingListAddCall(call);
+    Windows().IncomingListAddCall(call);
     QApplication::processEvents();
   }
 }
 
 void History_RepaintOnly(benchmark::State& state) {
   for (auto _ : state) {
-    IncomingListForm()->Grid().viewport()->update();
+    Windows().IncomingList()->Grid().viewport()->update();
     QApplication::processEvents();
   }
 }
@@ -56,9 +57,7 @@ BENCHMARK(History_AddCallAndRepaint)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
-  TTempFolder folder;
-  TProgramHome home(folder.Path());
-  std::filesystem::copy_file(TELORIA_DB_TEMPLATE, folder.Path() + "/teloria2.db3.init");
+  PrepareBenchHome("teloria2-bench-history-row");
   if (!CreateDatabaseFromTemplate())
     return 1;
   CreateCtiDb();
@@ -67,11 +66,11 @@ int main(int argc, char** argv) {
     CtiDb->AddIncoming(fmt::sprintf("03%08d", i), fmt::sprintf("2026/12/07 %02d:%02d:%02d.000",
                                                                i / 3600, i / 60 % 60, i % 60));
   CtiDb->Commit();
-  ShowIncomingList();
+  Windows().ShowIncomingList();
   QApplication::processEvents();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  FreeIncomingListForm();
+  Windows().FreeAll();
   CtiDb.reset();
   return 0;
 }

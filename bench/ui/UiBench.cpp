@@ -10,6 +10,7 @@
 #include "support/TempFolder.h"
 #include "ui/IncomingListForm.h"
 #include "ui/PhoneListForm.h"
+#include "ui/UiWindows.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -79,31 +80,32 @@ int main(int argc, char** argv) {
   TFakeFileDialogs dialogs;
 
   Measure(
-      "open phone list (10,000 entries)", [] { FreePhoneListForm(), ShowPhoneList(); }, 150);
+      "open phone list (10,000 entries)",
+      [] { Windows().Free(Windows().PhoneList()), Windows().ShowPhoneList(); }, 150);
   Measure(
-      "open incoming history (3,000 calls)", [] { FreeIncomingListForm(), ShowIncomingList(); },
-      150);
+      "open incoming history (3,000 calls)",
+      [] { Windows().Free(Windows().IncomingList()), Windows().ShowIncomingList(); }, 150);
   Measure(
       "search phone list",
       [] {
-        PhoneListForm()->findChild<QLineEdit*>("SearchEdit")->setText("名前99");
-        PhoneListForm()->SearchStartButtonClick();
+        Windows().PhoneList()->findChild<QLineEdit*>("SearchEdit")->setText("名前99");
+        Windows().PhoneList()->SearchStartButtonClick();
       },
       150);
   Measure(
       "search incoming history",
       [] {
-        IncomingListForm()->findChild<QLineEdit*>("SearchEdit")->setText("10:2");
-        IncomingListForm()->RefreshButtonClick();
+        Windows().IncomingList()->findChild<QLineEdit*>("SearchEdit")->setText("10:2");
+        Windows().IncomingList()->RefreshButtonClick();
       },
       150);
-  PhoneListForm()->RefreshButtonClick();
+  Windows().PhoneList()->RefreshButtonClick();
   const std::string out = folder.Path() + "/export.csv";
   Measure(
       "export 10,000 entries",
       [&] {
         dialogs.Paths = {out};
-        PhoneListForm()->ExportButtonClick();
+        Windows().PhoneList()->ExportButtonClick();
       },
       500);
   const std::string updates = ImportFile(folder.Path(), 0);
@@ -111,7 +113,7 @@ int main(int argc, char** argv) {
       "import 10,000 records into a full book",
       [&] {
         dialogs.Paths = {updates};
-        PhoneListForm()->ImportButtonClick();
+        Windows().PhoneList()->ImportButtonClick();
       },
       2000);
   const std::string fresh = ImportFile(folder.Path(), 50000000);
@@ -126,12 +128,11 @@ int main(int argc, char** argv) {
         CreateDatabaseFromTemplate();
         CreateCtiDb();
         dialogs.Paths = {fresh};
-        PhoneListForm()->ImportButtonClick();
+        Windows().PhoneList()->ImportButtonClick();
       },
       2000);
   std::printf("messages: %zu info, %zu error\n", boxes.Infos.size(), boxes.Errors.size());
-  FreePhoneListForm();
-  FreeIncomingListForm();
+  Windows().FreeAll();
   CtiDb.reset();
   return boxes.Errors.empty() ? 0 : 1;
 }

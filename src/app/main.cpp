@@ -35,9 +35,8 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   TTrayIcon tray;
   TTrayMenu menu;
   AttachTrayMenu(tray, menu);
-  TWindows windows;
   TMainFormDeps deps;
-  deps.Windows = &windows;
+  deps.Windows = &Windows();
   deps.Tray = &tray;
   deps.Arguments = args;
   deps.ShowFatalError = [](const std::string& text) { ShowErrorMessage(text); };
@@ -45,10 +44,12 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
     return QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromStdString(target)));
   };
   auto form = std::make_unique<TMainForm>(std::move(deps));
+  Windows().SetController(form.get());
   QApplication::exec();
   // Windows first (they read the controller), then the controller, which
   // stops its timers, joins the scanner and closes the port.
-  TWindows::FreeAll();
+  Windows().FreeAll();
+  Windows().SetController(nullptr);
   form.reset();
   CtiDb.reset();
   return 0;

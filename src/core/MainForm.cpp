@@ -71,7 +71,7 @@ TMainForm::TMainForm(TMainFormDeps deps)
     LogFmt(llError, "共有メモリを使用できません。[%s]", kClientWindowName);
   listenerHandle_ = handle_ != 0 ? handle_ : NewListenerHandle();
   CreateSessions();
-  Ready = false;
+  ready_ = false;
   LastGroupEvent = std::make_shared<TKT5GroupEventArgs>();
   LastGroupEvent->GroupNo = -1;
   Post([this] { CMStartup(); });
@@ -84,42 +84,44 @@ TMainForm::TMainForm(TMainFormDeps deps)
 TMainForm::~TMainForm() {
   // No request from another process may reach a half-destroyed window.
   endpoint_.reset();
-  if (Started) {
+  if (started_) {
     AppClosing = true;
-    MirelCheckTimer.stop();
-    BalloonHelpHideTimer.stop();
-    DebugCheckTimer.stop();
-    PendingWritesTimer.stop();
+    mirelCheckTimer_.stop();
+    balloonHelpHideTimer_.stop();
+    debugCheckTimer_.stop();
+    pendingWritesTimer_.stop();
     WriteBeforeClosing();
-    Scanner.reset();
+    scanner_.reset();
     RemoveSettingsListener(listenerHandle_);
   }
-  CheckResetMirelTimeTimer.stop();
-  UsbDevCheckTimer.stop();
+  checkResetMirelTimeTimer_.stop();
+  usbDevCheckTimer_.stop();
   CloseSharedValue(clientWindowMapping_);
-  Share.reset();
-  SimReceiver.reset();
-  CommSim.reset();
-  Comm.reset();
+  share_.reset();
+  simReceiver_.reset();
+  commSim_.reset();
+  comm_.reset();
   if (MainForm == this)
     MainForm = nullptr;
 }
 
 void TMainForm::CreateSessions() {
-  SimReceiver = std::make_unique<TNumberSimReceiver>();
-  CommSim = std::make_unique<TMirelKT5CommSim>(*SimReceiver);
-  CommSim->OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
+  simReceiver_ = std::make_unique<TNumberSimReceiver>();
+  commSim_ = std::make_unique<TMirelKT5CommSim>(*simReceiver_);
+  commSim_->OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
     OnSessionGroup(s, a);
   };
-  Comm = std::make_unique<TMirelKT5Comm>(postTarget_, deps_.DeviceFactory);
-  Comm->OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
+  comm_ = std::make_unique<TMirelKT5Comm>(postTarget_, deps_.DeviceFactory);
+  comm_->OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
     OnSessionGroup(s, a);
   };
-  Comm->OnClosed = [this](TMirelKT5CommBase&, const IKT5ClosedEventArgs& a) { OnSessionClosed(a); };
-  Comm->OnTrace = [this](TMirelKT5CommBase&, const IKT5TraceEventArgs& a) { OnSessionTrace(a); };
+  comm_->OnClosed = [this](TMirelKT5CommBase&, const IKT5ClosedEventArgs& a) {
+    OnSessionClosed(a);
+  };
+  comm_->OnTrace = [this](TMirelKT5CommBase&, const IKT5TraceEventArgs& a) { OnSessionTrace(a); };
   // The port component catches what its handlers (the session's and through
   // it ours) throw and passes only the message on.
-  Comm->Compo().OnError = [](TMirelKT5CommCompo&, const std::string& message) {
+  comm_->Compo().OnError = [](TMirelKT5CommCompo&, const std::string& message) {
     LogException(llError, "MirelKT5通信のイベント処理でエラーが発生しました。", Exception(message));
   };
   CreateShare();
@@ -133,15 +135,16 @@ void TMainForm::ConnectTimers() {
     connect(&timer, &QTimer::timeout, this,
             [this, name, fn] { Guarded(name, [&] { (this->*fn)(); }); });
   };
-  setup(DebugCheckTimer, "DebugCheckTimer", 500, &TMainForm::DebugCheckTimerTimer);
-  setup(MirelCheckTimer, "MirelCheckTimer", 2000, &TMainForm::MirelCheckTimerTimer);
-  setup(BalloonHelpHideTimer, "BalloonHelpHideTimer", 10000, &TMainForm::BalloonHelpHideTimerTimer);
-  setup(CheckResetMirelTimeTimer, "CheckResetMirelTimeTimer", 10000,
+  setup(debugCheckTimer_, "DebugCheckTimer", 500, &TMainForm::DebugCheckTimerTimer);
+  setup(mirelCheckTimer_, "MirelCheckTimer", 2000, &TMainForm::MirelCheckTimerTimer);
+  setup(balloonHelpHideTimer_, "BalloonHelpHideTimer", 10000,
+        &TMainForm::BalloonHelpHideTimerTimer);
+  setup(checkResetMirelTimeTimer_, "CheckResetMirelTimeTimer", 10000,
         &TMainForm::CheckResetMirelTimeTimerTimer);
-  setup(UsbDevCheckTimer, "UsbDevCheckTimer", 3000, &TMainForm::UsbDevCheckTimerTimer);
-  setup(PendingWritesTimer, "PendingWritesTimer", 1000, &TMainForm::PendingWritesTimerTimer);
-  CheckResetMirelTimeTimer.start();
-  UsbDevCheckTimer.start();
+  setup(usbDevCheckTimer_, "UsbDevCheckTimer", 3000, &TMainForm::UsbDevCheckTimerTimer);
+  setup(pendingWritesTimer_, "PendingWritesTimer", 1000, &TMainForm::PendingWritesTimerTimer);
+  checkResetMirelTimeTimer_.start();
+  usbDevCheckTimer_.start();
 }
 
 void TMainForm::Post(std::function<void()> fn) {
@@ -149,7 +152,7 @@ void TMainForm::Post(std::function<void()> fn) {
 }
 
 void TMainForm::CMStartup() {
-  Started = true;
+  started_ = true;
   AddSettingsListener(listenerHandle_, {postTarget_, [this] { CMSettingsChanged(); }});
   if (!DatabaseFileExists()) {
     if (!CreateDatabaseFromTemplate()) {
@@ -174,13 +177,13 @@ void TMainForm::CMStartup() {
   } catch (const std::exception& e) {
     LogException(llError, "着信履歴件数の調整に失敗しました。", e);
   }
-  Scanner = std::make_unique<TMirelKT5Scanner>(
+  scanner_ = std::make_unique<TMirelKT5Scanner>(
       deps_.ScannerPorts, deps_.DeviceFactory,
       [this](const std::string& port) { Post([this, port] { CMPortDenied(port); }); });
-  SimMode = false;
+  simMode_ = false;
   ChooseMode();
   ShowStartupBalloon();
-  Ready = true;
+  ready_ = true;
 }
 
 // A database file that cannot serve ends the program like a failed creation:
@@ -215,22 +218,22 @@ void TMainForm::EndStartup(const std::string& logText, const std::string& messag
 
 void TMainForm::ChooseMode() {
   const std::string& port = AppSettings.MirelKT5Port;
-  Share->Apply(AppSettings.Share);
+  share_->Apply(AppSettings.Share);
   if (SameText(port, "debug")) {
     SetTrayIconState(true);
-    DebugCheckTimer.start();
-    DebugLastKey = ReadDebugFile().Key;
+    debugCheckTimer_.start();
+    debugLastKey_ = ReadDebugFile().Key;
     Log(llInfo, "デバッグモード開始");
-  } else if (Share->Receiving()) {
+  } else if (share_->Receiving()) {
     EnterShareReceiveMode();
   } else if (SameText(port, "TEST")) {
     SetTrayIconState(true);
-    SimMode = true;
+    simMode_ = true;
     Log(llInfo, "電話番号発信シミュレータモード開始");
   } else {
     SetTrayIconState(false);
-    MirelCheckTimer.setInterval(2000);
-    MirelCheckTimer.start();
+    mirelCheckTimer_.setInterval(2000);
+    mirelCheckTimer_.start();
     MirelCheckTimerTimer();
   }
 }
@@ -247,7 +250,7 @@ void TMainForm::ShowStartupBalloon() {
       deps_.Tray->SetVisible(false);
       deps_.Tray->SetVisible(true);
     }
-    BalloonHelpHideTimer.start();
+    balloonHelpHideTimer_.start();
   }
 }
 
@@ -262,7 +265,7 @@ void TMainForm::CMShutdown() {
 void TMainForm::SetTrayIconState(bool connected) {
   deps_.Tray->SetImageIndex(connected ? 0 : 1);
   deps_.Tray->SetVisible(true);
-  Share->SourceConnected(connected);
+  share_->SourceConnected(connected);
 }
 
 void TMainForm::ShowBalloon(const std::string& title, const std::string& text, TBalloonIcon icon) {
@@ -271,6 +274,6 @@ void TMainForm::ShowBalloon(const std::string& title, const std::string& text, T
 }
 
 void TMainForm::RestartBalloonHideTimer() {
-  BalloonHelpHideTimer.stop();
-  BalloonHelpHideTimer.start();
+  balloonHelpHideTimer_.stop();
+  balloonHelpHideTimer_.start();
 }

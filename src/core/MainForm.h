@@ -3,6 +3,7 @@
 #include "base/DateTime.h"
 #include "base/PostTarget.h"
 #include "common2/KT5EventArgs.h"
+#include "core/IController.h"
 #include "core/IRingSound.h"
 #include "core/ITrayIcon.h"
 #include "core/IWindows.h"
@@ -59,35 +60,30 @@ struct TMainFormDeps {
 // is never shown. Everything runs on the thread that created it; other
 // threads and processes reach it through posted closures and its message
 // endpoint.
-class TMainForm : public QObject {
+class TMainForm : public QObject, public IController {
   Q_OBJECT
 public:
   explicit TMainForm(TMainFormDeps deps);
   ~TMainForm() override;
 
   // State
-  bool Started = false;
-  bool Ready = false;
-  bool SimMode = false;
-  std::string FoundPort;
-  std::string TargetPort;
-  std::string DebugLastKey;
-  TDateTime LastClockSetAt = 0;
-  std::unique_ptr<TNumberSimReceiver> SimReceiver;
-  std::unique_ptr<TMirelKT5CommSim> CommSim;
-  std::unique_ptr<TMirelKT5Comm> Comm;
-  std::unique_ptr<TMirelKT5Scanner> Scanner;
+  bool Ready() const { return ready_; }
+  bool SimMode() const override { return simMode_; }
+  // The port setting the last search was started for.
+  const std::string& TargetPort() const { return targetPort_; }
+  const std::string& DebugLastKey() const { return debugLastKey_; }
+  TDateTime LastClockSetAt() const { return lastClockSetAt_; }
+  // The sessions: the adapter's, the simulator's, and (in Share) the broker's.
+  TMirelKT5Comm& Comm() { return *comm_; }
+  TMirelKT5CommSim& CommSim() { return *commSim_; }
   // Calls shared through an MQTT broker; in receive mode the source of calls.
-  std::unique_ptr<TCallShare> Share;
-
-  QTimer DebugCheckTimer;
-  QTimer MirelCheckTimer;
-  QTimer BalloonHelpHideTimer;
-  QTimer CheckResetMirelTimeTimer;
-  QTimer UsbDevCheckTimer;
-  // Retries the call records the database refused while another program
-  // held its lock; runs only while some wait.
-  QTimer PendingWritesTimer;
+  TCallShare& Share() { return *share_; }
+  // Made by start-up (null before).
+  TMirelKT5Scanner* Scanner() const { return scanner_.get(); }
+  const QTimer& DebugCheckTimer() const { return debugCheckTimer_; }
+  const QTimer& MirelCheckTimer() const { return mirelCheckTimer_; }
+  const QTimer& BalloonHelpHideTimer() const { return balloonHelpHideTimer_; }
+  const QTimer& PendingWritesTimer() const { return pendingWritesTimer_; }
 
   // The queue of this window: what it posts to itself runs in order.
   const TPostTargetPtr& PostTarget() const { return postTarget_; }
@@ -114,13 +110,14 @@ public:
   void MirelCheckTimerTimer();
   // `targetPort`: the port setting the search was started with.
   void OnPortFound(const std::string& targetPort, const std::string& foundPortName);
-  void CMPortSearchDone();
-  void Reconnect();
+  // A search for `targetPort` found `foundPort` ("": none).
+  void CMPortSearchDone(const std::string& targetPort, const std::string& foundPort);
+  void Reconnect() override;
   void CMReconnect() { Reconnect(); }
   void UsbDevCheckTimerTimer();
   void CheckResetMirelTimeTimerTimer();
   void CMSettingsChanged();
-  std::string GetConnectedPort() const;
+  std::string GetConnectedPort() const override;
   // Scanner: the user may not open `port`; told once per port, a balloon once.
   void CMPortDenied(const std::string& port);
 
@@ -144,6 +141,13 @@ public:
   // once start-up is done; the program to close.
   uint32_t CMShowWindow(uint32_t window);
   uint32_t CMExitProgram();
+
+  // The windows' questions
+  bool ReceivingShared() const override;
+  bool SetDeviceClock(TDateTime now) override;
+  std::string ShareStateText() const override;
+  bool ShareConnected() const override;
+  TMirelKT5CommBase& MemorySession() override;
 
 private:
   void CreateSessions();
@@ -188,6 +192,25 @@ private:
   void Post(std::function<void()> fn);
 
   TMainFormDeps deps_;
+  bool started_ = false;
+  bool ready_ = false;
+  bool simMode_ = false;
+  std::string targetPort_;
+  std::string debugLastKey_;
+  TDateTime lastClockSetAt_ = 0;
+  std::unique_ptr<TNumberSimReceiver> simReceiver_;
+  std::unique_ptr<TMirelKT5CommSim> commSim_;
+  std::unique_ptr<TMirelKT5Comm> comm_;
+  std::unique_ptr<TMirelKT5Scanner> scanner_;
+  std::unique_ptr<TCallShare> share_;
+  QTimer debugCheckTimer_;
+  QTimer mirelCheckTimer_;
+  QTimer balloonHelpHideTimer_;
+  QTimer checkResetMirelTimeTimer_;
+  QTimer usbDevCheckTimer_;
+  // Retries the call records the database refused while another program
+  // held its lock; runs only while some wait.
+  QTimer pendingWritesTimer_;
   TPostTargetPtr postTarget_;
   std::unique_ptr<TMessageEndpoint> endpoint_;
   uint32_t handle_ = 0;

@@ -39,37 +39,37 @@ void TMainForm::TrayIcon1DblClick() {
 }
 
 void TMainForm::BalloonHelpHideTimerTimer() {
-  BalloonHelpHideTimer.stop();
+  balloonHelpHideTimer_.stop();
   deps_.Tray->HideBalloon();
 }
 
 void TMainForm::DebugCheckTimerTimer() {
   const TDebugLine line = ReadDebugFile();
-  if (line.Key.empty() || line.Number.empty() || line.Key == DebugLastKey)
+  if (line.Key.empty() || line.Number.empty() || line.Key == debugLastKey_)
     return;
-  DebugLastKey = line.Key;
+  debugLastKey_ = line.Key;
   LogFmt(llInfo, "電話着信（デバッグモード） [%s]", line.Number);
   PostIncoming(line.Number);
 }
 
 uint32_t TMainForm::CMSimQuery() {
-  if (!Ready)
+  if (!ready_)
     return SimResultNotReady;
-  return SimMode ? SimResultOk : SimResultNotSimMode;
+  return simMode_ ? SimResultOk : SimResultNotSimMode;
 }
 
 uint32_t TMainForm::CMSimCall() {
-  if (!SimMode) {
+  if (!simMode_) {
     Log(llDebug, "擬似発信データを無視しました。");
     return SimResultNotSimMode;
   }
   Log(llDebug, "電話番号発信シミュレータから受信しました。");
   IKT5GroupEventArgs event;
-  if (!SimReceiver->ReadGroupEvent(event)) {
-    LogFmt(llError, "擬似発信データを取得できません。[詳細] %s", SimReceiver->LastError());
+  if (!simReceiver_->ReadGroupEvent(event)) {
+    LogFmt(llError, "擬似発信データを取得できません。[詳細] %s", simReceiver_->LastError());
     return SimResultReadFailed;
   }
-  CommSim->InjectGroupEvent(event);
+  commSim_->InjectGroupEvent(event);
   return SimResultOk;
 }
 
@@ -99,7 +99,7 @@ TMenuHandler MenuHandlerOf(TProgramWindow window) {
 } // namespace
 
 uint32_t TMainForm::CMShowWindow(uint32_t window) {
-  if (!Ready)
+  if (!ready_)
     return CommandResultNotDone;
   const auto kind = static_cast<TProgramWindow>(window);
   if (kind == TProgramWindow::NumberDisplay) {

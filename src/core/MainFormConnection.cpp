@@ -5,6 +5,7 @@
 #include "common2/MirelKT5Comm.h"
 #include "core/CallShare.h"
 #include "core/LastIncomingInfo.h"
+#include "core/MirelKT5CommSim.h"
 #include "platform/DeviceGroup.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
@@ -24,29 +25,28 @@ void LogBoth(TLogLevel level, const std::string& text) {
 void TMainForm::MirelCheckTimerTimer() {
   // A search while connected would probe the ports again and fail on the
   // adapter's own, every tick.
-  if (Comm && Comm->IsOpen()) {
-    MirelCheckTimer.stop();
+  if (comm_ && comm_->IsOpen()) {
+    mirelCheckTimer_.stop();
     return;
   }
-  if (!Scanner)
+  if (!scanner_)
     return;
-  TargetPort = AppSettings.MirelKT5Port;
-  const std::string target = TargetPort;
-  const bool started = Scanner->StartSearch(target, [this, target](const std::string& found) {
+  targetPort_ = AppSettings.MirelKT5Port;
+  const std::string target = targetPort_;
+  const bool started = scanner_->StartSearch(target, [this, target](const std::string& found) {
     // The setting the search started with: the live one may change meanwhile.
     ScanLogFmt("接続ポート探索終了: TargetPort=[%s], FoundPort=[%s]", target, found);
     OnPortFound(target, found);
   });
   if (started) {
     ScanLogFmt("接続ポート探索開始: TargetPort=[%s]", target);
-    MirelCheckTimer.stop();
+    mirelCheckTimer_.stop();
   } else {
     ScanLog("既に接続ポート探索開始しています。");
   }
 }
 
-// Scanner thread: the result is handed to the main thread, which alone
-// reads and writes FoundPort.
+// Scanner thread: the result is handed to the main thread.
 void TMainForm::OnPortFound(const std::string& targetPort, const std::string& foundPortName) {
   Post([this, targetPort, foundPortName] {
     if (SearchOutdated(targetPort)) {
@@ -55,57 +55,58 @@ void TMainForm::OnPortFound(const std::string& targetPort, const std::string& fo
       StartSearchAgain();
       return;
     }
-    FoundPort = foundPortName;
-    CMPortSearchDone();
+    CMPortSearchDone(targetPort, foundPortName);
   });
 }
 
 // The port setting changed while the search ran: its result would connect
 // to a port the user no longer wants (or give up on the one now set).
 bool TMainForm::SearchOutdated(const std::string& targetPort) const {
-  return !AppClosing && !SimMode && targetPort != AppSettings.MirelKT5Port;
+  return !AppClosing && !simMode_ && targetPort != AppSettings.MirelKT5Port;
 }
 
-void TMainForm::CMPortSearchDone() {
+void TMainForm::CMPortSearchDone(const std::string& targetPort, const std::string& foundPort) {
   if (AppClosing)
     return;
-  if (SimMode) {
+  if (simMode_) {
     Log(llDebug, "電話番号発信シミュレータモード中のため接続処理しません。");
     return;
   }
-  if (Share->Receiving())
+  if (share_->Receiving())
     return;
-  if (FoundPort.empty()) {
-    MirelCheckTimer.start();
+  if (foundPort.empty()) {
+    mirelCheckTimer_.start();
     return;
   }
+  // The setting the connection is for, which a saved setting is compared with.
+  targetPort_ = targetPort;
   try {
-    LogBoth(llInfo, fmt::sprintf("MirelUSB/RX2に接続します。Port=[%s]", FoundPort));
-    Comm->Close(false);
-    Comm->PortName = FoundPort;
-    Comm->Open();
-    LogBoth(llInfo, fmt::sprintf("MirelUSB/RX2に接続しました。Port=[%s]", FoundPort));
+    LogBoth(llInfo, fmt::sprintf("MirelUSB/RX2に接続します。Port=[%s]", foundPort));
+    comm_->Close(false);
+    comm_->PortName = foundPort;
+    comm_->Open();
+    LogBoth(llInfo, fmt::sprintf("MirelUSB/RX2に接続しました。Port=[%s]", foundPort));
     // A start refused while this search ran left the timer on.
-    MirelCheckTimer.stop();
+    mirelCheckTimer_.stop();
     SetTrayIconState(true);
   } catch (const std::exception& e) {
-    LogBoth(llError, fmt::sprintf("MirelUSB/RX2に接続できません。Port=[%s]\r\n[例外] %s", FoundPort,
+    LogBoth(llError, fmt::sprintf("MirelUSB/RX2に接続できません。Port=[%s]\r\n[例外] %s", foundPort,
                                   e.what()));
-    MirelCheckTimer.start();
+    mirelCheckTimer_.start();
   }
 }
 
 void TMainForm::Reconnect() {
-  if (SimMode || Share->Receiving())
+  if (simMode_ || share_->Receiving())
     return;
   LogFmt(llInfo, "Mirelに再接続します。Port=[%s]", AppSettings.MirelKT5Port);
-  Comm->Close(false);
+  comm_->Close(false);
   SetTrayIconState(false);
   StartSearchAgain();
 }
 
 void TMainForm::StartSearchAgain() {
-  MirelCheckTimer.start();
+  mirelCheckTimer_.start();
   MirelCheckTimerTimer();
 }
 
@@ -122,10 +123,10 @@ void TMainForm::OnSessionTrace(const IKT5TraceEventArgs& args) {
 }
 
 void TMainForm::UsbDevCheckTimerTimer() {
-  if (SimMode || !Comm->IsOpen() || Comm->Compo().CheckModemStatus())
+  if (simMode_ || !comm_->IsOpen() || comm_->Compo().CheckModemStatus())
     return;
   Log(llDebug, "COMデバイスエラー");
-  Comm->Close(false);
+  comm_->Close(false);
   Post([this] { CMReconnect(); });
 }
 
@@ -142,14 +143,14 @@ void TMainForm::CheckResetMirelTimeTimerTimer() {
     minute = -1;
   if (hour != n.Hour || minute != n.Minute)
     return;
-  const TDateParts last = DecodeDateTime(LastClockSetAt);
+  const TDateParts last = DecodeDateTime(lastClockSetAt_);
   if (last.Year == n.Year && last.Month == n.Month && last.Day == n.Day && last.Hour == hour &&
       last.Minute == minute)
     return;
   try {
-    LastClockSetAt = EncodeDateTime({n.Year, n.Month, n.Day, hour, minute, 0, 0});
-    if (!SimMode && Comm->IsOpen())
-      Comm->SetDateTime(now);
+    lastClockSetAt_ = EncodeDateTime({n.Year, n.Month, n.Day, hour, minute, 0, 0});
+    if (!simMode_ && comm_->IsOpen())
+      comm_->SetDateTime(now);
   } catch (const std::exception&) {
     // A failed clock setting is not retried today and not logged.
   }
@@ -159,20 +160,20 @@ void TMainForm::CMSettingsChanged() {
   if (ApplyShareSettings())
     return;
   const bool test = SameText(AppSettings.MirelKT5Port, "TEST");
-  if (Comm->IsOpen()) {
+  if (comm_->IsOpen()) {
     if (test) {
-      Comm->Close(false);
+      comm_->Close(false);
       EnterSimMode();
-    } else if (AppSettings.MirelKT5Port != TargetPort) {
-      Comm->Close(false);
+    } else if (AppSettings.MirelKT5Port != targetPort_) {
+      comm_->Close(false);
       SetTrayIconState(false);
       StartSearchAgain();
     }
   } else if (test) {
-    if (!SimMode)
+    if (!simMode_)
       EnterSimMode();
-  } else if (SimMode) {
-    SimMode = false;
+  } else if (simMode_) {
+    simMode_ = false;
     Log(llInfo, "電話番号発信シミュレータモード終了");
     SetTrayIconState(false);
     StartSearchAgain();
@@ -181,8 +182,8 @@ void TMainForm::CMSettingsChanged() {
 
 void TMainForm::EnterSimMode() {
   SetTrayIconState(true);
-  MirelCheckTimer.stop();
-  SimMode = true;
+  mirelCheckTimer_.stop();
+  simMode_ = true;
   Log(llInfo, "電話番号発信シミュレータモード開始");
 }
 
@@ -204,5 +205,18 @@ void TMainForm::CMPortDenied(const std::string& port) {
 }
 
 std::string TMainForm::GetConnectedPort() const {
-  return Comm && Comm->IsOpen() ? Comm->PortName : std::string();
+  return comm_ && comm_->IsOpen() ? comm_->PortName : std::string();
+}
+
+bool TMainForm::SetDeviceClock(TDateTime now) {
+  if (simMode_ || !comm_->IsOpen())
+    return false;
+  comm_->SetDateTime(now);
+  return true;
+}
+
+TMirelKT5CommBase& TMainForm::MemorySession() {
+  if (simMode_)
+    return *commSim_;
+  return *comm_;
 }

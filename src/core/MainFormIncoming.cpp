@@ -123,7 +123,7 @@ void TMainForm::CMGroupEvent(const IKT5GroupEventArgs& ev) {
   default:
     break;
   }
-  Share->GroupEventHandled(ev);
+  share_->GroupEventHandled(ev);
 }
 
 void TMainForm::ApplyHookEvent(const IKT5GroupEventArgs& ev) {
@@ -287,8 +287,8 @@ void TMainForm::WriteInOrder(const std::string& what, std::function<TWriteResult
 void TMainForm::Defer(const std::string& what, std::function<TWriteResult()> write) {
   LogFmt(llWarning, "データベースが使用中のため書き込みを保留します。[%s]", what);
   pendingWrites_.push_back({what, std::move(write)});
-  if (!PendingWritesTimer.isActive())
-    PendingWritesTimer.start();
+  if (!pendingWritesTimer_.isActive())
+    pendingWritesTimer_.start();
 }
 
 void TMainForm::PendingWritesTimerTimer() {
@@ -306,7 +306,7 @@ void TMainForm::WritePending() {
       LogFmt(llInfo, "保留していた書き込みを行いました。[%s]", next.What);
     pendingWrites_.pop_front();
   }
-  PendingWritesTimer.stop();
+  pendingWritesTimer_.stop();
 }
 
 // One last try with the full busy timeout; what still cannot be written is

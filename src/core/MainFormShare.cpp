@@ -9,18 +9,18 @@
 #include "settings/Logging.h"
 
 void TMainForm::CreateShare() {
-  Share = std::make_unique<TCallShare>(postTarget_, deps_.ShareClients);
-  Share->Session.OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
+  share_ = std::make_unique<TCallShare>(postTarget_, deps_.ShareClients);
+  share_->Session.OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
     OnSessionGroup(s, a);
   };
-  Share->OnStateChanged = [this] { ShareStateChanged(); };
+  share_->OnStateChanged = [this] { ShareStateChanged(); };
 }
 
 // True while calls come from the broker: the port setting plays no part then.
 bool TMainForm::ApplyShareSettings() {
-  const bool wasReceiving = Share->Receiving();
-  Share->Apply(AppSettings.Share);
-  if (Share->Receiving()) {
+  const bool wasReceiving = share_->Receiving();
+  share_->Apply(AppSettings.Share);
+  if (share_->Receiving()) {
     if (!wasReceiving)
       EnterShareReceiveMode();
     return true;
@@ -31,10 +31,10 @@ bool TMainForm::ApplyShareSettings() {
 }
 
 void TMainForm::EnterShareReceiveMode() {
-  Comm->Close(false);
-  MirelCheckTimer.stop();
-  SimMode = false;
-  SetTrayIconState(Share->BrokerConnected());
+  comm_->Close(false);
+  mirelCheckTimer_.stop();
+  simMode_ = false;
+  SetTrayIconState(share_->BrokerConnected());
   Log(llInfo, "共有受信モード開始");
 }
 
@@ -48,8 +48,20 @@ void TMainForm::LeaveShareReceiveMode() {
 }
 
 void TMainForm::ShareStateChanged() {
-  const std::string state = Share->StateText();
+  const std::string state = share_->StateText();
   deps_.Tray->SetTipHelp(state.empty() ? "Teloria II" : "Teloria II\n" + state);
-  if (Share->Receiving())
-    SetTrayIconState(Share->BrokerConnected());
+  if (share_->Receiving())
+    SetTrayIconState(share_->BrokerConnected());
+}
+
+bool TMainForm::ReceivingShared() const {
+  return share_->Receiving();
+}
+
+std::string TMainForm::ShareStateText() const {
+  return share_->StateText();
+}
+
+bool TMainForm::ShareConnected() const {
+  return share_->BrokerConnected();
 }

@@ -1,6 +1,7 @@
 #include "ui/AboutForm.h"
 
 #include "settings/Logging.h"
+#include "ui/EventGuard.h"
 #include "ui/Fonts.h"
 #include "ui/MessageBoxes.h"
 
@@ -15,8 +16,6 @@
 #include <memory>
 
 namespace {
-
-std::unique_ptr<TAboutForm> instance;
 
 const QColor LightBlue(0xDD, 0xEE, 0xFF);
 const QColor DeepBlue(0x1E, 0x4E, 0x9A);
@@ -123,30 +122,15 @@ bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TAboutForm::UrlLabelClick() {
-  try {
-    if (!QDesktopServices::openUrl(QUrl(QString::fromUtf8(HomePageUrl))))
-      Log(llWarning, "ホームページを開けません。");
-  } catch (const std::exception& e) {
-    LogException(llError, "ホームページを開けません。", e);
-    ShowErrorMessage(e.what());
-  }
+  GuardEvent(
+      "ホームページを開けません。",
+      [] {
+        if (!QDesktopServices::openUrl(QUrl(QString::fromUtf8(HomePageUrl))))
+          Log(llWarning, "ホームページを開けません。");
+      },
+      [](const std::exception& e) { ShowErrorMessage(e.what()); });
 }
 
 void TAboutForm::OkButtonClick() {
   hide();
-}
-
-void ShowAbout() {
-  if (!instance)
-    instance = std::make_unique<TAboutForm>();
-  if (!instance->isVisible())
-    instance->show();
-}
-
-TAboutForm* AboutForm() {
-  return instance.get();
-}
-
-void FreeAboutForm() {
-  instance.reset();
 }

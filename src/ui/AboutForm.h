@@ -30,10 +30,5 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-// Creates the window on first use; shows it unless it is on screen already.
-void ShowAbout();
-TAboutForm* AboutForm();
-void FreeAboutForm();
-
 // The product picture, 20 × 29: a handset over a small display.
 QPixmap ProductPicture();

@@ -39,7 +39,9 @@ IFileDialogs* injected = nullptr;
 
 } // namespace
 
-void SetFileDialogs(IFileDialogs* dialogs) { injected = dialogs; }
+void SetFileDialogs(IFileDialogs* dialogs) {
+  injected = dialogs;
+}
 
 IFileDialogs& FileDialogs() {
   static TQtFileDialogs real;

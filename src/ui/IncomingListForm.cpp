@@ -1,13 +1,11 @@
 #include "ui/IncomingListForm.h"
 
 #include "data/CallHistory.h"
-#include "data/CsvRow.h"
 #include "settings/AppSettings.h"
 #include "ui/EventGuard.h"
 #include "ui/GridView.h"
 #include "ui/IncomingListModel.h"
 #include "ui/ListNotebook.h"
-#include "ui/WindowFront.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,28 +17,16 @@
 
 namespace {
 
-constexpr int SmallWidths[] = {64, 164, 128, 280, 96, 120, 72};
-constexpr int MediumWidths[] = {84, 204, 168, 330, 120, 144, 96};
-constexpr int LargeWidths[] = {104, 244, 208, 400, 144, 176, 120};
+constexpr int ColWidths[3][TIncomingListModel::ColumnCount] = {{64, 164, 128, 280, 96, 120, 72},
+                                                               {84, 204, 168, 330, 120, 144, 96},
+                                                               {104, 244, 208, 400, 144, 176, 120}};
 
-const TListLayout Layouts[3] = {
-    {.FontHeight = 16, .RowHeight = 24, .WindowWidth = 988, .ColWidths = SmallWidths},
-    {.FontHeight = 20, .RowHeight = 28, .WindowWidth = 1088, .ColWidths = MediumWidths},
-    {.FontHeight = 24, .RowHeight = 32, .WindowWidth = 1188, .ColWidths = LargeWidths},
-};
-
-const TListWindowKind Kind = {
-    .ObjectName = "IncomingListForm",
-    .Caption = "電話着信履歴",
-    .StateSection = "IncomingListWnd",
-    .GridName = "IncomingListGrid",
-    .LoadFailedText = "着信履歴データの再読み込みに失敗しました。",
-    .DeleteFailedText = "着信履歴の削除に失敗しました。",
-    .Layouts = Layouts,
-    .SearchFollowsSize = false,
-    .WidthOnlyWhenNormal = false,
-    .RefreshClearsSearch = false,
-};
+const TListWindowKind Kind = {.Name = "IncomingList",
+                              .Caption = "電話着信履歴",
+                              .LoadFailedText = "着信履歴データの再読み込みに失敗しました。",
+                              .DeleteFailedText = "着信履歴の削除に失敗しました。",
+                              .WindowWidths = {988, 1088, 1188},
+                              .ColWidths = {ColWidths[0], ColWidths[1], ColWidths[2]}};
 
 const char* const NoCallsText = "着信履歴はありません。";
 
@@ -50,8 +36,6 @@ std::string JoinTexts(const std::vector<std::string>& texts, const char* separat
     joined += (i == 0 ? "" : separator) + texts[i];
   return joined;
 }
-
-std::unique_ptr<TIncomingListForm> form;
 
 } // namespace
 
@@ -73,12 +57,6 @@ TIncomingListForm::TIncomingListForm()
   history_ =
       CallHistory().Listen([this](const TCallHistoryChange& change) { HistoryChanged(change); });
   Open();
-}
-
-TIncomingListForm::~TIncomingListForm() = default;
-
-const TTableRows& TIncomingListForm::Calls() const {
-  return model_.Rows();
 }
 
 std::unique_ptr<TTableRows> TIncomingListForm::Fetch() {
@@ -115,21 +93,14 @@ std::string TIncomingListForm::DeleteQuestion(int top, int bottom) const {
 void TIncomingListForm::DeleteRows(int top, int bottom) {
   std::vector<TCallKey> calls;
   for (int i = top; i <= bottom; ++i)
-    calls.push_back(CallKeyOf(Calls()[i]));
+    calls.push_back(CallKeyOf(Rows()[i]));
   CallHistory().Delete(calls);
-}
-
-std::unique_ptr<TCsvRow> TIncomingListForm::ExportRecord(const TTableRow& call) const {
-  auto record = std::make_unique<TCsvRow>();
-  for (std::string& text : IncomingCallTexts(call))
-    record->Add(std::move(text));
-  return record;
 }
 
 void TIncomingListForm::PopupMenu1Popup() {
   int top = 0;
   int bottom = 0;
-  copyMenuItem_->setEnabled(Calls().Count() > 0 && Grid().SelectedRange(top, bottom));
+  copyMenuItem_->setEnabled(Rows().Count() > 0 && Grid().SelectedRange(top, bottom));
 }
 
 void TIncomingListForm::CopyMenuItemClick() {
@@ -139,34 +110,8 @@ void TIncomingListForm::CopyMenuItemClick() {
     return;
   GuardEvent("着信履歴のコピーに失敗しました。", [&] {
     std::vector<std::string> lines;
-    for (int i = top; i <= bottom && i < Calls().Count(); ++i)
-      lines.push_back(JoinTexts(IncomingCallTexts(Calls()[i]), "\t"));
+    for (int i = top; i <= bottom && i < Rows().Count(); ++i)
+      lines.push_back(JoinTexts(model_.TextsOf(Rows()[i]), "\t"));
     QApplication::clipboard()->setText(QString::fromStdString(JoinTexts(lines, "\r\n")));
   });
-}
-
-void ShowIncomingList() {
-  if (!form) {
-    form = std::make_unique<TIncomingListForm>();
-    return;
-  }
-  BringForward(*form);
-}
-
-void IncomingListAddCall(const TTableRow& row) {
-  if (form)
-    form->AddCall(row);
-}
-
-void IncomingListReload() {
-  if (form)
-    form->Load();
-}
-
-TIncomingListForm* IncomingListForm() {
-  return form.get();
-}
-
-void FreeIncomingListForm() {
-  form.reset();
 }

@@ -62,8 +62,8 @@ void TIncomingListModel::RemoveCalls(const std::vector<TCallKey>& calls) {
   });
 }
 
-std::string TIncomingListModel::CellText(int row, int column) const {
-  return column == 0 ? RowNumberText(row + 1) : CallText(Rows()[row], column - 1);
+std::string TIncomingListModel::TextOf(const TTableRow& call, int column) const {
+  return CallText(call, column - 1);
 }
 
 std::string TIncomingListModel::HeadingText(int column) const {

@@ -21,12 +21,12 @@ public:
 
   explicit TIncomingListModel(QObject* parent = nullptr) : TRowsModel(ColumnCount, parent) {}
 
+  void RemoveCalls(const std::vector<TCallKey>& calls);
   // A new call on top; the oldest ones beyond `limit` leave.
   void AddCall(const TTableRow& call, int limit);
-  void RemoveCalls(const std::vector<TCallKey>& calls);
 
 protected:
-  std::string CellText(int row, int column) const override;
+  std::string TextOf(const TTableRow& call, int column) const override;
   std::string HeadingText(int column) const override;
   std::string WidestText(int column) const override;
 };

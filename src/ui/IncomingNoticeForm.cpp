@@ -1,26 +1,24 @@
 #include "ui/IncomingNoticeForm.h"
 
 #include "data/NumberRules.h"
-#include "settings/Logging.h"
 #include "ui/Decorations.h"
+#include "ui/EventGuard.h"
 #include "ui/FirstPaintStamp.h"
 #include "ui/NumberDisplayForm.h"
 #include "ui/PhonePicture.h"
 #include "ui/PixelFonts.h"
+#include "ui/UiWindows.h"
 
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <algorithm>
 
 namespace {
-
-QPointer<TIncomingNoticeForm> theForm;
 
 constexpr int kClientHeight = 85;
 constexpr int kMinimumWidth = 278;
@@ -54,12 +52,6 @@ QLabel* NewPicture(QWidget* parent, const char* name, const QPixmap& pixmap, QPo
   picture->setPixmap(pixmap);
   picture->setGeometry(at.x(), at.y(), 32, 32);
   return picture;
-}
-
-TIncomingNoticeForm& Form() {
-  if (theForm == nullptr)
-    theForm = new TIncomingNoticeForm();
-  return *theForm;
 }
 
 } // namespace
@@ -250,7 +242,7 @@ void TIncomingNoticeForm::FormMouseDown() {
   autoHideTimer_.stop();
   FadeOut();
   if (!RingMode())
-    ShowNumberDisplay(row_);
+    Windows().ShowNumberDisplay(row_);
 }
 
 void TIncomingNoticeForm::mousePressEvent(QMouseEvent* event) {
@@ -260,30 +252,5 @@ void TIncomingNoticeForm::mousePressEvent(QMouseEvent* event) {
 }
 
 void TIncomingNoticeForm::Guarded(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const std::exception& e) {
-    LogException(llError, "着信通知の処理でエラーが発生しました。", e);
-  }
-}
-
-void ShowIncomingNotice(const TTableRow& row) {
-  Form().ShowIncoming(row);
-}
-
-void ShowRingAnnouncement() {
-  Form().ShowRing();
-}
-
-void HideIncomingNotice() {
-  if (theForm != nullptr)
-    theForm->HideNow();
-}
-
-TIncomingNoticeForm* IncomingNoticeForm() {
-  return theForm.data();
-}
-
-void FreeIncomingNoticeForm() {
-  delete theForm.data();
+  GuardEvent("着信通知の処理でエラーが発生しました。", fn);
 }

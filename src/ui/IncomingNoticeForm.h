@@ -76,13 +76,3 @@ private:
 // bottom-right corner. All of these are the bottom-right corner of the
 // available area.
 QPoint IncomingNoticePosition(const QRect& available, const QSize& size);
-
-// Create the popup on first use and keep it.
-void ShowIncomingNotice(const TTableRow& row);
-void ShowRingAnnouncement();
-// Nothing when there is no popup.
-void HideIncomingNotice();
-// The kept popup, or null.
-TIncomingNoticeForm* IncomingNoticeForm();
-// Destroys the kept popup (program end).
-void FreeIncomingNoticeForm();

@@ -23,27 +23,35 @@
 
 #include <algorithm>
 
+namespace {
+
+// The grid's font (its cell height) and row height at each display size.
+constexpr int FontHeights[3] = {16, 20, 24};
+constexpr int RowHeights[3] = {24, 28, 32};
+
+} // namespace
+
 const char* const TListWindow::CsvFilter = "CSVファイル (*.csv);;すべてのファイル (*)";
 const char* const TListWindow::CsvExt = "csv";
 
 TListWindow::TListWindow(const TListWindowKind& kind, std::unique_ptr<TRowsModel> model)
-    : kind_(kind), model_(model.release()) {
+    : kind_(kind), stateSection_(std::string(kind.Name) + "Wnd"), model_(model.release()) {
   model_->setParent(this);
-  setObjectName(kind_.ObjectName);
+  setObjectName(QString(kind_.Name) + "Form");
   setWindowTitle(kind_.Caption);
-  resize(kind_.Layouts[0].WindowWidth, 480);
+  resize(kind_.WindowWidths[0], 480);
   BuildControls();
   settings_ = std::make_unique<TSettingsSubscription>(this, [this] { CMSettingsChanged(); });
 }
 
 TListWindow::~TListWindow() {
   settings_.reset();
-  SaveFormAndGrid(kind_.StateSection, *this, *grid_);
+  SaveFormAndGrid(stateSection_, *this, *grid_);
 }
 
 void TListWindow::Open() {
   Layout(AppSettings.DispSize);
-  RestoreFormAndGrid(kind_.StateSection, *this, *grid_);
+  RestoreFormAndGrid(stateSection_, *this, *grid_);
   show();
   Load();
 }
@@ -58,7 +66,7 @@ void TListWindow::BuildControls() {
 
   searchBar_ = new TListSearchBar([this] { Load(); }, this);
   grid_ = new TGridView(this);
-  grid_->setObjectName(kind_.GridName);
+  grid_->setObjectName(QString(kind_.Name) + "Grid");
   grid_->setModel(model_);
   notebook_ = new TListNotebook(grid_, this);
 
@@ -106,22 +114,22 @@ void TListWindow::SetFooter(std::initializer_list<QPushButton*> left,
 
 void TListWindow::Layout(int dispSize) {
   dispSize_ = LayoutSizeOf(dispSize);
-  const TListLayout& l = kind_.Layouts[dispSize_];
-  const QFont font = ProportionalCell(l.FontHeight);
+  const QFont font = ProportionalCell(FontHeights[dispSize_]);
   grid_->setFont(font);
   grid_->horizontalHeader()->setFont(font);
   // The headings are painted on the header's viewport, which its style sheet
   // would otherwise leave at the application's font.
   grid_->horizontalHeader()->viewport()->setFont(font);
-  grid_->SetRowHeight(l.RowHeight);
-  grid_->SetColumnWidths(l.ColWidths.data(), static_cast<int>(l.ColWidths.size()));
+  grid_->SetRowHeight(RowHeights[dispSize_]);
+  const std::span<const int> widths = kind_.ColWidths[dispSize_];
+  grid_->SetColumnWidths(widths.data(), static_cast<int>(widths.size()));
   notebook_->SetMessageFont(font);
   if (kind_.SearchFollowsSize)
     searchBar_->Layout(dispSize_);
   const bool normal =
       (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) == 0;
   if (normal || !kind_.WidthOnlyWhenNormal)
-    resize(l.WindowWidth, height());
+    resize(kind_.WindowWidths[dispSize_], height());
 }
 
 void TListWindow::CMSettingsChanged() {
@@ -129,6 +137,10 @@ void TListWindow::CMSettingsChanged() {
     Layout(AppSettings.DispSize);
   // Headings may follow captions of the settings.
   model_->Refresh();
+}
+
+const TTableRows& TListWindow::Rows() const {
+  return model_->Rows();
 }
 
 const std::string& TListWindow::Filter() const {
@@ -237,8 +249,12 @@ void TListWindow::ExportButtonClick() {
         ShowProgress("エクスポートしています...");
         const std::unique_ptr<TTableRows> rows = Fetch();
         TCsvRows records;
-        for (int i = 0; i < rows->Count(); ++i)
-          records.Add(ExportRecord((*rows)[i]));
+        for (int i = 0; i < rows->Count(); ++i) {
+          auto record = std::make_unique<TCsvRow>();
+          for (std::string& text : model_->TextsOf((*rows)[i]))
+            record->Add(std::move(text));
+          records.Add(std::move(record));
+        }
         TCsvFileSaver::Save(fileName, records);
       },
       [&](const std::exception&) {

@@ -9,7 +9,6 @@
 
 class QLabel;
 class QPushButton;
-class TCsvRow;
 class TGridView;
 class TListNotebook;
 class TListSearchBar;
@@ -18,35 +17,27 @@ class TSettingsSubscription;
 class TTableRow;
 class TTableRows;
 
-// A list window's layout for one display size.
-struct TListLayout {
-  // The cell height of the grid's font.
-  int FontHeight;
-  int RowHeight;
-  int WindowWidth;
-  // Every column's width, column 0 first.
-  std::span<const int> ColWidths;
-};
-
-// What a list window is: its names, texts and layouts.
+// What a list window is: its names, texts and widths.
 struct TListWindowKind {
-  const char* ObjectName;
+  // "PhoneList": the window PhoneListForm with the grid PhoneListGrid, its
+  // state in the section PhoneListWnd of teloria2.states.ini.
+  const char* Name;
   // The window's caption, also its title while no filter is in force.
   const char* Caption;
-  // Its section of teloria2.states.ini.
-  const char* StateSection;
-  const char* GridName;
   // Logged when loading or deleting fails.
   const char* LoadFailedText;
   const char* DeleteFailedText;
-  // Small, medium and large.
-  const TListLayout* Layouts;
-  // The search panel follows the display size, or keeps its design size.
-  bool SearchFollowsSize;
-  // The window's width follows the display size only in the normal state.
-  bool WidthOnlyWhenNormal;
-  // The refresh button clears the search, or keeps the filter.
-  bool RefreshClearsSearch;
+  // The window's width and every column's width (column 0 first) for the
+  // small, medium and large display size.
+  int WindowWidths[3];
+  std::span<const int> ColWidths[3];
+  // The search panel follows the display size (else it keeps its design size).
+  bool SearchFollowsSize = false;
+  // The window's width follows the display size only in the normal state
+  // (else in every state).
+  bool WidthOnlyWhenNormal = false;
+  // The refresh button clears the search (else it keeps the filter).
+  bool RefreshClearsSearch = false;
 };
 
 // What the phone list and the incoming history have alike: the title band,
@@ -67,6 +58,8 @@ public:
   void DeleteButtonClick();
   void ExportButtonClick();
 
+  // The rows the grid shows.
+  const TTableRows& Rows() const;
   const std::string& Filter() const;
   TGridView& Grid() const { return *grid_; }
   int DispSize() const { return dispSize_; }
@@ -103,7 +96,6 @@ protected:
   virtual std::string DeleteQuestion(int top, int bottom) const = 0;
   // Deletes rows top..bottom from the store, which then removes them from the model.
   virtual void DeleteRows(int top, int bottom) = 0;
-  virtual std::unique_ptr<TCsvRow> ExportRecord(const TTableRow& row) const = 0;
   // After a load that succeeded.
   virtual void Loaded() {}
   // After the rows changed: what else shows them.
@@ -118,6 +110,7 @@ private:
   void CMSettingsChanged();
 
   const TListWindowKind& kind_;
+  const std::string stateSection_;
   int dispSize_ = -1;
   TRowsModel* model_;
   TGridView* grid_ = nullptr;

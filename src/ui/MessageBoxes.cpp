@@ -26,7 +26,9 @@ void ShowOkBox(QMessageBox::Icon icon, const char* title, const std::string& tex
 
 } // namespace
 
-void SetMessageBoxes(IMessageBoxes* boxes) { injected = boxes; }
+void SetMessageBoxes(IMessageBoxes* boxes) {
+  injected = boxes;
+}
 
 bool ConfirmYesNo(const std::string& text) {
   if (injected != nullptr)

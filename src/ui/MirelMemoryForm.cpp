@@ -20,8 +20,6 @@
 
 namespace {
 
-std::unique_ptr<TFormMirelMemory> instance;
-
 const char* const StateSection = "MirelMemoryWnd";
 
 struct TMemoryLayout {
@@ -166,18 +164,4 @@ void TFormMirelMemory::showEvent(QShowEvent* event) {
   // Read once the window is on screen; a restore from the task bar is no new showing.
   if (!event->spontaneous())
     postTarget_->Post([this] { ReadMirelMemory(); });
-}
-
-void ShowDeviceMemory() {
-  if (!instance)
-    instance = std::make_unique<TFormMirelMemory>();
-  BringForward(*instance);
-}
-
-TFormMirelMemory* MirelMemoryForm() {
-  return instance.get();
-}
-
-void FreeMirelMemoryForm() {
-  instance.reset();
 }

@@ -89,10 +89,3 @@ private:
   std::atomic<bool> cancel_{false};
   std::thread worker_;
 };
-
-// Creates the window on first use (its first showing reads the memory),
-// shows it and brings it back from the minimised state.
-void ShowDeviceMemory();
-TFormMirelMemory* MirelMemoryForm();
-// Frees the window at program end, before the controller's sessions go.
-void FreeMirelMemoryForm();

@@ -3,15 +3,15 @@
 #include "ui/MirelMemoryForm.h"
 
 #include "base/Exception.h"
-#include "common2/MirelKT5Comm.h"
-#include "core/MainForm.h"
-#include "core/MirelKT5CommSim.h"
+#include "common2/MirelKT5CommBase.h"
+#include "core/IController.h"
 #include "data/KsoCtiDb.h"
 #include "data/NumberRules.h"
 #include "data/TableRow.h"
 #include "settings/Logging.h"
 #include "ui/GridView.h"
 #include "ui/MessageBoxes.h"
+#include "ui/UiWindows.h"
 
 #include <QLabel>
 #include <QStackedWidget>
@@ -59,12 +59,10 @@ void TFormMirelMemory::ReadMirelMemory() {
   ViewNotebook->setCurrentIndex(PageMessage);
   CommonMsgLabel->repaint();
   try {
-    if (MainForm == nullptr)
+    IController* controller = Windows().Controller();
+    if (controller == nullptr)
       throw Exception("メモリ読み出しエラー");
-    TMirelKT5CommBase* session = MainForm->SimMode
-                                     ? static_cast<TMirelKT5CommBase*>(MainForm->CommSim.get())
-                                     : static_cast<TMirelKT5CommBase*>(MainForm->Comm.get());
-    StartWorker(*session);
+    StartWorker(controller->MemorySession());
   } catch (...) {
     ReadFailed(std::current_exception());
   }

@@ -7,10 +7,11 @@
 #include "settings/Logging.h"
 #include "ui/Decorations.h"
 #include "ui/DisplaySize.h"
+#include "ui/EventGuard.h"
 #include "ui/LiveCallTimes.h"
-#include "ui/NumberEditForm.h"
 #include "ui/PixelFonts.h"
 #include "ui/SettingsSubscription.h"
+#include "ui/UiWindows.h"
 #include "ui/WindowState.h"
 
 #include <QEvent>
@@ -18,13 +19,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace {
-
-QPointer<TNumberDisplayForm> theForm;
 
 const char* const kStateSection = "NumberDisplayWnd";
 constexpr int kCaptionLeft = 18;
@@ -136,11 +134,7 @@ TNumberDisplayForm::TNumberDisplayForm() : QWidget(nullptr, Qt::Window) {
   setAttribute(Qt::WA_QuitOnClose, false);
   setFont(FixedPixels(12));
   subscription_ = std::make_unique<TSettingsSubscription>(this, [this] {
-    try {
-      SettingsChanged();
-    } catch (const std::exception& e) {
-      LogException(llError, "着信電話情報の表示で設定を反映できません。", e);
-    }
+    GuardEvent("着信電話情報の表示で設定を反映できません。", [this] { SettingsChanged(); });
   });
   CreateControls();
   LayOut(AppSettings.DispSize);
@@ -149,11 +143,7 @@ TNumberDisplayForm::TNumberDisplayForm() : QWidget(nullptr, Qt::Window) {
   incomingCheckTimer_.setObjectName("IncomingCheckTimer");
   incomingCheckTimer_.setInterval(500);
   connect(&incomingCheckTimer_, &QTimer::timeout, this, [this] {
-    try {
-      IncomingCheckTimerTimer();
-    } catch (const std::exception& e) {
-      LogException(llError, "通話時間を表示できません。", e);
-    }
+    GuardEvent("通話時間を表示できません。", [this] { IncomingCheckTimerTimer(); });
   });
   incomingCheckTimer_.start();
 }
@@ -212,13 +202,8 @@ void TNumberDisplayForm::CreateControls() {
   editButton_->setFixedWidth(100);
   editButton_->setFont(FixedPixels(14));
   editButton_->setEnabled(false);
-  connect(editButton_, &QPushButton::clicked, this, [this] {
-    try {
-      EditButtonClick();
-    } catch (const std::exception& e) {
-      LogException(llError, "編集画面を開けません。", e);
-    }
-  });
+  connect(editButton_, &QPushButton::clicked, this,
+          [this] { GuardEvent("編集画面を開けません。", [this] { EditButtonClick(); }); });
   buttons->addWidget(editButton_);
   column->addWidget(bottom);
 }
@@ -367,21 +352,6 @@ void TNumberDisplayForm::BringToUser() {
 }
 
 void TNumberDisplayForm::EditButtonClick() {
-  OpenNumberEditAt(&row_, geometry());
+  Windows().NewNumberEdit(&row_, geometry());
   hide();
-}
-
-void ShowNumberDisplay(const TTableRow& row) {
-  if (theForm == nullptr)
-    theForm = new TNumberDisplayForm();
-  theForm->Fill(row);
-  theForm->BringToUser();
-}
-
-TNumberDisplayForm* NumberDisplayForm() {
-  return theForm.data();
-}
-
-void FreeNumberDisplayForm() {
-  delete theForm.data();
 }

@@ -51,11 +51,3 @@ private:
   QTimer incomingCheckTimer_{this};
   std::unique_ptr<TSettingsSubscription> subscription_;
 };
-
-// Creates the window on first use, fills it from the row (the caller keeps
-// it) and brings it to the user.
-void ShowNumberDisplay(const TTableRow& row);
-// The kept window, or null.
-TNumberDisplayForm* NumberDisplayForm();
-// Destroys the kept window, saving its position (program end).
-void FreeNumberDisplayForm();

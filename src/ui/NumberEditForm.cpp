@@ -9,9 +9,9 @@
 #include "ui/EventGuard.h"
 #include "ui/LiveCallTimes.h"
 #include "ui/MessageBoxes.h"
-#include "ui/PhoneListForm.h"
 #include "ui/PixelFonts.h"
 #include "ui/SettingsSubscription.h"
+#include "ui/UiWindows.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -22,8 +22,6 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <fmt/printf.h>
-
-#include <set>
 
 namespace {
 
@@ -118,8 +116,6 @@ constexpr TEditLayout Layouts[3] = {
      .MinHeight = 519},
 };
 
-std::set<TNumberEditForm*> openForms;
-
 // The database keeps memo line breaks as CR LF, as the Windows program wrote
 // them; the editor works with LF.
 QString MemoForEditor(std::string text) {
@@ -179,12 +175,9 @@ TNumberEditForm::TNumberEditForm() {
   incomingCheckTimer_.setInterval(500);
   connect(&incomingCheckTimer_, &QTimer::timeout, this, [this] { IncomingCheckTimerTimer(); });
   incomingCheckTimer_.start();
-  openForms.insert(this);
 }
 
-TNumberEditForm::~TNumberEditForm() {
-  openForms.erase(this);
-}
+TNumberEditForm::~TNumberEditForm() = default;
 
 void TNumberEditForm::BuildControls() {
   auto* title = new QWidget(this);
@@ -369,7 +362,7 @@ void TNumberEditForm::NumberFindButtonClick() {
 }
 
 void TNumberEditForm::ShowListButtonClick() {
-  GuardEvent("電話番号登録一覧画面を開けません。", [] { ShowPhoneList(); });
+  GuardEvent("電話番号登録一覧画面を開けません。", [] { Windows().ShowPhoneList(); });
 }
 
 std::unique_ptr<TTableRow> TNumberEditForm::RowFromFields() const {
@@ -410,30 +403,4 @@ void TNumberEditForm::IncomingCheckTimerTimer() {
   const TLiveCallTimes times = LiveCallTimes(capturedNumber_);
   offHookSecondsEdit_->setText(QString::fromStdString(times.OffHook));
   onHookSecondsEdit_->setText(QString::fromStdString(times.OnHook));
-}
-
-TNumberEditForm* OpenNumberEdit(const TTableRow* row) {
-  auto* form = new TNumberEditForm();
-  form->setWindowState(Qt::WindowNoState);
-  if (row != nullptr)
-    form->FillFromRow(*row);
-  else
-    form->ClearFields();
-  form->show();
-  return form;
-}
-
-TNumberEditForm* OpenNumberEditAt(const TTableRow* row, const QRect& bounds) {
-  auto* form = new TNumberEditForm();
-  form->setWindowState(Qt::WindowNoState);
-  form->setGeometry(bounds.adjusted(0, 50, 0, 0));
-  if (row != nullptr)
-    form->FillFromRow(*row);
-  form->show();
-  return form;
-}
-
-void FreeNumberEditForms() {
-  while (!openForms.empty())
-    delete *openForms.begin();
 }

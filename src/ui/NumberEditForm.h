@@ -67,10 +67,3 @@ private:
   QTimer incomingCheckTimer_;
   std::unique_ptr<TSettingsSubscription> settings_;
 };
-
-// A new window, normal, filled from `row` (nullptr: empty) and shown.
-TNumberEditForm* OpenNumberEdit(const TTableRow* row);
-// As OpenNumberEdit, placed at `bounds` with the top edge 50 pixels lower.
-TNumberEditForm* OpenNumberEditAt(const TTableRow* row, const QRect& bounds);
-// Closes and frees every open number edit window; for the program's end.
-void FreeNumberEditForms();

@@ -1,18 +1,14 @@
 #include "ui/PhoneListForm.h"
 
-#include "data/CsvRow.h"
-#include "data/NumberRules.h"
 #include "data/PhoneBook.h"
 #include "settings/AppSettings.h"
 #include "ui/EventGuard.h"
 #include "ui/FileDialogs.h"
 #include "ui/GridView.h"
-#include "ui/ListTexts.h"
 #include "ui/MessageBoxes.h"
-#include "ui/NumberEditForm.h"
 #include "ui/PhoneListModel.h"
 #include "ui/PixelFonts.h"
-#include "ui/WindowFront.h"
+#include "ui/UiWindows.h"
 
 #include <QLabel>
 #include <QLayout>
@@ -21,28 +17,20 @@
 
 namespace {
 
-constexpr int SmallWidths[] = {64, 128, 164, 180, 180, 180, 160, 280};
-constexpr int MediumWidths[] = {84, 168, 204, 220, 220, 220, 200, 330};
-constexpr int LargeWidths[] = {104, 208, 244, 260, 260, 260, 240, 400};
+constexpr int ColWidths[3][TPhoneListModel::ColumnCount] = {
+    {64, 128, 164, 180, 180, 180, 160, 280},
+    {84, 168, 204, 220, 220, 220, 200, 330},
+    {104, 208, 244, 260, 260, 260, 240, 400}};
 
-const TListLayout Layouts[3] = {
-    {.FontHeight = 16, .RowHeight = 24, .WindowWidth = 700, .ColWidths = SmallWidths},
-    {.FontHeight = 20, .RowHeight = 28, .WindowWidth = 800, .ColWidths = MediumWidths},
-    {.FontHeight = 24, .RowHeight = 32, .WindowWidth = 900, .ColWidths = LargeWidths},
-};
-
-const TListWindowKind Kind = {
-    .ObjectName = "PhoneListForm",
-    .Caption = "登録一覧",
-    .StateSection = "PhoneListWnd",
-    .GridName = "PhoneListGrid",
-    .LoadFailedText = "電話番号登録データの再読み込みに失敗しました。",
-    .DeleteFailedText = "電話番号データの削除に失敗しました。",
-    .Layouts = Layouts,
-    .SearchFollowsSize = true,
-    .WidthOnlyWhenNormal = true,
-    .RefreshClearsSearch = true,
-};
+const TListWindowKind Kind = {.Name = "PhoneList",
+                              .Caption = "登録一覧",
+                              .LoadFailedText = "電話番号登録データの再読み込みに失敗しました。",
+                              .DeleteFailedText = "電話番号データの削除に失敗しました。",
+                              .WindowWidths = {700, 800, 900},
+                              .ColWidths = {ColWidths[0], ColWidths[1], ColWidths[2]},
+                              .SearchFollowsSize = true,
+                              .WidthOnlyWhenNormal = true,
+                              .RefreshClearsSearch = true};
 
 std::string ImportResultText(const TImportResult& result) {
   if (!result.LimitHit)
@@ -75,12 +63,6 @@ TPhoneListForm::TPhoneListForm()
   connect(&Grid(), &QTableView::doubleClicked, this, [this] { EditButtonClick(); });
   book_ = PhoneBook().Listen([this](const TPhoneBookChange& change) { BookChanged(change); });
   Open();
-}
-
-TPhoneListForm::~TPhoneListForm() = default;
-
-const TTableRows& TPhoneListForm::Entries() const {
-  return model_.Rows();
 }
 
 std::unique_ptr<TTableRows> TPhoneListForm::Fetch() {
@@ -122,7 +104,7 @@ void TPhoneListForm::RowSaved(const TTableRow& row) {
 std::string TPhoneListForm::DeleteQuestion(int top, int bottom) const {
   if (top != bottom)
     return fmt::sprintf("選択された %d 件を削除してもよろしいですか？", bottom - top + 1);
-  const TTableRow& entry = Entries()[top];
+  const TTableRow& entry = Rows()[top];
   const std::string name = entry.GetValue("owner_name");
   const std::string number = entry.GetValue("phone_number");
   return name.empty() ? fmt::sprintf("%s を削除してもよろしいですか？", number)
@@ -132,23 +114,14 @@ std::string TPhoneListForm::DeleteQuestion(int top, int bottom) const {
 void TPhoneListForm::DeleteRows(int top, int bottom) {
   std::vector<std::string> numbers;
   for (int i = top; i <= bottom; ++i)
-    numbers.push_back(Entries()[i].GetValue("phone_number"));
+    numbers.push_back(Rows()[i].GetValue("phone_number"));
   PhoneBook().Delete(numbers);
-}
-
-std::unique_ptr<TCsvRow> TPhoneListForm::ExportRecord(const TTableRow& entry) const {
-  auto record = std::make_unique<TCsvRow>();
-  record->Add(NumberDisplayText(entry.GetValue("phone_number")));
-  for (const char* column : {"owner_name", "memo1", "memo2", "memo3", "exec_cmd"})
-    record->Add(entry.GetValue(column));
-  record->Add(ListDateText(entry.GetValue("last_incoming_date")));
-  return record;
 }
 
 void TPhoneListForm::EditButtonClick() {
   GuardEvent("編集画面を開けません。", [this] {
     const int row = Grid().CurrentRow();
-    OpenNumberEdit(row >= 0 && row < Entries().Count() ? &Entries()[row] : nullptr);
+    Windows().OpenNumberEdit(row >= 0 && row < Rows().Count() ? &Rows()[row] : nullptr);
   });
 }
 
@@ -167,29 +140,4 @@ void TPhoneListForm::ImportButtonClick() {
         ShowListPage();
         ShowErrorMessage("インポートに失敗しました。");
       });
-}
-
-namespace {
-std::unique_ptr<TPhoneListForm> form;
-}
-
-void ShowPhoneList() {
-  if (!form) {
-    form = std::make_unique<TPhoneListForm>();
-    return;
-  }
-  BringForward(*form);
-}
-
-void PhoneListRowSaved(const TTableRow& row) {
-  if (form)
-    form->RowSaved(row);
-}
-
-TPhoneListForm* PhoneListForm() {
-  return form.get();
-}
-
-void FreePhoneListForm() {
-  form.reset();
 }

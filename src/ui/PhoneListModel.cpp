@@ -31,11 +31,8 @@ void TPhoneListModel::RemoveNumbers(const std::vector<std::string>& numbers) {
   RemoveRowsWhere([&](const TTableRow& shown) { return gone.count(NumberOf(shown)) != 0; });
 }
 
-std::string TPhoneListModel::CellText(int row, int column) const {
-  const TTableRow& entry = Rows()[row];
+std::string TPhoneListModel::TextOf(const TTableRow& entry, int column) const {
   switch (column) {
-  case 0:
-    return RowNumberText(row + 1);
   case 1:
     return NumberDisplayText(NumberOf(entry));
   case 2:

@@ -21,7 +21,7 @@ public:
   void RemoveNumbers(const std::vector<std::string>& numbers);
 
 protected:
-  std::string CellText(int row, int column) const override;
+  std::string TextOf(const TTableRow& entry, int column) const override;
   std::string HeadingText(int column) const override;
   std::string WidestText(int column) const override;
 };

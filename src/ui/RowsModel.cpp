@@ -1,5 +1,16 @@
 #include "ui/RowsModel.h"
 
+std::vector<std::string> TRowsModel::TextsOf(const TTableRow& row) const {
+  std::vector<std::string> texts;
+  for (int column = 1; column < columnCount(); ++column)
+    texts.push_back(TextOf(row, column));
+  return texts;
+}
+
+std::string TRowsModel::CellText(int row, int column) const {
+  return column == 0 ? RowNumberText(row + 1) : TextOf(rows_[row], column);
+}
+
 void TRowsModel::SetRows(std::unique_ptr<TTableRows> rows) {
   beginResetModel();
   rows_ = std::move(*rows);

@@ -24,8 +24,6 @@
 
 namespace {
 
-std::unique_ptr<TSettingForm> instance;
-
 template <typename Widget, typename... Args>
 Widget* Make(const char* name, QWidget* parent, Args&&... args) {
   auto* widget = new Widget(std::forward<Args>(args)..., parent);
@@ -355,18 +353,4 @@ QWidget* TSettingForm::CreateBrokerGroup() {
   grid->addWidget(ShareHomeAssistantCheck, 5, 1, 1, 3);
   grid->setColumnStretch(1, 1);
   return group;
-}
-
-void ShowSettings() {
-  if (!instance)
-    instance = std::make_unique<TSettingForm>();
-  BringForward(*instance);
-}
-
-TSettingForm* SettingForm() {
-  return instance.get();
-}
-
-void FreeSettingForm() {
-  instance.reset();
 }

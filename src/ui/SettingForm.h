@@ -124,10 +124,3 @@ private:
 
   QButtonGroup* fontButtons_ = nullptr;
 };
-
-// Creates the window on first use and shows it (not modal).
-void ShowSettings();
-// The kept window, or null before the first ShowSettings.
-TSettingForm* SettingForm();
-// Frees the window at program end.
-void FreeSettingForm();

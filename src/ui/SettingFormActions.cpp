@@ -5,17 +5,16 @@
 #include "base/Clock.h"
 #include "base/Exception.h"
 #include "base/Text.h"
-#include "common2/MirelKT5Comm.h"
-#include "core/CallShare.h"
-#include "core/MainForm.h"
+#include "core/IController.h"
 #include "platform/SerialPorts.h"
 #include "settings/AppSettings.h"
-#include "settings/Logging.h"
 #include "settings/SettingsListeners.h"
 #include "ui/AutostartEntry.h"
+#include "ui/EventGuard.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
 #include "ui/StateLabel.h"
+#include "ui/UiWindows.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -46,15 +45,9 @@ void SetFieldEnabled(QWidget* field, bool enabled) {
   field->setPalette(palette);
 }
 
-// Every handler runs from the event loop: nothing may escape it.
-template <typename Fn> void Guarded(const char* what, bool tellUser, Fn fn) {
-  try {
-    fn();
-  } catch (const std::exception& e) {
-    LogException(llError, what, e);
-    if (tellUser)
-      ShowErrorMessage(e.what());
-  }
+// A failure the user caused or can mend is told in its own words.
+void TellFailure(const std::exception& e) {
+  ShowErrorMessage(e.what());
 }
 
 // -1 unless the text is a whole number.
@@ -71,8 +64,10 @@ bool InRange(int value, int first, int last) {
 
 void TSettingForm::ConnectHandlers() {
   const auto on = [this](auto* sender, auto signal, const char* what, void (TSettingForm::*fn)()) {
-    connect(sender, signal, this,
-            [this, what, fn] { Guarded(what, true, [&] { (this->*fn)(); }); });
+    connect(sender, signal, this, [this, what, fn] {
+      GuardEvent(
+          what, [&] { (this->*fn)(); }, TellFailure);
+    });
   };
   on(OkButton, &QPushButton::clicked, "設定の保存", &TSettingForm::OkButtonClick);
   on(CancelButton, &QPushButton::clicked, "設定の取り消し", &TSettingForm::CancelButtonClick);
@@ -96,7 +91,7 @@ void TSettingForm::ConnectHandlers() {
      &TSettingForm::SelectCaFileButtonClick);
   // A failing timer tick is logged; a box every second would bury the user.
   connect(&MirelCheckTimer, &QTimer::timeout, this,
-          [this] { Guarded("接続状態の表示", false, [this] { MirelCheckTimerTimer(); }); });
+          [this] { GuardEvent("接続状態の表示", [this] { MirelCheckTimerTimer(); }); });
 }
 
 void TSettingForm::FillFromSettings(const TAppSettings& settings) {
@@ -230,21 +225,14 @@ void TSettingForm::OkButtonClick() {
 bool TSettingForm::SaveSettings(const TAppSettings& edited) {
   TAppSettings merged = AppSettings;
   merged.Assign(edited);
-  try {
-    merged.Save();
-  } catch (const std::exception& e) {
-    LogException(llError, "設定を保存できません。", e);
-    ShowErrorMessage(e.what());
+  if (!GuardEvent(
+          "設定を保存できません。", [&] { merged.Save(); }, TellFailure))
     return false;
-  }
   AppSettings.Assign(edited);
-  try {
-    UpdateAutostartEntry(edited.AutoRun);
-  } catch (const std::exception& e) {
-    // The settings are saved; only the log-on start is not in place.
-    LogException(llError, "自動起動の設定を書き込めません。", e);
-    ShowErrorMessage(e.what());
-  }
+  // The settings are saved even when the log-on start cannot be put in place.
+  GuardEvent(
+      "自動起動の設定を書き込めません。", [&] { UpdateAutostartEntry(edited.AutoRun); },
+      TellFailure);
   return true;
 }
 
@@ -281,17 +269,18 @@ void TSettingForm::RefreshPortItems() {
 }
 
 void TSettingForm::ShowConnectionState() {
-  if (MainForm != nullptr && MainForm->SimMode) {
+  IController* controller = Windows().Controller();
+  if (controller != nullptr && controller->SimMode()) {
     SetStateText(MirelStatusLabel, "電話番号発信シミュレータモードです。", Qt::blue);
     MirelConnResetButton->setEnabled(false);
     return;
   }
-  if (MainForm != nullptr && MainForm->Share->Receiving()) {
+  if (controller != nullptr && controller->ReceivingShared()) {
     SetStateText(MirelStatusLabel, "MQTTブローカーから着信を受信しています。", Qt::blue);
     MirelConnResetButton->setEnabled(false);
     return;
   }
-  const std::string port = MainForm != nullptr ? MainForm->GetConnectedPort() : std::string();
+  const std::string port = controller != nullptr ? controller->GetConnectedPort() : std::string();
   if (port.empty()) {
     SetStateText(MirelStatusLabel, "Mirelに接続していません。", Qt::red);
     MirelConnResetButton->setEnabled(false);
@@ -304,17 +293,15 @@ void TSettingForm::ShowConnectionState() {
 }
 
 void TSettingForm::MirelConnResetButtonClick() {
-  if (MainForm != nullptr)
-    MainForm->Reconnect();
+  if (IController* controller = Windows().Controller())
+    controller->Reconnect();
 }
 
 void TSettingForm::ManualDateTimeButtonClick() {
-  if (MainForm == nullptr || MainForm->SimMode || !MainForm->Comm->IsOpen())
+  IController* controller = Windows().Controller();
+  if (controller == nullptr)
     return;
-  try {
-    MainForm->Comm->SetDateTime(Now());
-  } catch (const std::exception& e) {
-    LogException(llError, "Mirelの時刻を設定できません。", e);
-    ShowErrorMessage("日時設定できません。");
-  }
+  GuardEvent(
+      "Mirelの時刻を設定できません。", [&] { controller->SetDeviceClock(Now()); },
+      [](const std::exception&) { ShowErrorMessage("日時設定できません。"); });
 }

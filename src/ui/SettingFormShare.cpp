@@ -3,11 +3,11 @@
 #include "ui/SettingForm.h"
 
 #include "base/Text.h"
-#include "core/CallShare.h"
-#include "core/MainForm.h"
+#include "core/IController.h"
 #include "settings/AppSettings.h"
 #include "ui/FileDialogs.h"
 #include "ui/StateLabel.h"
+#include "ui/UiWindows.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -91,10 +91,11 @@ bool TSettingForm::CollectShare(TShareSettings& share) {
 }
 
 void TSettingForm::ShowShareState() {
-  const std::string state = MainForm != nullptr ? MainForm->Share->StateText() : std::string();
+  IController* controller = Windows().Controller();
+  const std::string state = controller != nullptr ? controller->ShareStateText() : std::string();
   if (state.empty())
     SetStateText(ShareStatusLabel, "共有していません。", palette().color(QPalette::WindowText));
   else
     SetStateText(ShareStatusLabel, state.c_str(),
-                 MainForm->Share->BrokerConnected() ? Qt::blue : Qt::red);
+                 controller->ShareConnected() ? Qt::blue : Qt::red);
 }

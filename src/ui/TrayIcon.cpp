@@ -2,6 +2,7 @@
 
 #include "settings/Logging.h"
 #include "ui/DesktopNotifier.h"
+#include "ui/EventGuard.h"
 #include "ui/PhonePicture.h"
 
 #include <QCursor>
@@ -71,11 +72,7 @@ ENotifyIconError::ENotifyIconError(TNotifyIconOperation operation)
 TTrayIcon::TTrayIcon() : tray_(new QSystemTrayIcon(this)), notifier_(new TDesktopNotifier(this)) {
   setObjectName("TrayIcon1");
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-    try {
-      Activated(r);
-    } catch (const std::exception& e) {
-      LogException(llError, "タスクトレイアイコン処理エラー", e);
-    }
+    GuardEvent("タスクトレイアイコン処理エラー", [&] { Activated(r); });
   });
 }
 

@@ -1,7 +1,7 @@
 #include "ui/TrayMenu.h"
 
 #include "core/MainForm.h"
-#include "settings/Logging.h"
+#include "ui/EventGuard.h"
 #include "ui/Fonts.h"
 #include "ui/TrayIcon.h"
 
@@ -30,11 +30,7 @@ const TMenuItem kItems[] = {
 void InvokeMainForm(TMainFormHandler handler) {
   if (MainForm == nullptr)
     return;
-  try {
-    (MainForm->*handler)();
-  } catch (const std::exception& e) {
-    LogException(llError, "メニュー処理でエラーが発生しました。", e);
-  }
+  GuardEvent("メニュー処理でエラーが発生しました。", [handler] { (MainForm->*handler)(); });
 }
 
 TTrayMenu::TTrayMenu(TMainFormInvoker invoke) {

@@ -8,54 +8,151 @@
 #include "ui/NumberEditForm.h"
 #include "ui/PhoneListForm.h"
 #include "ui/SettingForm.h"
+#include "ui/WindowFront.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+// A kept window made on first use: made and shown, or shown again in front.
+template <typename T> void ShowKept(std::unique_ptr<T>& window) {
+  if (!window)
+    window = std::make_unique<T>();
+  BringForward(*window);
+}
+
+} // namespace
+
+TWindows::TWindows() = default;
+
+TWindows::~TWindows() {
+  // Windows cannot outlive the application; any still here at the
+  // process's end are left to it.
+  if (QCoreApplication::instance() != nullptr)
+    FreeAll();
+}
 
 void TWindows::ShowIncomingNotice(const TTableRow& row) {
-  ::ShowIncomingNotice(row);
+  if (incomingNotice_ == nullptr)
+    incomingNotice_ = new TIncomingNoticeForm();
+  incomingNotice_->ShowIncoming(row);
 }
+
 void TWindows::ShowRingAnnouncement() {
-  ::ShowRingAnnouncement();
+  if (incomingNotice_ == nullptr)
+    incomingNotice_ = new TIncomingNoticeForm();
+  incomingNotice_->ShowRing();
 }
+
 void TWindows::HideIncomingNotice() {
-  ::HideIncomingNotice();
+  if (incomingNotice_ != nullptr)
+    incomingNotice_->HideNow();
 }
+
 void TWindows::ShowNumberDisplay(const TTableRow& row) {
-  ::ShowNumberDisplay(row);
+  if (!numberDisplay_)
+    numberDisplay_ = std::make_unique<TNumberDisplayForm>();
+  numberDisplay_->Fill(row);
+  numberDisplay_->BringToUser();
 }
+
 void TWindows::OpenNumberEdit(const TTableRow* row) {
-  ::OpenNumberEdit(row);
+  NewNumberEdit(row);
 }
+
+TNumberEditForm* TWindows::NewNumberEdit(const TTableRow* row, std::optional<QRect> bounds) {
+  auto* form = new TNumberEditForm();
+  numberEdits_.insert(form);
+  QObject::connect(form, &QObject::destroyed, [this, form] { numberEdits_.erase(form); });
+  form->setWindowState(Qt::WindowNoState);
+  if (bounds)
+    form->setGeometry(bounds->adjusted(0, 50, 0, 0));
+  if (row != nullptr)
+    form->FillFromRow(*row);
+  form->show();
+  return form;
+}
+
 void TWindows::ShowPhoneList() {
-  ::ShowPhoneList();
+  // A new list window shows itself and loads.
+  if (!phoneList_)
+    phoneList_ = std::make_unique<TPhoneListForm>();
+  else
+    BringForward(*phoneList_);
 }
+
 void TWindows::PhoneListRowSaved(const TTableRow& row) {
-  ::PhoneListRowSaved(row);
+  if (phoneList_)
+    phoneList_->RowSaved(row);
 }
+
 void TWindows::ShowIncomingList() {
-  ::ShowIncomingList();
+  if (!incomingList_)
+    incomingList_ = std::make_unique<TIncomingListForm>();
+  else
+    BringForward(*incomingList_);
 }
+
 void TWindows::IncomingListAddCall(const TTableRow& row) {
-  ::IncomingListAddCall(row);
+  if (incomingList_)
+    incomingList_->AddCall(row);
 }
+
 void TWindows::IncomingListReload() {
-  ::IncomingListReload();
+  if (incomingList_)
+    incomingList_->Load();
 }
+
 void TWindows::ShowDeviceMemory() {
-  ::ShowDeviceMemory();
+  ShowKept(deviceMemory_);
 }
+
 void TWindows::ShowSettings() {
-  ::ShowSettings();
+  ShowKept(settings_);
 }
+
 void TWindows::ShowAbout() {
-  ::ShowAbout();
+  if (!about_)
+    about_ = std::make_unique<TAboutForm>();
+  if (!about_->isVisible())
+    about_->show();
+}
+
+TIncomingNoticeForm* TWindows::IncomingNotice() const {
+  return incomingNotice_.data();
+}
+
+void TWindows::Free(const QWidget* window) {
+  if (window == nullptr)
+    return;
+  if (window == incomingNotice_)
+    delete incomingNotice_.data();
+  const auto free = [window](auto& kept) {
+    if (kept.get() == window)
+      kept.reset();
+  };
+  free(numberDisplay_);
+  free(phoneList_);
+  free(incomingList_);
+  free(deviceMemory_);
+  free(settings_);
+  free(about_);
 }
 
 void TWindows::FreeAll() {
-  FreeNumberEditForms();
-  FreeIncomingNoticeForm();
-  FreeNumberDisplayForm();
-  FreePhoneListForm();
-  FreeIncomingListForm();
-  FreeMirelMemoryForm();
-  FreeSettingForm();
-  FreeAboutForm();
+  while (!numberEdits_.empty())
+    delete *numberEdits_.begin();
+  delete incomingNotice_.data();
+  numberDisplay_.reset();
+  phoneList_.reset();
+  incomingList_.reset();
+  // The memory window reads through the controller's sessions.
+  deviceMemory_.reset();
+  settings_.reset();
+  about_.reset();
+}
+
+TWindows& Windows() {
+  static TWindows windows;
+  return windows;
 }

@@ -22,7 +22,9 @@ int ColumnCount(const QTableView& grid) {
 
 } // namespace
 
-std::string WindowStateFileName() { return ProgramFolder() + "/teloria2.states.ini"; }
+std::string WindowStateFileName() {
+  return ProgramFolder() + "/teloria2.states.ini";
+}
 
 void SaveWindowState(const std::string& section, const QWidget& form) {
   TIniFile ini(WindowStateFileName());

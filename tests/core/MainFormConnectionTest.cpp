@@ -23,10 +23,8 @@ private slots:
 private:
   // Opens the session on the virtual adapter as a finished search would.
   bool Connect() {
-    h->form->FoundPort = device;
-    h->form->TargetPort = device;
-    h->form->CMPortSearchDone();
-    return h->form->Comm->IsOpen();
+    h->form->CMPortSearchDone(device, device);
+    return h->form->Comm().IsOpen();
   }
   // The next line the adapter prints that starts with `prefix`.
   std::string AdapterLine(const std::string& prefix, int timeoutMs = 3000) {
@@ -97,10 +95,9 @@ void MainFormConnectionTest::ConnectsToTheFoundPort() {
 }
 
 void MainFormConnectionTest::FailedOpenRetriesLater() {
-  h->form->FoundPort = "/dev/teloria2-no-such-port";
-  h->form->CMPortSearchDone();
-  QVERIFY(!h->form->Comm->IsOpen());
-  QVERIFY(h->form->MirelCheckTimer.isActive());
+  h->form->CMPortSearchDone(h->form->TargetPort(), "/dev/teloria2-no-such-port");
+  QVERIFY(!h->form->Comm().IsOpen());
+  QVERIFY(h->form->MirelCheckTimer().isActive());
   QVERIFY(
       h->MainLog().find("[error] MirelUSB/RX2に接続できません。Port=[/dev/teloria2-no-such-port]"
                         "\r\n[例外] ") != std::string::npos);
@@ -112,29 +109,29 @@ void MainFormConnectionTest::SettingsChangedWhileConnected() {
   // Unchanged port: the connection stays.
   AppSettings.MirelKT5Port = device;
   h->form->CMSettingsChanged();
-  QVERIFY(h->form->Comm->IsOpen());
-  QVERIFY(!h->form->MirelCheckTimer.isActive());
+  QVERIFY(h->form->Comm().IsOpen());
+  QVERIFY(!h->form->MirelCheckTimer().isActive());
   // Another port: closed, and that port is checked at once.
   AppSettings.MirelKT5Port = "/dev/teloria2-other";
   h->form->CMSettingsChanged();
-  QVERIFY(!h->form->Comm->IsOpen());
+  QVERIFY(!h->form->Comm().IsOpen());
   QCOMPARE(h->tray.ImageIndex(), 1);
-  QCOMPARE(h->form->TargetPort, std::string("/dev/teloria2-other"));
+  QCOMPARE(h->form->TargetPort(), std::string("/dev/teloria2-other"));
   QVERIFY(QTest::qWaitFor([&] {
     return h->ScanLogText().find(
                "スレッドで指定ポートチェックします。Port=[/dev/teloria2-other]") !=
            std::string::npos;
   }));
-  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner->Busy(); }));
+  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner()->Busy(); }));
   TControllerHarness::Drain();
   // "test" while connected: into simulator mode.
   QVERIFY(Connect());
   AppSettings.MirelKT5Port = "test";
   h->form->CMSettingsChanged();
-  QVERIFY(!h->form->Comm->IsOpen());
-  QVERIFY(h->form->SimMode);
+  QVERIFY(!h->form->Comm().IsOpen());
+  QVERIFY(h->form->SimMode());
   QCOMPARE(h->tray.ImageIndex(), 0);
-  QVERIFY(!h->form->MirelCheckTimer.isActive());
+  QVERIFY(!h->form->MirelCheckTimer().isActive());
   QVERIFY(h->MainLog().find("[info ] 電話番号発信シミュレータモード開始") != std::string::npos);
 }
 
@@ -142,24 +139,24 @@ void MainFormConnectionTest::SettingsChangedWhileClosed() {
   // Closed, another port, not simulating: the next search uses it by itself.
   AppSettings.MirelKT5Port = "/dev/ttyUSB7";
   h->form->CMSettingsChanged();
-  QVERIFY(!h->form->SimMode);
-  QVERIFY(!h->form->MirelCheckTimer.isActive());
+  QVERIFY(!h->form->SimMode());
+  QVERIFY(!h->form->MirelCheckTimer().isActive());
   AppSettings.MirelKT5Port = "TEST";
   h->form->CMSettingsChanged();
-  QVERIFY(h->form->SimMode);
+  QVERIFY(h->form->SimMode());
   QCOMPARE(h->tray.ImageIndex(), 0);
   const std::string before = h->MainLog();
   h->form->CMSettingsChanged(); // already simulating: nothing
   QCOMPARE(h->MainLog(), before);
   AppSettings.MirelKT5Port = "";
   h->form->CMSettingsChanged();
-  QVERIFY(!h->form->SimMode);
+  QVERIFY(!h->form->SimMode());
   QCOMPARE(h->tray.ImageIndex(), 1);
   QVERIFY(h->MainLog().find("[info ] 電話番号発信シミュレータモード終了") != std::string::npos);
   QVERIFY(QTest::qWaitFor([&] {
     return h->ScanLogText().find("接続ポート探索開始: TargetPort=[]") != std::string::npos;
   }));
-  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner->Busy(); }));
+  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner()->Busy(); }));
 }
 
 void MainFormConnectionTest::ClockIsSetOnceInTheConfiguredMinute() {
@@ -180,7 +177,7 @@ void MainFormConnectionTest::ClockIsSetOnceInTheConfiguredMinute() {
   AppSettings.ExecMinute = "x";
   SetFixedNow(EncodeDateTime({2026, 12, 10, 7, 5, 1, 0}));
   h->form->CheckResetMirelTimeTimerTimer();
-  QCOMPARE(h->form->LastClockSetAt, EncodeDateTime({2026, 12, 9, 7, 5, 0, 0}));
+  QCOMPARE(h->form->LastClockSetAt(), EncodeDateTime({2026, 12, 9, 7, 5, 0, 0}));
 }
 
 void MainFormConnectionTest::UnpluggedAdapterIsNoticedAndSearchedAgain() {
@@ -190,7 +187,7 @@ void MainFormConnectionTest::UnpluggedAdapterIsNoticedAndSearchedAgain() {
       [&] {
         TControllerHarness::Drain();
         h->form->UsbDevCheckTimerTimer();
-        return !h->form->Comm->IsOpen();
+        return !h->form->Comm().IsOpen();
       },
       10000));
   QVERIFY(QTest::qWaitFor(
@@ -203,12 +200,12 @@ void MainFormConnectionTest::UnpluggedAdapterIsNoticedAndSearchedAgain() {
   QVERIFY(log.find("COMデバイスエラー") != std::string::npos ||
           log.find("MirelKT5通信が強制終了されました。") != std::string::npos);
   QCOMPARE(h->tray.ImageIndex(), 1);
-  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner->Busy(); }, 10000));
+  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner()->Busy(); }, 10000));
 }
 
 void MainFormConnectionTest::FailingSessionHandlerIsLogged() {
   QVERIFY(Connect());
-  h->form->Comm->OnGroup = [](TMirelKT5CommBase&, const IKT5GroupEventArgs&) {
+  h->form->Comm().OnGroup = [](TMirelKT5CommBase&, const IKT5GroupEventArgs&) {
     throw Exception("group handler failed");
   };
   QCOMPARE(sim->Ask("ring"), std::string("ok ring"));
@@ -229,20 +226,20 @@ void MainFormConnectionTest::SettingsSavedDuringASearchLeaveNoSearchLoop() {
   };
   AppSettings.MirelKT5Port = "";
   QVERIFY(h->Start({"teloria2", "-arun"}));
-  QVERIFY(h->form->Scanner->Busy());
+  QVERIFY(h->form->Scanner()->Busy());
   // "TEST" and then "" again while the search runs: the new start is refused.
   AppSettings.MirelKT5Port = "TEST";
   h->form->CMSettingsChanged();
   AppSettings.MirelKT5Port = "";
   h->form->CMSettingsChanged();
   gate->Allow(1);
-  QVERIFY(QTest::qWaitFor([&] { return h->form->Comm->IsOpen(); }));
-  QVERIFY(!h->form->MirelCheckTimer.isActive());
+  QVERIFY(QTest::qWaitFor([&] { return h->form->Comm().IsOpen(); }));
+  QVERIFY(!h->form->MirelCheckTimer().isActive());
   const auto searches = [&] { return CountOf(h->ScanLogText(), "接続ポート探索開始"); };
   const size_t connectedAfter = searches();
   h->form->MirelCheckTimerTimer();
   QCOMPARE(searches(), connectedAfter);
-  QVERIFY(h->form->Comm->IsOpen());
+  QVERIFY(h->form->Comm().IsOpen());
   // A result for a port setting changed meanwhile is dropped and the new
   // setting searched instead.
   h->form->Reconnect();
@@ -253,8 +250,8 @@ void MainFormConnectionTest::SettingsSavedDuringASearchLeaveNoSearchLoop() {
     return h->ScanLogText().find("接続ポート探索開始: TargetPort=[/dev/teloria2-none]") !=
            std::string::npos;
   }));
-  QVERIFY(!h->form->Comm->IsOpen());
-  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner->Busy(); }));
+  QVERIFY(!h->form->Comm().IsOpen());
+  QVERIFY(QTest::qWaitFor([&] { return !h->form->Scanner()->Busy(); }));
 }
 
 QTEST_GUILESS_MAIN(MainFormConnectionTest)

@@ -26,7 +26,7 @@ private slots:
 
 private:
   void Feed(const IKT5GroupEventArgs& ev) {
-    h->form->CommSim->InjectGroupEvent(ev);
+    h->form->CommSim().InjectGroupEvent(ev);
     TControllerHarness::Drain();
   }
   std::unique_ptr<TTableRow> NewestCall() {
@@ -169,9 +169,9 @@ void MainFormIncomingTest::HookEventOvertakingItsRegistrationWaitsForIt() {
   Feed(GroupEvent(2, 52, "0311111111"));
   Feed(GroupEvent(3, 52, "0311111111", 2));
   // The next call's events arrive in one burst, before its number is registered.
-  h->form->CommSim->InjectGroupEvent(GroupEvent(1, 53));
-  h->form->CommSim->InjectGroupEvent(GroupEvent(2, 53, "0322222222"));
-  h->form->CommSim->InjectGroupEvent(GroupEvent(5, 53, "0322222222"));
+  h->form->CommSim().InjectGroupEvent(GroupEvent(1, 53));
+  h->form->CommSim().InjectGroupEvent(GroupEvent(2, 53, "0322222222"));
+  h->form->CommSim().InjectGroupEvent(GroupEvent(5, 53, "0322222222"));
   TControllerHarness::Drain();
   const auto rows = CtiDb->GetIncomingList(2);
   QCOMPARE(rows->Items(0).GetValue("phone_number"), std::string("0322222222"));
@@ -234,10 +234,10 @@ void MainFormIncomingTest::CallsDuringALockAreShownAtOnceAndWrittenLater() {
   QCOMPARE(LastIncomingInfo.IncomingOrder, 1);
   h->form->PendingWritesTimerTimer(); // still locked
   QCOMPARE(CtiDb->GetIncomingList(10)->Count(), 1);
-  QVERIFY(h->form->PendingWritesTimer.isActive());
+  QVERIFY(h->form->PendingWritesTimer().isActive());
   QCOMPARE(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(other);
-  QVERIFY(QTest::qWaitFor([&] { return !h->form->PendingWritesTimer.isActive(); }));
+  QVERIFY(QTest::qWaitFor([&] { return !h->form->PendingWritesTimer().isActive(); }));
   // Each call once, complete, in arrival order.
   const auto rows = CtiDb->GetIncomingList(10);
   QCOMPARE(rows->Count(), 3);
@@ -293,7 +293,7 @@ void MainFormIncomingTest::DebugFileTriggersOneCallPerNewKey() {
   WriteFile(h->home.Path() + "/debug.txt", "1,0312345678\r\n");
   AppSettings.MirelKT5Port = "debug";
   QVERIFY(h->Start({"teloria2", "-arun"}));
-  QCOMPARE(h->form->DebugLastKey, std::string("1"));
+  QCOMPARE(h->form->DebugLastKey(), std::string("1"));
   h->form->DebugCheckTimerTimer();
   TControllerHarness::Drain();
   QVERIFY(h->windows.Calls.empty());

@@ -49,12 +49,12 @@ void MainFormStartupTest::DeviceModeStartsTheSearchAndShowsTheBalloon() {
   QVERIFY(std::filesystem::exists(h.home.Path() + "/teloria2.db3"));
   QCOMPARE(h.tray.ImageIndex(), 1);
   QVERIFY(h.tray.Visible());
-  QVERIFY(!h.form->SimMode);
+  QVERIFY(!h.form->SimMode());
   QCOMPARE(h.tray.Balloons.size(), size_t(1));
   QCOMPARE(h.tray.Balloons[0].Title, std::string("Teloria II を起動しました。"));
   QCOMPARE(h.tray.Balloons[0].Text,
            std::string("\r\n  このアイコンをクリックするとメニューが出ます。  \r\n"));
-  QVERIFY(h.form->BalloonHelpHideTimer.isActive());
+  QVERIFY(h.form->BalloonHelpHideTimer().isActive());
   QVERIFY(QTest::qWaitFor([&] {
     return h.ScanLogText().find("接続ポート探索終了: TargetPort=[], FoundPort=[]") !=
            std::string::npos;
@@ -67,7 +67,7 @@ void MainFormStartupTest::DeviceModeStartsTheSearchAndShowsTheBalloon() {
   QVERIFY(scan.find("接続ポート探索開始: TargetPort=[]") != std::string::npos);
   QVERIFY(scan.find("スレッドで接続ポート自動探索します。") != std::string::npos);
   // Nothing answered: the search is tried again later.
-  QVERIFY(QTest::qWaitFor([&] { return h.form->MirelCheckTimer.isActive(); }));
+  QVERIFY(QTest::qWaitFor([&] { return h.form->MirelCheckTimer().isActive(); }));
 }
 
 void MainFormStartupTest::ModesFollowThePortSettingInAnyCase_data() {
@@ -90,9 +90,9 @@ void MainFormStartupTest::ModesFollowThePortSettingInAnyCase() {
   h.CopyTemplate();
   AppSettings.MirelKT5Port = port.toStdString();
   QVERIFY(h.Start());
-  QCOMPARE(h.form->SimMode, simMode);
-  QCOMPARE(h.form->DebugCheckTimer.isActive(), debugMode);
-  QVERIFY(!h.form->MirelCheckTimer.isActive());
+  QCOMPARE(h.form->SimMode(), simMode);
+  QCOMPARE(h.form->DebugCheckTimer().isActive(), debugMode);
+  QVERIFY(!h.form->MirelCheckTimer().isActive());
   QCOMPARE(h.tray.ImageIndex(), 0);
   QVERIFY(h.MainLog().find("[info ] " + line.toStdString()) != std::string::npos);
   QVERIFY(h.ScanLogText().find("接続ポート探索開始") == std::string::npos);
@@ -104,7 +104,7 @@ void MainFormStartupTest::ArunInAnyCaseSuppressesTheBalloon() {
   AppSettings.MirelKT5Port = "TEST";
   QVERIFY(h.Start({"teloria2", "-x", "-ARUN"}));
   QVERIFY(h.tray.Balloons.empty());
-  QVERIFY(!h.form->BalloonHelpHideTimer.isActive());
+  QVERIFY(!h.form->BalloonHelpHideTimer().isActive());
 }
 
 void MainFormStartupTest::FailedBalloonReRegistersTheIcon() {
@@ -115,7 +115,7 @@ void MainFormStartupTest::FailedBalloonReRegistersTheIcon() {
   QVERIFY(h.Start({"teloria2", "-autorun"}));
   QVERIFY(h.tray.Visible());
   QCOMPARE(h.tray.VisibilityChanges, 3); // shown, then hidden and shown again
-  QVERIFY(h.form->BalloonHelpHideTimer.isActive());
+  QVERIFY(h.form->BalloonHelpHideTimer().isActive());
   QVERIFY(h.MainLog().find("[warng] バルーンメッセージ\r\n[原因] no notification area") !=
           std::string::npos);
 }
@@ -127,7 +127,7 @@ void MainFormStartupTest::MissingTemplateIsFatal() {
   QCOMPARE(h.fatalErrors,
            std::vector<std::string>{
                "データベースファイルを作成できませんでした。\r\nシステム起動に失敗しました。"});
-  QVERIFY(!h.form->Ready);
+  QVERIFY(!h.form->Ready());
   QVERIFY(h.MainLog().find("[fatal] データベースファイルを作成できません。") != std::string::npos);
 }
 
@@ -156,7 +156,7 @@ void MainFormStartupTest::UnusableDatabaseIsFatalAndUntouched() {
   const std::string before = DatabaseSnapshot(file);
   QVERIFY(h.Start());
   QCOMPARE(h.quits, 1);
-  QVERIFY(!h.form->Ready);
+  QVERIFY(!h.form->Ready());
   QCOMPARE(h.fatalErrors,
            std::vector<std::string>{"データベースファイルを開けませんでした。\r\n" + file + "\r\n" +
                                     reason.toStdString() + "\r\nシステム起動に失敗しました。"});
@@ -196,7 +196,7 @@ void MainFormStartupTest::SecondInstanceMakesTheRunningOneShowItsBalloon() {
   QVERIFY(second.get());
   QCOMPARE(h.tray.Balloons.size(), size_t(1));
   QCOMPARE(h.tray.Balloons[0].Title, std::string("Teloria II は既に起動しています。"));
-  QVERIFY(h.form->BalloonHelpHideTimer.isActive());
+  QVERIFY(h.form->BalloonHelpHideTimer().isActive());
   QVERIFY(h.MainLog().find("[info ] 二重起動のため終了します。") != std::string::npos);
 }
 
@@ -241,7 +241,9 @@ void MainFormStartupTest::CommandLineVerbsOpenTheirWindowOnceReady() {
   QCOMPARE(shown.GetValue("last_incoming_date"), std::string());
   QVERIFY(h.MainLog().find("[info ] コマンドラインの指示で画面を開きました。[display]") !=
           std::string::npos);
-  h.form->Ready = false; // a start-up that has not finished
+  // A start-up that has not finished.
+  h.form.reset();
+  h.Create();
   QCOMPARE(h.form->CMShowWindow(static_cast<uint32_t>(TProgramWindow::About)),
            uint32_t(CommandResultNotDone));
   QCOMPARE(h.form->CMExitProgram(), uint32_t(CommandResultDone));
@@ -302,7 +304,7 @@ void MainFormStartupTest::PortsNotPermittedAreLoggedOnceAndToldInOneBalloon() {
       for (size_t at = scan.find("接続ポート探索終了"); at != std::string::npos;
            at = scan.find("接続ポート探索終了", at + 1))
         ++n;
-      return n >= count && !h.form->Scanner->Busy();
+      return n >= count && !h.form->Scanner()->Busy();
     });
   };
   QVERIFY(h.Start({"teloria2", "-arun"}));
@@ -328,7 +330,7 @@ void MainFormStartupTest::PortsNotPermittedAreLoggedOnceAndToldInOneBalloon() {
   QVERIFY(h.tray.Balloons[0].Text.find("/dev/teloria2-denied0 を開く権限がありません。") !=
           std::string::npos);
   QVERIFY(h.tray.Balloons[0].Text.find("グループ dialout に参加して") != std::string::npos);
-  QVERIFY(h.form->MirelCheckTimer.isActive()); // the search goes on
+  QVERIFY(h.form->MirelCheckTimer().isActive()); // the search goes on
 }
 
 void MainFormStartupTest::ShutdownRequestClosesTheRunningInstance() {
@@ -386,7 +388,7 @@ void MainFormStartupTest::SimulatorQueryAnswersBySteps() {
   deps.Quit = [] {};
   h.form = std::make_unique<TMainForm>(std::move(deps));
   QCOMPARE(h.form->CMSimQuery(), uint32_t(901));
-  QVERIFY(QTest::qWaitFor([&] { return h.form->Ready; }));
+  QVERIFY(QTest::qWaitFor([&] { return h.form->Ready(); }));
   const uint32_t handle = ReadSharedValue("TELORIA2_CLIENT_WINDOW_MMF");
   QCOMPARE(handle, h.form->Handle());
   auto ask = [handle](uint32_t message) {

@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/CodePage.h"
 #include "data/SQLiteDatabase.h"
+#include "support/PhoneBookEntry.h"
 
 #include <fmt/printf.h>
 
@@ -22,21 +23,11 @@ protected:
   }
 
   static std::string Number(int i) { return fmt::sprintf("03%08d", i); }
-  static void AddEntry(const std::string& number, const std::string& name = "",
-                       const std::string& created = "2026/01/01 09:00:00.000",
-                       const std::string& lastIncoming = "") {
-    TTableRow row;
-    row.SetValue("phone_number", number);
-    row.SetValue("owner_name", name);
-    row.SetValue("created_date", created);
-    row.SetValue("last_updated", created);
-    row.SetValue("last_incoming_date", lastIncoming);
-    CtiDb->InsertPhoneNumber(row);
-  }
   // Entries 1..count, entry i created and updated at minute i.
   static void AddEntries(int count) {
     for (int i = 1; i <= count; ++i)
-      AddEntry(Number(i), "名前" + std::to_string(i), fmt::sprintf("2026/01/01 09:%02d:00.000", i));
+      AddPhoneBookEntry(Number(i), "名前" + std::to_string(i),
+                        fmt::sprintf("2026/01/01 09:%02d:00.000", i));
   }
   TImportResult Import(const std::string& text, int limit = 10000) {
     WriteFile(Path("in.csv"), Utf8ToCp932(text));
@@ -50,7 +41,7 @@ protected:
 
 TEST_F(PhoneBookTest, SearchFindsTheTextItselfOrTheWholeBook) {
   AddEntries(5);
-  AddEntry("0350%_'\tx", "O'Brien");
+  AddPhoneBookEntry("0350%_'\tx", "O'Brien");
   const auto book = PhoneBook().Search("");
   ASSERT_EQ(book->Count(), 6);
   EXPECT_EQ((*book)[0].GetValue("phone_number"), Number(5)); // newest edit first
@@ -91,7 +82,7 @@ TEST_F(PhoneBookTest, SavingKeepsTheStoredDatesAndTellsTheListeners) {
   EXPECT_EQ(Value("0312345678", "last_updated"), Now);
   EXPECT_EQ(Value("0312345678", "last_incoming_date"), "");
 
-  AddEntry("0311112222", "old", "2020/01/01 00:00:00.000", "2025/05/05 05:05:05.000");
+  AddPhoneBookEntry("0311112222", "old", "2020/01/01 00:00:00.000", "2025/05/05 05:05:05.000");
   TTableRow edited;
   edited.SetValue("phone_number", "0311112222");
   edited.SetValue("owner_name", "new");
@@ -106,8 +97,8 @@ TEST_F(PhoneBookTest, SavingKeepsTheStoredDatesAndTellsTheListeners) {
 }
 
 TEST_F(PhoneBookTest, AFullBookTakesNoNewNumberButChangesOfStoredOnes) {
-  AddEntry("01");
-  AddEntry("02");
+  AddPhoneBookEntry("01");
+  AddPhoneBookEntry("02");
   EXPECT_TRUE(PhoneBook().IsFull(2));
   EXPECT_FALSE(PhoneBook().IsFull(3));
   EXPECT_FALSE(PhoneBook().HasRoomFor("03", 2));
@@ -116,7 +107,7 @@ TEST_F(PhoneBookTest, AFullBookTakesNoNewNumberButChangesOfStoredOnes) {
 }
 
 TEST_F(PhoneBookTest, ImportStoresValidRecordsAsSavingDoes) {
-  AddEntry("0300000001", "old", "2020/01/01 00:00:00.000", "2025/01/01 00:00:00.000");
+  AddPhoneBookEntry("0300000001", "old", "2020/01/01 00:00:00.000", "2025/01/01 00:00:00.000");
   std::string file;
   for (int i = 1; i <= 8; ++i)
     file +=
@@ -140,8 +131,8 @@ TEST_F(PhoneBookTest, ImportStoresValidRecordsAsSavingDoes) {
 }
 
 TEST_F(PhoneBookTest, ImportIntoAFullBookStillUpdatesStoredNumbers) {
-  AddEntry("01", "a");
-  AddEntry("02", "b");
+  AddPhoneBookEntry("01", "a");
+  AddPhoneBookEntry("02", "b");
   const TImportResult result = Import("01,A\r\n03,C\r\n02,B\r\nxx\r\n", 2);
   EXPECT_EQ(result.Records, 4);
   EXPECT_TRUE(result.LimitHit);
@@ -152,7 +143,7 @@ TEST_F(PhoneBookTest, ImportIntoAFullBookStillUpdatesStoredNumbers) {
 }
 
 TEST_F(PhoneBookTest, AFailedImportStoresNothing) {
-  AddEntry("01", "a");
+  AddPhoneBookEntry("01", "a");
   for (const std::string& bytes :
        {"02,b\r\n03" + std::string(256, ',') + "\r\n",
         "02,b\r\n03," + std::string(4096, 'x') + "\r\n", std::string("04,x\r\n05,\"open\r\n")}) {

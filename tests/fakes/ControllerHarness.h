@@ -44,6 +44,12 @@ public:
 
   // Creates the controller and runs its start-up.
   bool Start(std::vector<std::string> args = {"teloria2"}) {
+    Create(std::move(args));
+    return QTest::qWaitFor([this] { return form->Ready() || quits > 0; }, 5000);
+  }
+
+  // Creates the controller; its start-up runs once the event loop turns.
+  void Create(std::vector<std::string> args = {"teloria2"}) {
     TMainFormDeps deps;
     deps.Windows = &windows;
     deps.Tray = &tray;
@@ -55,7 +61,6 @@ public:
     deps.DeviceFactory = deviceFactory;
     deps.Arguments = std::move(args);
     form = std::make_unique<TMainForm>(std::move(deps));
-    return QTest::qWaitFor([this] { return form->Ready || quits > 0; }, 5000);
   }
 
   // Runs what the controller posted to itself, and what that posted.

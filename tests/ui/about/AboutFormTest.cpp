@@ -1,4 +1,5 @@
 #include "ui/AboutForm.h"
+#include "ui/UiWindows.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -8,14 +9,14 @@ class AboutFormTest : public QObject {
   Q_OBJECT
 
 private slots:
-  void cleanup() { FreeAboutForm(); }
+  void cleanup() { Windows().FreeAll(); }
 
   void shownOnceWithItsContents() {
-    ShowAbout();
-    TAboutForm* form = AboutForm();
+    Windows().ShowAbout();
+    TAboutForm* form = Windows().About();
     QVERIFY(form->isVisible());
-    ShowAbout();
-    QCOMPARE(AboutForm(), form);
+    Windows().ShowAbout();
+    QCOMPARE(Windows().About(), form);
     QCOMPARE(form->windowTitle(), QString::fromUtf8("Teloria II について"));
     QCOMPARE(form->size(), QSize(418, 305));
     QCOMPARE(form->Title1Label->text(), QString("Teloria II"));
@@ -31,11 +32,12 @@ private slots:
 
     QTest::mouseClick(form->OkButton, Qt::LeftButton);
     QVERIFY(!form->isVisible());
-    ShowAbout();
-    QCOMPARE(AboutForm(), form);
+    Windows().ShowAbout();
+    QCOMPARE(Windows().About(), form);
     QVERIFY(form->isVisible());
   }
 };
 
 QTEST_MAIN(AboutFormTest)
 #include "AboutFormTest.moc"
+#include "ui/UiWindows.h"

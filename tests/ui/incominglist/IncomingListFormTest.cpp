@@ -3,6 +3,7 @@
 #include "settings/SettingsListeners.h"
 #include "ui/GridView.h"
 #include "ui/PhoneListForm.h"
+#include "ui/UiWindows.h"
 #include "ui/phonelist/ListTestHome.h"
 
 #include <QAction>
@@ -15,19 +16,9 @@
 #include <QtTest>
 #include <fmt/printf.h>
 
-class TIncomingListFormTest : public QObject {
+class TIncomingListFormTest : public TListWindowTest<TIncomingListForm, &TWindows::IncomingList> {
   Q_OBJECT
 private:
-  std::unique_ptr<TListTestHome> home_;
-
-  static TIncomingListForm& Form() { return *IncomingListForm(); }
-  template <typename T> static T& Child(const char* name) {
-    T* child = Form().findChild<T*>(name);
-    if (child == nullptr)
-      qFatal("no %s", name);
-    return *child;
-  }
-  static int Page() { return Child<QStackedWidget>("ViewNotebook").currentIndex(); }
   static QString Cell(int row, int column) {
     const QAbstractItemModel& model = *Form().Grid().model();
     return model.data(model.index(row, column), Qt::DisplayRole).toString();
@@ -53,16 +44,15 @@ private:
 private slots:
   void init() { home_ = std::make_unique<TListTestHome>(); }
   void cleanup() {
-    FreeIncomingListForm();
-    FreePhoneListForm();
+    Windows().FreeAll();
     home_.reset();
   }
 
   void NothingHappensWithoutTheWindow() {
     TTableRow row;
-    IncomingListAddCall(row);
-    IncomingListReload();
-    QVERIFY(IncomingListForm() == nullptr);
+    Windows().IncomingListAddCall(row);
+    Windows().IncomingListReload();
+    QVERIFY(Windows().IncomingList() == nullptr);
   }
 
   void ShowsEveryStateOfACall() {
@@ -70,7 +60,7 @@ private slots:
     const int ringing = CtiDb->AddIncoming("P", "2026/12/07 10:00:00.000");
     const int talking = CtiDb->AddIncoming("0311112222", "2026/12/07 10:01:00.000");
     CtiDb->SetIncomingAnswered(talking, "2026/12/07 10:01:00.000", 7);
-    ShowIncomingList();
+    Windows().ShowIncomingList();
     QCOMPARE(Page(), 1);
     QCOMPARE(Cell(0, 0), QString("     1"));
     QCOMPARE(Cell(0, 1), QString("2026/12/07 10:01:00"));
@@ -82,7 +72,7 @@ private slots:
     QCOMPARE(Cell(1, 4), QString());
     CtiDb->SetIncomingHungUp(talking, "2026/12/07 10:01:00.000", 3661);
     CtiDb->SetIncomingNotAnswered(ringing, "2026/12/07 10:00:00.000");
-    IncomingListReload();
+    Windows().IncomingListReload();
     QCOMPARE(Cell(0, 6), QString("01:01:01"));
     QCOMPARE(Cell(1, 4), QString("未応答"));
     QCOMPARE(Cell(1, 5), QString());
@@ -91,28 +81,28 @@ private slots:
   void FiltersTheLoadedCalls() {
     AddCalls(30);
     AppSettings.IncomingLimit = 25;
-    ShowIncomingList();
-    QCOMPARE(Form().Calls().Count(), 25);
+    Windows().ShowIncomingList();
+    QCOMPARE(Form().Rows().Count(), 25);
     Search("未応答");
-    QCOMPARE(Form().Calls().Count(), 8); // calls 6..27 step 3 among the newest 25
+    QCOMPARE(Form().Rows().Count(), 8); // calls 6..27 step 3 among the newest 25
     QCOMPARE(Child<QLabel>("TitleLabel").text(), QString("電話着信履歴 （\"未応答\" で絞り込み）"));
     Search("2026/12/01");
-    QCOMPARE(Form().Calls().Count(), 5); // calls 5..9; 0..4 are beyond the limit
+    QCOMPARE(Form().Rows().Count(), 5); // calls 5..9; 0..4 are beyond the limit
     CtiDb->AddIncoming("0399", "2026/12/01 23:00:00.000");
     Form().RefreshButtonClick(); // keeps the filter; call 5 drops out
-    QCOMPARE(Form().Calls().Count(), 5);
+    QCOMPARE(Form().Rows().Count(), 5);
     QCOMPARE(Cell(0, 2), QString("0399"));
     Search("nothing");
     QCOMPARE(Page(), 0);
     QCOMPARE(Child<QLabel>("NoDataMsgLabel").text(), QString("着信履歴はありません。"));
     QVERIFY(!Child<QPushButton>("ExportButton").isEnabled());
     Form().findChild<QPushButton*>("SearchClearButton")->click();
-    QCOMPARE(Form().Calls().Count(), 25);
+    QCOMPARE(Form().Rows().Count(), 25);
   }
 
   void CopiesTheSelectedRowsAsTabbedLines() {
     AddCalls(5);
-    ShowIncomingList();
+    Windows().ShowIncomingList();
     Form().PopupMenu1Popup();
     QVERIFY(!Form().CopyMenuItem().isEnabled());
     Form().Grid().SelectRange(1, 3);
@@ -128,22 +118,22 @@ private slots:
   void ANewCallPushesTheOldestOut() {
     AppSettings.IncomingLimit = 3;
     AddCalls(3);
-    ShowIncomingList();
+    Windows().ShowIncomingList();
     Search("未応答");
-    QCOMPARE(Form().Calls().Count(), 1);
+    QCOMPARE(Form().Rows().Count(), 1);
     TTableRow call;
     call.SetValue("phone_number", "0399999999");
     call.SetValue("incoming_date", "2026/12/07 10:20:30.400");
     call.SetValue("owner_name", "新");
     call.SetValue("incoming_order", "4");
-    IncomingListAddCall(call);
+    Windows().IncomingListAddCall(call);
     QCOMPARE(Cell(0, 3), QString("新"));
-    QCOMPARE(Form().Calls().Count(), 2); // added whatever the filter
+    QCOMPARE(Form().Rows().Count(), 2); // added whatever the filter
     Child<QLineEdit>("SearchEdit").clear();
     Form().findChild<QPushButton*>("SearchClearButton")->click();
     for (int i = 0; i < 3; ++i)
-      IncomingListAddCall(call);
-    QCOMPARE(Form().Calls().Count(), 3);
+      Windows().IncomingListAddCall(call);
+    QCOMPARE(Form().Rows().Count(), 3);
     QCOMPARE(Form().Grid().model()->rowCount(), 3);
   }
 
@@ -152,8 +142,8 @@ private slots:
     for (int i = 0; i < AppSettings.IncomingLimit; ++i)
       CtiDb->AddIncoming("0311112222", fmt::sprintf("2026/12/01 %02d:%02d:00.000", i / 60, i % 60));
     CtiDb->Commit();
-    ShowIncomingList();
-    QCOMPARE(Form().Calls().Count(), 3000);
+    Windows().ShowIncomingList();
+    QCOMPARE(Form().Rows().Count(), 3000);
     const QAbstractItemModel* model = Form().Grid().model();
     QSignalSpy resets(model, &QAbstractItemModel::modelAboutToBeReset);
     QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
@@ -162,27 +152,27 @@ private slots:
     call.SetValue("phone_number", "0399999999");
     call.SetValue("incoming_date", "2026/12/07 10:20:30.400");
     call.SetValue("incoming_order", "3001");
-    IncomingListAddCall(call);
+    Windows().IncomingListAddCall(call);
     QCOMPARE(resets.count(), 0);
     QCOMPARE(inserted.count(), 1);
     QCOMPARE(inserted[0][1].toInt(), 0);
     QCOMPARE(inserted[0][2].toInt(), 0);
     QCOMPARE(removed.count(), 1); // the oldest call leaves
     QCOMPARE(removed[0][1].toInt(), 3000);
-    QCOMPARE(Form().Calls().Count(), 3000);
+    QCOMPARE(Form().Rows().Count(), 3000);
     QCOMPARE(Cell(0, 2), QString("0399999999"));
   }
 
   void DeletesTheSelectionAndExports() {
     AddCalls(6);
-    ShowIncomingList();
+    Windows().ShowIncomingList();
     Form().Grid().SelectRange(0, 1);
     home_->Boxes.Answers = {true};
     Form().DeleteButtonClick();
     QCOMPARE(home_->Boxes.Confirms,
              std::vector<std::string>{"選択された 2 件の履歴を削除してもよろしいですか？"});
     QCOMPARE(CtiDb->GetIncomingList(10)->Count(), 4);
-    QCOMPARE(Form().Calls().Count(), 4);
+    QCOMPARE(Form().Rows().Count(), 4);
     QCOMPARE(Form().Grid().CurrentRow(), 0);
     const std::string path = home_->Path("calls.csv");
     home_->Dialogs.Paths = {path};
@@ -207,8 +197,8 @@ private slots:
     CtiDb->SetIncomingAnswered(answered, date, 0);
     CtiDb->SetIncomingHungUp(answered, date, 0);
     CtiDb->SetIncomingNotAnswered(CtiDb->AddIncoming(number, date), date);
-    ShowIncomingList();
-    ShowPhoneList();
+    Windows().ShowIncomingList();
+    Windows().ShowPhoneList();
     const int cellHeights[] = {16, 20, 24};
     // DispSize -> layout; a value outside 0..2 is large.
     for (const auto& [setting, size] :
@@ -216,8 +206,8 @@ private slots:
       AppSettings.DispSize = setting;
       NotifySettingsChanged();
       QTRY_COMPARE(Form().DispSize(), size);
-      QTRY_COMPARE(PhoneListForm()->DispSize(), size);
-      for (TGridView* grid : {&Form().Grid(), &PhoneListForm()->Grid()}) {
+      QTRY_COMPARE(Windows().PhoneList()->DispSize(), size);
+      for (TGridView* grid : {&Form().Grid(), &Windows().PhoneList()->Grid()}) {
         const auto cell = [grid](int pixels) {
           QFont font = grid->font();
           font.setPixelSize(pixels);
@@ -243,12 +233,12 @@ private slots:
 
   void StateSurvivesARestart() {
     AddCalls(1);
-    ShowIncomingList();
+    Windows().ShowIncomingList();
     Form().Grid().setColumnWidth(3, 3);
     Form().setGeometry(30, 40, 1000, 420);
-    FreeIncomingListForm();
+    Windows().FreeAll();
     AppSettings.DispSize = 2;
-    ShowIncomingList();
+    Windows().ShowIncomingList();
     QCOMPARE(Form().Grid().columnWidth(3), 10);
     QCOMPARE(Form().Grid().columnWidth(1), 164); // saved widths win over the layout
     QCOMPARE(Form().Grid().columnWidth(0), 104);

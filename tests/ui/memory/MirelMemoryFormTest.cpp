@@ -9,6 +9,7 @@
 #include "support/FakeMessageBoxes.h"
 #include "ui/GridView.h"
 #include "ui/MirelMemoryForm.h"
+#include "ui/UiWindows.h"
 
 #include <QLabel>
 #include <QStackedWidget>
@@ -103,8 +104,8 @@ class MirelMemoryFormTest : public QObject {
   }
   // Shows the window, runs the read it posted itself and waits for its end.
   static TFormMirelMemory* ShowAndWait() {
-    ShowDeviceMemory();
-    TFormMirelMemory* form = MirelMemoryForm();
+    Windows().ShowDeviceMemory();
+    TFormMirelMemory* form = Windows().DeviceMemory();
     QCoreApplication::sendPostedEvents(form, QEvent::MetaCall);
     if (!QTest::qWaitFor([form] { return !form->Reading(); }, 20000))
       qWarning("the read did not end");
@@ -124,7 +125,7 @@ private slots:
     boxes = std::make_unique<TFakeMessageBoxes>();
   }
   void cleanup() {
-    FreeMirelMemoryForm();
+    Windows().FreeAll();
     sim.reset();
     boxes.reset();
     h.reset();
@@ -152,8 +153,8 @@ private slots:
   void readsTheAdaptersThirtyRecords() {
     ConnectAdapter(40);
     StoreTwelveCalls();
-    ShowDeviceMemory();
-    TFormMirelMemory* form = MirelMemoryForm();
+    Windows().ShowDeviceMemory();
+    TFormMirelMemory* form = Windows().DeviceMemory();
     QCOMPARE(form->windowTitle(), QString::fromUtf8("MirelKT5メモリ"));
     QTRY_VERIFY(form->Reading());
     QCOMPARE(form->ViewNotebook->currentIndex(), int(TFormMirelMemory::PageMessage));
@@ -206,7 +207,7 @@ private slots:
     QVERIFY(h->StartController());
     AppSettings.DispSize = 1;
     ShowAndWait();
-    TFormMirelMemory* form = MirelMemoryForm();
+    TFormMirelMemory* form = Windows().DeviceMemory();
     QCOMPARE(form->width(), 896);
     QCOMPARE(form->MemoryListGrid->columnWidth(3), 330);
     QCOMPARE(form->MemoryListGrid->font().pixelSize(), 20);
@@ -219,7 +220,7 @@ private slots:
     NotifySettingsChanged();
     QTRY_COMPARE(form->width(), 796);
     QCOMPARE(form->MemoryListGrid->font().pixelSize(), 16);
-    FreeMirelMemoryForm();
+    Windows().FreeAll();
     QVERIFY(Contains(ReadFile(h->Path("teloria2.states.ini")), "[MirelMemoryWnd]"));
   }
 
@@ -230,20 +231,20 @@ private slots:
 
   void theAdapterUnpluggedDuringTheRead() {
     ConnectAdapter(60);
-    ShowDeviceMemory();
+    Windows().ShowDeviceMemory();
     // Unplugged while the fifth record is being read.
     QVERIFY(QTest::qWaitFor([this] { return sim->WaitFor("recv MT 05", 10) == "recv MT 05"; }));
     QVERIFY(sim->Run("unplug"));
-    TFormMirelMemory* form = MirelMemoryForm();
+    TFormMirelMemory* form = Windows().DeviceMemory();
     QTRY_VERIFY_WITH_TIMEOUT(!form->Reading(), 20000);
     ExpectFailure(form, "メモリ読み出しエラー");
-    QTRY_VERIFY(!h->form->Comm->IsOpen());
+    QTRY_VERIFY(!h->form->Comm().IsOpen());
   }
 
   void simulatorNotRunning() {
     AppSettings.MirelKT5Port = "TEST";
     QVERIFY(h->StartController());
-    QVERIFY(h->form->SimMode);
+    QVERIFY(h->form->SimMode());
     ExpectFailure(ShowAndWait(), "シミュレータメモリ読み出しエラー1");
   }
 

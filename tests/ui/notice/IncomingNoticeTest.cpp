@@ -3,6 +3,7 @@
 #include "support/TempFolder.h"
 #include "ui/IncomingNoticeForm.h"
 #include "ui/NumberDisplayForm.h"
+#include "ui/UiWindows.h"
 
 #include <QLabel>
 #include <QScreen>
@@ -22,7 +23,7 @@ TTableRow CallRow(const std::string& number, const std::string& name) {
 }
 
 QLabel* Label(const char* name) {
-  return IncomingNoticeForm()->findChild<QLabel*>(name);
+  return Windows().IncomingNotice()->findChild<QLabel*>(name);
 }
 
 int Measure(const char* name) {
@@ -30,7 +31,7 @@ int Measure(const char* name) {
 }
 
 QTimer* AutoHideTimer() {
-  return IncomingNoticeForm()->findChild<QTimer*>("AutoHideTimer");
+  return Windows().IncomingNotice()->findChild<QTimer*>("AutoHideTimer");
 }
 
 } // namespace
@@ -43,45 +44,46 @@ class IncomingNoticeTest : public QObject {
 private slots:
   void init() { SetFixedNow(EncodeDate(2024, 5, 1) + 10.0 / 24); }
   void cleanup() {
-    FreeIncomingNoticeForm();
-    FreeNumberDisplayForm();
+    Windows().FreeAll();
     ClearFixedNow();
   }
 
   void HideBeforeAnyPopupDoesNothing() {
-    HideIncomingNotice();
-    QVERIFY(IncomingNoticeForm() == nullptr);
+    Windows().HideIncomingNotice();
+    QVERIFY(Windows().IncomingNotice() == nullptr);
   }
 
   void NameAndNumberTextsAndWidths() {
-    ShowIncomingNotice(CallRow("0312345678", "山田太郎商事株式会社営業部"));
+    Windows().ShowIncomingNotice(CallRow("0312345678", "山田太郎商事株式会社営業部"));
     QCOMPARE(Label("NumberOrNameLabel")->text(), QString(" 山田太郎商事株式会社営業部"));
     QCOMPARE(Label("NumberOrNameBackLabel")->text(), QString("様から電話が来ました。"));
     QVERIFY(Label("YokokuLabel")->isHidden());
-    QCOMPARE(IncomingNoticeForm()->width(), std::max(278, Measure("NumberOrNameLabel") + 20 + 216));
-    QCOMPARE(IncomingNoticeForm()->Row().GetValue("phone_number"), std::string("0312345678"));
+    QCOMPARE(Windows().IncomingNotice()->width(),
+             std::max(278, Measure("NumberOrNameLabel") + 20 + 216));
+    QCOMPARE(Windows().IncomingNotice()->Row().GetValue("phone_number"), std::string("0312345678"));
 
     // Only the first showing gets the 20 extra pixels.
-    ShowIncomingNotice(CallRow("0312345678", "山田太郎商事株式会社営業部"));
-    QCOMPARE(IncomingNoticeForm()->width(), Measure("NumberOrNameLabel") + 216);
+    Windows().ShowIncomingNotice(CallRow("0312345678", "山田太郎商事株式会社営業部"));
+    QCOMPARE(Windows().IncomingNotice()->width(), Measure("NumberOrNameLabel") + 216);
 
-    ShowIncomingNotice(CallRow("P", ""));
+    Windows().ShowIncomingNotice(CallRow("P", ""));
     QCOMPARE(Label("NumberOrNameLabel")->text(), QString(" 非通知"));
     QCOMPARE(Label("NumberOrNameBackLabel")->text(), QString("から電話が来ました。　"));
-    QCOMPARE(IncomingNoticeForm()->width(), std::max(278, Measure("NumberOrNameLabel") + 216));
-    ShowIncomingNotice(CallRow("0312345678", ""));
+    QCOMPARE(Windows().IncomingNotice()->width(),
+             std::max(278, Measure("NumberOrNameLabel") + 216));
+    Windows().ShowIncomingNotice(CallRow("0312345678", ""));
     QCOMPARE(Label("NumberOrNameLabel")->text(), QString(" 0312345678"));
   }
 
   void RingAnnouncementTextAndWidth() {
-    ShowRingAnnouncement();
-    QVERIFY(IncomingNoticeForm()->RingMode());
+    Windows().ShowRingAnnouncement();
+    QVERIFY(Windows().IncomingNotice()->RingMode());
     QVERIFY(!Label("YokokuLabel")->isHidden());
     QVERIFY(Label("NumberOrNameLabel")->isHidden());
     QVERIFY(Label("Image1")->isHidden());
     QCOMPARE(Label("YokokuLabel")->text(), QString("電話が鳴ります。"));
     QCOMPARE(Label("YokokuLabel")->y(), 50);
-    QCOMPARE(IncomingNoticeForm()->width(), std::max(278, Measure("YokokuLabel") + 20 + 48));
+    QCOMPARE(Windows().IncomingNotice()->width(), std::max(278, Measure("YokokuLabel") + 20 + 48));
     QCOMPARE(AutoHideTimer()->interval(), 3000);
     QVERIFY(AutoHideTimer()->isActive());
   }
@@ -98,17 +100,17 @@ private slots:
     QCOMPARE(IncomingNoticePosition(QRect(0, 0, 1860, 1080), size), QPoint(1560, 995));
     QCOMPARE(IncomingNoticePosition(screen, size), QPoint(1620, 995));
 
-    ShowIncomingNotice(CallRow("0312345678", "山田"));
+    Windows().ShowIncomingNotice(CallRow("0312345678", "山田"));
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-    QCOMPARE(IncomingNoticeForm()->frameGeometry().bottomRight(), available.bottomRight());
+    QCOMPARE(Windows().IncomingNotice()->frameGeometry().bottomRight(), available.bottomRight());
   }
 
   void FadesInThenOutWithTheirSteps() {
-    ShowRingAnnouncement(); // created; the spy sees the next showing only
-    HideIncomingNotice();
-    QSignalSpy steps(IncomingNoticeForm(), &TIncomingNoticeForm::OpacityStep);
-    ShowIncomingNotice(CallRow("0312345678", "山田"));
-    QVERIFY(IncomingNoticeForm()->isVisible());
+    Windows().ShowRingAnnouncement(); // created; the spy sees the next showing only
+    Windows().HideIncomingNotice();
+    QSignalSpy steps(Windows().IncomingNotice(), &TIncomingNoticeForm::OpacityStep);
+    Windows().ShowIncomingNotice(CallRow("0312345678", "山田"));
+    QVERIFY(Windows().IncomingNotice()->isVisible());
     QTRY_COMPARE(steps.count(), 11);
     QList<int> seen;
     for (const QList<QVariant>& s : steps)
@@ -118,54 +120,56 @@ private slots:
     QVERIFY(AutoHideTimer()->isActive());
 
     steps.clear();
-    QTest::mouseClick(IncomingNoticeForm()->findChild<QToolButton*>("CloseButton"), Qt::LeftButton);
+    QTest::mouseClick(Windows().IncomingNotice()->findChild<QToolButton*>("CloseButton"),
+                      Qt::LeftButton);
     QVERIFY(!AutoHideTimer()->isActive());
-    QTRY_VERIFY(!IncomingNoticeForm()->isVisible());
+    QTRY_VERIFY(!Windows().IncomingNotice()->isVisible());
     seen.clear();
     for (const QList<QVariant>& s : steps)
       seen << s[0].toInt();
     QCOMPARE(seen, QList<int>({200, 150, 100, 50}));
-    QCOMPARE(IncomingNoticeForm()->Opacity(), 50);
-    QVERIFY(NumberDisplayForm() == nullptr);
+    QCOMPARE(Windows().IncomingNotice()->Opacity(), 50);
+    QVERIFY(Windows().NumberDisplay() == nullptr);
   }
 
   void AutoHideAndASecondCallRestart() {
-    ShowIncomingNotice(CallRow("0311111111", "一人目"));
-    QTRY_COMPARE(IncomingNoticeForm()->Opacity(), 200);
-    QSignalSpy steps(IncomingNoticeForm(), &TIncomingNoticeForm::OpacityStep);
-    ShowIncomingNotice(CallRow("0322222222", "二人目さん"));
+    Windows().ShowIncomingNotice(CallRow("0311111111", "一人目"));
+    QTRY_COMPARE(Windows().IncomingNotice()->Opacity(), 200);
+    QSignalSpy steps(Windows().IncomingNotice(), &TIncomingNoticeForm::OpacityStep);
+    Windows().ShowIncomingNotice(CallRow("0322222222", "二人目さん"));
     QCOMPARE(steps.value(0).value(0).toInt(), 0); // the fade starts again from 0
     QCOMPARE(steps.value(1).value(0).toInt(), 20);
     QCOMPARE(Label("NumberOrNameLabel")->text(), QString(" 二人目さん"));
     QCOMPARE(AutoHideTimer()->remainingTime() > 29000, true);
     AutoHideTimer()->start(1);
-    QTRY_VERIFY(!IncomingNoticeForm()->isVisible());
+    QTRY_VERIFY(!Windows().IncomingNotice()->isVisible());
     QVERIFY(!AutoHideTimer()->isActive());
-    QVERIFY(NumberDisplayForm() == nullptr);
+    QVERIFY(Windows().NumberDisplay() == nullptr);
   }
 
   void PressOpensNumberDisplayOnlyForAnIncomingCall() {
-    ShowRingAnnouncement();
+    Windows().ShowRingAnnouncement();
     QTest::mouseClick(Label("YokokuLabel"), Qt::LeftButton);
-    QTRY_VERIFY(!IncomingNoticeForm()->isVisible());
-    QVERIFY(NumberDisplayForm() == nullptr);
+    QTRY_VERIFY(!Windows().IncomingNotice()->isVisible());
+    QVERIFY(Windows().NumberDisplay() == nullptr);
 
-    ShowIncomingNotice(CallRow("0312345678", "山田"));
+    Windows().ShowIncomingNotice(CallRow("0312345678", "山田"));
     QTest::mouseClick(Label("NumberOrNameLabel"), Qt::LeftButton);
-    QVERIFY(NumberDisplayForm() != nullptr);
-    QVERIFY(NumberDisplayForm()->isVisible());
-    QCOMPARE(NumberDisplayForm()->Row().GetValue("owner_name"), std::string("山田"));
-    QTRY_VERIFY(!IncomingNoticeForm()->isVisible());
+    QVERIFY(Windows().NumberDisplay() != nullptr);
+    QVERIFY(Windows().NumberDisplay()->isVisible());
+    QCOMPARE(Windows().NumberDisplay()->Row().GetValue("owner_name"), std::string("山田"));
+    QTRY_VERIFY(!Windows().IncomingNotice()->isVisible());
   }
 
   void ClosingFreesThePopup() {
-    ShowIncomingNotice(CallRow("0312345678", "山田"));
-    QPointer<TIncomingNoticeForm> first = IncomingNoticeForm();
+    Windows().ShowIncomingNotice(CallRow("0312345678", "山田"));
+    QPointer<TIncomingNoticeForm> first = Windows().IncomingNotice();
     first->close();
     QTRY_VERIFY(first == nullptr);
-    QVERIFY(IncomingNoticeForm() == nullptr);
-    ShowIncomingNotice(CallRow("0312345678", "山田"));
-    QCOMPARE(IncomingNoticeForm()->width(), std::max(278, Measure("NumberOrNameLabel") + 20 + 216));
+    QVERIFY(Windows().IncomingNotice() == nullptr);
+    Windows().ShowIncomingNotice(CallRow("0312345678", "山田"));
+    QCOMPARE(Windows().IncomingNotice()->width(),
+             std::max(278, Measure("NumberOrNameLabel") + 20 + 216));
   }
 
   void PaintStampOnlyWhenAskedForOnePerShowing() {

@@ -7,6 +7,7 @@
 #include "support/TempFolder.h"
 #include "ui/NumberDisplayForm.h"
 #include "ui/NumberEditForm.h"
+#include "ui/UiWindows.h"
 #include "ui/WindowState.h"
 
 #include <QLabel>
@@ -42,19 +43,19 @@ TTableRow Number(const std::string& number, const std::string& valid) {
 }
 
 QString Text(const char* name) {
-  if (auto* edit = NumberDisplayForm()->findChild<QLineEdit*>(name))
+  if (auto* edit = Windows().NumberDisplay()->findChild<QLineEdit*>(name))
     return edit->text();
-  if (auto* memo = NumberDisplayForm()->findChild<QPlainTextEdit*>(name))
+  if (auto* memo = Windows().NumberDisplay()->findChild<QPlainTextEdit*>(name))
     return memo->toPlainText();
-  return NumberDisplayForm()->findChild<QLabel*>(name)->text();
+  return Windows().NumberDisplay()->findChild<QLabel*>(name)->text();
 }
 
 QRect Geometry(const char* name) {
-  return NumberDisplayForm()->findChild<QWidget*>(name)->geometry();
+  return Windows().NumberDisplay()->findChild<QWidget*>(name)->geometry();
 }
 
 bool EditEnabled() {
-  return NumberDisplayForm()->findChild<QPushButton*>("EditButton")->isEnabled();
+  return Windows().NumberDisplay()->findChild<QPushButton*>("EditButton")->isEnabled();
 }
 
 // The call-group state the controller would hold for `number`.
@@ -67,7 +68,7 @@ std::shared_ptr<TKT5GroupEventArgs> Group(const std::string& number) {
 }
 
 void Tick() {
-  NumberDisplayForm()->IncomingCheckTimerTimer();
+  Windows().NumberDisplay()->IncomingCheckTimerTimer();
 }
 
 } // namespace
@@ -84,16 +85,15 @@ private slots:
     LastGroupEvent.reset();
   }
   void cleanup() {
-    FreeNumberEditForms();
-    FreeNumberDisplayForm();
+    Windows().FreeAll();
     std::filesystem::remove(WindowStateFileName());
     ClearFixedNow();
   }
 
   void FillsARegisteredNumber() {
-    ShowNumberDisplay(Registered());
-    QVERIFY(NumberDisplayForm()->isVisible());
-    QCOMPARE(NumberDisplayForm()->windowTitle(), QString("着信電話情報の表示 - Teloria II"));
+    Windows().ShowNumberDisplay(Registered());
+    QVERIFY(Windows().NumberDisplay()->isVisible());
+    QCOMPARE(Windows().NumberDisplay()->windowTitle(), QString("着信電話情報の表示 - Teloria II"));
     QCOMPARE(Text("IncomingTimeEdit"), QString("10:11:12"));
     QCOMPARE(Text("PrevIncomingDateEdit"), QString("2024/04/30 09:08:07"));
     QCOMPARE(Text("OwnerNameEdit"), QString("山田太郎"));
@@ -109,22 +109,22 @@ private slots:
   void FillsUnregisteredAndWithheldNumbers() {
     TTableRow row = Number("0399999999", "1");
     row.SetValue("_IncomingDate", "");
-    ShowNumberDisplay(row);
+    Windows().ShowNumberDisplay(row);
     QCOMPARE(Text("IncomingTimeEdit"), QString("10:00:00")); // now by default
     QCOMPARE(Text("PrevIncomingDateEdit"), QString(""));
     QCOMPARE(Text("OwnerNameEdit"), QString(""));
     QVERIFY(EditEnabled());
 
-    ShowNumberDisplay(Number("P", "0"));
+    Windows().ShowNumberDisplay(Number("P", "0"));
     QCOMPARE(Text("PhoneNumberEdit"), QString("非通知"));
     QCOMPARE(Text("IncomingTimeEdit"), QString("10:11:12"));
     QVERIFY(!EditEnabled());
-    ShowNumberDisplay(Number("0311111111", "")); // anything but "1"
+    Windows().ShowNumberDisplay(Number("0311111111", "")); // anything but "1"
     QVERIFY(!EditEnabled());
   }
 
   void LiveTimesInTheirFiveCases() {
-    ShowNumberDisplay(Registered());
+    Windows().ShowNumberDisplay(Registered());
     QCOMPARE(Text("OffHookSecondsEdit"), QString(""));
     auto ev = Group("0312345678");
     LastGroupEvent = ev;
@@ -168,7 +168,7 @@ private slots:
     LastGroupEvent = Group("0312345678");
     AdvanceFixedNow(2 * kSecond);
     QTRY_COMPARE(Text("OffHookSecondsEdit"), QString("00:00:02"));
-    QCOMPARE(NumberDisplayForm()->findChild<QTimer*>("IncomingCheckTimer")->interval(), 500);
+    QCOMPARE(Windows().NumberDisplay()->findChild<QTimer*>("IncomingCheckTimer")->interval(), 500);
   }
 
   void ThreeLayouts() {
@@ -184,15 +184,15 @@ private slots:
         {24, 30, 76,  168, 190, 238, 144, 354, 526, 292, 252,
          56, 74, 108, 188, 268, 348, 384, 420, 864, 578},
     };
-    ShowNumberDisplay(Registered());
+    Windows().ShowNumberDisplay(Registered());
     // DispSize -> layout; a value outside 0..2 is large, as in every window.
     for (const auto& [setting, size] :
          std::vector<std::pair<int, int>>{{0, 0}, {1, 1}, {-1, 2}, {2, 2}, {0, 0}, {3, 2}}) {
       const TExpect& e = sizes[size];
       AppSettings.DispSize = setting;
-      NumberDisplayForm()->SettingsChanged();
-      QCOMPARE(NumberDisplayForm()->LayoutSize(), size);
-      QWidget* container = NumberDisplayForm()->findChild<QWidget*>("TopContainerPanel");
+      Windows().NumberDisplay()->SettingsChanged();
+      QCOMPARE(Windows().NumberDisplay()->LayoutSize(), size);
+      QWidget* container = Windows().NumberDisplay()->findChild<QWidget*>("TopContainerPanel");
       QCOMPARE(container->minimumSize(), QSize(e.minW, e.minH));
       QCOMPARE(container->size(), QSize(e.minW, e.minH)); // shrunk to the minimum
       const int cw = container->width();
@@ -212,43 +212,45 @@ private slots:
       QCOMPARE(Geometry("OffHookSecondsEdit"), QRect(e.valLeft, e.times, e.timeW, e.line));
       QCOMPARE(Geometry("OnHookSecondsLabel"), QRect(e.rCapLeft, e.times, e.capW, e.line));
       QCOMPARE(Geometry("OnHookSecondsEdit"), QRect(e.rValLeft, e.times, e.timeW, e.line));
-      QCOMPARE(NumberDisplayForm()->findChild<QWidget*>("Memo2")->font().pixelSize(), e.font);
-      QCOMPARE(NumberDisplayForm()->findChild<QWidget*>("PhoneNumberLabel")->font().pixelSize(),
-               e.font);
+      QCOMPARE(Windows().NumberDisplay()->findChild<QWidget*>("Memo2")->font().pixelSize(), e.font);
+      QCOMPARE(
+          Windows().NumberDisplay()->findChild<QWidget*>("PhoneNumberLabel")->font().pixelSize(),
+          e.font);
     }
     // A wider window stretches the name, memos and command.
-    NumberDisplayForm()->resize(NumberDisplayForm()->width() + 100, NumberDisplayForm()->height());
+    Windows().NumberDisplay()->resize(Windows().NumberDisplay()->width() + 100,
+                                      Windows().NumberDisplay()->height());
     QCOMPARE(Geometry("OwnerNameEdit").width(),
-             NumberDisplayForm()->findChild<QWidget*>("TopContainerPanel")->width() - 238);
+             Windows().NumberDisplay()->findChild<QWidget*>("TopContainerPanel")->width() - 238);
   }
 
   void SettingsNoticeRenamesMemosAndRelaysOut() {
     AppSettings.Memo1Caption = "会社";
-    ShowNumberDisplay(Registered());
+    Windows().ShowNumberDisplay(Registered());
     QCOMPARE(Text("Memo1Label"), QString("会社"));
     QCOMPARE(Text("Memo3Label"), QString("メモ3"));
     AppSettings.Memo2Caption = "部署";
     AppSettings.DispSize = 1;
     NotifySettingsChanged(); // posted: it arrives through the event loop
     QTRY_COMPARE(Text("Memo2Label"), QString("部署"));
-    QCOMPARE(NumberDisplayForm()->LayoutSize(), 1);
+    QCOMPARE(Windows().NumberDisplay()->LayoutSize(), 1);
   }
 
   void EditButtonOpensTheEditorAndHides() {
-    ShowNumberDisplay(Registered());
-    QPushButton* edit = NumberDisplayForm()->findChild<QPushButton*>("EditButton");
+    Windows().ShowNumberDisplay(Registered());
+    QPushButton* edit = Windows().NumberDisplay()->findChild<QPushButton*>("EditButton");
     QTest::mouseClick(edit, Qt::LeftButton);
-    QVERIFY(!NumberDisplayForm()->isVisible());
+    QVERIFY(!Windows().NumberDisplay()->isVisible());
   }
 
   void StateSavedAndRestoredUnderItsSection() {
-    ShowNumberDisplay(Registered());
-    NumberDisplayForm()->setGeometry(40, 50, 900, 600);
-    const QRect saved(NumberDisplayForm()->pos(), NumberDisplayForm()->size());
-    NumberDisplayForm()->close(); // only hides
-    QVERIFY(NumberDisplayForm() != nullptr);
-    FreeNumberDisplayForm();
-    QVERIFY(NumberDisplayForm() == nullptr);
+    Windows().ShowNumberDisplay(Registered());
+    Windows().NumberDisplay()->setGeometry(40, 50, 900, 600);
+    const QRect saved(Windows().NumberDisplay()->pos(), Windows().NumberDisplay()->size());
+    Windows().NumberDisplay()->close(); // only hides
+    QVERIFY(Windows().NumberDisplay() != nullptr);
+    Windows().FreeAll();
+    QVERIFY(Windows().NumberDisplay() == nullptr);
     TIniFile ini(WindowStateFileName());
     QCOMPARE(ini.ReadInteger("NumberDisplayWnd", "WindowState", -1), 0);
     QCOMPARE(QString::fromStdString(ini.ReadString("NumberDisplayWnd", "PosSize", "")),
@@ -257,13 +259,13 @@ private slots:
                  .arg(saved.y())
                  .arg(saved.width())
                  .arg(saved.height()));
-    ShowNumberDisplay(Registered());
-    QCOMPARE(NumberDisplayForm()->size(), saved.size());
-    QCOMPARE(NumberDisplayForm()->pos(), saved.topLeft());
-    NumberDisplayForm()->setWindowState(Qt::WindowMinimized);
-    ShowNumberDisplay(Registered()); // a minimised window comes back normal
-    QVERIFY(!NumberDisplayForm()->isMinimized());
-    QVERIFY(NumberDisplayForm()->isVisible());
+    Windows().ShowNumberDisplay(Registered());
+    QCOMPARE(Windows().NumberDisplay()->size(), saved.size());
+    QCOMPARE(Windows().NumberDisplay()->pos(), saved.topLeft());
+    Windows().NumberDisplay()->setWindowState(Qt::WindowMinimized);
+    Windows().ShowNumberDisplay(Registered()); // a minimised window comes back normal
+    QVERIFY(!Windows().NumberDisplay()->isMinimized());
+    QVERIFY(Windows().NumberDisplay()->isVisible());
   }
 };
 

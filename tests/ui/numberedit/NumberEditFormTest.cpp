@@ -3,6 +3,7 @@
 #include "core/LastIncomingInfo.h"
 #include "settings/SettingsListeners.h"
 #include "ui/PhoneListForm.h"
+#include "ui/UiWindows.h"
 #include "ui/phonelist/ListTestHome.h"
 
 #include <QLabel>
@@ -32,7 +33,7 @@ private:
   }
 
   static TNumberEditForm* OpenWith(const char* number, const char* name) {
-    TNumberEditForm* form = OpenNumberEdit(nullptr);
+    TNumberEditForm* form = Windows().NewNumberEdit(nullptr);
     Edit(form, "PhoneNumberEdit").setText(number);
     Edit(form, "OwnerNameEdit").setText(name);
     return form;
@@ -41,8 +42,7 @@ private:
 private slots:
   void init() { home_ = std::make_unique<TListTestHome>(); }
   void cleanup() {
-    FreeNumberEditForms();
-    FreePhoneListForm();
+    Windows().FreeAll();
     LastGroupEvent = std::make_shared<TKT5GroupEventArgs>();
     home_.reset();
   }
@@ -67,7 +67,7 @@ private slots:
     TListTestHome::AddEntry("0311112222", "old", "2020/01/01 00:00:00.000",
                             "2025/05/05 05:05:05.000");
     const auto stored = CtiDb->FindPhoneNumber("0311112222");
-    TNumberEditForm* form = OpenNumberEdit(stored.get());
+    TNumberEditForm* form = Windows().NewNumberEdit(stored.get());
     QCOMPARE(Edit(form, "OwnerNameEdit").text(), QString("old"));
     QCOMPARE(form->CapturedNumber(), std::string("0311112222"));
     Edit(form, "OwnerNameEdit").setText("new");
@@ -115,7 +115,7 @@ private slots:
   }
 
   void LeavingTheNumberFieldKeepsDigitsOnly() {
-    TNumberEditForm* form = OpenNumberEdit(nullptr);
+    TNumberEditForm* form = Windows().NewNumberEdit(nullptr);
     QLineEdit& number = Edit(form, "PhoneNumberEdit");
     number.setText("０３－１２３４（５６７８）");
     form->PhoneNumberEditExit();
@@ -129,7 +129,7 @@ private slots:
   }
 
   void InputLimitsCountCp932Bytes() {
-    TNumberEditForm* form = OpenNumberEdit(nullptr);
+    TNumberEditForm* form = Windows().NewNumberEdit(nullptr);
     QLineEdit& name = Edit(form, "OwnerNameEdit");
     Type(name, QString(20, QChar(0x3042)));
     Type(name, QString(QChar(0x3044)));
@@ -156,7 +156,7 @@ private slots:
     TTableRow other;
     other.SetValue("phone_number", "0311112222");
     other.SetValue("memo1", "short");
-    TNumberEditForm* form = OpenNumberEdit(&other);
+    TNumberEditForm* form = Windows().NewNumberEdit(&other);
     Edit(form, "PhoneNumberEdit").setText("0322223333");
     form->NumberFindButtonClick(); // after another entry
     auto& memo = Child<QPlainTextEdit>(form, "Memo1");
@@ -178,7 +178,7 @@ private slots:
   }
 
   void TabGoesThroughTheFieldsThenFindSaveAndList() {
-    TNumberEditForm* form = OpenNumberEdit(nullptr);
+    TNumberEditForm* form = Windows().NewNumberEdit(nullptr);
     QWidget* first = form->findChild<QWidget*>("OwnerNameEdit");
     QStringList order{first->objectName()};
     for (QWidget* w = first->nextInFocusChain(); w != first; w = w->nextInFocusChain())
@@ -208,7 +208,7 @@ private slots:
     TTableRow row;
     row.SetValue("phone_number", "P");
     row.SetValue("memo1", "a\r\nb\rc");
-    TNumberEditForm* form = OpenNumberEdit(&row);
+    TNumberEditForm* form = Windows().NewNumberEdit(&row);
     QCOMPARE(Child<QPlainTextEdit>(form, "Memo1").toPlainText(), QString("a\nb\nc"));
     QCOMPARE(Edit(form, "PhoneNumberEdit").text(), QString("非通知"));
   }
@@ -216,7 +216,7 @@ private slots:
   void ShowsLiveTimesOfTheCapturedNumber() {
     TTableRow row;
     row.SetValue("phone_number", "0312345678");
-    TNumberEditForm* form = OpenNumberEdit(&row);
+    TNumberEditForm* form = Windows().NewNumberEdit(&row);
     auto ev = std::make_shared<TKT5GroupEventArgs>();
     ev->PhoneNumber = "0312345678";
     ev->NumberReceivedAt = Now() - 75 * OneSecond;
@@ -239,7 +239,7 @@ private slots:
 
   void LaysOutForTheDisplaySizeAndFollowsTheSettings() {
     AppSettings.DispSize = -1; // outside 0..2: the large layout
-    TNumberEditForm* form = OpenNumberEdit(nullptr);
+    TNumberEditForm* form = Windows().NewNumberEdit(nullptr);
     QCOMPARE(form->DispSize(), 2);
     QCOMPARE(Edit(form, "PhoneNumberEdit").geometry(), QRect(190, 326, 252, 30));
     QVERIFY(form->findChild<QWidget*>("TopContainerPanel")->width() >= 864);
@@ -256,13 +256,13 @@ private slots:
   void OpensBelowTheDisplayWindowAndListsTheBook() {
     TTableRow row;
     row.SetValue("phone_number", "0312345678");
-    TNumberEditForm* form = OpenNumberEditAt(&row, QRect(100, 100, 900, 700));
+    TNumberEditForm* form = Windows().NewNumberEdit(&row, QRect(100, 100, 900, 700));
     QCOMPARE(form->geometry().top(), 150);
     QCOMPARE(form->geometry().bottom(), QRect(100, 100, 900, 700).bottom());
     QCOMPARE(form->geometry().left(), 100);
-    QVERIFY(PhoneListForm() == nullptr);
+    QVERIFY(Windows().PhoneList() == nullptr);
     form->ShowListButtonClick();
-    QVERIFY(PhoneListForm() != nullptr && PhoneListForm()->isVisible());
+    QVERIFY(Windows().PhoneList() != nullptr && Windows().PhoneList()->isVisible());
   }
 };
 

@@ -5,8 +5,13 @@
 #include "settings/AppSettings.h"
 #include "support/FakeFileDialogs.h"
 #include "support/FakeMessageBoxes.h"
+#include "support/PhoneBookEntry.h"
 #include "support/RunProgram.h"
 #include "support/TempFolder.h"
+#include "ui/UiWindows.h"
+
+#include <QObject>
+#include <QStackedWidget>
 
 #include <filesystem>
 #include <stdexcept>
@@ -38,13 +43,7 @@ public:
   static void AddEntry(const std::string& number, const std::string& name = "",
                        const std::string& created = "2026/01/01 09:00:00.000",
                        const std::string& lastIncoming = "") {
-    TTableRow row;
-    row.SetValue("phone_number", number);
-    row.SetValue("owner_name", name);
-    row.SetValue("created_date", created);
-    row.SetValue("last_updated", created);
-    row.SetValue("last_incoming_date", lastIncoming);
-    CtiDb->InsertPhoneNumber(row);
+    AddPhoneBookEntry(number, name, created, lastIncoming);
   }
 
   TFakeMessageBoxes Boxes;
@@ -53,4 +52,21 @@ public:
 private:
   TTempFolder folder_;
   TProgramHome home_;
+};
+
+// A test of one list window, `Window` of the program's windows: the window,
+// its children by name and the page it shows, in a fresh home per test.
+template <typename TForm, TForm* (TWindows::*Window)() const>
+class TListWindowTest : public QObject {
+protected:
+  static TForm& Form() { return *(Windows().*Window)(); }
+  template <typename T> static T& Child(const char* name) {
+    T* child = Form().template findChild<T*>(name);
+    if (child == nullptr)
+      qFatal("no %s", name);
+    return *child;
+  }
+  static int Page() { return Child<QStackedWidget>("ViewNotebook").currentIndex(); }
+
+  std::unique_ptr<TListTestHome> home_;
 };

@@ -4,6 +4,7 @@
 #include "data/PhoneBook.h"
 #include "ui/GridView.h"
 #include "ui/NumberEditForm.h"
+#include "ui/UiWindows.h"
 #include "ui/WindowState.h"
 #include "ui/phonelist/ListTestHome.h"
 
@@ -14,19 +15,9 @@
 #include <QtTest>
 #include <fmt/printf.h>
 
-class TPhoneListFormTest : public QObject {
+class TPhoneListFormTest : public TListWindowTest<TPhoneListForm, &TWindows::PhoneList> {
   Q_OBJECT
 private:
-  std::unique_ptr<TListTestHome> home_;
-
-  static TPhoneListForm& Form() { return *PhoneListForm(); }
-  template <typename T> static T& Child(const char* name) {
-    T* child = Form().findChild<T*>(name);
-    if (child == nullptr)
-      qFatal("no %s", name);
-    return *child;
-  }
-  static int Page() { return Child<QStackedWidget>("ViewNotebook").currentIndex(); }
   static QString Text(const char* label) { return Child<QLabel>(label).text(); }
   static std::string Number(int i) { return fmt::sprintf("03%08d", i); }
   // Entries 1..count, entry i updated at minute i so the newest comes first.
@@ -45,13 +36,12 @@ private:
 private slots:
   void init() { home_ = std::make_unique<TListTestHome>(); }
   void cleanup() {
-    FreeNumberEditForms();
-    FreePhoneListForm();
+    Windows().FreeAll();
     home_.reset();
   }
 
   void LoadsTheWholeBookOrWhatTheSearchFinds() {
-    ShowPhoneList();
+    Windows().ShowPhoneList();
     QCOMPARE(Page(), 0);
     QCOMPARE(Text("NoDataMsgLabel"), QString("登録データはありません。"));
     QVERIFY(!Child<QPushButton>("DeleteButton").isEnabled());
@@ -61,7 +51,7 @@ private slots:
     Form().RefreshButtonClick();
     QCOMPARE(Page(), 1);
     QCOMPARE(Form().Grid().model()->rowCount(), 6);
-    QCOMPARE(Form().Entries()[0].GetValue("phone_number"), Number(5));
+    QCOMPARE(Form().Rows()[0].GetValue("phone_number"), Number(5));
     QCOMPARE(Text("KensuuLabel"), QString("[ 6 件登録済み ]"));
     QVERIFY(Child<QPushButton>("ExportButton").isEnabled());
 
@@ -71,7 +61,7 @@ private slots:
          std::vector<std::pair<const char*, int>>{{"名前3", 1}, {" \t", 6}, {"zz", 0}}) {
       search.setText(text);
       Form().SearchStartButtonClick();
-      QVERIFY2(Form().Entries().Count() == count, text);
+      QVERIFY2(Form().Rows().Count() == count, text);
     }
     QCOMPARE(Page(), 0);
     QCOMPARE(Text("NoDataMsgLabel"), QString("該当データはありません。"));
@@ -80,54 +70,54 @@ private slots:
     Form().SearchClearButtonClick();
     QCOMPARE(Form().Filter(), std::string());
     QCOMPARE(search.text(), QString());
-    QCOMPARE(Form().Entries().Count(), 6);
+    QCOMPARE(Form().Rows().Count(), 6);
     QCOMPARE(Text("TitleLabel"), QString("登録一覧"));
     // Enter in an empty field without a filter does nothing.
     QTest::keyClick(&search, Qt::Key_Return);
-    QCOMPARE(Form().Entries().Count(), 6);
+    QCOMPARE(Form().Rows().Count(), 6);
   }
 
   void SavedEntriesMergeByTheFilter() {
     AddEntries(3);
-    ShowPhoneList();
+    Windows().ShowPhoneList();
     Child<QLineEdit>("SearchEdit").setText("名前");
     Form().SearchStartButtonClick();
-    QCOMPARE(Form().Entries().Count(), 3);
+    QCOMPARE(Form().Rows().Count(), 3);
     TTableRow saved;
     saved.SetValue("phone_number", Number(2));
     saved.SetValue("owner_name", "名前変更");
-    PhoneListRowSaved(saved);
-    QCOMPARE(Form().Entries().Count(), 3);
+    Windows().PhoneListRowSaved(saved);
+    QCOMPARE(Form().Rows().Count(), 3);
     saved.SetValue("owner_name", "other");
-    PhoneListRowSaved(saved); // no longer matches: leaves the list
-    QCOMPARE(Form().Entries().Count(), 2);
+    Windows().PhoneListRowSaved(saved); // no longer matches: leaves the list
+    QCOMPARE(Form().Rows().Count(), 2);
     TTableRow added;
     added.SetValue("phone_number", "0399");
     added.SetValue("memo3", "x名前");
-    PhoneListRowSaved(added); // a new match goes on top
-    QCOMPARE(Form().Entries()[0].GetValue("phone_number"), std::string("0399"));
+    Windows().PhoneListRowSaved(added); // a new match goes on top
+    QCOMPARE(Form().Rows()[0].GetValue("phone_number"), std::string("0399"));
     added.SetValue("phone_number", "0398");
     added.SetValue("memo3", "x");
-    PhoneListRowSaved(added); // neither
-    QCOMPARE(Form().Entries().Count(), 3);
+    Windows().PhoneListRowSaved(added); // neither
+    QCOMPARE(Form().Rows().Count(), 3);
     Form().RefreshButtonClick();
     saved.SetValue("phone_number", Number(1));
-    PhoneListRowSaved(saved);
-    QCOMPARE(Form().Entries().Count(), 3);
-    QCOMPARE(Form().Entries()[2].GetValue("owner_name"), std::string("other"));
+    Windows().PhoneListRowSaved(saved);
+    QCOMPARE(Form().Rows().Count(), 3);
+    QCOMPARE(Form().Rows()[2].GetValue("owner_name"), std::string("other"));
     // An entry saved anywhere reaches the list row by row.
     QSignalSpy resets(Form().Grid().model(), &QAbstractItemModel::modelReset);
     TTableRow fresh;
     fresh.SetValue("phone_number", "0397");
     PhoneBook().Save(fresh);
-    QCOMPARE(Form().Entries()[0].GetValue("phone_number"), std::string("0397"));
+    QCOMPARE(Form().Rows()[0].GetValue("phone_number"), std::string("0397"));
     QCOMPARE(Text("KensuuLabel"), QString("[ 4 件登録済み ]"));
     QCOMPARE(resets.count(), 0);
   }
 
   void TheFirstRowIsCurrentAfterEveryLoad() {
     AddEntries(3);
-    ShowPhoneList();
+    Windows().ShowPhoneList();
     QCOMPARE(Form().Grid().CurrentRow(), 0);
     Form().EditButtonClick();
     const auto editors = QApplication::topLevelWidgets();
@@ -148,7 +138,7 @@ private slots:
 
   void DeletesTheSelectedBlockInOneGo() {
     AddEntries(10);
-    ShowPhoneList();
+    Windows().ShowPhoneList();
     Form().Grid().SelectRange(2, 6);
     home_->Boxes.Answers = {false, true};
     Form().DeleteButtonClick();
@@ -157,18 +147,18 @@ private slots:
     QCOMPARE(home_->Boxes.Confirms,
              (std::vector<std::string>(2, "選択された 5 件を削除してもよろしいですか？")));
     QCOMPARE(CtiDb->GetPhoneNumberCount(), 5);
-    QCOMPARE(Form().Entries().Count(), 5);
+    QCOMPARE(Form().Rows().Count(), 5);
     for (int i = 4; i <= 8; ++i)
       QVERIFY(!CtiDb->PhoneNumberExists(Number(i)));
     QCOMPARE(Form().Grid().CurrentRow(), 2);
-    QCOMPARE(Form().Entries()[2].GetValue("phone_number"), Number(3));
+    QCOMPARE(Form().Rows()[2].GetValue("phone_number"), Number(3));
     QCOMPARE(Text("KensuuLabel"), QString("[ 5 件登録済み ]"));
   }
 
   void DeletingTheLastEntryShowsTheNoDataPage() {
     TListTestHome::AddEntry("0312345678", "山田");
     TListTestHome::AddEntry("P");
-    ShowPhoneList();
+    Windows().ShowPhoneList();
     Form().Grid().SelectRange(0, 0);
     home_->Boxes.Answers = {true, true};
     Form().DeleteButtonClick();
@@ -185,7 +175,7 @@ private slots:
   void ImportsValidRecordsAndReportsTheRest() {
     TListTestHome::AddEntry("0300000001", "old", "2020/01/01 00:00:00.000",
                             "2025/01/01 00:00:00.000");
-    ShowPhoneList();
+    Windows().ShowPhoneList();
     std::string file;
     for (int i = 1; i <= 8; ++i)
       file +=
@@ -196,25 +186,25 @@ private slots:
              std::vector<std::string>{"10件のインポートが完了しました。\r\n一部不正な電話番号が"
                                       "含まれておりそれらは取り込みできませんでした。"});
     // What is stored is the phone book's rule, tested there.
-    QCOMPARE(Form().Entries().Count(), 8);
+    QCOMPARE(Form().Rows().Count(), 8);
   }
 
   void AFullBookStillTakesUpdates() {
     AppSettings.PhoneLimit = 2;
     TListTestHome::AddEntry("01", "a");
     TListTestHome::AddEntry("02", "b");
-    ShowPhoneList();
+    Windows().ShowPhoneList();
     Import("01,A\r\n03,C\r\n02,B\r\nxx\r\n");
     QCOMPARE(home_->Boxes.Infos,
              std::vector<std::string>{"4件のインポートが完了しましたが登録制限2件を超えたため一部"
                                       "取り込みできませんでした。\r\nまた、一部不正な電話番号が含"
                                       "まれておりそれらも取り込みできませんでした。"});
-    QCOMPARE(Form().Entries().Count(), 2);
+    QCOMPARE(Form().Rows().Count(), 2);
   }
 
   void AFailedImportChangesNothing() {
     TListTestHome::AddEntry("01", "a");
-    ShowPhoneList();
+    Windows().ShowPhoneList();
     const std::string tooMany = "02,b\r\n03" + std::string(256, ',') + "\r\n";
     const std::string longField = "02,b\r\n03," + std::string(4096, 'x') + "\r\n";
     for (const std::string& bytes : {tooMany, longField}) {
@@ -248,7 +238,7 @@ private slots:
              {"last_incoming_date", "2026/12/07 08:09:10.123"}})
       row.SetValue(name, value);
     CtiDb->InsertPhoneNumber(row);
-    ShowPhoneList();
+    Windows().ShowPhoneList();
     const std::string path = home_->Path("out.csv");
     home_->Dialogs.Paths = {path};
     Form().ExportButtonClick();
@@ -261,11 +251,11 @@ private slots:
 
   void WindowStateAndColumnWidthsSurviveARestart() {
     AddEntries(1);
-    ShowPhoneList();
+    Windows().ShowPhoneList();
     Form().Grid().setColumnWidth(2, 333);
     Form().Grid().setColumnWidth(0, 99);
     Form().setGeometry(40, 50, 720, 400);
-    FreePhoneListForm();
+    Windows().FreeAll();
     const TIniFile ini(WindowStateFileName());
     const QStringList saved =
         QString::fromStdString(ini.ReadString("PhoneListWnd", "ColWidths", "")).split(',');
@@ -273,7 +263,7 @@ private slots:
     QCOMPARE(saved[0], QString("99"));
     QCOMPARE(saved[2], QString("333"));
     AppSettings.DispSize = 1;
-    ShowPhoneList();
+    Windows().ShowPhoneList();
     QCOMPARE(Form().Grid().columnWidth(2), 333);
     QCOMPARE(Form().Grid().columnWidth(0), 84);
     QCOMPARE(Form().width(), 720);

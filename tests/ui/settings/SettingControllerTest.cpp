@@ -7,6 +7,7 @@
 #include "fakes/FakeMqttClients.h"
 #include "support/FakeMessageBoxes.h"
 #include "ui/SettingForm.h"
+#include "ui/UiWindows.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,12 +38,12 @@ class SettingControllerTest : public QObject {
   TSettingForm* f = nullptr;
 
   void Open() {
-    ShowSettings();
-    f = SettingForm();
+    Windows().ShowSettings();
+    f = Windows().Settings();
   }
   // Through the controls, as the user does it; "" ticks the automatic search.
   void SavePort(const std::string& port) {
-    ShowSettings();
+    Windows().ShowSettings();
     f->MirelKT5PortAutoCheck->setChecked(port.empty());
     f->MirelKT5PortAutoCheckClick();
     if (!port.empty())
@@ -61,7 +62,7 @@ private slots:
     boxes = std::make_unique<TFakeMessageBoxes>();
   }
   void cleanup() {
-    FreeSettingForm();
+    Windows().FreeAll();
     boxes.reset();
     h.reset();
   }
@@ -73,9 +74,9 @@ private slots:
     QCOMPARE(State(), QString::fromUtf8("Mirelに接続していません。"));
 
     SavePort("test");
-    QTRY_VERIFY(h->form->SimMode);
+    QTRY_VERIFY(h->form->SimMode());
     QCOMPARE(h->tray.ImageIndex(), 0);
-    QVERIFY(!h->form->MirelCheckTimer.isActive());
+    QVERIFY(!h->form->MirelCheckTimer().isActive());
     QVERIFY(Contains(h->MainLog(), "[info ] 電話番号発信シミュレータモード開始"));
     QCOMPARE(State(), QString::fromUtf8("電話番号発信シミュレータモードです。"));
     QCOMPARE(f->MirelStatusLabel->palette().color(QPalette::WindowText), QColor(Qt::blue));
@@ -84,11 +85,11 @@ private slots:
     // Saved again unchanged: nothing happens.
     SavePort("TEST");
     QTest::qWait(50);
-    QVERIFY(h->form->SimMode);
+    QVERIFY(h->form->SimMode());
     QCOMPARE(h->tray.ImageIndex(), 0);
 
     SavePort("");
-    QTRY_VERIFY(!h->form->SimMode);
+    QTRY_VERIFY(!h->form->SimMode());
     QCOMPARE(h->tray.ImageIndex(), 1);
     QVERIFY(Contains(h->MainLog(), "[info ] 電話番号発信シミュレータモード終了"));
     QVERIFY(Contains(h->ScanLogText(), "接続ポート探索開始: TargetPort=[]"));
@@ -117,7 +118,7 @@ private slots:
     // The same port saved again keeps the connection.
     SavePort(link);
     QTest::qWait(50);
-    QVERIFY(h->form->Comm->IsOpen());
+    QVERIFY(h->form->Comm().IsOpen());
 
     // The clock by hand, at the fixed time.
     QTest::mouseClick(f->ManualDateTimeButton, Qt::LeftButton);
@@ -130,16 +131,16 @@ private slots:
 
     // Into the simulator: the session is closed; back: searched and found again.
     SavePort("Test");
-    QTRY_VERIFY(h->form->SimMode);
-    QVERIFY(!h->form->Comm->IsOpen());
+    QTRY_VERIFY(h->form->SimMode());
+    QVERIFY(!h->form->Comm().IsOpen());
     QCOMPARE(h->tray.ImageIndex(), 0);
     SavePort(link);
-    QTRY_VERIFY(!h->form->SimMode);
+    QTRY_VERIFY(!h->form->SimMode());
     QVERIFY(h->WaitConnected());
 
     // Another port while connected: closed at once and that port checked.
     SavePort(h->Path("no such tty"));
-    QTRY_VERIFY(!h->form->Comm->IsOpen());
+    QTRY_VERIFY(!h->form->Comm().IsOpen());
     QCOMPARE(h->tray.ImageIndex(), 1);
     QTRY_VERIFY(Contains(h->ScanLogText(), "TargetPort=[" + h->Path("no such tty") + "]"));
     QCOMPARE(State(), QString::fromUtf8("Mirelに接続していません。"));
@@ -154,8 +155,8 @@ private slots:
     Open();
     f->ShareReceiveRadio->click();
     QTest::mouseClick(f->OkButton, Qt::LeftButton);
-    QTRY_VERIFY(h->form->Share->Receiving());
-    QVERIFY(!h->form->MirelCheckTimer.isActive());
+    QTRY_VERIFY(h->form->Share().Receiving());
+    QVERIFY(!h->form->MirelCheckTimer().isActive());
     QVERIFY(Contains(h->MainLog(), "[info ] 共有受信モード開始"));
     QCOMPARE(clients.Live, 1);
     QVERIFY(!clients.Options.back().CleanSession);
@@ -173,8 +174,7 @@ private slots:
     QCOMPARE(h->tray.ImageIndex(), 1);
     QVERIFY(Contains(h->MainLog(), "[warng] MQTTブローカーとの接続が切れました。"));
     // A search that ends now opens nothing.
-    h->form->FoundPort = h->Path("ttyMirel");
-    h->form->CMPortSearchDone();
+    h->form->CMPortSearchDone(h->form->TargetPort(), h->Path("ttyMirel"));
     QVERIFY(!Contains(h->MainLog(), "MirelUSB/RX2に接続します。"));
 
     // Saved unchanged: the connection stays.
@@ -184,10 +184,10 @@ private slots:
     // Back to the adapter: the client goes and the search starts at once.
     const auto searches = [&] { return Count(h->ScanLogText(), "接続ポート探索開始"); };
     const size_t before = searches();
-    ShowSettings();
+    Windows().ShowSettings();
     f->ShareOffRadio->click();
     QTest::mouseClick(f->OkButton, Qt::LeftButton);
-    QTRY_VERIFY(!h->form->Share->Receiving());
+    QTRY_VERIFY(!h->form->Share().Receiving());
     QCOMPARE(clients.Live, 0);
     QVERIFY(Contains(h->MainLog(), "[info ] 共有受信モード終了"));
     QTRY_VERIFY(searches() > before);
@@ -206,7 +206,7 @@ private slots:
     // Before the controller has noticed: the session is open, the line is gone.
     f->ManualDateTimeButtonClick();
     QCOMPARE(boxes->Errors, std::vector<std::string>{"日時設定できません。"});
-    QTRY_VERIFY(!h->form->Comm->IsOpen());
+    QTRY_VERIFY(!h->form->Comm().IsOpen());
   }
 };
 

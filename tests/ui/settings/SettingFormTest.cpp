@@ -7,6 +7,7 @@
 #include "support/FakeMessageBoxes.h"
 #include "ui/AutostartEntry.h"
 #include "ui/SettingForm.h"
+#include "ui/UiWindows.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -56,8 +57,8 @@ class SettingFormTest : public QObject {
   TSettingForm* f = nullptr;
 
   void Open() {
-    ShowSettings();
-    f = SettingForm();
+    Windows().ShowSettings();
+    f = Windows().Settings();
   }
   // Sets the controls to a valid state from which each case changes one thing.
   void ClickOk() {
@@ -71,7 +72,7 @@ private slots:
     boxes = std::make_unique<TFakeMessageBoxes>();
   }
   void cleanup() {
-    FreeSettingForm();
+    Windows().FreeAll();
     boxes.reset();
     h.reset();
     unsetenv("TELORIA2_EXTRA_PORTS");
@@ -189,7 +190,7 @@ private slots:
     QCOMPARE(ini.ReadString("Settings", "ExecHour", "?"), std::string());
     QCOMPARE(ini.ReadString("Settings", "ExecMinute", "?"), std::string());
 
-    ShowSettings();
+    Windows().ShowSettings();
     f->SetAutoDateTimeCheck->setChecked(true);
     f->ExecHourCombo->setEditText(" 7 ");
     f->ExecMinuteCombo->setEditText("05");
@@ -233,7 +234,7 @@ private slots:
     QVERIFY(std::filesystem::exists(AutostartEntryPath()));
 
     // Unchecked: the log-on start goes away again.
-    ShowSettings();
+    Windows().ShowSettings();
     f->AutoRunCheck->setChecked(false);
     QTest::mouseClick(f->OkButton, Qt::LeftButton);
     QVERIFY(!std::filesystem::exists(AutostartEntryPath()));
@@ -275,7 +276,7 @@ private slots:
     QVERIFY(!std::filesystem::exists(TAppSettings::FileName()));
     // Showing again keeps the tab as it was left.
     f->PageControl1->setCurrentWidget(f->TabSheet3);
-    ShowSettings();
+    Windows().ShowSettings();
     QCOMPARE(f->PageControl1->currentWidget(), f->TabSheet3);
   }
 
@@ -391,7 +392,7 @@ private slots:
     QCOMPARE(AppSettings.Share.Port, 8883);
 
     // Not sharing: nothing is checked, and a port that is no number becomes the usual one.
-    ShowSettings();
+    Windows().ShowSettings();
     f->ShareOffRadio->click();
     f->ShareHostEdit->clear();
     f->SharePortEdit->setText("x");
