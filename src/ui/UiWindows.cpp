@@ -21,6 +21,15 @@ template <typename T> void ShowKept(std::unique_ptr<T>& window) {
   BringForward(*window);
 }
 
+// A list window: a new one shows itself and loads; one that exists comes
+// forward as it is.
+template <typename T> void ShowList(std::unique_ptr<T>& window) {
+  if (!window)
+    window = std::make_unique<T>();
+  else
+    BringForward(*window);
+}
+
 } // namespace
 
 TWindows::TWindows() = default;
@@ -74,11 +83,7 @@ TNumberEditForm* TWindows::NewNumberEdit(const TTableRow* row, std::optional<QRe
 }
 
 void TWindows::ShowPhoneList() {
-  // A new list window shows itself and loads.
-  if (!phoneList_)
-    phoneList_ = std::make_unique<TPhoneListForm>();
-  else
-    BringForward(*phoneList_);
+  ShowList(phoneList_);
 }
 
 void TWindows::PhoneListRowSaved(const TTableRow& row) {
@@ -87,10 +92,7 @@ void TWindows::PhoneListRowSaved(const TTableRow& row) {
 }
 
 void TWindows::ShowIncomingList() {
-  if (!incomingList_)
-    incomingList_ = std::make_unique<TIncomingListForm>();
-  else
-    BringForward(*incomingList_);
+  ShowList(incomingList_);
 }
 
 void TWindows::IncomingListAddCall(const TTableRow& row) {
