@@ -98,7 +98,7 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName) {
 }
 
 TSQLiteDatabase::~TSQLiteDatabase() {
-  if (!inTransaction_)
+  if (!InTransaction())
     return;
   try {
     Rollback();
@@ -175,19 +175,21 @@ void TSQLiteDatabase::SetBusyTimeout(int milliseconds) {
   busyTimeoutMs_ = milliseconds;
 }
 
+bool TSQLiteDatabase::InTransaction() const {
+  return sqlite3_get_autocommit(db_.get()) == 0;
+}
+
 void TSQLiteDatabase::BeginTransaction() {
-  if (inTransaction_)
+  if (InTransaction())
     throw ESQLiteException("Transaction already open");
   Execute("BEGIN TRANSACTION");
-  inTransaction_ = true;
 }
 
 void TSQLiteDatabase::Commit() {
   Execute("COMMIT");
-  inTransaction_ = false;
 }
 
 void TSQLiteDatabase::Rollback() {
-  Execute("ROLLBACK");
-  inTransaction_ = false;
+  if (InTransaction())
+    Execute("ROLLBACK");
 }

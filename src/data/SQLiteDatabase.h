@@ -39,8 +39,11 @@ public:
 
   void BeginTransaction();
   void Commit();
+  // Nothing to do when SQLite has already rolled the transaction back.
   void Rollback();
-  bool InTransaction() const { return inTransaction_; }
+  // As SQLite has it: after a disk-full or I/O failure it may have rolled
+  // the transaction back itself.
+  bool InTransaction() const;
 
   void SetBusyTimeout(int milliseconds);
   int BusyTimeout() const { return busyTimeoutMs_; }
@@ -62,6 +65,5 @@ private:
                                    const std::string& sql) const;
 
   std::unique_ptr<sqlite3, TConnectionCloser> db_;
-  bool inTransaction_ = false;
   int busyTimeoutMs_ = 0;
 };

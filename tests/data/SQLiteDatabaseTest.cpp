@@ -2,6 +2,7 @@
 #include "DataTestFolder.h"
 #include "data/FloatText.h"
 #include "data/Transaction.h"
+#include "support/FaultVfs.h"
 
 #include <sys/stat.h>
 #include <thread>
@@ -158,6 +159,23 @@ TEST_F(SQLiteDatabaseTest, TransactionGuardRollsBackUnlessCommitted) {
   EXPECT_THROW(TTransaction transaction(*db_), ESQLiteException);
   EXPECT_TRUE(db_->InTransaction());
   db_->Rollback();
+}
+
+TEST_F(SQLiteDatabaseTest, TransactionSQLiteRolledBackItselfIsOverAndTheNextOneBegins) {
+  TFaultVfs vfs;
+  db_ = std::make_unique<TSQLiteDatabase>(Path("test.db3"));
+  {
+    TTransaction transaction(*db_);
+    db_->Execute("INSERT INTO t (i) VALUES (1)");
+    vfs.Arm({TFaultPoint::Write, SQLITE_FULL}, 1); // the disk fills up
+    EXPECT_THROW(transaction.Commit(), ESQLiteException);
+    vfs.Disarm();
+  }
+  EXPECT_FALSE(db_->InTransaction());
+  TTransaction transaction(*db_);
+  db_->Execute("INSERT INTO t (i) VALUES (2)");
+  transaction.Commit();
+  EXPECT_EQ(FirstText("SELECT group_concat(i) FROM t"), "2");
 }
 
 TEST_F(SQLiteDatabaseTest, BoundParametersAreValuesNeverSql) {
