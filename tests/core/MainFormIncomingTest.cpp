@@ -1,6 +1,7 @@
 #include "core/LastIncomingInfo.h"
 #include "core/MirelKT5CommSim.h"
 #include "fakes/ControllerHarness.h"
+#include "support/FaultVfs.h"
 
 #include <map>
 #include <sqlite3.h>
@@ -20,6 +21,7 @@ private slots:
   void HookEventOfAnotherGroupChangesNothing();
   void HookEventOvertakingItsRegistrationWaitsForIt();
   void FailedHistoryRowLeavesEarlierCallsAlone();
+  void DiskFullIsLoggedAndTheNextWritesSucceed();
   void CallsDuringALockAreShownAtOnceAndWrittenLater();
   void DisplayModeAndCommandsFollowTheSettings();
   void DebugFileTriggersOneCallPerNewKey();
@@ -210,6 +212,31 @@ void MainFormIncomingTest::FailedHistoryRowLeavesEarlierCallsAlone() {
   QVERIFY(h->MainLog().find(
               "[error] 電話着信処理でエラーが発生しました。エラー場所=着信履歴テーブル追加"
               "\r\n[原因] ") != std::string::npos);
+}
+
+void MainFormIncomingTest::DiskFullIsLoggedAndTheNextWritesSucceed() {
+  TFaultVfs vfs;
+  CtiDb.reset();
+  CreateCtiDb(); // through the fault VFS
+  vfs.Arm({TFaultPoint::Write, SQLITE_FULL}, 1);
+  Feed(GroupEvent(2, 90, "0311111111"));
+  vfs.Disarm();
+  QVERIFY(!NewestCall());
+  QVERIFY(h->MainLog().find(
+              "[error] 電話着信処理でエラーが発生しました。エラー場所=着信履歴テーブル追加"
+              "\r\n[原因] ") != std::string::npos);
+  QCOMPARE(h->tray.Balloons.back().Text, std::string("着信処理で予期しないエラーが発生しました。"));
+  Feed(GroupEvent(2, 91, "0322222222"));
+  vfs.Arm({TFaultPoint::Write, SQLITE_FULL}, 1);
+  Feed(GroupEvent(3, 91, "0322222222", 4));
+  vfs.Disarm();
+  Feed(GroupEvent(4, 91, "0322222222", 4, 20));
+  const auto call = NewestCall();
+  QCOMPARE(call->GetValue("phone_number"), std::string("0322222222"));
+  QCOMPARE(call->GetValue("state") + call->GetValue("offhook_seconds") +
+               call->GetValue("onhook_seconds"),
+           std::string("2020")); // the answer was lost, the hang-up recorded
+  QVERIFY(h->MainLog().find("[error] 着信の応答状態を記録できません。") != std::string::npos);
 }
 
 void MainFormIncomingTest::CallsDuringALockAreShownAtOnceAndWrittenLater() {
