@@ -1,5 +1,4 @@
 #include "CallDatabaseFolder.h"
-#include "base/Clock.h"
 #include "data/CallHistory.h"
 #include "data/PhoneBook.h"
 #include "data/SQLiteDatabase.h"
@@ -62,17 +61,8 @@ std::vector<TCallKey> AddCalls(int count) {
 // Every failure point of each operation under each fault: the database
 // stays sound, holds the state of the steps that succeeded, reports the
 // fault as the caller expects, and takes the rest once the fault is gone.
-class DatabaseFaultTest : public TCallDatabaseFolder {
+class DatabaseFaultTest : public TFixedClockDatabaseFolder {
 protected:
-  void SetUp() override {
-    TCallDatabaseFolder::SetUp();
-    SetFixedNow(EncodeDateTime({2026, 12, 7, 10, 20, 30, 400}));
-  }
-  void TearDown() override {
-    ClearFixedNow();
-    TCallDatabaseFolder::TearDown();
-  }
-
   void Sweep(const TOperation& op) {
     const std::vector<std::string> states = Rehearse(op);
     for (const auto& [name, fault] : FaultKinds) {

@@ -1,6 +1,5 @@
 #include "data/PhoneBook.h"
 #include "CallDatabaseFolder.h"
-#include "base/Clock.h"
 #include "base/CodePage.h"
 #include "data/SQLiteDatabase.h"
 #include "support/PhoneBookEntry.h"
@@ -11,17 +10,8 @@ namespace {
 
 const char* const Now = "2026/12/07 10:20:30.400";
 
-class PhoneBookTest : public TCallDatabaseFolder {
+class PhoneBookTest : public TFixedClockDatabaseFolder {
 protected:
-  void SetUp() override {
-    TCallDatabaseFolder::SetUp();
-    SetFixedNow(EncodeDateTime({2026, 12, 7, 10, 20, 30, 400}));
-  }
-  void TearDown() override {
-    ClearFixedNow();
-    TCallDatabaseFolder::TearDown();
-  }
-
   static std::string Number(int i) { return fmt::sprintf("03%08d", i); }
   // Entries 1..count, entry i created and updated at minute i.
   static void AddEntries(int count) {
