@@ -174,13 +174,13 @@ private slots:
 
   void PaintStampOnlyWhenAskedForOnePerShowing() {
     const std::string stamps = folder_.Path() + "/paint.txt";
-    ShowIncomingNotice(CallRow("0312345678", ""));
-    FreeIncomingNoticeForm();
+    Windows().ShowIncomingNotice(CallRow("0312345678", ""));
+    Windows().Free(Windows().IncomingNotice());
     qputenv("TELORIA2_PAINT_STAMP", QByteArray::fromStdString(stamps));
-    ShowIncomingNotice(CallRow("0312345678", ""));
+    Windows().ShowIncomingNotice(CallRow("0312345678", ""));
     qunsetenv("TELORIA2_PAINT_STAMP");
     QTRY_COMPARE(QString::fromStdString(ReadFile(stamps)).count('\n'), 1);
-    ShowIncomingNotice(CallRow("0451234567", "山田"));
+    Windows().ShowIncomingNotice(CallRow("0451234567", "山田"));
     QTRY_COMPARE(QString::fromStdString(ReadFile(stamps)).count('\n'), 2);
     const QStringList lines = QString::fromStdString(ReadFile(stamps)).split('\n');
     QVERIFY(lines[0].endsWith(" 0312345678") && lines[0].split(' ')[0].toLongLong() > 0);
