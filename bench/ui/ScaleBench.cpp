@@ -2,6 +2,7 @@
 // entries imported through the phone list, then opened and searched, and the
 // history at its 3,000 calls beside it. Each figure is one user action until
 // its grid is shown. Run offscreen: QT_QPA_PLATFORM=offscreen bench/scale_bench
+#include "BenchHome.h"
 #include "BenchResult.h"
 #include "ProcStats.h"
 #include "base/CodePage.h"
@@ -9,7 +10,6 @@
 #include "settings/AppSettings.h"
 #include "support/FakeFileDialogs.h"
 #include "support/FakeMessageBoxes.h"
-#include "support/TempFolder.h"
 #include "ui/IncomingListForm.h"
 #include "ui/PhoneListForm.h"
 #include "ui/UiWindows.h"
@@ -56,16 +56,14 @@ template <typename F> double Millis(F&& action) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  TTempFolder folder;
-  TProgramHome home(folder.Path());
-  std::filesystem::copy_file(TELORIA_DB_TEMPLATE, folder.Path() + "/teloria2.db3.init");
+  const std::filesystem::path home = PrepareBenchHome("teloria2-bench-scale");
   if (!CreateDatabaseFromTemplate())
     return 1;
   CreateCtiDb();
   AppSettings.PhoneLimit = Entries;
   TFakeMessageBoxes boxes;
   TFakeFileDialogs dialogs;
-  const std::string csv = ImportFile(folder.Path());
+  const std::string csv = ImportFile(home.string());
 
   Windows().ShowPhoneList();
   PrintUnder("import 100,000 records into an empty book",
