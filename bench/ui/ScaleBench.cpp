@@ -10,6 +10,7 @@
 #include "settings/AppSettings.h"
 #include "support/FakeFileDialogs.h"
 #include "support/FakeMessageBoxes.h"
+#include "support/TempFolder.h"
 #include "ui/IncomingListForm.h"
 #include "ui/PhoneListForm.h"
 #include "ui/UiWindows.h"
