@@ -164,6 +164,10 @@ int main() {
   std::error_code ignored;
   std::filesystem::remove_all(home, ignored);
 
+  std::vector<double> sorted = millis;
+  std::sort(sorted.rbegin(), sorted.rend());
+  std::printf("slowest calls: %.1f %.1f %.1f %.1f %.1f ms\n", sorted[0], sorted[1], sorted[2],
+              sorted[3], sorted[4]);
   PrintResult("caller number on the line to popup painted, median",
               FigureText(Percentile(millis, 50), "ms"));
   PrintUnder("caller number on the line to popup painted, p99", Percentile(millis, 99), 30, "ms");
