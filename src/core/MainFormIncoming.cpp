@@ -23,13 +23,23 @@ struct TIncomingCall {
   // (found there or registered now).
   std::unique_ptr<TTableRow> Row;
   bool InPhoneBook = false;
+  // A call received from another station: that station, the call's order
+  // there (none when it could not record it) and the name and memos of its
+  // phone book, for a number this PC's book does not know.
+  std::string Station;
+  std::string StationOrder;
+  std::unique_ptr<TTableRow> SenderEntry;
 };
 
 namespace {
 
-// A caller without a phone-book entry: the number and the call's date.
+// A caller without a phone-book entry: the number and the call's date, and
+// what the sending station's book says of it.
 std::unique_ptr<TTableRow> NewCallRow(const TIncomingCall& call) {
   auto row = std::make_unique<TTableRow>();
+  if (call.SenderEntry)
+    for (const char* key : {"owner_name", "memo1", "memo2", "memo3"})
+      row->SetValue(key, call.SenderEntry->GetValue(key));
   row->SetValue("phone_number", call.Number);
   row->SetValue("created_date", call.When);
   row->SetValue("last_updated", call.When);
@@ -53,6 +63,18 @@ const char* CallStepText(TMainForm::TCallStep step) {
     return "最終着信日時更新";
   }
   return "";
+}
+
+// A call of another station is recorded once, under its key there.
+int AddHistoryRow(const TIncomingCall& call) {
+  if (call.Station.empty())
+    return CallHistory().AddCall(call.Number, call.When);
+  TTableRow row;
+  row.SetValue("incoming_order", call.StationOrder);
+  row.SetValue("incoming_date", call.When);
+  row.SetValue("phone_number", call.Number);
+  bool added = false;
+  return CallHistory().AddStationCall(call.Station, row, added).Order;
 }
 
 const char* HookText(uint8_t kind) {
@@ -171,6 +193,7 @@ void TMainForm::PostIncoming(const std::string& phoneNumber, int32_t groupNo) {
   auto row = std::make_shared<TTableRow>();
   row->SetValue("phone_number", phoneNumber);
   row->SetValue("_IncomingDate", NowDateText());
+  share_->DescribeCall(groupNo, *row);
   pendingCallGroups_.insert(groupNo);
   Post([this, row, groupNo] {
     pendingCallGroups_.erase(pendingCallGroups_.find(groupNo));
@@ -184,7 +207,7 @@ TMainForm::TWriteResult TMainForm::RecordCall(TIncomingCall& call) {
     if (!CtiDb)
       throw Exception("データベースが開かれていません。");
     if (call.Order == 0) {
-      call.Order = CallHistory().AddCall(call.Number, call.When);
+      call.Order = AddHistoryRow(call);
       LastIncomingInfo = {call.Order, call.When};
     }
     const bool valid = IsValidNumber(call.Number);
@@ -239,7 +262,17 @@ void TMainForm::CMIncomingPhone(std::unique_ptr<TTableRow> incoming) {
   call->Number = incoming->GetValue("phone_number");
   call->When = incoming->GetValue("_IncomingDate");
   LogFmt(llDebug, "着信情報のDB登録処理 : 着信日時 [%s]  番号 [%s]", call->When, call->Number);
+  call->Station = incoming->GetValue("_Station");
+  call->StationOrder = incoming->GetValue("_StationOrder");
+  if (!call->Station.empty())
+    call->SenderEntry = std::move(incoming);
   incoming.reset();
+  // The sending station's history is the truth: a call it could not record
+  // is shown, and recorded when it has it (caught up).
+  if (!call->Station.empty() && call->StationOrder.empty()) {
+    ShowCall(*WaitingCallRow(*call));
+    return;
+  }
   const TShortBusyWait shortWait;
   const TWriteResult now = pendingWrites_.empty() ? RecordCall(*call) : TWriteResult::Busy;
   if (now == TWriteResult::Failed)
