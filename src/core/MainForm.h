@@ -164,6 +164,8 @@ private:
   void ChooseMode();
   void ShowStartupBalloon();
   void ShowBalloon(const std::string& title, const std::string& text, TBalloonIcon icon);
+  // Where the menu is found, for the start and "already running" balloons.
+  std::string MenuHintText() const;
   void RestartBalloonHideTimer();
   void EnterSimMode();
   void CreateShare();
