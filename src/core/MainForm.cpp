@@ -86,7 +86,7 @@ TMainForm::TMainForm(TMainFormDeps deps)
   // Started with "-show": the window opens once start-up is done.
   if (const TCommandLine command = ParseCommandLine(deps_.Arguments);
       command.Verb == TCommandVerb::Show)
-    Post([this, command] { CMShowWindow(static_cast<uint32_t>(command.Window)); });
+    Post([this, command] { CMShowWindow(static_cast<uint32_t>(command.Window), command.Notify); });
 }
 
 TMainForm::~TMainForm() {

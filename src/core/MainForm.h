@@ -144,8 +144,9 @@ public:
   void DebugCheckTimerTimer();
 
   // The command line's verbs (a CommandResult): a TProgramWindow to open,
-  // once start-up is done; the program to close.
-  uint32_t CMShowWindow(uint32_t window);
+  // once start-up is done (`notify`: a window that cannot open says so in a
+  // balloon); the program to close.
+  uint32_t CMShowWindow(uint32_t window, bool notify = false);
   uint32_t CMExitProgram();
 
   // The windows' questions
