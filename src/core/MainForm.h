@@ -148,8 +148,9 @@ public:
   void DebugCheckTimerTimer();
 
   // The command line's verbs (a CommandResult): a TProgramWindow to open,
-  // once start-up is done; the program to close.
-  uint32_t CMShowWindow(uint32_t window);
+  // once start-up is done (`notify`: a window that cannot open says so in a
+  // balloon); the program to close.
+  uint32_t CMShowWindow(uint32_t window, bool notify = false);
   uint32_t CMExitProgram();
 
   // The windows' questions
@@ -168,6 +169,8 @@ private:
   void ChooseMode();
   void ShowStartupBalloon();
   void ShowBalloon(const std::string& title, const std::string& text, TBalloonIcon icon);
+  // Where the menu is found, for the start and "already running" balloons.
+  std::string MenuHintText() const;
   void RestartBalloonHideTimer();
   void EnterSimMode();
   void CreateShare();
