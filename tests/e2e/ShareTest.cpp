@@ -379,8 +379,7 @@ TEST_F(ShareTest, OverlappingCallsOfTwoStationsEndAsTheyDidLateOnesStaySilentFor
   ASSERT_TRUE(send(intruder, "intruder", 1, 2, 9));
   ASSERT_TRUE(send(reception, "desk1", 99, 2, 9));
   EXPECT_TRUE(LogHas("共有を許可されていない送信元のメッセージを無視しました。送信元=[intruder]"));
-  EXPECT_TRUE(WaitFor(
-      [&] { return broker->Log().find("Denied PUBLISH") != std::string::npos; }));
+  EXPECT_TRUE(WaitFor([&] { return broker->Log().find("Denied PUBLISH") != std::string::npos; }));
   EXPECT_EQ(Count(), "7");
 }
 
