@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 // A named block of memory that other processes of the same user can open:
 // POSIX shared memory "/<name>.<uid>", mode 0600. A block is used only when
