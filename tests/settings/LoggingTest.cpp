@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class LoggingTest : public ::testing::Test {
 protected:
@@ -68,6 +70,28 @@ TEST_F(LoggingTest, ScanLogWritesDebugLinesWhenEnabled) {
                 "[debug] probe /dev/ttyUSB0\r\n" + t +
                 "[info ] ************ ログ終了:20261207-090503 ************\r\n");
   EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/logs/ksocti.20261207.log"));
+}
+
+// Another user could read the calls there, or replace the files.
+TEST_F(LoggingTest, LogFolderOfAnotherUserOrOpenToOthersGivesWayToTheDefault) {
+  const std::string shared = folder.Path() + "/shared", foreign = folder.Path() + "/foreign";
+  std::filesystem::create_directory(shared);
+  std::filesystem::create_directory(foreign);
+  ASSERT_EQ(chmod(shared.c_str(), 0777), 0);
+  // Only root can give a folder away; any other user finds / owned by root.
+  const bool root = geteuid() == 0;
+  ASSERT_EQ(root ? chown(foreign.c_str(), 65534, 65534) : 0, 0);
+  for (const std::string& dir : {shared, root ? foreign : "/"}) {
+    AppSettings.LogDir = dir;
+    { const TLogSession session; }
+    EXPECT_NE(LogText("ksocti.20261207.log")
+                  .find("[warng] ログフォルダ " + dir + " は他のユーザーが所有しているか、" +
+                        "他のユーザーも書き込めるため使用しません。既定のログフォルダ " +
+                        folder.Path() + "/logs/ に記録します。"),
+              std::string::npos)
+        << dir;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(shared) && std::filesystem::is_empty(foreign));
 }
 
 TEST_F(LoggingTest, BadFormatRaisesToTheCaller) {
