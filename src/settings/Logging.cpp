@@ -5,6 +5,8 @@
 #include "settings/AppSettings.h"
 #include "settings/FileVersion.h"
 
+#include <cstring>
+
 TFileLogger MainLogger("ksocti");
 TFileLogger ScanLogger("scan");
 
@@ -26,6 +28,9 @@ void LogUnusedFiles(bool folderRefused) {
            "ログフォルダ %s は他のユーザーが所有しているか、"
            "他のユーザーも書き込めるため使用しません。既定のログフォルダ %s に記録します。",
            AppSettings.LogDir, MainLogger.LogDir());
+  if (AppSettings.ReadError != 0)
+    LogFmt(llError, "設定ファイルを読み込めないため、既定の設定で動作します。File=[%s] %s",
+           TAppSettings::FileName(), std::strerror(AppSettings.ReadError));
 }
 
 } // namespace
