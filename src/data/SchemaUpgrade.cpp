@@ -2,6 +2,8 @@
 // and by the build on the shipped template.
 #include "data/KsoCtiDb.h"
 
+#include <string>
+
 namespace {
 
 // Version 2: calls received from other stations. Such a call keeps the
@@ -12,27 +14,26 @@ namespace {
 // ended here: a desk asks the station for the calls after it. It is kept
 // apart from the history, so that calls deleted or trimmed never come back,
 // and the triggers keep it whoever writes a call's end.
-const char* const kVersion2[] = {
+
+// What both triggers do with a call that ended: its key becomes the
+// station's mark unless the mark is newer.
+const std::string kMarkEndedCall =
+    " WHEN NEW.station IS NOT NULL AND NEW.state = 2 BEGIN"
+    " INSERT INTO share_marks VALUES (NEW.station, NEW.station_order, NEW.incoming_date)"
+    " ON CONFLICT (station) DO UPDATE SET station_order = excluded.station_order,"
+    " station_date = excluded.station_date"
+    " WHERE (excluded.station_date, excluded.station_order) > (station_date, station_order);"
+    " END";
+
+const std::string kVersion2[] = {
     "ALTER TABLE incoming_numbers ADD COLUMN station TEXT",
     "ALTER TABLE incoming_numbers ADD COLUMN station_order INTEGER",
     "CREATE UNIQUE INDEX incoming_numbers_station"
     " ON incoming_numbers (station, station_order, incoming_date)",
     "CREATE TABLE share_marks (station TEXT NOT NULL PRIMARY KEY,"
     " station_order INTEGER NOT NULL, station_date TEXT NOT NULL)",
-    "CREATE TRIGGER share_marks_insert AFTER INSERT ON incoming_numbers"
-    " WHEN NEW.station IS NOT NULL AND NEW.state = 2 BEGIN"
-    " INSERT INTO share_marks VALUES (NEW.station, NEW.station_order, NEW.incoming_date)"
-    " ON CONFLICT (station) DO UPDATE SET station_order = excluded.station_order,"
-    " station_date = excluded.station_date"
-    " WHERE (excluded.station_date, excluded.station_order) > (station_date, station_order);"
-    " END",
-    "CREATE TRIGGER share_marks_update AFTER UPDATE OF state ON incoming_numbers"
-    " WHEN NEW.station IS NOT NULL AND NEW.state = 2 BEGIN"
-    " INSERT INTO share_marks VALUES (NEW.station, NEW.station_order, NEW.incoming_date)"
-    " ON CONFLICT (station) DO UPDATE SET station_order = excluded.station_order,"
-    " station_date = excluded.station_date"
-    " WHERE (excluded.station_date, excluded.station_order) > (station_date, station_order);"
-    " END",
+    "CREATE TRIGGER share_marks_insert AFTER INSERT ON incoming_numbers" + kMarkEndedCall,
+    "CREATE TRIGGER share_marks_update AFTER UPDATE OF state ON incoming_numbers" + kMarkEndedCall,
     "INSERT INTO version_info (version_no, note) VALUES (2, 'Teloria II schema 2')",
 };
 
@@ -44,7 +45,7 @@ void TKsoCtiDb::UpgradeSchema() {
                      " FROM pragma_table_info('incoming_numbers')") == "1")
     return;
   TTransaction transaction(db_);
-  for (const char* statement : kVersion2)
+  for (const std::string& statement : kVersion2)
     db_.Execute(statement);
   transaction.Commit();
 }

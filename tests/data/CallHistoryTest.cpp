@@ -95,24 +95,22 @@ TEST_F(CallHistoryTest, AStationsCallIsRecordedOnceAndItsEndMarksWhereADeskAsksF
 
 TEST_F(CallHistoryTest, AStationAnswersWithItsOwnCallsAfterAKeyOldestFirst) {
   const std::vector<TCallKey> own = AddCalls(4);
+  bool added = false;
+  CallHistory().AddStationCall("desk2", StationCall(1, 9, 2), added);
   TTableRow entry;
   entry.SetValue("phone_number", "030");
   entry.SetValue("owner_name", "山田商店");
   CtiDb->InsertPhoneNumber(entry);
-  EXPECT_EQ(CallHistory().OwnCallsAfter({}, 1, 10)->Items(0).GetValue("owner_name"), "山田商店");
-  bool added = false;
-  CallHistory().AddStationCall("desk2", StationCall(1, 9, 2), added);
-  const auto keys = [](const std::unique_ptr<TTableRows>& rows) {
-    std::vector<TCallKey> found;
+  const auto calls = [](const TCallKey& after, int count, int window) {
+    std::string text;
+    const auto rows = CallHistory().OwnCallsAfter(after, count, window);
     for (int i = 0; i < rows->Count(); ++i)
-      found.push_back(CallKeyOf((*rows)[i]));
-    return found;
+      text += (*rows)[i].GetValue("incoming_order") + (*rows)[i].GetValue("owner_name") + " ";
+    return text;
   };
-  EXPECT_EQ(keys(CallHistory().OwnCallsAfter({}, 2, 10)), (std::vector<TCallKey>{own[0], own[1]}));
-  EXPECT_EQ(keys(CallHistory().OwnCallsAfter(own[1], 10, 10)),
-            (std::vector<TCallKey>{own[2], own[3]}));
-  EXPECT_EQ(keys(CallHistory().OwnCallsAfter({}, 10, 3)),
-            (std::vector<TCallKey>{own[1], own[2], own[3]}));
+  EXPECT_EQ(calls({}, 2, 10), "1山田商店 2 ");
+  EXPECT_EQ(calls(own[1], 10, 10), "3 4 ");
+  EXPECT_EQ(calls({}, 10, 3), "2 3 4 ");
   EXPECT_EQ(CallHistory().NewestOwnCallDate(), Date(3));
 }
 

@@ -25,25 +25,6 @@ TEST(ShareTopicsTest, StatusIsRetainedPerStationAndOfflineHasNoAdapterAndNoRing)
   EXPECT_FALSE(StatusSaysOnline("online"));
 }
 
-TEST(ShareTopicsTest, TopicsNameTheirStationAndDesk) {
-  const auto parsed = [](const char* topic) {
-    const TShareTopic t = ParseShareTopic("office", topic);
-    return std::to_string(static_cast<int>(t.Kind)) + t.Station + "|" + t.Desk;
-  };
-  const std::vector<std::pair<const char*, std::string>> cases{
-      {"office/desk1/call", "1desk1|"},
-      {"office/desk1/status", "2desk1|"},
-      {"office/desk1/request", "3desk1|"},
-      {"office/desk1/response/rx", "4desk1|rx"},
-      {"office/desks/rx", "5|rx"},
-      {"office/desk1/ringing", "0|"},
-      {"office//call", "0|"},
-      {"office/desk1/call/x", "0|"},
-      {"officer/desk1/call", "0|"}};
-  for (const auto& [topic, expected] : cases)
-    EXPECT_EQ(parsed(topic), expected) << topic;
-}
-
 TEST(ShareTopicsTest, DiscoveryMakesTwoSensorsOfOneDeviceOrRemovesThem) {
   const auto on = DiscoveryMessages("office", "desk.1", true);
   ASSERT_EQ(on.size(), 2u);
