@@ -35,9 +35,17 @@ TCommandLine UsageError(std::string error) {
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   TCommandLine command;
+  if (args.size() >= 2 && args[1] == "-shutdown") {
+    command.Verb = TCommandVerb::Shutdown;
+    return command;
+  }
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     TCommandLine verb;
+    if (arg == "-headless") {
+      command.Headless = true;
+      continue;
+    }
     if (arg == "-show") {
       if (i + 1 >= args.size())
         return UsageError("-show の後に画面の名前がありません。");
@@ -54,6 +62,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (command.Verb != TCommandVerb::None)
       return UsageError("指示は一つだけ指定してください。");
+    verb.Headless = command.Headless;
     command = verb;
   }
   return command;
@@ -67,13 +76,16 @@ std::string WindowWord(TProgramWindow window) {
 }
 
 std::string UsageText() {
-  return "使い方: teloria2 [-arun]\n"
+  return "使い方: teloria2 [-arun] [-headless]\n"
          "        teloria2 -show memory|phonelist|history|new|display|settings|about\n"
          "        teloria2 -exit\n"
          "        teloria2 -shutdown\n"
          "\n"
          "  (指定なし)   Teloria II を起動します。起動済みなら、その旨をバルーンで知らせます。\n"
          "  -arun        起動時のバルーンを出しません。\n"
+         "  -headless    画面なしで動きます。ウィンドウ、アイコン、メッセージボックスを使わず、\n"
+         "               メッセージはログに書きます。DISPLAY、WAYLAND_DISPLAY、\n"
+         "               QT_QPA_PLATFORM のどれもないときも画面なしで動きます。\n"
          "  -show 画面   起動中の Teloria II で画面を開きます。起動していなければ起動し、\n"
          "               準備ができてから開きます。画面:\n"
          "                 memory     Mirelメモリ\n"
@@ -86,5 +98,6 @@ std::string UsageText() {
          "  -exit        起動中の Teloria II を終了し (メニューの「終了」と同じ)、\n"
          "               終わるまで待ちます。\n"
          "  -shutdown    (最初の引数のみ) 起動中の Teloria II に終了を求め、最大 3 秒待ちます。\n"
+         "               後の引数は無視します。\n"
          "  -help        この説明を表示します。\n";
 }

@@ -15,6 +15,7 @@
 #include "data/CallHistory.h"
 #include "data/KsoCtiDb.h"
 #include "platform/MessageEndpoint.h"
+#include "platform/ProgramPaths.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 #include "settings/SettingsListeners.h"
@@ -22,6 +23,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <cstring>
 #include <fmt/printf.h>
 
 TMainForm* MainForm = nullptr;
@@ -154,6 +156,8 @@ void TMainForm::Post(std::function<void()> fn) {
 void TMainForm::CMStartup() {
   started_ = true;
   AddSettingsListener(listenerHandle_, {postTarget_, [this] { CMSettingsChanged(); }});
+  if (!PrepareFolder())
+    return;
   if (!DatabaseFileExists()) {
     if (!CreateDatabaseFromTemplate()) {
       EndStartup("データベースファイルを作成できません。",
@@ -187,6 +191,22 @@ void TMainForm::CMStartup() {
   ready_ = true;
 }
 
+// The folder that holds the database and the settings; TELORIA2_HOME may
+// name one that cannot be made.
+bool TMainForm::PrepareFolder() {
+  const int error = PrepareProgramFolder();
+  if (error == 0)
+    return true;
+  const std::string folder = ProgramFolder();
+  const std::string cause = std::strerror(error);
+  EndStartup(
+      fmt::sprintf("プログラムフォルダを使用できません。Folder=[%s]\r\n[原因] %s", folder, cause),
+      fmt::sprintf("プログラムフォルダを使用できませんでした。\r\n%s\r\n%s\r\n"
+                   "システム起動に失敗しました。",
+                   folder, cause));
+  return false;
+}
+
 // A database file that cannot serve ends the program like a failed creation:
 // running on, the program would record nothing and hold the single-instance
 // lock, refusing every later start.
@@ -210,8 +230,16 @@ bool TMainForm::OpenDatabase() {
 }
 
 // Start-up cannot go on: logged, shown until closed, and the program ends.
+// While the error waits for the user, another start must become the new
+// instance rather than end as "already running", and no verb may reach this
+// one.
 void TMainForm::EndStartup(const std::string& logText, const std::string& message) {
   Log(llFatal, logText);
+  startupFailed_ = true;
+  endpoint_.reset();
+  CloseSharedValue(clientWindowMapping_);
+  clientWindowMapping_ = 0;
+  deps_.Instance.reset();
   if (deps_.ShowFatalError)
     deps_.ShowFatalError(message);
   deps_.Quit();

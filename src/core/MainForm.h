@@ -10,6 +10,7 @@
 #include "core/MirelKT5Scanner.h"
 #include "platform/SerialDevice.h"
 #include "platform/ShellOpen.h"
+#include "platform/SingleInstance.h"
 #include "share/MqttClient.h"
 
 #include <QObject>
@@ -41,6 +42,9 @@ struct TMainFormDeps {
   TOpener Opener;
   // Shows the fatal start-up error and waits until it is closed.
   std::function<void(const std::string& text)> ShowFatalError;
+  // The single-instance lock, held while the controller lives; a failed
+  // start-up lets it go before it shows its error.
+  std::unique_ptr<TSingleInstance> Instance;
   // Ends the program (the main window closed); default QCoreApplication::exit(0).
   std::function<void()> Quit;
   // Tests: the ports the scanner probes, the serial devices, the endpoint handle
@@ -68,6 +72,8 @@ public:
 
   // State
   bool Ready() const { return ready_; }
+  // Start-up ended in a fatal error.
+  bool StartupFailed() const { return startupFailed_; }
   bool SimMode() const override { return simMode_; }
   // The port setting the last search was started for.
   const std::string& TargetPort() const { return targetPort_; }
@@ -152,6 +158,7 @@ public:
 private:
   void CreateSessions();
   void ConnectTimers();
+  bool PrepareFolder();
   bool OpenDatabase();
   void EndStartup(const std::string& logText, const std::string& message);
   void ChooseMode();
@@ -194,6 +201,7 @@ private:
   TMainFormDeps deps_;
   bool started_ = false;
   bool ready_ = false;
+  bool startupFailed_ = false;
   bool simMode_ = false;
   std::string targetPort_;
   std::string debugLastKey_;

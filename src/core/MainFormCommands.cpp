@@ -102,6 +102,11 @@ uint32_t TMainForm::CMShowWindow(uint32_t window) {
   if (!ready_)
     return CommandResultNotDone;
   const auto kind = static_cast<TProgramWindow>(window);
+  if (!deps_.Windows->HasScreen()) {
+    LogFmt(llWarning, "画面がないため、コマンドラインの指示の画面を開けません。[%s]",
+           WindowWord(kind));
+    return CommandResultNoScreen;
+  }
   if (kind == TProgramWindow::NumberDisplay) {
     if (!ShowLastCall())
       return CommandResultNoCall;

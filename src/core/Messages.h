@@ -36,5 +36,6 @@ enum : uint32_t {
 enum : uint32_t {
   CommandResultNotDone = 0, // not ready yet, or not understood
   CommandResultDone = 1,
-  CommandResultNoCall = 2, // the number display has no call to show
+  CommandResultNoCall = 2,   // the number display has no call to show
+  CommandResultNoScreen = 3, // the instance runs without a screen
 };

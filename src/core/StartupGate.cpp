@@ -91,16 +91,14 @@ int PassCommand(const TCommandLine& command) {
     return 0;
   case CommandResultNoCall:
     return Fail("表示する着信がありません。");
+  case CommandResultNoScreen:
+    return Fail("起動中の Teloria II は画面なしで動いているため、画面を開けません。");
   default:
     return Fail("起動中の Teloria II に画面を開くよう伝えられませんでした。");
   }
 }
 
 } // namespace
-
-bool IsShutdownRequest(const std::vector<std::string>& args) {
-  return args.size() >= 2 && args[1] == "-shutdown";
-}
 
 void RequestShutdownOfRunningInstance() {
   // A handle left in the block by a crashed instance names nobody: only the

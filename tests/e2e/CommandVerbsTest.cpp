@@ -141,6 +141,9 @@ TEST_F(CommandVerbsTest, ShowOpensTheWindowAndExitClosesTheProgram) {
     EXPECT_NE(states.find(section), std::string::npos) << section;
   EXPECT_EQ(Verb({"-exit"}), 0); // none runs: nothing to do
   EXPECT_EQ(Tool("teloria2-number-sim", {"query"}), "no-window");
+  // The verbs logged one line each; the instance its banners.
+  EXPECT_EQ(CountOf(MainLog(), "ログ開始"), 1u);
+  EXPECT_EQ(CountOf(MainLog(), "ログ終了"), 1u);
 }
 
 #include "CommandVerbsTest.moc"
