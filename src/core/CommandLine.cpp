@@ -46,6 +46,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       command.Headless = true;
       continue;
     }
+    if (arg == "-notify") {
+      command.Notify = true;
+      continue;
+    }
     if (arg == "-show") {
       if (i + 1 >= args.size())
         return UsageError("-show の後に画面の名前がありません。");
@@ -63,6 +67,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (command.Verb != TCommandVerb::None)
       return UsageError("指示は一つだけ指定してください。");
     verb.Headless = command.Headless;
+    verb.Notify = command.Notify;
     command = verb;
   }
   return command;
@@ -77,7 +82,7 @@ std::string WindowWord(TProgramWindow window) {
 
 std::string UsageText() {
   return "使い方: teloria2 [-arun] [-headless]\n"
-         "        teloria2 -show memory|phonelist|history|new|display|settings|about\n"
+         "        teloria2 -show memory|phonelist|history|new|display|settings|about [-notify]\n"
          "        teloria2 -exit\n"
          "        teloria2 -shutdown\n"
          "\n"
@@ -95,6 +100,8 @@ std::string UsageText() {
          "                 display    番号表示 (最新の着信)\n"
          "                 settings   設定\n"
          "                 about      Teloria II について\n"
+         "  -notify      -show で画面を開けなかったとき、そのことをバルーンでも知らせます\n"
+         "               (デスクトップのメニューの項目が使います)。\n"
          "  -exit        起動中の Teloria II を終了し (メニューの「終了」と同じ)、\n"
          "               終わるまで待ちます。\n"
          "  -shutdown    (最初の引数のみ) 起動中の Teloria II に終了を求め、最大 3 秒待ちます。\n"

@@ -14,6 +14,9 @@
 //   -exit          close the running instance, like the menu's 終了
 //   -help, --help, -h
 //   -headless      (not a verb) run without windows, tray or boxes
+//   -notify        (not a verb) a window that cannot open is also told in a
+//                  balloon (the desktop entry's actions pass it: no one
+//                  reads their exit code or stderr)
 enum class TProgramWindow : uint32_t {
   None = 0,
   MirelMemory = 1,
@@ -32,6 +35,7 @@ struct TCommandLine {
   TProgramWindow Window = TProgramWindow::None; // for Show
   std::string Error;                            // for Usage: what was wrong
   bool Headless = false;
+  bool Notify = false;
 };
 
 // Arguments argv-style: [0] is the program. "-shutdown" exactly, as the

@@ -35,6 +35,12 @@ namespace {
 
 const char* const kClientWindowName = "TELORIA2_CLIENT_WINDOW_MMF";
 const char* const kBalloonText = "\r\n  このアイコンをクリックするとメニューが出ます。  \r\n";
+// Without a tray there is no icon to click: the windows open from the desktop
+// entry's actions or the command line.
+const char* const kNoTrayBalloonText =
+    "\r\n  タスクトレイがないため、各画面はアプリケーションメニューの\r\n"
+    "  Teloria II の項目（電話帳、着信履歴、設定など）から開けます。\r\n"
+    "  端末からは teloria2 -show settings などで開けます。  \r\n";
 
 // Timer handlers run from the event loop: nothing may escape them.
 void Guarded(const char* what, const std::function<void()>& fn) {
@@ -80,7 +86,7 @@ TMainForm::TMainForm(TMainFormDeps deps)
   // Started with "-show": the window opens once start-up is done.
   if (const TCommandLine command = ParseCommandLine(deps_.Arguments);
       command.Verb == TCommandVerb::Show)
-    Post([this, command] { CMShowWindow(static_cast<uint32_t>(command.Window)); });
+    Post([this, command] { CMShowWindow(static_cast<uint32_t>(command.Window), command.Notify); });
 }
 
 TMainForm::~TMainForm() {
@@ -272,7 +278,7 @@ void TMainForm::ShowStartupBalloon() {
                                 [](const std::string& a) { return SameText(a, "-arun"); });
   if (!arun) {
     try {
-      deps_.Tray->ShowBalloon("Teloria II を起動しました。", kBalloonText, TBalloonIcon::Info,
+      deps_.Tray->ShowBalloon("Teloria II を起動しました。", MenuHintText(), TBalloonIcon::Info,
                               10000);
     } catch (const std::exception& e) {
       LogException(llWarning, "バルーンメッセージ", e);
@@ -284,7 +290,11 @@ void TMainForm::ShowStartupBalloon() {
 }
 
 void TMainForm::CMAlreadyRunning() {
-  ShowBalloon("Teloria II は既に起動しています。", kBalloonText, TBalloonIcon::Info);
+  ShowBalloon("Teloria II は既に起動しています。", MenuHintText(), TBalloonIcon::Info);
+}
+
+std::string TMainForm::MenuHintText() const {
+  return deps_.Tray->TrayAvailable() ? kBalloonText : kNoTrayBalloonText;
 }
 
 void TMainForm::CMShutdown() {

@@ -27,6 +27,7 @@ TEST(CommandLine, VerbsAnywhereAndTheDesignsArgumentsStillIgnored) {
     EXPECT_EQ(command.Window, window) << args.back();
     EXPECT_EQ(Parse({"-show", WindowWord(window)}).Window, window);
   }
+  EXPECT_TRUE(Parse({"-notify", "-show", "display"}).Notify);
   EXPECT_EQ(Parse({"-exit"}).Verb, TCommandVerb::Exit);
   const TCommandLine headless = Parse({"-headless", "-show", "about"});
   EXPECT_TRUE(headless.Headless);
