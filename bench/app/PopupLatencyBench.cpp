@@ -1,6 +1,7 @@
 // Time from the last byte of a caller-number packet written to the line to
 // the first complete paint of the incoming notice popup, through the real
-// teloria2 on a real X server, over 200 calls. The benchmark plays the
+// teloria2 on a real X server, over 200 calls that each find the popup
+// closed, the first one after start included. The benchmark plays the
 // adapter itself (the virtual adapter's line code), so the moment of the
 // write is known; the program reports the paint through its opt-in hook
 // TELORIA2_PAINT_STAMP. Both times are CLOCK_MONOTONIC.
@@ -9,7 +10,6 @@
 #include "LogTail.h"
 #include "PopupLine.h"
 #include "ProgramProcess.h"
-#include "base/Clock.h"
 #include "base/CodePage.h"
 
 #include <algorithm>
@@ -70,10 +70,10 @@ int main() {
   std::sort(sorted.rbegin(), sorted.rend());
   std::printf("slowest calls: %.1f %.1f %.1f %.1f %.1f ms\n", sorted[0], sorted[1], sorted[2],
               sorted[3], sorted[4]);
+  PrintResult("first call after start to popup painted", FigureText(millis.front(), "ms"));
   PrintResult("caller number on the line to popup painted, median",
               FigureText(Percentile(millis, 50), "ms"));
-  PrintUnder("caller number on the line to popup painted, p99", Percentile(millis, 99), 30, "ms");
-  PrintResult("caller number on the line to popup painted, max",
-              FigureText(*std::max_element(millis.begin(), millis.end()), "ms"));
+  PrintUnder("caller number on the line to popup painted, p99", Percentile(millis, 99), 16.7, "ms");
+  PrintUnder("caller number on the line to popup painted, max", sorted.front(), 33, "ms");
   return 0;
 }

@@ -1,17 +1,19 @@
 #pragma once
 
 // What the benchmarks of the popup on a real X server share: the adapter's
-// side of a pseudo-terminal line written by the benchmark itself, and the
-// paint stamps the program appends (TELORIA2_PAINT_STAMP). Both times are
-// CLOCK_MONOTONIC.
+// side of a pseudo-terminal line written by the benchmark itself, the paint
+// stamps the program appends (TELORIA2_PAINT_STAMP), and the calls played
+// on that line. Both times are CLOCK_MONOTONIC.
 #include "DeviceLink.h"
 #include "DeviceResponder.h"
 #include "PacketEncoder.h"
 #include "PseudoTerminal.h"
+#include "ShownPopup.h"
 #include "base/Clock.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <poll.h>
@@ -74,19 +76,24 @@ private:
   TDeviceResponder responder_;
 };
 
-// The paint stamps the program appends, one line per showing.
+// The paint stamps the program appends, one line per showing:
+// "<ns> <caller text>".
 class TStampFile {
 public:
   explicit TStampFile(std::string path) : path_(std::move(path)) {}
-  // The time of a new stamp line, or 0 when none came yet.
-  long long Next() {
+  // The time of the first new stamp of a showing whose text ends with
+  // `caller`, or 0 when none came yet; stamps of other showings are passed.
+  long long Next(const std::string& caller) {
     std::ifstream in(path_);
     in.seekg(static_cast<std::streamoff>(read_));
     std::string line;
-    if (!std::getline(in, line) || in.eof())
-      return 0;
-    read_ += line.size() + 1;
-    return std::atoll(line.c_str());
+    while (std::getline(in, line) && !in.eof()) {
+      read_ += line.size() + 1;
+      if (line.size() >= caller.size() &&
+          line.compare(line.size() - caller.size(), caller.size(), caller) == 0)
+        return std::atoll(line.c_str());
+    }
+    return 0;
   }
 
 private:
@@ -99,10 +106,11 @@ inline double Percentile(std::vector<double> values, int percent) {
   return values[std::min(values.size() - 1, values.size() * static_cast<size_t>(percent) / 100)];
 }
 
-// Plays `count` calls on the line, each once the previous popup has faded
-// in; returns for each the milliseconds from its caller number written to
-// its popup's first paint, or nothing when a popup never came.
+// Plays `count` calls on the line; returns for each the milliseconds from
+// its caller number written to its popup's first paint, or nothing when a
+// popup never came or never closed.
 inline std::vector<double> PlayCalls(TAdapterLine& line, TStampFile& stamps, int count) {
+  TShownPopup popup;
   std::vector<double> millis;
   for (int call = 1; call <= count; ++call) {
     line.Write(EncodeRing());
@@ -112,13 +120,19 @@ inline std::vector<double> PlayCalls(TAdapterLine& line, TStampFile& stamps, int
     line.Write(EncodeNumber(number, EncodeDateTimeField(Now())));
     const long long written = MonotonicNs();
     long long painted = 0;
-    if (!line.ServeUntil([&] { return (painted = stamps.Next()) != 0; }, 5000)) {
+    if (!line.ServeUntil([&] { return (painted = stamps.Next(number)) != 0; }, 5000)) {
       std::fprintf(stderr, "no paint for call %d\n", call);
       return {};
     }
     millis.push_back(static_cast<double>(painted - written) / 1e6);
     line.Write(EncodeHook("UR", EncodeDateTimeField(Now())));
+    // Calls come minutes apart, long after the popup has gone: it is closed
+    // as a user would, so that every call shows it anew.
     line.ServeUntil([] { return false; }, 600);
+    if (!popup.PressClose() || !line.ServeUntil([&] { return !popup.Shown(); }, 5000)) {
+      std::fprintf(stderr, "the popup of call %d did not close\n", call);
+      return {};
+    }
   }
   return millis;
 }

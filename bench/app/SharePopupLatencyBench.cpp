@@ -1,8 +1,9 @@
 // Time from the last byte of a caller-number packet written to the line of
 // a sending station to the first complete paint of the popup at a receiving
 // desk: both real teloria2 programs on this machine (the station offscreen,
-// the desk on a real X server), with a mosquitto broker between them; 200
-// calls. Needs an X server:  xvfb-run -a app_share_popup_latency_bench
+// the desk on a real X server, its popup closed between calls), with a
+// mosquitto broker between them; 200 calls. Needs an X server:  xvfb-run -a
+// app_share_popup_latency_bench
 #include "BenchResult.h"
 #include "LogTail.h"
 #include "PopupLine.h"
