@@ -139,3 +139,36 @@ TEST_F(ProcessLifeTest, UnusableDatabaseEndsTheProgramUntouched) {
     std::filesystem::remove(file);
   }
 }
+
+TEST_F(ProcessLifeTest, ReadOnlyDatabaseEndsTheProgramUntouched) {
+  RunAsAnotherUserWhenRoot();
+  WriteIni("MirelKT5Port=TEST");
+  auto program = StartProgram({"-arun"}); // makes the database and the log folder
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  program.reset();
+  const std::string file = home.Path() + "/teloria2.db3", shm = file + "-shm";
+  const std::vector<std::tuple<std::string, mode_t, std::string>> cases{
+      {file, 0400, "ファイルに書き込めません。(Permission denied)"},
+      {home.Path(), 0500, "フォルダ " + home.Path() + " に書き込めません。(Permission denied)"},
+      {shm, 0400, shm + " に書き込めません。(Permission denied)"},
+      {shm, 0600, shm + " は他のユーザーのファイルです。"}};
+  for (const auto& [path, mode, reason] : cases) {
+    if (path == shm) { // as SQLite leaves it; the test's own user is another only as root
+      WriteFile(shm, "");
+      if (mode == 0600 && geteuid() != 0)
+        continue;
+      ASSERT_TRUE(mode == 0600 || geteuid() != 0 ||
+                  lchown(shm.c_str(), kOtherUser, kOtherUser) == 0);
+    }
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    const std::string before = ReadFile(file);
+    program = StartProgram({"-arun"});
+    EXPECT_TRUE(
+        LogHas("データベースファイルを開けません。File=[" + file + "]\r\n[原因] " + reason));
+    program.reset();
+    EXPECT_EQ(ReadFile(file), before);
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(mode));
+    EXPECT_FALSE(std::filesystem::exists(file + "-wal"));
+    ASSERT_EQ(path == shm ? unlink(shm.c_str()) : chmod(path.c_str(), mode | 0200), 0);
+  }
+}
