@@ -16,10 +16,12 @@ function(teloria_library name)
   endif()
 endfunction()
 
-# teloria_test(NAME LABEL unit|ui|e2e SOURCES... DEPS... [ENV k=v...] [LOCK])
-# One GoogleTest executable per unit, discovered case by case.
+# teloria_test(NAME LABEL unit|ui|e2e SOURCES... DEPS... [ENV k=v...] [LOCK] [THREADS])
+# One GoogleTest executable per unit, discovered case by case. THREADS: it
+# starts threads, so the tsan preset builds it (target thread_tests) and runs
+# it (label "threads").
 function(teloria_test name)
-  cmake_parse_arguments(ARG "LOCK;QT" "LABEL" "SOURCES;DEPS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "LOCK;QT;THREADS" "LABEL" "SOURCES;DEPS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE teloria_flags ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
@@ -35,6 +37,16 @@ function(teloria_test name)
   gtest_discover_tests(${name}
     PROPERTIES ${props} ENVIRONMENT "${env}"
     DISCOVERY_TIMEOUT 60)
+  if(ARG_THREADS)
+    add_dependencies(thread_tests ${name})
+    # A second label cannot pass through the discovery's PROPERTIES: it is
+    # set on the discovered cases by a file CTest reads after their list.
+    set(labels_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_threads.cmake)
+    file(WRITE ${labels_file} "if(DEFINED ${name}_TESTS)\n"
+      "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${ARG_LABEL};threads\")\n"
+      "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels_file})
+  endif()
 endfunction()
 
 # teloria_qtest(NAME SOURCES... DEPS...): a QtTest executable, run offscreen.

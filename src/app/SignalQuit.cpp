@@ -10,9 +10,19 @@ namespace {
 
 int signalFds[2] = {-1, -1};
 
+// SIGHUP: the terminal that started the program was closed.
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 void OnSignal(int) {
   const char byte = 1;
   (void)!::write(signalFds[0], &byte, 1);
+}
+
+// A signal the starter chose to ignore (nohup, a background job) stays
+// ignored.
+bool Ignored(int signal) {
+  struct sigaction current {};
+  return ::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
 } // namespace
@@ -31,13 +41,15 @@ TSignalQuit::TSignalQuit() {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  ::sigaction(SIGTERM, &action, nullptr);
-  ::sigaction(SIGINT, &action, nullptr);
+  for (const int signal : kQuitSignals)
+    if (!Ignored(signal))
+      ::sigaction(signal, &action, nullptr);
 }
 
 TSignalQuit::~TSignalQuit() {
-  ::signal(SIGTERM, SIG_DFL);
-  ::signal(SIGINT, SIG_DFL);
+  for (const int signal : kQuitSignals)
+    if (!Ignored(signal))
+      ::signal(signal, SIG_DFL);
   notifier_.reset();
   for (int& fd : signalFds) {
     if (fd >= 0)

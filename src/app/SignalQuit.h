@@ -4,8 +4,9 @@
 #include <QSocketNotifier>
 #include <memory>
 
-// SIGTERM and SIGINT end the program the way its exit command does: the
-// signal only wakes the event loop, which then quits and shuts down in order.
+// SIGTERM, SIGINT and SIGHUP end the program the way its exit command does:
+// the signal only wakes the event loop, which then quits and shuts down in
+// order.
 class TSignalQuit : public QObject {
   Q_OBJECT
 public:

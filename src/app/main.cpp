@@ -1,16 +1,19 @@
 // teloria2: the resident caller-ID program. The process life: the command
 // line, settings and logging, the "-shutdown" request, the single-instance
 // test (which hands a verb to a running instance), then the controller with
-// its tray icon and windows until the program is closed.
+// its tray icon and windows (or, without any display, with neither) until
+// the program is closed.
 #include "app/SignalQuit.h"
 #include "core/CommandLine.h"
 #include "core/MainForm.h"
 #include "core/StartupGate.h"
 #include "data/KsoCtiDb.h"
 #include "platform/DisplayPlatform.h"
+#include "platform/DisplayPresence.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 #include "ui/Fonts.h"
+#include "ui/HeadlessFront.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TrayIcon.h"
 #include "ui/TrayMenu.h"
@@ -23,7 +26,37 @@
 
 namespace {
 
-int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
+// Said on stderr too: a service's only witness is its journal.
+void ShowFatalError(const std::string& text) {
+  std::string forTerminal = text;
+  for (size_t at = 0; (at = forTerminal.find("\r\n", at)) != std::string::npos;)
+    forTerminal.erase(at, 1);
+  std::fprintf(stderr, "teloria2: %s\n", forTerminal.c_str());
+  ShowErrorMessage(text);
+}
+
+// The controller until the program is closed; the exit code. `windows`: the
+// program's windows, when it has any.
+int RunController(TMainFormDeps deps, TWindows* windows) {
+  TSignalQuit signalQuit;
+  deps.ShowFatalError = ShowFatalError;
+  auto form = std::make_unique<TMainForm>(std::move(deps));
+  if (windows != nullptr)
+    windows->SetController(form.get());
+  QCoreApplication::exec();
+  // Windows first (they read the controller), then the controller, which
+  // stops its timers, joins the scanner and closes the port.
+  if (windows != nullptr) {
+    windows->FreeAll();
+    windows->SetController(nullptr);
+  }
+  const int exitCode = form->StartupFailed() ? 1 : 0;
+  form.reset();
+  CtiDb.reset();
+  return exitCode;
+}
+
+int RunProgram(int argc, char** argv, TMainFormDeps deps) {
   PreferXcbUnderWayland();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Teloria II");
@@ -31,35 +64,55 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   QApplication::setWindowIcon(TTrayIcon::ImageOf(0));
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setFont(ProportionalGothic(9));
-  TSignalQuit signalQuit;
   TTrayIcon tray;
   TTrayMenu menu;
   AttachTrayMenu(tray, menu);
-  TMainFormDeps deps;
   deps.Windows = &Windows();
   deps.Tray = &tray;
-  deps.Arguments = args;
-  deps.ShowFatalError = [](const std::string& text) { ShowErrorMessage(text); };
   deps.Opener = [](const std::string& target) {
     return QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromStdString(target)));
   };
-  auto form = std::make_unique<TMainForm>(std::move(deps));
-  Windows().SetController(form.get());
-  QApplication::exec();
-  // Windows first (they read the controller), then the controller, which
-  // stops its timers, joins the scanner and closes the port.
-  Windows().FreeAll();
-  Windows().SetController(nullptr);
-  form.reset();
-  CtiDb.reset();
-  return 0;
+  return RunController(std::move(deps), &Windows());
+}
+
+// No GUI at all: nothing needs a display, a platform plugin or fonts.
+int RunHeadless(int argc, char** argv, TMainFormDeps deps) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName("Teloria II");
+  THeadlessWindows windows;
+  THeadlessTray tray;
+  deps.Windows = &windows;
+  deps.Tray = &tray;
+  Log(llInfo, "画面なしで動作します。");
+  return RunController(std::move(deps), nullptr);
+}
+
+int EndByException(const std::exception& e) {
+  LogException(llFatal, "予期しないエラーで終了します。", e);
+  std::fprintf(stderr, "teloria2: 予期しないエラーで終了します。(%s)\n", e.what());
+  return 1;
+}
+
+// The only instance, from its start banner to its end banner.
+int RunResident(int argc, char** argv, const TCommandLine& command,
+                std::unique_ptr<TSingleInstance> instance) {
+  const TLogSession logSession;
+  try {
+    TMainFormDeps deps;
+    deps.Arguments.assign(argv, argv + argc);
+    deps.Instance = std::move(instance);
+    if (command.Headless || !AnyDisplay())
+      return RunHeadless(argc, argv, std::move(deps));
+    return RunProgram(argc, argv, std::move(deps));
+  } catch (const std::exception& e) {
+    return EndByException(e);
+  }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv, argv + argc);
-  const TCommandLine command = ParseCommandLine(args);
+  const TCommandLine command = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   if (command.Verb == TCommandVerb::Help) {
     std::fputs(UsageText().c_str(), stdout);
     return 0;
@@ -70,19 +123,17 @@ int main(int argc, char** argv) {
   }
   try {
     AppSettings.Load();
-    StartLogging();
-    if (IsShutdownRequest(args)) {
+    OpenLogging();
+    if (command.Verb == TCommandVerb::Shutdown) {
       RequestShutdownOfRunningInstance();
       return 0;
     }
     int exitCode = 0;
-    const auto instance = TakeSingleInstance(command, &exitCode);
+    auto instance = TakeSingleInstance(command, &exitCode);
     if (!instance)
       return exitCode;
-    RunProgram(argc, argv, args);
-    EndLogging();
+    return RunResident(argc, argv, command, std::move(instance));
   } catch (const std::exception& e) {
-    LogException(llFatal, "予期しないエラーで終了します。", e);
+    return EndByException(e);
   }
-  return 0;
 }

@@ -1,12 +1,14 @@
 #include "base/Clock.h"
 
 #include <atomic>
+#include <cmath>
 #include <ctime>
 
 namespace {
 
 std::atomic<bool> fixedActive{false};
 std::atomic<double> fixedValue{0.0};
+std::atomic<int64_t> fixedMonotonicMs{0};
 
 TDateTime SystemNow() {
   timespec ts{};
@@ -37,6 +39,14 @@ int Today() {
   return DateOf(Now());
 }
 
+int64_t MonotonicMs() {
+  if (fixedActive.load())
+    return fixedMonotonicMs.load();
+  timespec ts{};
+  clock_gettime(CLOCK_BOOTTIME, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 void SetFixedNow(TDateTime value) {
   fixedValue.store(value);
   fixedActive.store(true);
@@ -46,6 +56,7 @@ void AdvanceFixedNow(double days) {
   double current = fixedValue.load();
   while (!fixedValue.compare_exchange_weak(current, current + days)) {
   }
+  fixedMonotonicMs += std::llround(days * MSecsPerDay);
 }
 
 void ClearFixedNow() {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "base/Clock.h"
 #include "common2/MirelKT5CommCompo.h"
 
 namespace {
@@ -12,6 +13,8 @@ namespace {
 void Pause() {
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
+
+constexpr int64_t RepeatReportMs = 1000;
 
 } // namespace
 
@@ -35,10 +38,11 @@ void TEventWatchThread::Execute() {
     if (error == ECANCELED)
       continue;
     if (error != 0) {
-      owner_.Trace("WaitCommEvent", static_cast<uint32_t>(error));
+      ReportWaitFailure(error);
       Pause();
       continue;
     }
+    reportedError_ = 0;
     try {
       HandleEvent();
     } catch (const std::exception& e) {
@@ -49,6 +53,18 @@ void TEventWatchThread::Execute() {
       Pause();
     }
   }
+}
+
+// A failure that persists (a device node lingering after the adapter went)
+// is reported when it begins, then at most once a second, not at every turn
+// of the loop.
+void TEventWatchThread::ReportWaitFailure(int error) {
+  const int64_t now = MonotonicMs();
+  if (error == reportedError_ && now - reportedAt_ < RepeatReportMs)
+    return;
+  reportedError_ = error;
+  reportedAt_ = now;
+  owner_.Trace("WaitCommEvent", static_cast<uint32_t>(error));
 }
 
 void TEventWatchThread::HandleEvent() {

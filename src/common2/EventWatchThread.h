@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <thread>
 
 class TMirelKT5CommCompo;
@@ -21,8 +22,12 @@ public:
 private:
   void Execute();
   void HandleEvent();
+  void ReportWaitFailure(int error);
 
   TMirelKT5CommCompo& owner_;
   ISerialDevice& device_;
+  // The failed wait reported last (0: none since the last good one), and when.
+  int reportedError_ = 0;
+  int64_t reportedAt_ = 0;
   std::thread thread_;
 };

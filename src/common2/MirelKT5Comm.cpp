@@ -56,6 +56,9 @@ void TMirelKT5Comm::Close(bool silent) {
     return;
   try {
     compo_.Close();
+    // The call in progress ends with the port: finished later, it would
+    // span the whole time the port was closed.
+    FinishGroup();
     if (!silent)
       RaiseClosed(false);
   } catch (const std::exception& e) {
@@ -92,11 +95,11 @@ void TMirelKT5Comm::CompoTrace(const std::string& text, uint32_t code) {
              fmt::sprintf("[Mirel.Trace] %s (W32ErrCode=%d)", text, code));
   if (text != "WaitCommEvent" || code == 0)
     return;
-  // The port is lost: close quietly, complete the call and tell the owner.
+  // The port is lost: close quietly (which completes the call) and tell the
+  // owner.
   RaiseTrace(TKT5TraceEventArgs::LevelTrace,
              fmt::sprintf("MirelのWaitCommEventエラーが発生しました。Win32ErrCode=[%d] Msg=[%s]",
                           code, text));
   Close(true);
-  FinishGroup();
   RaiseClosed(true);
 }

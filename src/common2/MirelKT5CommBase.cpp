@@ -1,17 +1,26 @@
 #include "common2/MirelKT5CommBase.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "base/Clock.h"
-#include "common2/SecondsBetween.h"
 
 namespace {
 std::atomic<int32_t> groupCounter{0};
 
-// Seconds from `since` to `until`; a moment the group never saw (0) counts as
-// no time rather than as seventy years.
-int32_t SecondsSince(TDateTime until, TDateTime since) {
-  return since == 0 ? 0 : SecondsBetween(false, until, since);
+// The monotonic moment at which the wall-clock second of `now` began. Whole
+// seconds counted from it are those the wall clock shows while it runs
+// steadily, and stay true when the clock is set meanwhile.
+int64_t SecondStart(int64_t monotonicMs, TDateTime now) {
+  return monotonicMs - DecodeDateTime(now).MilliSecond;
+}
+
+// Whole seconds from `since` to `untilMs`; a moment the group never saw
+// counts as no time.
+int32_t SecondsSince(int64_t untilMs, std::optional<int64_t> since) {
+  if (!since)
+    return 0;
+  return static_cast<int32_t>(std::clamp<int64_t>((untilMs - *since) / 1000, 0, INT32_MAX));
 }
 
 } // namespace
@@ -70,24 +79,28 @@ void TMirelKT5CommBase::RaiseMirel(const TKT5MirelKT5ReceivePacket& packet, TDat
 
 void TMirelKT5CommBase::HandlePacket(const TKT5MirelKT5ReceivePacket& packet) {
   const TDateTime now = Now();
+  const int64_t monotonic = MonotonicMs();
   if (packet.PacketKind == PacketKind::KyokuseiHanten)
     currentGroupNo_ = TakeGroupNo();
   if (group_.GroupNo != currentGroupNo_) {
     FinishGroup();
     group_.Clear();
     group_.GroupNo = currentGroupNo_;
-    group_.KyokuseiHantenAt = Now();
+    group_.KyokuseiHantenAt = now;
+    since_ = {SecondStart(monotonic, now), {}, {}};
   }
   group_.PacketKind = packet.PacketKind;
   RaiseMirel(packet, now);
-  UpdateGroup(packet, now);
+  UpdateGroup(packet, now, monotonic);
 }
 
-void TMirelKT5CommBase::UpdateGroup(const TKT5MirelKT5ReceivePacket& packet, TDateTime t) {
+void TMirelKT5CommBase::UpdateGroup(const TKT5MirelKT5ReceivePacket& packet, TDateTime t,
+                                    int64_t monotonic) {
   switch (packet.PacketKind) {
   case PacketKind::KyokuseiHanten:
     group_.KyokuseiHantenReceived = true;
     group_.KyokuseiHantenAt = t;
+    since_.Start = SecondStart(monotonic, t);
     RaiseGroup();
     break;
   case PacketKind::PhoneNumber:
@@ -96,6 +109,7 @@ void TMirelKT5CommBase::UpdateGroup(const TKT5MirelKT5ReceivePacket& packet, TDa
     group_.NumberReceivedAt = t;
     group_.PhoneNumber = packet.PhoneNumber;
     group_.NumberKind = packet.NumberKind;
+    since_.Number = SecondStart(monotonic, t);
     RaiseGroup();
     break;
   case PacketKind::OffHook:
@@ -104,14 +118,15 @@ void TMirelKT5CommBase::UpdateGroup(const TKT5MirelKT5ReceivePacket& packet, TDa
     group_.OffHookReceivedAt = t;
     // Without a number the call rang from the start of its group.
     group_.RingSeconds =
-        SecondsSince(t, group_.NumberReceived ? group_.NumberReceivedAt : group_.KyokuseiHantenAt);
+        SecondsSince(monotonic, group_.NumberReceived ? since_.Number : since_.Start);
+    since_.OffHook = SecondStart(monotonic, t);
     RaiseGroup();
     break;
   case PacketKind::OnHook:
     group_.OnHookReceived = true;
     group_.OnHookDateTime = packet.EventDateTime;
     group_.OnHookReceivedAt = t;
-    group_.TalkSeconds = SecondsSince(t, group_.OffHookReceivedAt);
+    group_.TalkSeconds = SecondsSince(monotonic, since_.OffHook);
     RaiseGroup();
     GroupEnd();
     break;
@@ -135,7 +150,7 @@ void TMirelKT5CommBase::FinishGroup() {
     group_.OnHookReceivedAt = Now();
     group_.OnHookDateTime = group_.OnHookReceivedAt;
     group_.OnHookReceived = true;
-    group_.TalkSeconds = SecondsBetween(false, group_.OnHookReceivedAt, group_.OffHookReceivedAt);
+    group_.TalkSeconds = SecondsSince(MonotonicMs(), since_.OffHook);
     RaiseGroup();
     GroupEnd();
   } else if (!group_.OffHookReceived && !group_.UnansweredReceived) {

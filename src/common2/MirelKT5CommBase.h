@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "base/DateTime.h"
@@ -59,11 +60,19 @@ protected:
 private:
   void RaiseGroup();
   void GroupEnd();
-  void UpdateGroup(const TKT5MirelKT5ReceivePacket& packet, TDateTime receivedAt);
+  void UpdateGroup(const TKT5MirelKT5ReceivePacket& packet, TDateTime receivedAt,
+                   int64_t monotonicMs);
   void RaiseMirel(const TKT5MirelKT5ReceivePacket& packet, TDateTime receivedAt);
 
   int32_t currentGroupNo_ = 0;
   TKT5GroupEventArgs group_;
+  // When the current group started, its number came and it was answered, on
+  // the monotonic clock: the ring and talk seconds are counted from these,
+  // the dates of the group from the wall clock.
+  struct TGroupMoments {
+    std::optional<int64_t> Start, Number, OffHook;
+  };
+  TGroupMoments since_;
 };
 
 // The process-wide group counter: returns its value and counts up, so group

@@ -31,7 +31,7 @@ TMirelKT5CommCompo::~TMirelKT5CommCompo() {
   destroying_ = true;
   Close();
   ReleaseStoppedPort();
-  gate_->Open = false;
+  ReplaceGate(false);
 }
 
 void TMirelKT5CommCompo::SetActive(bool value) {
@@ -69,7 +69,10 @@ void TMirelKT5CommCompo::Open() {
     throw MakeOpenError(portName_, static_cast<uint32_t>(error));
   if (const int rc = device->Configure(BuildAdapterDcb()); rc != 0)
     Trace("SetCommState", static_cast<uint32_t>(rc));
-  device_ = std::move(device);
+  {
+    std::lock_guard lock(lock_);
+    device_ = std::move(device);
+  }
   PurgeQueues();
   busy_ = false;
   terminated_ = false;
@@ -92,10 +95,22 @@ void TMirelKT5CommCompo::Close() {
       Trace("CloseHandle", static_cast<uint32_t>(rc));
     device_.reset();
   }
-  // What is still queued for this open period is dropped; what comes after
-  // (trace lines of calls on the closed port) gets a new gate.
+  ReplaceGate(true);
+}
+
+// What is still queued for this open period is dropped; what comes after
+// (trace lines of calls on the closed port) gets a new gate, unless the
+// component is going.
+void TMirelKT5CommCompo::ReplaceGate(bool reopen) {
+  std::lock_guard lock(gateMutex_);
   gate_->Open = false;
-  gate_ = std::make_shared<TDeliveryGate>(*this);
+  if (reopen)
+    gate_ = std::make_shared<TDeliveryGate>(*this);
+}
+
+std::shared_ptr<TMirelKT5CommCompo::TDeliveryGate> TMirelKT5CommCompo::CurrentGate() {
+  std::lock_guard lock(gateMutex_);
+  return gate_;
 }
 
 void TMirelKT5CommCompo::StopWatchThread() {
@@ -173,7 +188,7 @@ void TMirelKT5CommCompo::Deliver(THandlerCall call, bool reportFailure) {
     RunHandler(call, reportFailure);
     return;
   }
-  postTarget_->Post([gate = gate_, call = std::move(call), reportFailure] {
+  postTarget_->Post([gate = CurrentGate(), call = std::move(call), reportFailure] {
     if (gate->Open)
       gate->Compo.RunHandler(call, reportFailure);
   });

@@ -100,6 +100,8 @@ private:
   void ReportError(const std::string& msg);
   void ReportCommError(uint32_t flags);
   void Deliver(THandlerCall call, bool reportFailure);
+  std::shared_ptr<TDeliveryGate> CurrentGate();
+  void ReplaceGate(bool reopen);
   void RunHandler(const THandlerCall& call, bool reportFailure);
   template <typename Packet, typename Handler>
   void DispatchPacket(const Handler& handler, std::span<const uint8_t> chunk);
@@ -126,12 +128,17 @@ private:
   bool asyncHandling_ = false;
   // Read by a thread running an exchange while the owner may close the port.
   std::atomic<bool> active_{false};
-  bool asyncNow_ = false;
+  // Read by every thread that traces, while the owner may open the port.
+  std::atomic<bool> asyncNow_{false};
   std::atomic<bool> destroying_{false};
   TPostTargetPtr postTarget_;
   TSerialDeviceFactory deviceFactory_;
+  // Set and reset by the owner with the lock held, which an exchange on
+  // another thread holds while it uses the device.
   TSerialDevicePtr device_;
   std::unique_ptr<TEventWatchThread> watchThread_;
+  // Copied by every delivery (any thread), replaced by Close (the owner's).
+  std::mutex gateMutex_;
   std::shared_ptr<TDeliveryGate> gate_;
 
   std::recursive_mutex lock_;

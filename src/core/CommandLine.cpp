@@ -35,9 +35,21 @@ TCommandLine UsageError(std::string error) {
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   TCommandLine command;
+  if (args.size() >= 2 && args[1] == "-shutdown") {
+    command.Verb = TCommandVerb::Shutdown;
+    return command;
+  }
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     TCommandLine verb;
+    if (arg == "-headless") {
+      command.Headless = true;
+      continue;
+    }
+    if (arg == "-notify") {
+      command.Notify = true;
+      continue;
+    }
     if (arg == "-show") {
       if (i + 1 >= args.size())
         return UsageError("-show の後に画面の名前がありません。");
@@ -54,6 +66,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (command.Verb != TCommandVerb::None)
       return UsageError("指示は一つだけ指定してください。");
+    verb.Headless = command.Headless;
+    verb.Notify = command.Notify;
     command = verb;
   }
   return command;
@@ -67,13 +81,16 @@ std::string WindowWord(TProgramWindow window) {
 }
 
 std::string UsageText() {
-  return "使い方: teloria2 [-arun]\n"
-         "        teloria2 -show memory|phonelist|history|new|display|settings|about\n"
+  return "使い方: teloria2 [-arun] [-headless]\n"
+         "        teloria2 -show memory|phonelist|history|new|display|settings|about [-notify]\n"
          "        teloria2 -exit\n"
          "        teloria2 -shutdown\n"
          "\n"
          "  (指定なし)   Teloria II を起動します。起動済みなら、その旨をバルーンで知らせます。\n"
          "  -arun        起動時のバルーンを出しません。\n"
+         "  -headless    画面なしで動きます。ウィンドウ、アイコン、メッセージボックスを使わず、\n"
+         "               メッセージはログに書きます。DISPLAY、WAYLAND_DISPLAY、\n"
+         "               QT_QPA_PLATFORM のどれもないときも画面なしで動きます。\n"
          "  -show 画面   起動中の Teloria II で画面を開きます。起動していなければ起動し、\n"
          "               準備ができてから開きます。画面:\n"
          "                 memory     Mirelメモリ\n"
@@ -83,8 +100,11 @@ std::string UsageText() {
          "                 display    番号表示 (最新の着信)\n"
          "                 settings   設定\n"
          "                 about      Teloria II について\n"
+         "  -notify      -show で画面を開けなかったとき、そのことをバルーンでも知らせます\n"
+         "               (デスクトップのメニューの項目が使います)。\n"
          "  -exit        起動中の Teloria II を終了し (メニューの「終了」と同じ)、\n"
          "               終わるまで待ちます。\n"
          "  -shutdown    (最初の引数のみ) 起動中の Teloria II に終了を求め、最大 3 秒待ちます。\n"
+         "               後の引数は無視します。\n"
          "  -help        この説明を表示します。\n";
 }

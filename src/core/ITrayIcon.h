@@ -20,4 +20,6 @@ public:
   virtual void HideBalloon() = 0;
   // The tooltip; a tray without one ignores it.
   virtual void SetTipHelp(const std::string& tip) { (void)tip; }
+  // The desktop shows a tray, and in it the icon and its menu.
+  virtual bool TrayAvailable() const { return true; }
 };

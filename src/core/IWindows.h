@@ -22,4 +22,6 @@ public:
   virtual void ShowDeviceMemory() = 0;
   virtual void ShowSettings() = 0;
   virtual void ShowAbout() = 0;
+  // False when the program runs without a screen: nothing it shows is seen.
+  virtual bool HasScreen() const { return true; }
 };

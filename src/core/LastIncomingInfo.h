@@ -5,8 +5,9 @@
 #include <atomic>
 #include <string>
 
-// The key of the history row of the call being tracked; hook events of the
-// call update that row.
+// The key of the history row of the call registered last (empty when its
+// row could not be added). Hook events do not go by it: they find the call
+// of their own group.
 struct TLastIncomingInfo {
   int IncomingOrder = 0;
   std::string IncomingDate;

@@ -15,6 +15,7 @@
 #include "data/CallHistory.h"
 #include "data/KsoCtiDb.h"
 #include "platform/MessageEndpoint.h"
+#include "platform/ProgramPaths.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 #include "settings/SettingsListeners.h"
@@ -22,6 +23,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <cstring>
 #include <fmt/printf.h>
 
 TMainForm* MainForm = nullptr;
@@ -33,6 +35,12 @@ namespace {
 
 const char* const kClientWindowName = "TELORIA2_CLIENT_WINDOW_MMF";
 const char* const kBalloonText = "\r\n  このアイコンをクリックするとメニューが出ます。  \r\n";
+// Without a tray there is no icon to click: the windows open from the desktop
+// entry's actions or the command line.
+const char* const kNoTrayBalloonText =
+    "\r\n  タスクトレイがないため、各画面はアプリケーションメニューの\r\n"
+    "  Teloria II の項目（電話帳、着信履歴、設定など）から開けます。\r\n"
+    "  端末からは teloria2 -show settings などで開けます。  \r\n";
 
 // Timer handlers run from the event loop: nothing may escape them.
 void Guarded(const char* what, const std::function<void()>& fn) {
@@ -78,7 +86,7 @@ TMainForm::TMainForm(TMainFormDeps deps)
   // Started with "-show": the window opens once start-up is done.
   if (const TCommandLine command = ParseCommandLine(deps_.Arguments);
       command.Verb == TCommandVerb::Show)
-    Post([this, command] { CMShowWindow(static_cast<uint32_t>(command.Window)); });
+    Post([this, command] { CMShowWindow(static_cast<uint32_t>(command.Window), command.Notify); });
 }
 
 TMainForm::~TMainForm() {
@@ -154,6 +162,8 @@ void TMainForm::Post(std::function<void()> fn) {
 void TMainForm::CMStartup() {
   started_ = true;
   AddSettingsListener(listenerHandle_, {postTarget_, [this] { CMSettingsChanged(); }});
+  if (!PrepareFolder())
+    return;
   if (!DatabaseFileExists()) {
     if (!CreateDatabaseFromTemplate()) {
       EndStartup("データベースファイルを作成できません。",
@@ -186,6 +196,22 @@ void TMainForm::CMStartup() {
   ready_ = true;
 }
 
+// The folder that holds the database and the settings; TELORIA2_HOME may
+// name one that cannot be made.
+bool TMainForm::PrepareFolder() {
+  const int error = PrepareProgramFolder();
+  if (error == 0)
+    return true;
+  const std::string folder = ProgramFolder();
+  const std::string cause = std::strerror(error);
+  EndStartup(
+      fmt::sprintf("プログラムフォルダを使用できません。Folder=[%s]\r\n[原因] %s", folder, cause),
+      fmt::sprintf("プログラムフォルダを使用できませんでした。\r\n%s\r\n%s\r\n"
+                   "システム起動に失敗しました。",
+                   folder, cause));
+  return false;
+}
+
 // A database file that cannot serve ends the program like a failed creation:
 // running on, the program would record nothing and hold the single-instance
 // lock, refusing every later start.
@@ -209,8 +235,16 @@ bool TMainForm::OpenDatabase() {
 }
 
 // Start-up cannot go on: logged, shown until closed, and the program ends.
+// While the error waits for the user, another start must become the new
+// instance rather than end as "already running", and no verb may reach this
+// one.
 void TMainForm::EndStartup(const std::string& logText, const std::string& message) {
   Log(llFatal, logText);
+  startupFailed_ = true;
+  endpoint_.reset();
+  CloseSharedValue(clientWindowMapping_);
+  clientWindowMapping_ = 0;
+  deps_.Instance.reset();
   if (deps_.ShowFatalError)
     deps_.ShowFatalError(message);
   deps_.Quit();
@@ -243,7 +277,7 @@ void TMainForm::ShowStartupBalloon() {
                                 [](const std::string& a) { return SameText(a, "-arun"); });
   if (!arun) {
     try {
-      deps_.Tray->ShowBalloon("Teloria II を起動しました。", kBalloonText, TBalloonIcon::Info,
+      deps_.Tray->ShowBalloon("Teloria II を起動しました。", MenuHintText(), TBalloonIcon::Info,
                               10000);
     } catch (const std::exception& e) {
       LogException(llWarning, "バルーンメッセージ", e);
@@ -255,7 +289,11 @@ void TMainForm::ShowStartupBalloon() {
 }
 
 void TMainForm::CMAlreadyRunning() {
-  ShowBalloon("Teloria II は既に起動しています。", kBalloonText, TBalloonIcon::Info);
+  ShowBalloon("Teloria II は既に起動しています。", MenuHintText(), TBalloonIcon::Info);
+}
+
+std::string TMainForm::MenuHintText() const {
+  return deps_.Tray->TrayAvailable() ? kBalloonText : kNoTrayBalloonText;
 }
 
 void TMainForm::CMShutdown() {

@@ -3,6 +3,7 @@
 #include "base/DateTime.h"
 #include "base/PostTarget.h"
 #include "common2/KT5EventArgs.h"
+#include "core/GroupCalls.h"
 #include "core/IController.h"
 #include "core/IRingSound.h"
 #include "core/ITrayIcon.h"
@@ -10,6 +11,7 @@
 #include "core/MirelKT5Scanner.h"
 #include "platform/SerialDevice.h"
 #include "platform/ShellOpen.h"
+#include "platform/SingleInstance.h"
 #include "share/MqttClient.h"
 
 #include <QObject>
@@ -28,6 +30,7 @@ class TMirelKT5Comm;
 class TMirelKT5CommSim;
 class TNumberSimReceiver;
 class TTableRow;
+struct TCallKey;
 struct TIncomingCall;
 
 // What the controller is given from outside: the windows and the tray icon
@@ -41,6 +44,9 @@ struct TMainFormDeps {
   TOpener Opener;
   // Shows the fatal start-up error and waits until it is closed.
   std::function<void(const std::string& text)> ShowFatalError;
+  // The single-instance lock, held while the controller lives; a failed
+  // start-up lets it go before it shows its error.
+  std::unique_ptr<TSingleInstance> Instance;
   // Ends the program (the main window closed); default QCoreApplication::exit(0).
   std::function<void()> Quit;
   // Tests: the ports the scanner probes, the serial devices, the endpoint handle
@@ -68,6 +74,8 @@ public:
 
   // State
   bool Ready() const { return ready_; }
+  // Start-up ended in a fatal error.
+  bool StartupFailed() const { return startupFailed_; }
   bool SimMode() const override { return simMode_; }
   // The port setting the last search was started for.
   const std::string& TargetPort() const { return targetPort_; }
@@ -100,7 +108,9 @@ public:
   void CMGroupEvent(const IKT5GroupEventArgs& ev);
   // `groupNo`: the call group the number came with (-1: none, debug mode).
   void PostIncoming(const std::string& phoneNumber, int32_t groupNo = -1);
-  void CMIncomingPhone(std::unique_ptr<TTableRow> incoming);
+  // Returns the call made of the row (null: no row), whose history row its
+  // hook events update.
+  std::shared_ptr<TIncomingCall> CMIncomingPhone(std::unique_ptr<TTableRow> incoming);
   void CMIncomingError();
   void PendingWritesTimerTimer();
   // The step of a call's registration that failed, named in the log.
@@ -138,8 +148,9 @@ public:
   void DebugCheckTimerTimer();
 
   // The command line's verbs (a CommandResult): a TProgramWindow to open,
-  // once start-up is done; the program to close.
-  uint32_t CMShowWindow(uint32_t window);
+  // once start-up is done (`notify`: a window that cannot open says so in a
+  // balloon); the program to close.
+  uint32_t CMShowWindow(uint32_t window, bool notify = false);
   uint32_t CMExitProgram();
 
   // The windows' questions
@@ -152,11 +163,14 @@ public:
 private:
   void CreateSessions();
   void ConnectTimers();
+  bool PrepareFolder();
   bool OpenDatabase();
   void EndStartup(const std::string& logText, const std::string& message);
   void ChooseMode();
   void ShowStartupBalloon();
   void ShowBalloon(const std::string& title, const std::string& text, TBalloonIcon icon);
+  // Where the menu is found, for the start and "already running" balloons.
+  std::string MenuHintText() const;
   void RestartBalloonHideTimer();
   void EnterSimMode();
   void CreateShare();
@@ -176,8 +190,9 @@ private:
     std::function<TWriteResult()> Write;
   };
   void ApplyHookEvent(const IKT5GroupEventArgs& ev);
-  TWriteResult WriteHookEvent(const IKT5GroupEventArgs& ev);
-  TWriteResult UpdateTrackedCall(const std::string& what, const std::function<void()>& update);
+  TWriteResult WriteHookEvent(const TKT5GroupEventArgs& ev, const TIncomingCall& call);
+  TWriteResult UpdateCallRow(const TIncomingCall& call, const std::string& what,
+                             const std::function<void(const TCallKey&)>& update);
   TWriteResult RecordCall(TIncomingCall& call);
   void FailCall(TCallStep step, const std::exception& e);
   std::unique_ptr<TTableRow> WaitingCallRow(const TIncomingCall& call);
@@ -194,6 +209,7 @@ private:
   TMainFormDeps deps_;
   bool started_ = false;
   bool ready_ = false;
+  bool startupFailed_ = false;
   bool simMode_ = false;
   std::string targetPort_;
   std::string debugLastKey_;
@@ -216,8 +232,8 @@ private:
   uint32_t handle_ = 0;
   int clientWindowMapping_ = 0;
   uint32_t listenerHandle_ = 0;
-  // Groups whose number waits in the queue to be registered.
-  std::multiset<int32_t> pendingCallGroups_;
+  // The calls of the latest call groups, which their hook events update.
+  TGroupCalls groupCalls_;
   // Writes the database refused for a lock, oldest first.
   std::deque<TPendingWrite> pendingWrites_;
   // Ports the user was told of not being allowed to open.

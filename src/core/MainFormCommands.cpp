@@ -98,13 +98,21 @@ TMenuHandler MenuHandlerOf(TProgramWindow window) {
 
 } // namespace
 
-uint32_t TMainForm::CMShowWindow(uint32_t window) {
+uint32_t TMainForm::CMShowWindow(uint32_t window, bool notify) {
   if (!ready_)
     return CommandResultNotDone;
   const auto kind = static_cast<TProgramWindow>(window);
+  if (!deps_.Windows->HasScreen()) {
+    LogFmt(llWarning, "画面がないため、コマンドラインの指示の画面を開けません。[%s]",
+           WindowWord(kind));
+    return CommandResultNoScreen;
+  }
   if (kind == TProgramWindow::NumberDisplay) {
-    if (!ShowLastCall())
+    if (!ShowLastCall()) {
+      if (notify)
+        ShowBalloon("Teloria II: 番号表示", "表示する着信がありません。", TBalloonIcon::Info);
       return CommandResultNoCall;
+    }
   } else if (const TMenuHandler handler = MenuHandlerOf(kind)) {
     (this->*handler)();
   } else {
@@ -142,7 +150,7 @@ uint32_t TMainForm::CMExitProgram() {
   return CommandResultDone;
 }
 
-uint32_t TMainForm::Dispatch(uint32_t message, uint32_t wParam, uint32_t /*lParam*/) {
+uint32_t TMainForm::Dispatch(uint32_t message, uint32_t wParam, uint32_t lParam) {
   try {
     switch (message) {
     case ::CMAlreadyRunning:
@@ -162,7 +170,7 @@ uint32_t TMainForm::Dispatch(uint32_t message, uint32_t wParam, uint32_t /*lPara
       NotifySettingsChanged();
       return 0;
     case ::CMShowWindow:
-      return CMShowWindow(wParam);
+      return CMShowWindow(wParam, lParam == 1);
     case ::CMExitProgram:
       return CMExitProgram();
     default:

@@ -190,18 +190,24 @@ void TMainForm::EnterSimMode() {
 void TMainForm::CMPortDenied(const std::string& port) {
   if (!deniedPorts_.insert(port).second)
     return;
-  const std::string group = DeviceGroupName(port);
-  LogFmt(
-      llWarning,
-      "ポート [%s] を開く権限がありません。このポートを使うにはグループ [%s] "
-      "に属している必要があります。(sudo usermod -aG %s ユーザー名 の後、ログインし直してください)",
-      port, group, group);
-  if (deniedPorts_.size() == 1)
-    ShowBalloon("Teloria II: ポートを開けません",
-                fmt::sprintf("\r\n  %s を開く権限がありません。\r\n  グループ %s "
-                             "に参加して、ログインし直してください。  \r\n",
-                             port, group),
-                TBalloonIcon::Warning);
+  // A group is named only when joining it would let the user open the port.
+  const std::string group = GroupToJoinFor(port);
+  if (group.empty())
+    LogFmt(llWarning, "ポート [%s] を開く権限がありません。", port);
+  else
+    LogFmt(llWarning,
+           "ポート [%s] を開く権限がありません。このポートを使うにはグループ [%s] "
+           "に属している必要があります。(sudo usermod -aG %s ユーザー名 "
+           "の後、ログインし直してください)",
+           port, group, group);
+  if (deniedPorts_.size() != 1)
+    return;
+  const std::string advice =
+      group.empty() ? std::string("デバイスのアクセス権を確認してください。")
+                    : fmt::sprintf("グループ %s に参加して、ログインし直してください。", group);
+  ShowBalloon("Teloria II: ポートを開けません",
+              fmt::sprintf("\r\n  %s を開く権限がありません。\r\n  %s  \r\n", port, advice),
+              TBalloonIcon::Warning);
 }
 
 std::string TMainForm::GetConnectedPort() const {

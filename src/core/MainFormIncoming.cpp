@@ -91,11 +91,7 @@ void TMainForm::OnSessionGroup(TMirelKT5CommBase&, const IKT5GroupEventArgs& arg
 void TMainForm::CMGroupEvent(const IKT5GroupEventArgs& ev) {
   if (!ev)
     return;
-  const IKT5GroupEventArgs prev = LastGroupEvent;
   LastGroupEvent = ev;
-  // Hook events update the tracked call only right after another event of
-  // the same group.
-  const bool sameGroup = prev && prev->GroupNo == ev->GroupNo;
   switch (ev->PacketKind) {
   case 1:
     if (AppSettings.ShowIncomingPreview)
@@ -111,11 +107,9 @@ void TMainForm::CMGroupEvent(const IKT5GroupEventArgs& ev) {
   case 3:
   case 4:
   case 5:
-    if (!sameGroup)
-      break;
     // A hook event that overtook the registration of its own call waits
-    // for it; applied now it would change the previous call's row.
-    if (pendingCallGroups_.count(ev->GroupNo) != 0)
+    // for it; applied now it would find the group without its call.
+    if (groupCalls_.Waiting(ev->GroupNo))
       Post([this, ev] { ApplyHookEvent(ev); });
     else
       ApplyHookEvent(ev);
@@ -126,22 +120,30 @@ void TMainForm::CMGroupEvent(const IKT5GroupEventArgs& ev) {
   share_->GroupEventHandled(ev);
 }
 
+// A hook event updates the call of its own group only: a ring that brought
+// no number, or a group long gone, has no call and changes nothing. The
+// call is resolved to its history key when the write runs: at once, or,
+// when the call's own write waits for the database, after that write (the
+// hook write is queued behind it) has given the call its incoming_order.
 void TMainForm::ApplyHookEvent(const IKT5GroupEventArgs& ev) {
+  const std::shared_ptr<TIncomingCall> call = groupCalls_.CallOf(ev->GroupNo);
+  if (!call)
+    return;
   const TShortBusyWait shortWait;
-  WriteInOrder(HookText(ev->PacketKind), [this, ev] { return WriteHookEvent(ev); });
+  WriteInOrder(HookText(ev->PacketKind), [this, ev, call] { return WriteHookEvent(*ev, *call); });
 }
 
-TMainForm::TWriteResult TMainForm::WriteHookEvent(const IKT5GroupEventArgs& ev) {
-  const uint8_t kind = ev->PacketKind;
-  const TWriteResult result =
-      UpdateTrackedCall(std::string(HookText(kind)) + "を記録できません。", [&] {
-        const TCallKey call{LastIncomingInfo.IncomingOrder, LastIncomingInfo.IncomingDate};
+TMainForm::TWriteResult TMainForm::WriteHookEvent(const TKT5GroupEventArgs& ev,
+                                                  const TIncomingCall& call) {
+  const uint8_t kind = ev.PacketKind;
+  const TWriteResult result = UpdateCallRow(
+      call, std::string(HookText(kind)) + "を記録できません。", [&](const TCallKey& key) {
         if (kind == 3)
-          CallHistory().SetAnswered(call, ev->RingSeconds);
+          CallHistory().SetAnswered(key, ev.RingSeconds);
         else if (kind == 4)
-          CallHistory().SetHungUp(call, ev->TalkSeconds);
+          CallHistory().SetHungUp(key, ev.TalkSeconds);
         else
-          CallHistory().SetNotAnswered(call);
+          CallHistory().SetNotAnswered(key);
       });
   // The history window is refreshed when a call ends, not when it is answered.
   if (kind != 3 && result != TWriteResult::Busy)
@@ -149,13 +151,14 @@ TMainForm::TWriteResult TMainForm::WriteHookEvent(const IKT5GroupEventArgs& ev) 
   return result;
 }
 
-TMainForm::TWriteResult TMainForm::UpdateTrackedCall(const std::string& what,
-                                                     const std::function<void()>& update) {
+TMainForm::TWriteResult
+TMainForm::UpdateCallRow(const TIncomingCall& call, const std::string& what,
+                         const std::function<void(const TCallKey&)>& update) {
   // A call whose history row could not be added has no row to update.
-  if (LastIncomingInfo.IncomingDate.empty() || !CtiDb)
+  if (call.Order == 0 || !CtiDb)
     return TWriteResult::Failed;
   try {
-    update();
+    update({call.Order, call.When});
     return TWriteResult::Done;
   } catch (const ESQLiteException& e) {
     if (e.IsBusy())
@@ -171,10 +174,9 @@ void TMainForm::PostIncoming(const std::string& phoneNumber, int32_t groupNo) {
   auto row = std::make_shared<TTableRow>();
   row->SetValue("phone_number", phoneNumber);
   row->SetValue("_IncomingDate", NowDateText());
-  pendingCallGroups_.insert(groupNo);
+  groupCalls_.NumberPosted(groupNo);
   Post([this, row, groupNo] {
-    pendingCallGroups_.erase(pendingCallGroups_.find(groupNo));
-    CMIncomingPhone(std::make_unique<TTableRow>(*row));
+    groupCalls_.NumberHandled(groupNo, CMIncomingPhone(std::make_unique<TTableRow>(*row)));
   });
 }
 
@@ -230,10 +232,10 @@ void TMainForm::FailCall(TCallStep step, const std::exception& e) {
   Post([this] { CMIncomingError(); });
 }
 
-void TMainForm::CMIncomingPhone(std::unique_ptr<TTableRow> incoming) {
+std::shared_ptr<TIncomingCall> TMainForm::CMIncomingPhone(std::unique_ptr<TTableRow> incoming) {
   if (!incoming) {
     Log(llError, "CMIncomingPhoneにて着信情報オブジェクトがありません。");
-    return;
+    return nullptr;
   }
   auto call = std::make_shared<TIncomingCall>();
   call->Number = incoming->GetValue("phone_number");
@@ -243,11 +245,11 @@ void TMainForm::CMIncomingPhone(std::unique_ptr<TTableRow> incoming) {
   const TShortBusyWait shortWait;
   const TWriteResult now = pendingWrites_.empty() ? RecordCall(*call) : TWriteResult::Busy;
   if (now == TWriteResult::Failed)
-    return;
+    return call;
   if (now == TWriteResult::Done) {
     ShowCall(*call->Row);
     CallRecorded(*call);
-    return;
+    return call;
   }
   // The database is locked by another program: the caller is shown at
   // once, the call is written when the database takes it again.
@@ -259,6 +261,7 @@ void TMainForm::CMIncomingPhone(std::unique_ptr<TTableRow> incoming) {
             CallRecorded(*call);
           return result;
         });
+  return call;
 }
 
 // The caller's row for a call not yet written: the phone-book entry if the

@@ -17,7 +17,8 @@ enum : uint32_t {
   CMSimCall = 0x612,
   CMSimReadMemory = 0x613,
   // The command line's verbs to the running instance (sent, answered with a
-  // CommandResult): WParam = a TProgramWindow to open; the program to close.
+  // CommandResult): WParam = a TProgramWindow to open, LParam = 1 to also
+  // tell in a balloon when it cannot open; the program to close.
   CMShowWindow = 0x620,
   CMExitProgram = 0x621,
   CMSettingsChanged = 0x701,
@@ -36,5 +37,6 @@ enum : uint32_t {
 enum : uint32_t {
   CommandResultNotDone = 0, // not ready yet, or not understood
   CommandResultDone = 1,
-  CommandResultNoCall = 2, // the number display has no call to show
+  CommandResultNoCall = 2,   // the number display has no call to show
+  CommandResultNoScreen = 3, // the instance runs without a screen
 };

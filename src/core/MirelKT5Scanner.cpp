@@ -65,17 +65,12 @@ void TMirelKT5Scanner::Execute() {
     try {
       found = Search();
     } catch (const std::exception& e) {
-      ReportIfDenied(e, targetPort_);
+      NoteIfDenied(e, targetPort_);
       ScanLogFmt("スレッドで指定ポートメモリ読み出しエラーです。Port=[%s]\r\n[例外] %s",
                  targetPort_, e.what());
       found.clear();
     }
-    try {
-      if (onPortFound_)
-        onPortFound_(found);
-    } catch (const std::exception& e) {
-      ScanLogFmt("[Error] %s", e.what());
-    }
+    Report(found);
     busy_ = false;
   }
   ScanLog("接続ポート探索スレッドループ終了");
@@ -92,11 +87,26 @@ std::unique_ptr<TMirelKT5CommCompo> TMirelKT5Scanner::NewCompo() const {
   return compo;
 }
 
-void TMirelKT5Scanner::ReportIfDenied(const std::exception& e, const std::string& portName) const {
+void TMirelKT5Scanner::NoteIfDenied(const std::exception& e, const std::string& portName) {
   const auto* comm = dynamic_cast<const EMirelKT5CommError*>(&e);
+  // An automatic search tries every serial port; only a USB one may be the adapter's.
   if (comm != nullptr && comm->ErrCode == CommErrorCode::OpenFailed && comm->W32ErrCode == EACCES &&
-      onPortDenied_)
-    onPortDenied_(portName);
+      (!targetPort_.empty() || IsUsbSerialPort(portName)))
+    denied_.push_back(portName);
+}
+
+void TMirelKT5Scanner::Report(const std::string& found) {
+  try {
+    // Once the adapter answered elsewhere, a port it is not on needs no advice.
+    if (found.empty() && onPortDenied_)
+      for (const std::string& port : denied_)
+        onPortDenied_(port);
+    if (onPortFound_)
+      onPortFound_(found);
+  } catch (const std::exception& e) {
+    ScanLogFmt("[Error] %s", e.what());
+  }
+  denied_.clear();
 }
 
 std::string TMirelKT5Scanner::Search() {
@@ -137,7 +147,7 @@ bool TMirelKT5Scanner::ProbePort(TMirelKT5CommCompo& compo, const std::string& p
     compo.Close();
     answered = true;
   } catch (const EMirelKT5CommError& e) {
-    ReportIfDenied(e, portName);
+    NoteIfDenied(e, portName);
     ScanLogFmt("[Error] %s (ErrCode=%d, W32ErrCode=%d)", e.what(), e.ErrCode, e.W32ErrCode);
     compo.Close();
   } catch (const std::exception& e) {

@@ -20,8 +20,9 @@ class TMirelKT5Scanner {
 public:
   using TPortFoundEvent = std::function<void(const std::string& foundPort)>;
   using TPortLister = std::function<std::vector<std::string>()>;
-  // A port that exists but may not be opened by this user (EACCES); called on
-  // the scanner thread. The search goes on.
+  // A port the adapter may be on (the configured one, or a USB serial port)
+  // that this user may not open (EACCES). Told on the scanner thread at the
+  // end of a search that found nothing, just before its result.
   using TPortDeniedEvent = std::function<void(const std::string& port)>;
 
   // `ports` replaces EnumSerialPorts and `deviceFactory` the termios device,
@@ -46,7 +47,9 @@ private:
   void ProbeAllPorts(std::vector<std::string>& list);
   bool ProbePort(TMirelKT5CommCompo& compo, const std::string& portName);
   std::unique_ptr<TMirelKT5CommCompo> NewCompo() const;
-  void ReportIfDenied(const std::exception& e, const std::string& portName) const;
+  void NoteIfDenied(const std::exception& e, const std::string& portName);
+  // The search's end: the ports denied (when nothing was found), then the result.
+  void Report(const std::string& found);
 
   TPortLister ports_;
   TSerialDeviceFactory deviceFactory_;
@@ -60,5 +63,7 @@ private:
   // Written only while not busy, read by the thread only while busy.
   std::string targetPort_;
   TPortFoundEvent onPortFound_;
+  // The ports of this search that were denied; the thread's own.
+  std::vector<std::string> denied_;
   std::thread thread_;
 };

@@ -53,13 +53,13 @@ bool WaitForInstanceEnd(int timeoutMs) {
 // Sends the verb's message until the instance has acted on it; an instance
 // that is still starting answers "not done" (or has no window yet) for a
 // moment.
-uint32_t SendCommand(uint32_t message, uint32_t wParam) {
+uint32_t SendCommand(uint32_t message, uint32_t wParam, uint32_t lParam = 0) {
   const auto deadline = TSteadyClock::now() + std::chrono::milliseconds(kCommandDeadlineMs);
   uint32_t result = CommandResultNotDone;
   while (result == CommandResultNotDone && TSteadyClock::now() < deadline && InstanceRuns()) {
     const uint32_t window = ReadSharedValue(kClientWindowName);
     if (window == 0 ||
-        !SendMessageTimeout(window, message, wParam, 0, kCommandSendTimeoutMs, result))
+        !SendMessageTimeout(window, message, wParam, lParam, kCommandSendTimeoutMs, result))
       result = CommandResultNotDone;
     if (result == CommandResultNotDone)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -86,21 +86,19 @@ int PassCommand(const TCommandLine& command) {
   }
   const std::string word = WindowWord(command.Window);
   LogFmt(llInfo, "起動中のタスクに画面を開くよう指示します。[%s]", word);
-  switch (SendCommand(CMShowWindow, static_cast<uint32_t>(command.Window))) {
+  switch (SendCommand(CMShowWindow, static_cast<uint32_t>(command.Window), command.Notify)) {
   case CommandResultDone:
     return 0;
   case CommandResultNoCall:
     return Fail("表示する着信がありません。");
+  case CommandResultNoScreen:
+    return Fail("起動中の Teloria II は画面なしで動いているため、画面を開けません。");
   default:
     return Fail("起動中の Teloria II に画面を開くよう伝えられませんでした。");
   }
 }
 
 } // namespace
-
-bool IsShutdownRequest(const std::vector<std::string>& args) {
-  return args.size() >= 2 && args[1] == "-shutdown";
-}
 
 void RequestShutdownOfRunningInstance() {
   // A handle left in the block by a crashed instance names nobody: only the

@@ -4,14 +4,10 @@
 #include "platform/SingleInstance.h"
 
 #include <memory>
-#include <string>
-#include <vector>
 
 // What happens before any window exists: the "-shutdown" request and the
-// single-instance test. Arguments are argv-style: [0] is the program.
+// single-instance test.
 
-// "-shutdown" exactly, and only as the first argument.
-bool IsShutdownRequest(const std::vector<std::string>& args);
 // Asks a running instance to close and waits until it has released the
 // single-instance lock (at most 3 s). Nothing happens, and nothing is
 // logged, when no instance holds the lock.

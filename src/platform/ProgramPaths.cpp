@@ -2,6 +2,7 @@
 
 #include "platform/UserFolders.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -99,6 +100,15 @@ std::string ProgramFolder() {
   if (folder == UserDataFolder())
     MakeFolders(folder);
   return folder;
+}
+
+int PrepareProgramFolder() {
+  const std::string folder = ProgramFolder();
+  MakeFolders(folder);
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0)
+    return errno;
+  return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
 
 std::string FindShippedFile(const std::string& name) {

@@ -14,6 +14,10 @@ std::string ChooseProgramFolder();
 // ChooseProgramFolder(); the per-user folder is created on first use, mode
 // 0700 (as are missing folders on its way).
 std::string ProgramFolder();
+// Makes the program folder (with its missing parents, mode 0700) when it is
+// not there, as a folder named by $TELORIA2_HOME may not be yet. 0 when it
+// is a folder then; otherwise the errno that tells why not.
+int PrepareProgramFolder();
 // A shipped file: the program folder first, then beside the executable, then
 // in ../share/teloria2 from the executable (an installed tree). When it is
 // in none of them, the path beside the executable.

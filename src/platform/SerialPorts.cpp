@@ -5,10 +5,13 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
+#include <iterator>
 #include <string_view>
 #include <sys/stat.h>
 
 namespace {
+
+const char* const UsbPortPrefixes[] = {"/dev/ttyUSB", "/dev/ttyACM", "/dev/serial/"};
 
 struct TPortName {
   std::string Name;
@@ -93,6 +96,11 @@ bool DeviceBehind(const std::string& link) {
 }
 
 } // namespace
+
+bool IsUsbSerialPort(const std::string& path) {
+  return std::any_of(std::begin(UsbPortPrefixes), std::end(UsbPortPrefixes),
+                     [&](const char* prefix) { return path.rfind(prefix, 0) == 0; });
+}
 
 void EnumSerialPortsIn(const std::string& devFolder, const std::string& sysTtyFolder,
                        const std::string& extraPorts, std::vector<std::string>& list) {

@@ -9,6 +9,10 @@
 // virtual adapters). The list is not cleared; nothing is raised.
 void EnumSerialPorts(std::vector<std::string>& list);
 
+// Whether `path` names a USB serial port, the kind the adapter comes as:
+// /dev/ttyUSB*, /dev/ttyACM* or a stable name under /dev/serial/.
+bool IsUsbSerialPort(const std::string& path);
+
 // The same over other folders, for tests.
 void EnumSerialPortsIn(const std::string& devFolder, const std::string& sysTtyFolder,
                        const std::string& extraPorts, std::vector<std::string>& list);

@@ -23,6 +23,21 @@ bool NoModemLines(int error) {
   return error == ENOTTY || error == EINVAL;
 }
 
+// glibc's tcsetattr reports EINVAL when a call changed nothing though the
+// port holds less than was asked: a port that already took all it can, such
+// as a pseudo-terminal (always 8 bits without parity) opened once more. That
+// is no failure while the port holds the rest: speed, flow control, modes.
+bool HoldsAllButCharacterFormat(int fd, const termios& wanted) {
+  termios now{};
+  if (tcgetattr(fd, &now) != 0)
+    return false;
+  const tcflag_t format = CSIZE | PARENB | PARODD | CMSPAR;
+  return (now.c_cflag & ~format) == (wanted.c_cflag & ~format) && now.c_iflag == wanted.c_iflag &&
+         now.c_oflag == wanted.c_oflag && now.c_lflag == wanted.c_lflag &&
+         now.c_cc[VMIN] == wanted.c_cc[VMIN] && now.c_cc[VTIME] == wanted.c_cc[VTIME] &&
+         cfgetispeed(&now) == cfgetispeed(&wanted) && cfgetospeed(&now) == cfgetospeed(&wanted);
+}
+
 class TTermiosSerialDevice final : public ISerialDevice {
 public:
   TTermiosSerialDevice(std::string path, TUniqueFd fd, TUniqueFd wake)
@@ -36,8 +51,11 @@ public:
     if (tcgetattr(fd_.Get(), &tio) != 0)
       return errno;
     DcbToTermios(dcb, tio);
-    if (tcsetattr(fd_.Get(), TCSANOW, &tio) != 0)
-      return errno;
+    if (tcsetattr(fd_.Get(), TCSANOW, &tio) != 0) {
+      const int error = errno;
+      if (error != EINVAL || !HoldsAllButCharacterFormat(fd_.Get(), tio))
+        return error;
+    }
     const uint32_t dtrControl =
         (DcbRead32(dcb, DcbLayout::Flags) >> DcbLayout::DtrControlShift) & 3;
     const int dtr = TIOCM_DTR;

@@ -8,13 +8,6 @@
 TFileLogger MainLogger("ksocti");
 TFileLogger ScanLogger("scan");
 
-namespace {
-
-// The start stamp, repeated in the end banner.
-std::string startStamp;
-
-} // namespace
-
 TLogLevels LevelsFromSetting(int logLevel) {
   switch (logLevel) {
   case 1:
@@ -43,24 +36,26 @@ void ScanLog(std::string_view text) {
   ScanLogger.WriteLine(llDebug, text);
 }
 
-void StartLogging() {
-  startStamp = FormatDateTime("yyyymmdd-hhnnss", Now());
+void OpenLogging() {
   MainLogger.SetLogDir(AppSettings.LogDir);
   MainLogger.SetLevels(LevelsFromSetting(AppSettings.LogLevel));
-  MainLogger.WriteFmt(llInfo, "************ ログ開始:%s ************", startStamp);
+  ScanLogger.SetLogDir(AppSettings.LogDir);
+  ScanLogger.SetLevels(LevelsFromSetting(AppSettings.LogPortScan ? 3 : 0));
+}
+
+TLogSession::TLogSession() : startStamp_(FormatDateTime("yyyymmdd-hhnnss", Now())) {
+  OpenLogging();
+  MainLogger.WriteFmt(llInfo, "************ ログ開始:%s ************", startStamp_);
   MainLogger.DeleteOldFiles(AppSettings.LogExpire);
   MainLogger.WriteFmt(llInfo, "Path: %s", ExecutablePath());
   MainLogger.WriteFmt(llInfo, "Version: %s", GetFileVersionText(ExecutablePath()));
-
-  ScanLogger.SetLogDir(AppSettings.LogDir);
-  ScanLogger.SetLevels(LevelsFromSetting(AppSettings.LogPortScan ? 3 : 0));
-  ScanLogger.WriteFmt(llInfo, "************ ログ開始:%s ************", startStamp);
+  ScanLogger.WriteFmt(llInfo, "************ ログ開始:%s ************", startStamp_);
   ScanLogger.DeleteOldFiles(1);
 }
 
-void EndLogging() {
-  MainLogger.WriteFmt(llInfo, "************ ログ終了:%s ************", startStamp);
-  ScanLogger.WriteFmt(llInfo, "************ ログ終了:%s ************", startStamp);
+TLogSession::~TLogSession() {
+  MainLogger.WriteFmt(llInfo, "************ ログ終了:%s ************", startStamp_);
+  ScanLogger.WriteFmt(llInfo, "************ ログ終了:%s ************", startStamp_);
   MainLogger.Close();
   ScanLogger.Close();
 }

@@ -3,6 +3,7 @@
 #include "settings/FileLogger.h"
 
 #include <exception>
+#include <string>
 
 // "ksocti": everything; "scan": the detailed trace of the port scan.
 extern TFileLogger MainLogger;
@@ -24,7 +25,21 @@ template <typename... Args> void ScanLogFmt(std::string_view format, const Args&
   ScanLogger.WriteFmt(llDebug, format, args...);
 }
 
-// Opens both loggers from AppSettings, writes the start banners and deletes
-// old files; EndLogging writes the end banners and closes the files.
-void StartLogging();
-void EndLogging();
+// Opens both loggers from AppSettings (folders and levels), writing nothing:
+// a process that only hands a request to the running instance logs just
+// that.
+void OpenLogging();
+
+// The resident program's log, on every way out of its scope (an exception
+// included): opens the loggers, writes the start banners, deletes old files;
+// at the end writes the end banners with the same stamp and closes the files.
+class TLogSession {
+public:
+  TLogSession();
+  ~TLogSession();
+  TLogSession(const TLogSession&) = delete;
+  TLogSession& operator=(const TLogSession&) = delete;
+
+private:
+  const std::string startStamp_;
+};

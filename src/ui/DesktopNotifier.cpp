@@ -28,17 +28,20 @@ QString IconName(int iconKind) {
   }
 }
 
-// A balloon's text keeps its blank lines and margins for the tray's frame; a
-// notification has its own.
-QString BodyText(const std::string& text) {
-  return QString::fromStdString(text).replace("\r\n", "\n").trimmed();
-}
-
 QDBusMessage Call(const char* method) {
   return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
 }
 
 } // namespace
+
+// A balloon's text keeps its blank lines and margins for the tray's frame; a
+// notification has its own.
+QString NotificationBody(const std::string& text) {
+  QStringList lines = QString::fromStdString(text).replace("\r\n", "\n").split('\n');
+  for (QString& line : lines)
+    line = line.trimmed();
+  return lines.join('\n').trimmed();
+}
 
 TDesktopNotifier::TDesktopNotifier(QObject* parent) : QObject(parent) {}
 
@@ -60,7 +63,7 @@ void TDesktopNotifier::Notify(const std::string& title, const std::string& text,
   hints.insert("urgency", QVariant::fromValue<uchar>(iconKind == 3 ? 2 : 1));
   QDBusMessage message = Call("Notify");
   message << QString("Teloria II") << lastId_ << IconName(iconKind) << QString::fromStdString(title)
-          << BodyText(text) << QStringList() << hints << static_cast<int>(timeoutMs);
+          << NotificationBody(text) << QStringList() << hints << static_cast<int>(timeoutMs);
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
     const QDBusPendingReply<uint> reply = *w;

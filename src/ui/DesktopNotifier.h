@@ -1,7 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <string>
+
+// A balloon's text as a notification's body: line breaks as "\n", every line
+// without its margins, no blank lines at either end.
+QString NotificationBody(const std::string& text);
 
 // Balloons as desktop notifications, for desktops without a tray: the
 // freedesktop notification service (org.freedesktop.Notifications) on the

@@ -86,14 +86,14 @@ void TIncomingListForm::HistoryChanged(const TCallHistoryChange& change) {
   RowsChanged();
 }
 
-std::string TIncomingListForm::DeleteQuestion(int top, int bottom) const {
-  return fmt::sprintf("選択された %d 件の履歴を削除してもよろしいですか？", bottom - top + 1);
+std::string TIncomingListForm::DeleteQuestion(const TTableRows& chosen) const {
+  return fmt::sprintf("選択された %d 件の履歴を削除してもよろしいですか？", chosen.Count());
 }
 
-void TIncomingListForm::DeleteRows(int top, int bottom) {
+void TIncomingListForm::DeleteRows(const TTableRows& chosen) {
   std::vector<TCallKey> calls;
-  for (int i = top; i <= bottom; ++i)
-    calls.push_back(CallKeyOf(Rows()[i]));
+  for (int i = 0; i < chosen.Count(); ++i)
+    calls.push_back(CallKeyOf(chosen[i]));
   CallHistory().Delete(calls);
 }
 

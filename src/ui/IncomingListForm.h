@@ -26,8 +26,8 @@ public:
 protected:
   std::unique_ptr<TTableRows> Fetch() override;
   std::string NoDataText() const override;
-  std::string DeleteQuestion(int top, int bottom) const override;
-  void DeleteRows(int top, int bottom) override;
+  std::string DeleteQuestion(const TTableRows& chosen) const override;
+  void DeleteRows(const TTableRows& chosen) override;
 
 private:
   void HistoryChanged(const TCallHistoryChange& change);

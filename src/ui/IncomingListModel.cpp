@@ -62,6 +62,10 @@ void TIncomingListModel::RemoveCalls(const std::vector<TCallKey>& calls) {
   });
 }
 
+bool TIncomingListModel::SameRow(const TTableRow& a, const TTableRow& b) const {
+  return CallKeyOf(a) == CallKeyOf(b);
+}
+
 std::string TIncomingListModel::TextOf(const TTableRow& call, int column) const {
   return CallText(call, column - 1);
 }

@@ -26,6 +26,7 @@ public:
   void AddCall(const TTableRow& call, int limit);
 
 protected:
+  bool SameRow(const TTableRow& a, const TTableRow& b) const override;
   std::string TextOf(const TTableRow& call, int column) const override;
   std::string HeadingText(int column) const override;
   std::string WidestText(int column) const override;

@@ -167,7 +167,10 @@ void TListWindow::Load() {
         std::unique_ptr<TTableRows> rows = Fetch();
         titleLabel_->setText(QString::fromStdString(TitleText()));
         model_->SetRows(std::move(rows));
-        Loaded();
+        // As in a fresh grid, the first row is current, so that editing and
+        // deleting act on it.
+        grid_->SelectRange(0, 0);
+        ShowCounts();
         ShowListPage();
       },
       [this](const std::exception&) {
@@ -187,8 +190,9 @@ void TListWindow::ShowListPage() {
 
 void TListWindow::RowsChanged() {
   ShowListPage();
-  ShowCounts();
   UpdateButtons();
+  // Last: counting asks the store, which may fail.
+  ShowCounts();
 }
 
 void TListWindow::UpdateButtons() {
@@ -221,14 +225,20 @@ void TListWindow::DeleteButtonClick() {
   GuardEvent(
       kind_.DeleteFailedText,
       [&] {
-        if (!ConfirmYesNo(DeleteQuestion(top, bottom)))
+        // Copies, not positions: while the question is open a call may put a
+        // row on top or reload the list.
+        TTableRows chosen;
+        for (int i = top; i <= bottom; ++i)
+          chosen.Add(model_->Rows()[i].Clone());
+        if (!ConfirmYesNo(DeleteQuestion(chosen)))
           return;
         ShowProgress("削除しています...");
-        DeleteRows(top, bottom);
+        const int first = std::max(0, model_->PositionOf(chosen[0]));
+        DeleteRows(chosen);
         // The row that took the first deleted one's place.
         const int left = model_->Rows().Count();
         if (left > 0)
-          grid_->SelectRange(std::min(top, left - 1), std::min(top, left - 1), 1);
+          grid_->SelectRange(std::min(first, left - 1), std::min(first, left - 1), 1);
       },
       [this](const std::exception&) {
         ShowListPage();

@@ -92,13 +92,12 @@ protected:
 
   virtual std::unique_ptr<TTableRows> Fetch() = 0;
   virtual std::string NoDataText() const = 0;
-  // The question before rows top..bottom are deleted.
-  virtual std::string DeleteQuestion(int top, int bottom) const = 0;
-  // Deletes rows top..bottom from the store, which then removes them from the model.
-  virtual void DeleteRows(int top, int bottom) = 0;
-  // After a load that succeeded.
-  virtual void Loaded() {}
-  // After the rows changed: what else shows them.
+  // The question before the chosen rows (copies) are deleted.
+  virtual std::string DeleteQuestion(const TTableRows& chosen) const = 0;
+  // Deletes the chosen rows from the store by their keys; the store's notice
+  // then removes them from the model.
+  virtual void DeleteRows(const TTableRows& chosen) = 0;
+  // After the rows were loaded or changed: what else shows them.
   virtual void ShowCounts() {}
 
 private:

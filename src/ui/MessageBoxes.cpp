@@ -1,5 +1,7 @@
 #include "ui/MessageBoxes.h"
 
+#include "settings/Logging.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,6 +10,20 @@
 namespace {
 
 IMessageBoxes* injected = nullptr;
+
+// Offscreen, or run without a GUI at all: a box would wait for a click that
+// can never come.
+bool ScreenAvailable() {
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr)
+    return false;
+  const QString platform = QGuiApplication::platformName();
+  return platform != "offscreen" && platform != "minimal";
+}
+
+// Without a screen every box becomes a log line.
+void LogBox(TLogLevel level, const char* title, const std::string& text) {
+  LogFmt(level, "[%s] %s", title, text);
+}
 
 // Modal, centred on the screen, with the icon of its kind.
 int RunBox(QMessageBox& box) {
@@ -33,6 +49,10 @@ void SetMessageBoxes(IMessageBoxes* boxes) {
 bool ConfirmYesNo(const std::string& text) {
   if (injected != nullptr)
     return injected->ConfirmYesNo(text);
+  if (!ScreenAvailable()) {
+    LogBox(llWarning, "確認", text + "\r\n画面がないため「いいえ」とします。");
+    return false;
+  }
   QMessageBox box(QMessageBox::Question, "確認", QString::fromStdString(text));
   QPushButton* yes = box.addButton("はい(&Y)", QMessageBox::YesRole);
   box.addButton("いいえ(&N)", QMessageBox::NoRole);
@@ -43,11 +63,15 @@ bool ConfirmYesNo(const std::string& text) {
 void ShowErrorMessage(const std::string& text) {
   if (injected != nullptr)
     return injected->ShowErrorMessage(text);
+  if (!ScreenAvailable())
+    return LogBox(llError, "エラー", text);
   ShowOkBox(QMessageBox::Critical, "エラー", text);
 }
 
 void ShowInfoMessage(const std::string& text) {
   if (injected != nullptr)
     return injected->ShowInfoMessage(text);
+  if (!ScreenAvailable())
+    return LogBox(llInfo, "情報", text);
   ShowOkBox(QMessageBox::Information, "情報", text);
 }

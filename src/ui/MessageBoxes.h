@@ -3,6 +3,8 @@
 #include <string>
 
 // The three common boxes, behind an interface so tests can answer them.
+// Without a screen (offscreen, or no GUI at all) a box is a log line instead
+// and a question is answered "いいえ".
 class IMessageBoxes {
 public:
   virtual ~IMessageBoxes() = default;

@@ -79,6 +79,8 @@ private:
   void RecordRead(int index, const IKT5MirelKT5ReceivePacket& packet);
   void ReadDone();
   void ReadFailed(const std::exception_ptr& error);
+  // The no-data page and the error box, both saying `text`.
+  void ShowFailure(const char* text);
 
   std::array<TMirelMemoryDispRow, RecordCount> rows_;
   TMirelMemoryModel* model_ = nullptr;

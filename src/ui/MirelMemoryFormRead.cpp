@@ -19,6 +19,7 @@
 namespace {
 
 const char* const FailedText = "読み込みに失敗しました。";
+const char* const NotConnectedText = "Mirelに接続していないため、メモリを読み込めません。";
 
 std::string AnswerText(const TKT5MirelKT5ReceivePacket& packet) {
   if (packet.Answered)
@@ -62,6 +63,11 @@ void TFormMirelMemory::ReadMirelMemory() {
     IController* controller = Windows().Controller();
     if (controller == nullptr)
       throw Exception("メモリ読み出しエラー");
+    if (!controller->SimMode() && controller->GetConnectedPort().empty()) {
+      reading_ = false;
+      ShowFailure(NotConnectedText);
+      return;
+    }
     StartWorker(controller->MemorySession());
   } catch (...) {
     ReadFailed(std::current_exception());
@@ -131,7 +137,11 @@ void TFormMirelMemory::ReadFailed(const std::exception_ptr& error) {
   } catch (...) {
     Log(llError, "着信履歴データの再読み込みに失敗しました。");
   }
-  NoDataMsgLabel->setText(QString::fromUtf8(FailedText));
+  ShowFailure(FailedText);
+}
+
+void TFormMirelMemory::ShowFailure(const char* text) {
+  NoDataMsgLabel->setText(QString::fromUtf8(text));
   ViewNotebook->setCurrentIndex(PageNoData);
-  ShowErrorMessage(FailedText);
+  ShowErrorMessage(text);
 }

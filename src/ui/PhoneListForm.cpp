@@ -73,13 +73,6 @@ std::string TPhoneListForm::NoDataText() const {
   return Filter().empty() ? "登録データはありません。" : "該当データはありません。";
 }
 
-void TPhoneListForm::Loaded() {
-  // As in a fresh grid, the first row is current, so that editing and
-  // deleting act on it.
-  Grid().SelectRange(0, 0);
-  ShowCounts();
-}
-
 void TPhoneListForm::ShowCounts() {
   kensuuLabel_->setText(
       QString::fromStdString(fmt::sprintf("[ %d 件登録済み ]", PhoneBook().Count())));
@@ -90,8 +83,12 @@ void TPhoneListForm::BookChanged(const TPhoneBookChange& change) {
     RowSaved(*change.Entry);
     return;
   }
-  model_.RemoveNumbers(change.Numbers);
-  RowsChanged();
+  // The entries are gone from the store already: a failure here is no
+  // failed deletion.
+  GuardEvent("電話番号登録一覧画面への削除反映に失敗しました。", [&] {
+    model_.RemoveNumbers(change.Numbers);
+    RowsChanged();
+  });
 }
 
 void TPhoneListForm::RowSaved(const TTableRow& row) {
@@ -101,20 +98,20 @@ void TPhoneListForm::RowSaved(const TTableRow& row) {
   });
 }
 
-std::string TPhoneListForm::DeleteQuestion(int top, int bottom) const {
-  if (top != bottom)
-    return fmt::sprintf("選択された %d 件を削除してもよろしいですか？", bottom - top + 1);
-  const TTableRow& entry = Rows()[top];
+std::string TPhoneListForm::DeleteQuestion(const TTableRows& chosen) const {
+  if (chosen.Count() != 1)
+    return fmt::sprintf("選択された %d 件を削除してもよろしいですか？", chosen.Count());
+  const TTableRow& entry = chosen[0];
   const std::string name = entry.GetValue("owner_name");
   const std::string number = entry.GetValue("phone_number");
   return name.empty() ? fmt::sprintf("%s を削除してもよろしいですか？", number)
                       : fmt::sprintf("%s 様(%s) を削除してもよろしいですか？", name, number);
 }
 
-void TPhoneListForm::DeleteRows(int top, int bottom) {
+void TPhoneListForm::DeleteRows(const TTableRows& chosen) {
   std::vector<std::string> numbers;
-  for (int i = top; i <= bottom; ++i)
-    numbers.push_back(Rows()[i].GetValue("phone_number"));
+  for (int i = 0; i < chosen.Count(); ++i)
+    numbers.push_back(chosen[i].GetValue("phone_number"));
   PhoneBook().Delete(numbers);
 }
 

@@ -22,10 +22,9 @@ public:
 
 protected:
   std::unique_ptr<TTableRows> Fetch() override;
-  void Loaded() override;
   void ShowCounts() override;
-  std::string DeleteQuestion(int top, int bottom) const override;
-  void DeleteRows(int top, int bottom) override;
+  std::string DeleteQuestion(const TTableRows& chosen) const override;
+  void DeleteRows(const TTableRows& chosen) override;
   std::string NoDataText() const override;
 
 private:

@@ -16,8 +16,7 @@ std::string NumberOf(const TTableRow& entry) {
 } // namespace
 
 void TPhoneListModel::Merge(const TTableRow& entry, bool matches) {
-  const std::string number = NumberOf(entry);
-  const int row = FindRow([&](const TTableRow& shown) { return NumberOf(shown) == number; });
+  const int row = PositionOf(entry);
   if (row >= 0 && matches)
     ReplaceRow(row, entry);
   else if (row >= 0)
@@ -29,6 +28,10 @@ void TPhoneListModel::Merge(const TTableRow& entry, bool matches) {
 void TPhoneListModel::RemoveNumbers(const std::vector<std::string>& numbers) {
   const std::set<std::string> gone(numbers.begin(), numbers.end());
   RemoveRowsWhere([&](const TTableRow& shown) { return gone.count(NumberOf(shown)) != 0; });
+}
+
+bool TPhoneListModel::SameRow(const TTableRow& a, const TTableRow& b) const {
+  return NumberOf(a) == NumberOf(b);
 }
 
 std::string TPhoneListModel::TextOf(const TTableRow& entry, int column) const {

@@ -21,6 +21,7 @@ public:
   void RemoveNumbers(const std::vector<std::string>& numbers);
 
 protected:
+  bool SameRow(const TTableRow& a, const TTableRow& b) const override;
   std::string TextOf(const TTableRow& entry, int column) const override;
   std::string HeadingText(int column) const override;
   std::string WidestText(int column) const override;

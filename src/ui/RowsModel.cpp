@@ -22,6 +22,10 @@ void TRowsModel::Clear() {
     RemoveRows(0, rows_.Count() - 1);
 }
 
+int TRowsModel::PositionOf(const TTableRow& row) const {
+  return FindRow([&](const TTableRow& shown) { return SameRow(shown, row); });
+}
+
 int TRowsModel::FindRow(const std::function<bool(const TTableRow&)>& wanted) const {
   for (int i = 0; i < rows_.Count(); ++i)
     if (wanted(rows_[i]))

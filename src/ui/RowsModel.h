@@ -22,8 +22,12 @@ public:
   // A load: the new rows replace the old ones as a whole.
   void SetRows(std::unique_ptr<TTableRows> rows);
   void Clear();
+  // Where the same entry or call as `row` is shown, -1 when it is not.
+  int PositionOf(const TTableRow& row) const;
 
 protected:
+  // Whether two rows are the same entry or call.
+  virtual bool SameRow(const TTableRow& a, const TTableRow& b) const = 0;
   // The text of `column` (1 and up) for a row.
   virtual std::string TextOf(const TTableRow& row, int column) const = 0;
   int RowCount() const override { return rows_.Count(); }

@@ -288,8 +288,7 @@ QWidget* TSettingForm::CreateStartTab() {
   QVBoxLayout* layout = nullptr;
   QWidget* page = MakePage("TabSheet4", layout);
   layout->addWidget(MakeHeading("Panel5", "本プログラム起動方法の設定をします", page));
-  QGroupBox* group =
-      Make<QGroupBox>("GroupBox5", page, QString::fromUtf8("Windows起動・ログオン時"));
+  QGroupBox* group = Make<QGroupBox>("GroupBox5", page, QString::fromUtf8("ログオン時に起動"));
   auto* groupLayout = new QVBoxLayout(group);
   AutoRunCheck = Make<QCheckBox>("AutoRunCheck", group, QString::fromUtf8("自動起動"));
   groupLayout->addWidget(AutoRunCheck);

@@ -65,7 +65,7 @@ public:
   bool ShowBalloon(const std::string& title, const std::string& text, int iconKind, int timeOut);
   // The balloon showing (or that would show without a tray); empty after HideBalloon.
   const TBalloon* Balloon() const { return balloon_ ? balloon_.get() : nullptr; }
-  bool TrayAvailable() const;
+  bool TrayAvailable() const override;
 
   std::function<void()> OnDblClick;
   int BalloonHelpTimeOut = 5000;

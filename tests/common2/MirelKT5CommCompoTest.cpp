@@ -1,5 +1,6 @@
 #include <cerrno>
 
+#include "base/Clock.h"
 #include "common2/CompoFixture.h"
 #include "common2/MirelKT5CommError.h"
 
@@ -199,14 +200,22 @@ TEST_F(ReceiveTest, AsyncHandlingCallsHandlersOnTheWatchThread) {
   EXPECT_EQ(post->Pending(), 0u);
 }
 
-TEST_F(ReceiveTest, HangUpIsAFailedWaitUntilTheOwnerCloses) {
+TEST_F(ReceiveTest, HangUpIsAFailedWaitReportedOnceASecondUntilTheOwnerCloses) {
+  SetFixedNow(EncodeDateTime({2024, 3, 5, 7, 0, 0, 0}));
   compo->Open();
   line->HangUp();
   const std::string failed = "WaitCommEvent#" + std::to_string(EIO);
-  ASSERT_TRUE(PumpUntil([&] { return std::count(traces.begin(), traces.end(), failed) >= 2; }));
+  const auto reported = [&] { return std::count(traces.begin(), traces.end(), failed); };
+  const int waits = line->WaitCount();
+  ASSERT_TRUE(WaitFor([&] { return line->WaitCount() > waits + 5; }));
+  ASSERT_TRUE(PumpUntil([&] { return reported() == 1; }));
+  AdvanceFixedNow(OneSecond);
+  ASSERT_TRUE(PumpUntil([&] { return reported() == 2; }));
   EXPECT_FALSE(compo->CheckModemStatus());
   compo->Close();
-  EXPECT_FALSE(compo->Active());
+  post->Pump();
+  EXPECT_EQ(reported(), 2);
+  ClearFixedNow();
 }
 
 TEST_F(ReceiveTest, ReceiveStepDrivenDirectlyReadsAtMost1024BytesPerEvent) {

@@ -80,14 +80,21 @@ TEST_F(SessionTest, OpenFailureCarriesTheCauseAndTwiceOpenIsATrace) {
   EXPECT_TRUE(HasTrace(2, "既にオープンしています。"));
 }
 
-TEST_F(SessionTest, CloseTellsTheOwnerUnlessSilent) {
+TEST_F(SessionTest, CloseEndsTheCallThenAndTellsTheOwnerUnlessSilent) {
   comm.Open();
+  line->Receive(FakePackets::KyokuseiHanten() +
+                FakePackets::PhoneNumber("031000900", "0312345678") +
+                FakePackets::Hook("031000900", "OF"));
+  ASSERT_TRUE(PumpUntilLog(3));
+  AdvanceFixedNow(4 * OneSecond);
   comm.Close(false);
-  EXPECT_EQ(log, std::vector<std::string>{"closed"});
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"group1", "group2", "group3", "group4", "group7", "closed"}));
+  EXPECT_EQ(groups[3]->TalkSeconds, 4);
   comm.Close(false);
   comm.Open();
   comm.Close(true);
-  EXPECT_EQ(log.size(), 1u);
+  EXPECT_EQ(log.size(), 6u);
 }
 
 TEST_F(SessionTest, FailingClosedHandlerBecomesATrace) {

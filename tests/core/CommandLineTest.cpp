@@ -27,18 +27,28 @@ TEST(CommandLine, VerbsAnywhereAndTheDesignsArgumentsStillIgnored) {
     EXPECT_EQ(command.Window, window) << args.back();
     EXPECT_EQ(Parse({"-show", WindowWord(window)}).Window, window);
   }
+  EXPECT_TRUE(Parse({"-notify", "-show", "display"}).Notify);
   EXPECT_EQ(Parse({"-exit"}).Verb, TCommandVerb::Exit);
+  const TCommandLine headless = Parse({"-headless", "-show", "about"});
+  EXPECT_TRUE(headless.Headless);
+  EXPECT_EQ(headless.Window, TProgramWindow::About);
+  EXPECT_FALSE(Parse({"-arun"}).Headless);
+  // "-shutdown" as the first argument wins over whatever follows it.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"-shutdown"}, {"-shutdown", "-show"}, {"-shutdown", "-show", "history", "-exit"}})
+    EXPECT_EQ(Parse(args).Verb, TCommandVerb::Shutdown) << ::testing::PrintToString(args);
   for (const char* help : {"-help", "--help", "-h"})
     EXPECT_EQ(Parse({help}).Verb, TCommandVerb::Help) << help;
   // What the design ignores stays ignored, "-SHOW" and "-EXIT" included.
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{},
-                                                                                    {"-arun"},
-                                                                                    {"-autorun"},
-                                                                                    {"-shutdown"},
-                                                                                    {"-SHUTDOWN"},
-                                                                                    {"-SHOW", "x"},
-                                                                                    {"-EXIT"},
-                                                                                    {"anything"}})
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"-arun"},
+                                             {"-autorun"},
+                                             {"-arun", "-shutdown"},
+                                             {"-SHUTDOWN"},
+                                             {"-SHOW", "x"},
+                                             {"-EXIT"},
+                                             {"anything"}})
     EXPECT_EQ(Parse(args).Verb, TCommandVerb::None) << ::testing::PrintToString(args);
 }
 

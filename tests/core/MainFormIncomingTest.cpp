@@ -18,7 +18,8 @@ private slots:
   void WithheldNumberIsRecordedButNeverRegistered();
   void KnownNumberKeepsItsEntryAndGetsTheDate();
   void PhoneBookLimitStillShowsAndRecordsTheCall();
-  void HookEventOfAnotherGroupChangesNothing();
+  void HookEventsReachOnlyTheCallOfTheirGroup_data();
+  void HookEventsReachOnlyTheCallOfTheirGroup();
   void HookEventOvertakingItsRegistrationWaitsForIt();
   void FailedHistoryRowLeavesEarlierCallsAlone();
   void DiskFullIsLoggedAndTheNextWritesSucceed();
@@ -155,16 +156,37 @@ void MainFormIncomingTest::PhoneBookLimitStillShowsAndRecordsTheCall() {
   QVERIFY(!CtiDb->PhoneNumberExists("0333333333"));
 }
 
-void MainFormIncomingTest::HookEventOfAnotherGroupChangesNothing() {
-  Feed(GroupEvent(1, 50));
-  Feed(GroupEvent(2, 50, "0312345678"));
-  Feed(GroupEvent(3, 51, "0312345678", 9));
-  const auto call = NewestCall();
-  QCOMPARE(call->GetValue("connected"), std::string("0"));
-  QCOMPARE(call->GetValue("offhook_seconds"), std::string("0"));
-  // The next event compares with the one just handled, now group 51.
-  Feed(GroupEvent(4, 50, "0312345678", 9, 30));
-  QCOMPARE(NewestCall()->GetValue("state"), call->GetValue("state"));
+void MainFormIncomingTest::HookEventsReachOnlyTheCallOfTheirGroup_data() {
+  // Events "group:kind", numbers 03000000 and the group (called by the number
+  // event alone); calls: number state connected offhook_seconds onhook_seconds.
+  QTest::addColumn<QString>("events");
+  QTest::addColumn<QString>("calls");
+  QTest::newRow("ring alone ends unanswered") << "50:1 50:2 50:3 50:4 50:7 51:1 51:5 51:7"
+                                              << "0300000050 2 1 6 75";
+  QTest::newRow("ring alone is answered") << "50:1 50:2 50:5 50:7 51:1 51:3 51:4 51:7"
+                                          << "0300000050 2 0 0 0";
+  QTest::newRow("overlapping calls") << "50:1 50:2 51:1 51:2 50:3 51:5 50:4 51:7 50:7"
+                                     << "0300000050 2 1 6 75, 0300000051 2 0 0 0";
+}
+
+void MainFormIncomingTest::HookEventsReachOnlyTheCallOfTheirGroup() {
+  QFETCH(QString, events);
+  QFETCH(QString, calls);
+  for (const QString& event : events.split(' ')) {
+    const int group = event.section(':', 0, 0).toInt();
+    Feed(GroupEvent(uint8_t(event.section(':', 1).toInt()), group,
+                    "03000000" + std::to_string(group), 6, 75));
+  }
+  QStringList seen;
+  const auto rows = CtiDb->GetIncomingList(10);
+  for (int i = 0; i < rows->Count(); ++i) {
+    std::string text = rows->Items(i).GetValue("phone_number");
+    for (const char* column : {"state", "connected", "offhook_seconds", "onhook_seconds"})
+      text += " " + rows->Items(i).GetValue(column);
+    seen << QString::fromStdString(text);
+  }
+  seen.sort();
+  QCOMPARE(seen.join(", "), calls);
 }
 
 void MainFormIncomingTest::HookEventOvertakingItsRegistrationWaitsForIt() {

@@ -2,6 +2,7 @@
 #include "base/CodePage.h"
 #include "core/MirelKT5Scanner.h"
 #include "fakes/AdapterSimProcess.h"
+#include "platform/TermiosSerialDevice.h"
 #include "settings/Logging.h"
 #include "support/RunProgram.h"
 #include "support/TempFolder.h"
@@ -89,6 +90,21 @@ TEST_F(ScannerTest, AdapterOnTheThirdOfFourPortsIsFound) {
   EXPECT_EQ(Count(log, "[Error] "), 3u);
   EXPECT_NE(log.find("[Trace] ***MirelRX2メモリ読み出し開始*** (W32ErrCode=0)"), std::string::npos);
   EXPECT_EQ(sim.NextLine(), "recv M 01");
+}
+
+TEST_F(ScannerTest, DeniedPortsAreToldOnlyForTheAdaptersKindAndWhenNothingAnswered) {
+  TAdapterSimProcess sim;
+  std::vector<std::string> ports{"/dev/ttyS-x", "/dev/ttyUSB-x", sim.NextLine().substr(6)}, told;
+  const auto deny = [](const std::string& path, int& error) {
+    error = EACCES;
+    return path.find("-x") == std::string::npos ? OpenTermiosDevice(path, error) : nullptr;
+  };
+  TMirelKT5Scanner scanner([&] { return ports; }, deny, [&](auto& port) { told.push_back(port); });
+  EXPECT_EQ(Search(scanner, ""), ports.back());
+  ports.pop_back();
+  EXPECT_EQ(Search(scanner, ""), "");
+  EXPECT_EQ(Search(scanner, "/dev/ttyS-x"), ""); // the configured port
+  EXPECT_EQ(told, (std::vector<std::string>{"/dev/ttyUSB-x", "/dev/ttyS-x"}));
 }
 
 TEST_F(ScannerTest, SecondRequestIsRefusedWhileSearching) {

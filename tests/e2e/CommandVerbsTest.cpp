@@ -100,13 +100,14 @@ TEST_F(CommandVerbsTest, BalloonsBecomeNotificationsWithoutATray) {
   const auto& started = service.Received[0];
   EXPECT_EQ(started.AppName, "Teloria II");
   EXPECT_EQ(started.Summary, "Teloria II を起動しました。");
-  EXPECT_EQ(started.Body, "このアイコンをクリックするとメニューが出ます。");
+  EXPECT_TRUE(started.Body.startsWith("タスクトレイがないため、各画面はアプリケーションメニュー"));
   EXPECT_EQ(started.Timeout, 10000);
   EXPECT_EQ(started.Hints.value("desktop-entry").toString(), TELORIA_APP_ID);
   ASSERT_TRUE(SimulatorReady());
   EXPECT_EQ(StartProgram()->WaitExit(), 0);
   ASSERT_TRUE(Notified(2));
   EXPECT_EQ(service.Received[1].Summary, "Teloria II は既に起動しています。");
+  EXPECT_EQ(service.Received[1].Body, service.Received[0].Body);
   EXPECT_EQ(service.Closed, std::vector<uint>{1}); // the balloon before goes first
   EXPECT_TRUE(
       LogHas("[info ] タスクトレイがないため、バルーンメッセージはデスクトップ通知で表示します。"));
@@ -122,6 +123,9 @@ TEST_F(CommandVerbsTest, ShowOpensTheWindowAndExitClosesTheProgram) {
   std::string output;
   EXPECT_EQ(Verb({"-show", "display"}, &output), 1);
   EXPECT_NE(output.find("表示する着信がありません。"), std::string::npos);
+  EXPECT_EQ(Verb({"-show", "display", "-notify"}), 1); // a desktop action
+  ASSERT_TRUE(Notified(1));
+  EXPECT_EQ(service.Received[0].Body, "表示する着信がありません。");
   EXPECT_EQ(Tool("teloria2-number-sim", {"call", "2", "900", "0312345678"}), "100");
   ASSERT_TRUE(CallsReach(1));
   for (const char* window : {"memory", "phonelist", "history", "new", "display", "about"}) {
@@ -130,7 +134,7 @@ TEST_F(CommandVerbsTest, ShowOpensTheWindowAndExitClosesTheProgram) {
   }
   EXPECT_EQ(Verb({"-show", "phone"}, &output), 2);
   EXPECT_EQ(output.rfind("teloria2: 画面の名前 [phone] は使えません。\n使い方: teloria2", 0), 0u);
-  EXPECT_TRUE(service.Received.empty()); // -arun; and nothing said "already running"
+  EXPECT_EQ(service.Received.size(), 1u); // -arun; and nothing said "already running"
   EXPECT_EQ(Verb({"-exit"}), 0);
   EXPECT_EQ(program->WaitExit(), 0);
   EXPECT_TRUE(LogHas("[info ] コマンドラインの指示で終了します。"));
@@ -141,6 +145,9 @@ TEST_F(CommandVerbsTest, ShowOpensTheWindowAndExitClosesTheProgram) {
     EXPECT_NE(states.find(section), std::string::npos) << section;
   EXPECT_EQ(Verb({"-exit"}), 0); // none runs: nothing to do
   EXPECT_EQ(Tool("teloria2-number-sim", {"query"}), "no-window");
+  // The verbs logged one line each; the instance its banners.
+  EXPECT_EQ(CountOf(MainLog(), "ログ開始"), 1u);
+  EXPECT_EQ(CountOf(MainLog(), "ログ終了"), 1u);
 }
 
 #include "CommandVerbsTest.moc"

@@ -46,6 +46,7 @@ protected:
         "share/metainfo/" TELORIA_APP_ID ".metainfo.xml",
         "share/man/man1/teloria2.1.gz",
         "share/doc/teloria2/README.md",
+        "lib/systemd/user/teloria2.service",
     };
     for (const char* size : {"16", "22", "24", "32", "48", "64", "128", "256"})
       files.push_back(std::string("share/icons/hicolor/") + size + "x" + size +

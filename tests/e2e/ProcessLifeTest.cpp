@@ -22,6 +22,22 @@ TEST_F(ProcessLifeTest, SecondStartAndShutdownRequest) {
   EXPECT_EQ(first->WaitExit(), 0);
   EXPECT_TRUE(LogHas("[info ] 起動中のタスクを終了させます。"));
   EXPECT_EQ(Tool("teloria2-number-sim", {"query"}), "no-window");
+  // The starts that only passed a message on logged one line each.
+  EXPECT_EQ(CountOf(MainLog(), "ログ開始"), 1u);
+  EXPECT_EQ(CountOf(MainLog(), "ログ終了"), 1u);
+}
+
+TEST_F(ProcessLifeTest, ClosingItsTerminalEndsTheProgramAsTheExitCommandDoes) {
+  WriteIni("MirelKT5Port=TEST");
+  auto program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  const std::string socket =
+      home.Path() + "/run/teloria2/" + std::to_string(program->Pid()) + ".sock";
+  ASSERT_TRUE(std::filesystem::exists(socket));
+  program->Signal(SIGHUP);
+  EXPECT_EQ(program->WaitExit(), 0);
+  EXPECT_FALSE(std::filesystem::exists(socket));
+  EXPECT_TRUE(LogHas("[info ] ************ ログ終了:"));
 }
 
 TEST_F(ProcessLifeTest, AfterACrashStartAndShutdownThenStartWork) {
@@ -115,29 +131,37 @@ TEST_F(ProcessLifeTest, DebugFileRecordsExactlyOneCallPerNewKey) {
   EXPECT_EQ(program->WaitExit(), 0);
 }
 
-TEST_F(ProcessLifeTest, UnusableDatabaseEndsTheProgramUntouched) {
+TEST_F(ProcessLifeTest, FatalStartupErrorWithoutAScreenIsSaidAndEndsTheProgram) {
   WriteIni("MirelKT5Port=TEST");
   const std::string file = home.Path() + "/teloria2.db3";
+  const std::string output = home.Path() + "/output.txt";
   for (const std::string kind : {"folder", "text", "empty", "foreign"}) {
     SCOPED_TRACE(kind);
     MakeBadDatabase(kind, file, BinFolder() + "/teloria2.db3.init");
     const std::string before = DatabaseSnapshot(file);
-    const std::string fatal = "[fatal] データベースファイルを開けません。File=[" + file + "]";
-    const size_t fatalsBefore = CountOf(MainLog(), fatal);
-    auto program = StartProgram({"-arun"});
-    ASSERT_TRUE(WaitFor([&] { return CountOf(MainLog(), fatal) > fatalsBefore; }));
-    // The error box waits for the user; closing the program closes it.
-    program->Terminate();
-    EXPECT_EQ(program->WaitExit(), 0);
+    std::filesystem::remove(output);
+    // No screen to show the error box on: its text goes to the log and stderr.
+    EXPECT_EQ(StartProgram({"-arun"})->WaitExit(), 1);
+    const std::string box = "データベースファイルを開けませんでした。";
+    EXPECT_NE(ReadFile(output).find("teloria2: " + box + "\n" + file + "\n"), std::string::npos);
+    EXPECT_NE(MainLog().find("[error] [エラー] " + box + "\r\n" + file), std::string::npos);
     EXPECT_EQ(DatabaseSnapshot(file), before);
     // Mended (removed: the template makes a new one), the next start runs.
     std::filesystem::remove_all(file);
-    program = StartProgram({"-arun"});
+    auto program = StartProgram({"-arun"});
     ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
     program->Terminate();
     EXPECT_EQ(program->WaitExit(), 0);
     std::filesystem::remove(file);
   }
+  // A program folder that cannot be made: there is no log, stderr says why.
+  WriteFile(home.Path() + "/plain", "");
+  extraEnv = {"TELORIA2_HOME=" + home.Path() + "/plain/teloria2"};
+  std::filesystem::remove(output);
+  EXPECT_EQ(StartProgram({"-arun"})->WaitExit(), 1);
+  EXPECT_NE(ReadFile(output).find("teloria2: プログラムフォルダを使用できませんでした。\n" +
+                                  home.Path() + "/plain/teloria2\n"),
+            std::string::npos);
 }
 
 TEST_F(ProcessLifeTest, ReadOnlyDatabaseEndsTheProgramUntouched) {

@@ -55,14 +55,17 @@ bool TProgramProcess::Running() {
   return true;
 }
 
-void TProgramProcess::Terminate() {
+void TProgramProcess::Signal(int signal) {
   if (Running())
-    kill(pid_, SIGTERM);
+    kill(pid_, signal);
+}
+
+void TProgramProcess::Terminate() {
+  Signal(SIGTERM);
 }
 
 void TProgramProcess::Kill() {
-  if (Running())
-    kill(pid_, SIGKILL);
+  Signal(SIGKILL);
 }
 
 int TProgramProcess::WaitExit(int timeoutMs) {

@@ -21,6 +21,7 @@ public:
   // The process id, which is also its message endpoint's handle.
   pid_t Pid() const { return pid_; }
   bool Running();
+  void Signal(int signal);
   void Terminate();
   // Ends it at once, as a crash would.
   void Kill();

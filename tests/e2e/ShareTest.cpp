@@ -149,6 +149,31 @@ TEST_F(ShareTest, SenderPublishesEveryEventItsStatusAndTheHubSensors) {
       [&] { return hub.Last("office/status").find(R"("online":false)") != std::string::npos; }));
 }
 
+TEST_F(ShareTest, HeadlessSenderWithNoDisplayAtAllPublishesItsCalls) {
+  StartBroker();
+  TMqttTestClient hub(broker->Port(), {"office/#"});
+  ASSERT_TRUE(hub.WaitConnected());
+  // glibc's putenv removes a name given without "=": no Qt platform, no display.
+  extraEnv = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+  StartSender();
+  EXPECT_TRUE(LogHas("[info ] 画面なしで動作します。"));
+  Play({"ring", "number 0312345678", "unanswered"});
+  ASSERT_TRUE(CallsReach(1));
+  EXPECT_TRUE(hub.WaitUntil([](const auto& received) {
+    return std::any_of(received.begin(), received.end(), [](const auto& r) {
+      return r.Topic.rfind("office/", 0) == 0 &&
+             r.Payload.find("\"0312345678\"") != std::string::npos;
+    });
+  }));
+  // No window to open; closing works as ever.
+  std::filesystem::remove(home.Path() + "/verb.txt");
+  EXPECT_EQ(StartProgram({"-show", "history"}, "verb.txt")->WaitExit(), 1);
+  EXPECT_NE(ReadFile(home.Path() + "/verb.txt").find("画面なしで動いているため"),
+            std::string::npos);
+  EXPECT_EQ(StartProgram({"-exit"}, "verb.txt")->WaitExit(), 0);
+  EXPECT_EQ(program->WaitExit(), 0);
+}
+
 TEST_F(ShareTest, TheBrokersWillMarksAVanishedSenderOffline) {
   StartBroker();
   TMqttTestClient hub(broker->Port(), {"office/status"});

@@ -7,6 +7,7 @@
 #include "fakes/ControllerFakes.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
+#include "settings/SharedValue.h"
 #include "support/RunProgram.h"
 #include "support/TempFolder.h"
 
@@ -54,7 +55,12 @@ public:
     deps.Windows = &windows;
     deps.Tray = &tray;
     deps.Sound = std::make_unique<TFakeSound>(&sounds);
-    deps.ShowFatalError = [this](const std::string& text) { fatalErrors.push_back(text); };
+    deps.ShowFatalError = [this](const std::string& text) {
+      fatalErrors.push_back(text);
+      goneAtFatalError =
+          TSingleInstance().Held() && ReadSharedValue("TELORIA2_CLIENT_WINDOW_MMF") == 0;
+    };
+    deps.Instance = std::move(instance);
     deps.Quit = [this] { ++quits; };
     deps.ScannerPorts = [this] { return portLister ? portLister() : scannerPorts; };
     deps.ShareClients = shareClients;
@@ -78,6 +84,11 @@ public:
   TFakeTray tray;
   std::vector<std::string> sounds;
   std::vector<std::string> fatalErrors;
+  // The controller's single-instance lock (none: null).
+  std::unique_ptr<TSingleInstance> instance;
+  // When the fatal error showed, another start could have become the
+  // instance: the lock was free and the window handle withdrawn.
+  bool goneAtFatalError = false;
   std::vector<std::string> scannerPorts;
   // Replaces scannerPorts when set; runs on the scanner thread.
   TMirelKT5Scanner::TPortLister portLister;

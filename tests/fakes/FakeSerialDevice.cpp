@@ -26,6 +26,7 @@ public:
   int WaitEvent() override {
     std::unique_lock lock(line_->mutex_);
     line_->waiting_ = true;
+    ++line_->waitCount_;
     while (true) {
       line_->MoveDueLocked();
       if (line_->wakes_ != seenWakes_) {
@@ -286,6 +287,11 @@ bool TFakeSerialLine::DeviceOpen() const {
 bool TFakeSerialLine::Waiting() const {
   std::lock_guard lock(mutex_);
   return waiting_;
+}
+
+int TFakeSerialLine::WaitCount() const {
+  std::lock_guard lock(mutex_);
+  return waitCount_;
 }
 
 size_t TFakeSerialLine::InQueueBytes() const {

@@ -57,6 +57,7 @@ public:
   int PurgeCount() const;
   bool DeviceOpen() const;
   bool Waiting() const;
+  int WaitCount() const;
   size_t InQueueBytes() const;
 
 private:
@@ -86,6 +87,7 @@ private:
   int purgeCount_ = 0;
   bool deviceOpen_ = false;
   bool waiting_ = false;
+  int waitCount_ = 0;
   uint64_t wakes_ = 0;
 };
 

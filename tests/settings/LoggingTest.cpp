@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 class LoggingTest : public ::testing::Test {
 protected:
@@ -32,9 +33,14 @@ TEST_F(LoggingTest, BannersPathAndVersionFrameTheRun) {
   WriteFile(folder.Path() + "/logs/ksocti.20261129.log", "old");
   WriteFile(folder.Path() + "/logs/scan.20261206.log", "yesterday");
   WriteFile(folder.Path() + "/logs/scan.20261205.log", "older");
-  StartLogging();
-  Log(llInfo, "running");
-  EndLogging();
+  // A run that ends in an exception still writes its end banner.
+  EXPECT_THROW(
+      {
+        const TLogSession session;
+        Log(llInfo, "running");
+        throw std::runtime_error("fatal");
+      },
+      std::runtime_error);
   const std::string t = "2026/12/07 09:05:03.007 [info ] ";
   EXPECT_EQ(LogText("ksocti.20261207.log"),
             t + "************ ログ開始:20261207-090503 ************\r\n" + t +
@@ -51,10 +57,11 @@ TEST_F(LoggingTest, BannersPathAndVersionFrameTheRun) {
 TEST_F(LoggingTest, ScanLogWritesDebugLinesWhenEnabled) {
   AppSettings.LogPortScan = true;
   AppSettings.LogLevel = 1;
-  StartLogging();
-  ScanLogFmt("probe %s", "/dev/ttyUSB0");
-  Log(llInfo, "not at level 1");
-  EndLogging();
+  {
+    const TLogSession session;
+    ScanLogFmt("probe %s", "/dev/ttyUSB0");
+    Log(llInfo, "not at level 1");
+  }
   const std::string t = "2026/12/07 09:05:03.007 ";
   EXPECT_EQ(LogText("scan.20261207.log"),
             t + "[info ] ************ ログ開始:20261207-090503 ************\r\n" + t +

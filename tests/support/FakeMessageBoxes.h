@@ -3,6 +3,7 @@
 #include "ui/MessageBoxes.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ public:
 
   bool ConfirmYesNo(const std::string& text) override {
     Confirms.push_back(text);
+    if (WhileAsking)
+      WhileAsking();
     if (Answers.empty())
       return false;
     const bool answer = Answers.front();
@@ -28,6 +31,8 @@ public:
 
   // Answers for the coming confirmations, in order; "いいえ" once they run out.
   std::deque<bool> Answers;
+  // What happens while a question is open (the event loop runs on).
+  std::function<void()> WhileAsking;
   std::vector<std::string> Confirms;
   std::vector<std::string> Errors;
   std::vector<std::string> Infos;

@@ -7,7 +7,6 @@
 #include "platform/DeviceGroup.h"
 #include "platform/SerialPorts.h"
 
-#include <grp.h>
 #include <sys/stat.h>
 
 namespace {
@@ -83,13 +82,19 @@ TEST_F(SerialPortsTest, StableNamesOfPresentDevicesInNaturalOrderEachOnce) {
   EXPECT_TRUE(none.empty());
 }
 
-TEST_F(SerialPortsTest, DeviceGroupIsReadFromTheNode) {
-  struct stat st {};
-  ASSERT_EQ(::stat("/dev/null", &st), 0);
-  const group* owner = ::getgrgid(st.st_gid);
-  ASSERT_NE(owner, nullptr);
-  EXPECT_EQ(DeviceGroupName("/dev/null"), owner->gr_name);
-  EXPECT_EQ(DeviceGroupName(Dev("ttyUSB9")), "dialout"); // gone: the usual group
+TEST_F(SerialPortsTest, TheGroupToJoinGrantsReadAndWriteAndWouldHelp) {
+  // The user 1000, in the group 100, and a node of the group 20.
+  const auto advice = [](mode_t mode, const char* name, uid_t owner = 0, gid_t group = 20) {
+    struct stat node {};
+    node.st_mode = S_IFCHR | mode;
+    node.st_uid = owner;
+    node.st_gid = group;
+    return GroupToJoin(node, name, 1000, {100});
+  };
+  EXPECT_EQ(advice(0660, "dialout"), "dialout");
+  EXPECT_EQ(advice(0640, "dialout") + advice(0660, "root") + advice(0660, "tty"), "");
+  EXPECT_EQ(advice(0660, "dialout", 1000) + advice(0660, "users", 0, 100), "");
+  EXPECT_EQ(GroupToJoinFor("/dev/null"), ""); // root's
 }
 
 } // namespace

@@ -84,6 +84,8 @@ TEST_F(PtyTest, BytesTravelBothWaysThroughTheConfiguredDevice) {
   auto device = OpenDevice();
   ASSERT_TRUE(device);
   EXPECT_EQ(device->Configure(AdapterRecord()), 0);
+  // Again, on a port that holds all of it a pseudo-terminal can.
+  EXPECT_EQ(device->Configure(AdapterRecord()), 0);
   EXPECT_EQ(device->Purge(), 0);
   AdapterSends("\x02"
                "00\x03");

@@ -62,6 +62,7 @@ private slots:
     CtiDb->SetIncomingAnswered(talking, "2026/12/07 10:01:00.000", 7);
     Windows().ShowIncomingList();
     QCOMPARE(Page(), 1);
+    QCOMPARE(Form().Grid().CurrentRow(), 0); // so that 削除 acts on it
     QCOMPARE(Cell(0, 0), QString("     1"));
     QCOMPARE(Cell(0, 1), QString("2026/12/07 10:01:00"));
     QCOMPARE(Cell(0, 3), QString("山田"));
@@ -103,6 +104,7 @@ private slots:
   void CopiesTheSelectedRowsAsTabbedLines() {
     AddCalls(5);
     Windows().ShowIncomingList();
+    Form().Grid().clearSelection();
     Form().PopupMenu1Popup();
     QVERIFY(!Form().CopyMenuItem().isEnabled());
     Form().Grid().SelectRange(1, 3);
@@ -168,12 +170,19 @@ private slots:
     Windows().ShowIncomingList();
     Form().Grid().SelectRange(0, 1);
     home_->Boxes.Answers = {true};
+    // A call comes, and a hang-up reloads the list, while the question is open.
+    home_->Boxes.WhileAsking = [] {
+      TListTestHome::DeliverCall("0399");
+      Windows().IncomingListReload();
+    };
     Form().DeleteButtonClick();
+    home_->Boxes.WhileAsking = nullptr;
     QCOMPARE(home_->Boxes.Confirms,
              std::vector<std::string>{"選択された 2 件の履歴を削除してもよろしいですか？"});
-    QCOMPARE(CtiDb->GetIncomingList(10)->Count(), 4);
-    QCOMPARE(Form().Rows().Count(), 4);
-    QCOMPARE(Form().Grid().CurrentRow(), 0);
+    QCOMPARE(CtiDb->GetIncomingList(10)->Count(), 5);
+    QCOMPARE(Form().Rows().Count(), 5);
+    QCOMPARE(Cell(0, 2), QString("0399"));
+    QCOMPARE(Form().Grid().CurrentRow(), 1);
     const std::string path = home_->Path("calls.csv");
     home_->Dialogs.Paths = {path};
     Search("0300000003");

@@ -226,7 +226,9 @@ private slots:
 
   void notConnectedShowsTheNoDataPage() {
     QVERIFY(h->StartController());
-    ExpectFailure(ShowAndWait(), "メモリ読み出しエラー");
+    const std::string text = "Mirelに接続していないため、メモリを読み込めません。";
+    QCOMPARE(ShowAndWait()->NoDataMsgLabel->text(), QString::fromStdString(text));
+    QCOMPARE(boxes->Errors, std::vector<std::string>{text});
   }
 
   void theAdapterUnpluggedDuringTheRead() {

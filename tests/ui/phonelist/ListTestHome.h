@@ -46,6 +46,15 @@ public:
     AddPhoneBookEntry(number, name, created, lastIncoming);
   }
 
+  // A call from a number not yet listed, told to the windows as the call path tells them.
+  static void DeliverCall(const std::string& number) {
+    TTableRow call;
+    call.SetValue("phone_number", number);
+    call.SetValue("incoming_order", std::to_string(CtiDb->AddIncoming(number, NowDateText())));
+    Windows().IncomingListAddCall(call);
+    Windows().PhoneListRowSaved(call);
+  }
+
   TFakeMessageBoxes Boxes;
   TFakeFileDialogs Dialogs;
 

@@ -14,6 +14,7 @@
 #include <QStackedWidget>
 #include <QtTest>
 #include <fmt/printf.h>
+#include <sqlite3.h>
 
 class TPhoneListFormTest : public TListWindowTest<TPhoneListForm, &TWindows::PhoneList> {
   Q_OBJECT
@@ -143,33 +144,43 @@ private slots:
     home_->Boxes.Answers = {false, true};
     Form().DeleteButtonClick();
     QCOMPARE(CtiDb->GetPhoneNumberCount(), 10);
+    // A new caller's entry goes on top while the question is open.
+    home_->Boxes.WhileAsking = [] { TListTestHome::DeliverCall("0399"); };
     Form().DeleteButtonClick();
     QCOMPARE(home_->Boxes.Confirms,
              (std::vector<std::string>(2, "選択された 5 件を削除してもよろしいですか？")));
     QCOMPARE(CtiDb->GetPhoneNumberCount(), 5);
-    QCOMPARE(Form().Rows().Count(), 5);
+    QCOMPARE(Form().Rows().Count(), 6);
     for (int i = 4; i <= 8; ++i)
       QVERIFY(!CtiDb->PhoneNumberExists(Number(i)));
-    QCOMPARE(Form().Grid().CurrentRow(), 2);
-    QCOMPARE(Form().Rows()[2].GetValue("phone_number"), Number(3));
+    QCOMPARE(Form().Grid().CurrentRow(), 3);
+    QCOMPARE(Form().Rows()[3].GetValue("phone_number"), Number(3));
     QCOMPARE(Text("KensuuLabel"), QString("[ 5 件登録済み ]"));
   }
 
   void DeletingTheLastEntryShowsTheNoDataPage() {
     TListTestHome::AddEntry("0312345678", "山田");
     TListTestHome::AddEntry("P");
+    // The book cannot be counted after the last deletion.
+    sqlite3* other = nullptr;
+    sqlite3_open(home_->Path("teloria2.db3").c_str(), &other);
+    const TListening spoiler = PhoneBook().Listen([&](const TPhoneBookChange&) {
+      if (CtiDb->GetPhoneNumberCount() == 0)
+        sqlite3_exec(other, "DROP TABLE phone_numbers", nullptr, nullptr, nullptr);
+    });
     Windows().ShowPhoneList();
     Form().Grid().SelectRange(0, 0);
     home_->Boxes.Answers = {true, true};
     Form().DeleteButtonClick();
     Form().Grid().SelectRange(0, 0);
     Form().DeleteButtonClick();
+    sqlite3_close(other);
     QCOMPARE(home_->Boxes.Confirms,
              (std::vector<std::string>{"P を削除してもよろしいですか？",
                                        "山田 様(0312345678) を削除してもよろしいですか？"}));
     QCOMPARE(Page(), 0);
     QVERIFY(!Child<QPushButton>("DeleteButton").isEnabled());
-    QCOMPARE(CtiDb->GetPhoneNumberCount(), 0);
+    QVERIFY(home_->Boxes.Errors.empty()); // deleted, so not "削除に失敗しました。"
   }
 
   void ImportsValidRecordsAndReportsTheRest() {

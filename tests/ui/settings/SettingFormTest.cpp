@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,6 +105,7 @@ private slots:
     QVERIFY(f->FontLargeButton->isChecked()); // any size beyond 1 is large
     QCOMPARE(f->Memo2CaptionEdit->text(), QString::fromUtf8("会社"));
     QVERIFY(f->AutoRunCheck->isChecked());
+    QCOMPARE(f->findChild<QGroupBox*>("GroupBox5")->title(), QString::fromUtf8("ログオン時に起動"));
     QVERIFY(!f->MirelConnResetButton->isEnabled());
     QCOMPARE(f->findChild<QLabel*>("Panel2")->text(),
              QString::fromUtf8("Mirelの接続ポートを設定します"));

@@ -2,6 +2,7 @@
 #include "core/MainForm.h"
 #include "settings/Logging.h"
 #include "support/TempFolder.h"
+#include "ui/DesktopNotifier.h"
 #include "ui/TrayIcon.h"
 #include "ui/TrayMenu.h"
 
@@ -99,6 +100,11 @@ private slots:
     QVERIFY(tray.Balloon() == nullptr);
     QCOMPARE(ENotifyIconError(TNotifyIconOperation::Add).Message(),
              std::string("タスクトレイにアイコンを登録できません。"));
+  }
+
+  void NotificationBodiesLoseTheBalloonsMargins() {
+    QCOMPARE(NotificationBody("\r\n  ポートを開けません。\r\n  グループに参加して下さい。  \r\n"),
+             QString("ポートを開けません。\nグループに参加して下さい。"));
   }
 
   void MenuHasEveryItemInOrderAndCallsItsHandler() {

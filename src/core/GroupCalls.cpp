@@ -1,0 +1,46 @@
+#include "core/GroupCalls.h"
+
+#include <algorithm>
+
+namespace {
+
+// The entry of `group` in `entries` (const or not), or null.
+template <typename Entries>
+auto FindEntry(Entries& entries, int32_t group) -> decltype(&entries.front()) {
+  for (auto& entry : entries) {
+    if (entry.Group == group)
+      return &entry;
+  }
+  return nullptr;
+}
+
+} // namespace
+
+TGroupCalls::TEntry& TGroupCalls::EntryOf(int32_t group) {
+  if (TEntry* found = FindEntry(entries_, group))
+    return *found;
+  if (entries_.size() >= RememberedGroups)
+    entries_.pop_front();
+  entries_.push_back({group, 0, nullptr});
+  return entries_.back();
+}
+
+void TGroupCalls::NumberPosted(int32_t group) {
+  ++EntryOf(group).Posted;
+}
+
+void TGroupCalls::NumberHandled(int32_t group, std::shared_ptr<TIncomingCall> call) {
+  TEntry& entry = EntryOf(group);
+  entry.Posted = std::max(entry.Posted - 1, 0);
+  entry.Call = std::move(call);
+}
+
+bool TGroupCalls::Waiting(int32_t group) const {
+  const TEntry* entry = FindEntry(entries_, group);
+  return entry != nullptr && entry->Posted > 0;
+}
+
+std::shared_ptr<TIncomingCall> TGroupCalls::CallOf(int32_t group) const {
+  const TEntry* entry = FindEntry(entries_, group);
+  return entry != nullptr ? entry->Call : nullptr;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+
+struct TIncomingCall;
+
+// The calls of the latest call groups, so that a hook event reaches the call
+// of its own group and no other, however the events of several calls
+// interleave. A group's number is posted for registration first (its hook
+// events wait meanwhile); then the call made of it belongs to the group
+// until newer groups push it out. A group that brought no number (a ring
+// alone) has no call to update.
+class TGroupCalls {
+public:
+  // A number of `group` was posted for registration.
+  void NumberPosted(int32_t group);
+  // The posted number of `group` was handled; `call` (null: none was made)
+  // is the group's call from now on.
+  void NumberHandled(int32_t group, std::shared_ptr<TIncomingCall> call);
+  // A number of `group` still waits to be registered.
+  bool Waiting(int32_t group) const;
+  // The call of `group`, or null.
+  std::shared_ptr<TIncomingCall> CallOf(int32_t group) const;
+
+  static constexpr size_t RememberedGroups = 16;
+
+private:
+  struct TEntry {
+    int32_t Group = 0;
+    int Posted = 0;
+    std::shared_ptr<TIncomingCall> Call;
+  };
+  TEntry& EntryOf(int32_t group);
+
+  std::deque<TEntry> entries_;
+};
