@@ -187,6 +187,14 @@ int TKsoCtiDb::AddIncoming(const std::string& phoneNumber, const std::string& da
   return order;
 }
 
+std::unique_ptr<TTableRow> TKsoCtiDb::FindIncoming(const std::string& phoneNumber,
+                                                   const std::string& dateText) {
+  return QueryRow(fmt::sprintf("SELECT incoming_order, incoming_date FROM incoming_numbers"
+                               " WHERE incoming_date = %s AND phone_number = %s"
+                               " ORDER BY rowid DESC LIMIT 1",
+                               SqlQuote(dateText), SqlQuote(phoneNumber)));
+}
+
 void TKsoCtiDb::SetIncomingAnswered(int order, const std::string& dateText, int offhookSeconds) {
   db_.Execute(fmt::sprintf("UPDATE incoming_numbers SET state = 1, connected = 1,"
                            " offhook_seconds = %d"

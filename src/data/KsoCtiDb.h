@@ -44,6 +44,10 @@ public:
   int GetNextIncomingOrder();
   // Returns the incoming_order given to the call.
   int AddIncoming(const std::string& phoneNumber, const std::string& dateText);
+  // incoming_order and incoming_date of the call last added with this
+  // number and date, or nullptr.
+  std::unique_ptr<TTableRow> FindIncoming(const std::string& phoneNumber,
+                                          const std::string& dateText);
   void SetIncomingAnswered(int order, const std::string& dateText, int offhookSeconds);
   void SetIncomingHungUp(int order, const std::string& dateText, int onhookSeconds);
   void SetIncomingNotAnswered(int order, const std::string& dateText);
