@@ -11,9 +11,9 @@
 #include <unistd.h>
 
 #include "base/PostTarget.h"
+#include "base/UniqueFd.h"
 #include "common2/MirelKT5Comm.h"
 #include "fakes/AdapterSimProcess.h"
-#include "platform/UniqueFd.h"
 
 namespace {
 

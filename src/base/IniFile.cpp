@@ -1,13 +1,12 @@
 #include "base/IniFile.h"
 
 #include "base/CodePage.h"
+#include "base/RegularFile.h"
 #include "base/Text.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,48 +15,26 @@ namespace {
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
-bool IsSectionLine(const std::string& line, std::string& name) {
-  const std::string t = Trim(line);
+bool IsSectionLine(std::string_view line, std::string_view& name) {
+  const std::string_view t = TrimmedView(line);
   if (t.empty() || t[0] != '[')
     return false;
   const size_t close = t.find(']');
-  name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+  name = TrimmedView(t.substr(1, close == std::string_view::npos ? close : close - 1));
   return true;
 }
 
-bool IsKeyLine(const std::string& line, std::string& key, std::string& value) {
-  const std::string t = TrimLeft(line);
+// Looked at without copies: a large section is searched once for each key.
+bool IsKeyLine(std::string_view line, std::string_view& key, std::string_view& value) {
+  const std::string_view t = TrimmedView(line);
   if (t.empty() || t[0] == ';')
     return false;
   const size_t eq = t.find('=');
-  if (eq == std::string::npos)
+  if (eq == std::string_view::npos)
     return false;
-  key = Trim(t.substr(0, eq));
-  value = Trim(t.substr(eq + 1));
+  key = TrimmedView(t.substr(0, eq));
+  value = TrimmedView(t.substr(eq + 1));
   return true;
-}
-
-// Range [begin, end) of the body lines of a section; begin == npos when absent.
-struct TSectionRange {
-  size_t header = std::string::npos;
-  size_t end = 0;
-};
-
-TSectionRange FindSection(const std::vector<std::string>& lines, const std::string& section) {
-  TSectionRange range;
-  std::string name;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (!IsSectionLine(lines[i], name))
-      continue;
-    if (range.header != std::string::npos) {
-      range.end = i;
-      return range;
-    }
-    if (SameText(name, section))
-      range.header = i;
-  }
-  range.end = lines.size();
-  return range;
 }
 
 bool WriteAll(int fd, const std::string& data) {
@@ -80,16 +57,12 @@ bool KeepModeOf(const std::string& fileName, int fd) {
   return ::fchmod(fd, st.st_mode & 07777) == 0;
 }
 
-} // namespace
-
-std::vector<std::string> TIniFile::ReadLines() const {
-  std::ifstream in(fileName_, std::ios::binary);
-  std::vector<std::string> lines;
-  if (!in)
-    return lines;
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  std::string bytes = buffer.str();
+// The lines of the file; none for a missing file. False when it exists but
+// cannot be read.
+bool ReadLines(const std::string& fileName, std::vector<std::string>& lines) {
+  std::string bytes;
+  if (!ReadRegularFile(fileName, bytes))
+    return errno == ENOENT;
   // Editors may put a UTF-8 byte-order mark first; read as CP932 it would
   // hide the first section header.
   if (bytes.starts_with(kUtf8ByteOrderMark))
@@ -101,10 +74,42 @@ std::vector<std::string> TIniFile::ReadLines() const {
   }
   if (!lines.empty() && lines.back().empty())
     lines.pop_back();
-  return lines;
+  return true;
 }
 
-bool TIniFile::WriteLines(const std::vector<std::string>& lines) const {
+} // namespace
+
+TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {
+  readable_ = ReadLines(fileName_, lines_);
+  if (!readable_)
+    error_ = errno;
+  Index();
+}
+
+void TIniFile::Index() {
+  sections_.clear();
+  std::string_view name;
+  TSectionRange* unfinished = nullptr; // the last first section, until its end is found
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (!IsSectionLine(lines_[i], name))
+      continue;
+    if (unfinished != nullptr)
+      unfinished->End = i;
+    const auto [at, first] =
+        sections_.try_emplace(UpperCaseAscii(name), TSectionRange{i, lines_.size()});
+    unfinished = first ? &at->second : nullptr;
+  }
+}
+
+size_t TIniFile::FindKey(const TSectionRange& range, const std::string& key) const {
+  std::string_view k, v;
+  for (size_t i = range.Header + 1; i < range.End; ++i)
+    if (IsKeyLine(lines_[i], k, v) && SameText(k, key))
+      return i;
+  return std::string::npos;
+}
+
+bool TIniFile::WriteLines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines)
     text += line + "\r\n";
@@ -112,33 +117,27 @@ bool TIniFile::WriteLines(const std::vector<std::string>& lines) const {
   // Write beside the file and rename over it, so a failed write leaves the
   // old file whole.
   const std::string temp = fileName_ + ".tmp" + std::to_string(::getpid());
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0)
-    return false;
-  const bool written = KeepModeOf(fileName_, fd) && WriteAll(fd, data) && ::fsync(fd) == 0;
-  ::close(fd);
-  if (!written || std::rename(temp.c_str(), fileName_.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
+  const TUniqueFd fd = OpenRegularFile(temp, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
+  const bool written = fd.Valid() && KeepModeOf(fileName_, fd.Get()) && WriteAll(fd.Get(), data) &&
+                       ::fsync(fd.Get()) == 0 && std::rename(temp.c_str(), fileName_.c_str()) == 0;
+  if (!written) {
+    error_ = errno;
+    if (fd.Valid())
+      ::unlink(temp.c_str());
   }
-  return true;
+  return written;
 }
 
 bool TIniFile::SectionExists(const std::string& section) const {
-  return FindSection(ReadLines(), section).header != std::string::npos;
+  return sections_.contains(UpperCaseAscii(section));
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& defaultValue) const {
-  const std::vector<std::string> lines = ReadLines();
-  const TSectionRange range = FindSection(lines, section);
-  if (range.header == std::string::npos)
-    return defaultValue;
-  std::string k, v;
-  for (size_t i = range.header + 1; i < range.end; ++i)
-    if (IsKeyLine(lines[i], k, v) && SameText(k, key))
-      return v;
-  return defaultValue;
+  const auto found = sections_.find(UpperCaseAscii(section));
+  const size_t line = found != sections_.end() ? FindKey(found->second, key) : std::string::npos;
+  std::string_view k, v;
+  return line != std::string::npos && IsKeyLine(lines_[line], k, v) ? std::string(v) : defaultValue;
 }
 
 int TIniFile::ReadInteger(const std::string& section, const std::string& key,
@@ -149,26 +148,29 @@ int TIniFile::ReadInteger(const std::string& section, const std::string& key,
 
 bool TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
-  std::vector<std::string> lines = ReadLines();
+  // What could not be read would be lost by the replacement.
+  if (!readable_)
+    return false;
+  std::vector<std::string> lines = lines_;
   const std::string entry = key + "=" + value;
-  const TSectionRange range = FindSection(lines, section);
-  if (range.header == std::string::npos) {
+  const auto found = sections_.find(UpperCaseAscii(section));
+  if (found == sections_.end()) {
     lines.push_back("[" + section + "]");
     lines.push_back(entry);
-    return WriteLines(lines);
+  } else if (const size_t line = FindKey(found->second, key); line != std::string::npos) {
+    lines[line] = entry;
+  } else {
+    size_t lastContent = found->second.Header;
+    for (size_t i = lastContent + 1; i < found->second.End; ++i)
+      if (!TrimmedView(lines[i]).empty())
+        lastContent = i;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), entry);
   }
-  std::string k, v;
-  size_t lastContent = range.header;
-  for (size_t i = range.header + 1; i < range.end; ++i) {
-    if (IsKeyLine(lines[i], k, v) && SameText(k, key)) {
-      lines[i] = entry;
-      return WriteLines(lines);
-    }
-    if (!Trim(lines[i]).empty())
-      lastContent = i;
-  }
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), entry);
-  return WriteLines(lines);
+  if (!WriteLines(lines))
+    return false;
+  lines_ = std::move(lines);
+  Index();
+  return true;
 }
 
 bool TIniFile::WriteInteger(const std::string& section, const std::string& key, int value) {

@@ -32,8 +32,16 @@ std::string TrimRight(std::string_view s) {
   return std::string(s.substr(0, n));
 }
 
+std::string_view TrimmedView(std::string_view s) {
+  while (!s.empty() && IsTrimmed(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && IsTrimmed(s.back()))
+    s.remove_suffix(1);
+  return s;
+}
+
 std::string Trim(std::string_view s) {
-  return TrimLeft(TrimRight(s));
+  return std::string(TrimmedView(s));
 }
 
 std::string UpperCaseAscii(std::string_view s) {

@@ -8,6 +8,8 @@
 std::string Trim(std::string_view s);
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
+// Trim without a copy.
+std::string_view TrimmedView(std::string_view s);
 
 // ASCII case folding, as names of sections, keys and columns compare.
 std::string UpperCaseAscii(std::string_view s);

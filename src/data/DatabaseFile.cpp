@@ -1,10 +1,10 @@
 // Where the call database lives, how a new one is made from the template and
 // whether an existing file can serve as one.
 #include "base/Text.h"
+#include "base/UniqueFd.h"
 #include "data/FileBytes.h"
 #include "data/KsoCtiDb.h"
 #include "platform/ProgramPaths.h"
-#include "platform/UniqueFd.h"
 
 #include <algorithm>
 #include <cctype>

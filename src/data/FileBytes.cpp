@@ -1,29 +1,14 @@
 #include "data/FileBytes.h"
 
-#include <algorithm>
+#include "base/RegularFile.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-class TFileDescriptor {
-public:
-  explicit TFileDescriptor(int fd) : fd_(fd) {}
-  ~TFileDescriptor() {
-    if (fd_ >= 0)
-      ::close(fd_);
-  }
-  TFileDescriptor(const TFileDescriptor&) = delete;
-  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-  int Get() const { return fd_; }
-
-private:
-  int fd_;
-};
 
 std::string TemporaryName(const std::string& target) {
   static std::atomic<unsigned> counter{0};
@@ -33,23 +18,7 @@ std::string TemporaryName(const std::string& target) {
 } // namespace
 
 bool ReadFileBytes(const std::string& path, std::string& bytes, size_t limit) {
-  const TFileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  struct stat st {};
-  if (file.Get() < 0 || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-    return false;
-  bytes.clear();
-  char buffer[65536];
-  while (bytes.size() < limit) {
-    const ssize_t n = ::read(file.Get(), buffer, std::min(sizeof(buffer), limit - bytes.size()));
-    if (n == 0)
-      return true;
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0)
-      return false;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  return true;
+  return ReadRegularFile(path, bytes, limit);
 }
 
 TPendingFile::TPendingFile(std::string targetPath, mode_t mode) : target_(std::move(targetPath)) {

@@ -4,9 +4,7 @@
 #include <string_view>
 #include <sys/types.h>
 
-// Reads a regular file, at most `limit` bytes from its start; false when it
-// cannot be opened or read or is no regular file. Opening never blocks, so a
-// FIFO in the file's place cannot stall the caller.
+// ReadRegularFile (base/RegularFile.h) for the data layer's files.
 bool ReadFileBytes(const std::string& path, std::string& bytes, size_t limit = std::string::npos);
 
 // Writes all of `bytes` to the descriptor, going on after interruptions.

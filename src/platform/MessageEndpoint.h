@@ -9,8 +9,8 @@
 
 #include "base/Exception.h"
 #include "base/PostTarget.h"
+#include "base/UniqueFd.h"
 #include "platform/MessageWire.h"
-#include "platform/UniqueFd.h"
 
 struct TEndpointShared;
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 struct sockaddr_un;
 

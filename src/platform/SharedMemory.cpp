@@ -1,5 +1,8 @@
 #include "platform/SharedMemory.h"
 
+#include "base/RegularFile.h"
+#include "platform/ProgramPaths.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -18,19 +21,19 @@ bool OwnedByUs(const struct stat& st) {
 
 } // namespace
 
-std::string TSharedMemory::SystemName(const std::string& name) {
-  return "/" + name + "." + std::to_string(::getuid());
+std::string TSharedMemory::PathOf(const std::string& name) {
+  return RuntimeFolder() + "/" + name;
 }
 
 TSharedMemory::TSharedMemory(const std::string& name, size_t size, TMode mode)
-    : systemName_(SystemName(name)), size_(size) {
+    : path_(PathOf(name)), size_(size) {
   const bool ok = size > 0 && (mode == TMode::Create ? CreateOwned() : OpenExisting()) && Map();
   if (ok)
     return;
   if (error_ == 0)
     error_ = size > 0 ? errno : EINVAL;
   if (created_)
-    ::shm_unlink(systemName_.c_str());
+    ::unlink(path_.c_str());
   created_ = false;
   fd_.Reset();
   size_ = 0;
@@ -40,34 +43,37 @@ TSharedMemory::~TSharedMemory() {
   if (data_ != nullptr)
     ::munmap(data_, size_);
   if (created_ && StillOurs())
-    ::shm_unlink(systemName_.c_str());
+    ::unlink(path_.c_str());
 }
 
 bool TSharedMemory::CreateOwned() {
   for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-    fd_.Reset(::shm_open(systemName_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    // A new file is always a regular one: O_EXCL follows no link.
+    fd_.Reset(::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (fd_.Valid()) {
       created_ = true;
       return ::ftruncate(fd_.Get(), static_cast<off_t>(size_)) == 0;
     }
     if (errno != EEXIST)
       return false;
-    const TUniqueFd existing(::shm_open(systemName_.c_str(), O_RDONLY | O_CLOEXEC, 0));
     struct stat st {};
-    if (!existing.Valid() && errno == ENOENT)
-      continue; // gone meanwhile
-    if (!existing.Valid() || ::fstat(existing.Get(), &st) != 0 || !OwnedByUs(st)) {
-      error_ = EPERM; // another user's block: never used, never removed
+    if (::lstat(path_.c_str(), &st) != 0) {
+      if (errno == ENOENT)
+        continue; // gone meanwhile
       return false;
     }
-    ::shm_unlink(systemName_.c_str()); // ours, left behind by a crash
+    if (!OwnedByUs(st)) {
+      error_ = EPERM; // another user's file: never used, never removed
+      return false;
+    }
+    ::unlink(path_.c_str()); // ours, left behind by a crash
   }
   error_ = EEXIST;
   return false;
 }
 
 bool TSharedMemory::OpenExisting() {
-  fd_.Reset(::shm_open(systemName_.c_str(), O_RDWR | O_CLOEXEC, 0));
+  fd_ = OpenRegularFile(path_, O_RDWR | O_NOFOLLOW);
   struct stat st {};
   if (!fd_.Valid() || ::fstat(fd_.Get(), &st) != 0)
     return false;
@@ -114,9 +120,8 @@ bool TSharedMemory::CopyOut(uint8_t* out) const {
 // Whether the name still stands for our block: a later owner may have
 // replaced it, and its block is not ours to remove.
 bool TSharedMemory::StillOurs() const {
-  const TUniqueFd current(::shm_open(systemName_.c_str(), O_RDONLY | O_CLOEXEC, 0));
   struct stat now {
   }, mine{};
-  return current.Valid() && ::fstat(current.Get(), &now) == 0 && ::fstat(fd_.Get(), &mine) == 0 &&
+  return ::lstat(path_.c_str(), &now) == 0 && ::fstat(fd_.Get(), &mine) == 0 &&
          now.st_dev == mine.st_dev && now.st_ino == mine.st_ino;
 }

@@ -4,19 +4,20 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 // A named block of memory that other processes of the same user can open:
-// POSIX shared memory "/<name>.<uid>", mode 0600. A block is used only when
-// this user owns it and it has exactly the expected size: any local user can
-// create a name in /dev/shm first.
+// the file <RuntimeFolder()>/<name>, mode 0600, mapped. Only the user can
+// make files in that folder (names in /dev/shm are shared by every user, who
+// could take them first); still, a block is used only when it is a regular
+// file this user owns of exactly the expected size.
 class TSharedMemory {
 public:
   enum class TMode { Create, Open };
 
-  // Create: this process owns the name. A block of ours already there is
-  // left from a crashed owner and is replaced by a fresh, zeroed one; a
-  // block of another user is refused (EPERM). The name is removed when this
+  // Create: this process owns the name. A file of ours already there is
+  // left from a crashed owner and is replaced by a fresh, zeroed block; a
+  // file of another user is refused (EPERM). The name is removed when this
   // object goes, unless another owner has replaced it meanwhile.
   // Open: maps the existing block, which must be ours and of `size` bytes
   // (EPERM or EINVAL otherwise). Valid() is false on failure; Error() tells
@@ -39,7 +40,8 @@ public:
   // or cannot be read.
   bool CopyOut(uint8_t* out) const;
 
-  static std::string SystemName(const std::string& name);
+  // The file that holds the block of that name.
+  static std::string PathOf(const std::string& name);
 
 private:
   bool CreateOwned();
@@ -47,7 +49,7 @@ private:
   bool Map();
   bool StillOurs() const;
 
-  std::string systemName_;
+  std::string path_;
   TUniqueFd fd_;
   void* data_ = nullptr;
   size_t size_ = 0;

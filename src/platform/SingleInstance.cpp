@@ -4,13 +4,14 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include "base/RegularFile.h"
 #include "platform/ProgramPaths.h"
 
 const char* const TSingleInstance::LockFileName = "___KsoCtiClient___.lock";
 
 TSingleInstance::TSingleInstance() {
   const std::string path = RuntimeFolder() + "/" + LockFileName;
-  TUniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  TUniqueFd fd = OpenRegularFile(path, O_RDWR | O_CREAT | O_NOFOLLOW);
   if (!fd.Valid()) {
     error_ = errno;
     return;

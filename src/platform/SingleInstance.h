@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 // One running instance per user: an exclusive flock on
 // <RuntimeFolder()>/___KsoCtiClient___.lock, held for this object's life.

@@ -10,8 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/UniqueFd.h"
 #include "platform/TermiosSettings.h"
-#include "platform/UniqueFd.h"
 
 namespace {
 

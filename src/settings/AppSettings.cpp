@@ -50,6 +50,7 @@ std::string TAppSettings::FileName() {
 void TAppSettings::Load() {
   const TIniFile ini(FileName());
   const TAppSettings d;
+  ReadError = ini.LastError();
   MirelKT5Port = ini.ReadString(kSettings, "MirelKT5Port", d.MirelKT5Port);
   DispSize = ini.ReadInteger(kSettings, "DispSize", d.DispSize);
   Memo1Caption = ini.ReadString(kSettings, "Memo1Caption", d.Memo1Caption);

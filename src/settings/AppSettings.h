@@ -53,11 +53,15 @@ public:
   int LogLevel = 2;
   int LogExpire = 7;
   bool LogPortScan = false;
+  // Not a key: the errno of a read of teloria2.ini that failed otherwise
+  // than by a missing file (the defaults are used then); 0 when read.
+  int ReadError = 0;
 
   // Program folder + "teloria2.ini".
   static std::string FileName();
 
   // Every key with its default when missing or unreadable; never fails.
+  // The file is read once.
   void Load();
   // The fifteen user keys of [Settings] and [Settings.Share]; other keys in
   // the file stay. Throws

@@ -2,12 +2,14 @@
 
 #include "base/Clock.h"
 #include "base/CodePage.h"
+#include "base/RegularFile.h"
 #include "base/Text.h"
 #include "platform/ProgramPaths.h"
 
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +41,20 @@ bool EnsureFolder(const std::string& folder) {
   return ::mkdir(folder.c_str(), 0700) == 0 || IsFolder(folder);
 }
 
+// The folder, created when missing, open when it may take the log.
+TLogFolder OpenFolder(const std::string& path, TUniqueFd& folder) {
+  if (!EnsureFolder(path))
+    return TLogFolder::Unusable;
+  TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  struct stat st {};
+  if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0)
+    return TLogFolder::Unusable;
+  if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    return TLogFolder::NotPrivate;
+  folder = std::move(fd);
+  return TLogFolder::Used;
+}
+
 int NamePart(const std::string& name, size_t pos, size_t length) {
   int value = -1;
   return TryParseInt32(name.substr(pos, length), value) ? value : -1;
@@ -56,9 +72,20 @@ bool DayOfFileName(const std::string& name, size_t prefixLength, int& day) {
   return true;
 }
 
-bool IsRegularFile(const std::string& path) {
+using TListing = std::unique_ptr<DIR, int (*)(DIR*)>;
+
+// The entries of the folder open as `folder`, read through a copy of it.
+TListing ListFolder(int folder) {
+  const int copy = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+  DIR* listing = copy >= 0 ? ::fdopendir(copy) : nullptr;
+  if (listing == nullptr && copy >= 0)
+    ::close(copy);
+  return TListing(listing, ::closedir);
+}
+
+bool IsRegularFileIn(int folder, const std::string& name) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
 }
 
 } // namespace
@@ -68,39 +95,31 @@ const char* LogLevelTag(TLogLevel level) {
   return level >= llDebug && level <= llFatal ? tags[level] : "[?????]";
 }
 
-TFileLogger::~TFileLogger() {
-  CloseFile();
-}
-
-void TFileLogger::SetLogDir(const std::string& dir) {
+TLogFolder TFileLogger::SetLogDir(const std::string& dir) {
   const std::string resolved = ResolveLogDir(dir);
   std::lock_guard lock(mutex_);
-  if (resolved == logDir_)
-    return;
-  CloseFile();
+  if (enabled_ && resolved == logDir_)
+    return TLogFolder::Used;
+  file_.Reset();
+  folder_.Reset();
   fileDay_ = 0;
-  enabled_ = EnsureFolder(resolved);
+  const TLogFolder use = OpenFolder(resolved, folder_);
+  enabled_ = use == TLogFolder::Used;
   if (enabled_)
     logDir_ = resolved;
+  return use;
 }
 
 void TFileLogger::OpenFileFor(int day) {
   fileDay_ = day;
-  CloseFile();
   const std::string name =
-      logDir_ + prefix_ + "." + FormatDateTime("yyyymmdd", static_cast<TDateTime>(day)) + ".log";
-  fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-}
-
-void TFileLogger::CloseFile() {
-  if (fd_ >= 0)
-    ::close(fd_);
-  fd_ = -1;
+      prefix_ + "." + FormatDateTime("yyyymmdd", static_cast<TDateTime>(day)) + ".log";
+  file_ = OpenRegularFileAt(folder_.Get(), name, O_WRONLY | O_CREAT | O_APPEND, 0600);
 }
 
 void TFileLogger::Close() {
   std::lock_guard lock(mutex_);
-  CloseFile();
+  file_.Reset();
   fileDay_ = 0;
 }
 
@@ -111,7 +130,7 @@ void TFileLogger::WriteLine(TLogLevel level, std::string_view text) {
     return;
   if (DateOf(now) != fileDay_)
     OpenFileFor(DateOf(now));
-  if (fd_ < 0)
+  if (!file_.Valid())
     return;
   std::string line = FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", now);
   line += ' ';
@@ -121,31 +140,35 @@ void TFileLogger::WriteLine(TLogLevel level, std::string_view text) {
   line += "\r\n";
   const std::string bytes = Utf8ToCp932(line);
   // One write per line so that lines never interleave; short writes are dropped.
-  (void)!::write(fd_, bytes.data(), bytes.size());
-  ::fdatasync(fd_);
+  (void)!::write(file_.Get(), bytes.data(), bytes.size());
+  ::fdatasync(file_.Get());
 }
 
 void TFileLogger::DeleteOldFiles(int days) {
-  const std::string dir = LogDir();
   // A negative age would put the threshold after today and delete the open file.
-  if (!Enabled() || days < 0)
+  if (days < 0)
     return;
+  TListing listing(nullptr, ::closedir);
+  {
+    std::lock_guard lock(mutex_);
+    if (enabled_)
+      listing = ListFolder(folder_.Get());
+  }
+  if (!listing)
+    return;
+  const int folder = ::dirfd(listing.get());
   const int threshold = Today() - days;
-  DIR* d = ::opendir(dir.c_str());
-  if (d == nullptr)
-    return;
   const std::string head = prefix_ + ".";
-  while (const dirent* entry = ::readdir(d)) {
+  while (const dirent* entry = ::readdir(listing.get())) {
     const std::string name = entry->d_name;
     int day = 0;
     if (name.size() < head.size() + 4 || name.compare(0, head.size(), head) != 0 ||
-        name.compare(name.size() - 4, 4, ".log") != 0 || !IsRegularFile(dir + name) ||
+        name.compare(name.size() - 4, 4, ".log") != 0 || !IsRegularFileIn(folder, name) ||
         !DayOfFileName(name, prefix_.size(), day))
       continue;
     if (day < threshold)
-      ::unlink((dir + name).c_str());
+      ::unlinkat(folder, name.c_str(), 0);
   }
-  ::closedir(d);
 }
 
 bool TFileLogger::Enabled() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/UniqueFd.h"
+
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -16,19 +18,24 @@ constexpr TLogLevels AllLogLevels = 0x1F;
 // Tag written into each line, seven characters wide ("[info ]").
 const char* LogLevelTag(TLogLevel level);
 
+// What SetLogDir made of a folder.
+enum class TLogFolder { Used, Unusable, NotPrivate };
+
 // One daily file per logger: <LogDir><Prefix>.yyyymmdd.log, CP932, every line
 // written with one write() and flushed to disk. Safe to call from any thread;
 // never raises for file-system reasons (an unusable folder disables it).
 class TFileLogger {
 public:
   explicit TFileLogger(std::string prefix) : prefix_(std::move(prefix)) {}
-  ~TFileLogger();
   TFileLogger(const TFileLogger&) = delete;
   TFileLogger& operator=(const TFileLogger&) = delete;
 
   // An absolute folder ("/...") is used as it is; anything else lies in the
-  // program folder. Created with its parents when missing.
-  void SetLogDir(const std::string& dir);
+  // program folder. Created with its parents when missing. Used only when
+  // the user owns it and no one else may write in it, as the lines name
+  // callers: a folder of another user, or open to others, is NotPrivate.
+  // The logger is disabled unless the result is Used.
+  TLogFolder SetLogDir(const std::string& dir);
   void WriteLine(TLogLevel level, std::string_view text);
   template <typename... Args>
   void WriteFmt(TLogLevel level, std::string_view format, const Args&... args) {
@@ -48,13 +55,14 @@ public:
 
 private:
   void OpenFileFor(int day);
-  void CloseFile();
 
   const std::string prefix_;
   mutable std::mutex mutex_;
   bool enabled_ = false;
   std::string logDir_;
+  // The folder as it was checked: files are opened in it, not by its path.
+  TUniqueFd folder_;
   int fileDay_ = 0;
-  int fd_ = -1;
+  TUniqueFd file_;
   TLogLevels levels_ = AllLogLevels;
 };

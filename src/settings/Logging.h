@@ -27,8 +27,9 @@ template <typename... Args> void ScanLogFmt(std::string_view format, const Args&
 
 // Opens both loggers from AppSettings (folders and levels), writing nothing:
 // a process that only hands a request to the running instance logs just
-// that.
-void OpenLogging();
+// that. True when the log folder was not the user's own or was open to
+// others, and the default one is used instead.
+bool OpenLogging();
 
 // The resident program's log, on every way out of its scope (an exception
 // included): opens the loggers, writes the start banners, deletes old files;

@@ -1,12 +1,12 @@
 #include "ui/AutostartEntry.h"
 
 #include "base/Exception.h"
+#include "data/FileBytes.h"
 #include "platform/ProgramPaths.h"
 #include "platform/UserFolders.h"
 
 #include <filesystem>
 #include <fmt/printf.h>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -58,19 +58,9 @@ void WriteEntry(const std::string& path, const std::string& text) {
   std::error_code ec;
   fs::create_directories(fs::path(path).parent_path(), ec);
   // Written beside and renamed, so a half-written entry never runs.
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out)
-      CannotWrite(path);
-  }
-  fs::rename(temp, path, ec);
-  if (ec) {
-    fs::remove(temp, ec);
+  TPendingFile entry(path);
+  if (!entry.Write(text) || !entry.Replace())
     CannotWrite(path);
-  }
 }
 
 } // namespace

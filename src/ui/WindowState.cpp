@@ -3,10 +3,12 @@
 #include "base/IniFile.h"
 #include "base/Text.h"
 #include "platform/ProgramPaths.h"
+#include "settings/Logging.h"
 
 #include <QAbstractItemModel>
 #include <QTableView>
 #include <QWidget>
+#include <cstring>
 #include <fmt/format.h>
 
 namespace {
@@ -20,6 +22,11 @@ int ColumnCount(const QTableView& grid) {
   return grid.model() != nullptr ? grid.model()->columnCount() : 0;
 }
 
+void LogUnsaved(const TIniFile& ini, const std::string& section) {
+  LogFmt(llError, "ウィンドウの状態を保存できません。[%s] File=[%s] %s", section, ini.FileName(),
+         std::strerror(ini.LastError()));
+}
+
 } // namespace
 
 std::string WindowStateFileName() {
@@ -29,10 +36,11 @@ std::string WindowStateFileName() {
 void SaveWindowState(const std::string& section, const QWidget& form) {
   TIniFile ini(WindowStateFileName());
   const int state = form.isMaximized() ? 2 : form.isMinimized() ? 1 : 0;
-  ini.WriteInteger(section, "WindowState", state);
-  if (state != 2)
-    ini.WriteString(section, "PosSize",
-                    fmt::format("{},{},{},{}", form.x(), form.y(), form.width(), form.height()));
+  const std::string posSize =
+      fmt::format("{},{},{},{}", form.x(), form.y(), form.width(), form.height());
+  if (!ini.WriteInteger(section, "WindowState", state) ||
+      (state != 2 && !ini.WriteString(section, "PosSize", posSize)))
+    LogUnsaved(ini, section);
 }
 
 void RestoreWindowState(const std::string& section, QWidget& form) {
@@ -61,7 +69,9 @@ void SaveColWidths(const std::string& section, const QTableView& grid) {
   std::string widths;
   for (int c = 0; c < ColumnCount(grid); ++c)
     widths += (c == 0 ? "" : ",") + std::to_string(grid.columnWidth(c));
-  TIniFile(WindowStateFileName()).WriteString(section, "ColWidths", widths);
+  TIniFile ini(WindowStateFileName());
+  if (!ini.WriteString(section, "ColWidths", widths))
+    LogUnsaved(ini, section);
 }
 
 void RestoreColWidths(const std::string& section, QTableView& grid) {

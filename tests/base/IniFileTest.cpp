@@ -1,7 +1,9 @@
 #include "base/IniFile.h"
 #include "base/CodePage.h"
+#include "support/NonRootUser.h"
 #include "support/TempFolder.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -55,11 +57,33 @@ TEST_F(IniFileTest, WriteKeepsCommentsOtherKeysAndSections) {
                             "[C]\r\nw=4\r\n");
 }
 
-TEST_F(IniFileTest, KeysOfOtherSectionsAreNotSeen) {
-  WriteFile(path, "[A]\nk=a\n[B]\nk=b\n");
+TEST_F(IniFileTest, KeysOfOtherSectionsAreNotSeenAndTheFirstOfANameWins) {
+  WriteFile(path, "[A]\nk=a\nK=later\n[B]\nk=b\n[a]\nk=late\nm=late\n");
   TIniFile ini(path);
   EXPECT_EQ(ini.ReadString("B", "k", ""), "b");
   EXPECT_EQ(ini.ReadString("C", "k", "none"), "none");
+  EXPECT_EQ(ini.ReadString("a", "K", ""), "a");
+  EXPECT_EQ(ini.ReadString("A", "m", "none"), "none");
+}
+
+// A large hand-edited file is not read again for each key.
+TEST_F(IniFileTest, TheFileIsReadOnceWhenOpened) {
+  WriteFile(path, "[A]\nk=1\n");
+  TIniFile ini(path);
+  WriteFile(path, "[A]\nk=2\n");
+  EXPECT_EQ(ini.ReadString("A", "k", ""), "1");
+}
+
+// Writing it would replace every key it holds by the one written.
+TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverReplaced) {
+  WriteFile(path, "[Settings]\r\nPhoneLimit=50\r\n");
+  ASSERT_EQ(chmod(path.c_str(), 0), 0);
+  EXPECT_TRUE(AsNonRootUser(folder.Path(), [&] {
+    TIniFile ini(path);
+    return !ini.WriteString("Settings", "AutoRun", "1") && ini.LastError() == EACCES;
+  }));
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  EXPECT_EQ(ReadFile(path), "[Settings]\r\nPhoneLimit=50\r\n");
 }
 
 TEST_F(IniFileTest, CommentedKeyIsNotAKey) {

@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <future>
-#include <sys/mman.h>
 #include <unistd.h>
 
 class MainFormStartupTest : public QObject {
@@ -425,10 +424,10 @@ void MainFormStartupTest::SimulatorBlocksOfAnotherUserOrOfTheWrongSizeAreRefused
   TControllerHarness h;
   h.CopyTemplate();
   AppSettings.MirelKT5Port = "TEST";
-  const std::string memoryBlock = TSharedMemory::SystemName(TNumberSimReceiver::MemoryBlockName);
+  const std::string memoryBlock = TSharedMemory::PathOf(TNumberSimReceiver::MemoryBlockName);
   const bool root = geteuid() == 0;
   if (root) { // another user made the memory block first
-    const int fd = shm_open(memoryBlock.c_str(), O_RDWR | O_CREAT, 0666);
+    const int fd = open(memoryBlock.c_str(), O_RDWR | O_CREAT, 0666);
     QVERIFY(fd >= 0);
     QVERIFY(ftruncate(fd, TReceivePacketRecord::Size) == 0 && fchown(fd, 65534, 65534) == 0);
     close(fd);
@@ -437,11 +436,10 @@ void MainFormStartupTest::SimulatorBlocksOfAnotherUserOrOfTheWrongSizeAreRefused
   if (root) {
     QVERIFY(h.MainLog().find("[error] 共有メモリを使用できません。[TELORIA2_NUMBER_SIM_MREAM_MMF] "
                              "ファイル作成できません。2(Error=1)") != std::string::npos);
-    shm_unlink(memoryBlock.c_str());
+    unlink(memoryBlock.c_str());
   }
   // The simulator cuts the group block short or grows it: the call is refused.
-  const int group =
-      shm_open(TSharedMemory::SystemName(TNumberSimReceiver::GroupBlockName).c_str(), O_RDWR, 0);
+  const int group = open(TSharedMemory::PathOf(TNumberSimReceiver::GroupBlockName).c_str(), O_RDWR);
   QVERIFY(group >= 0);
   for (const off_t size : {0, 50, 200}) {
     QVERIFY(ftruncate(group, size) == 0);

@@ -1,4 +1,5 @@
 #include "E2eHarness.h"
+#include "base/Clock.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -6,6 +7,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
+#include <sys/stat.h>
 
 // The desktop's notification service as far as the program uses it: it
 // keeps every notification it is sent.
@@ -148,6 +150,23 @@ TEST_F(CommandVerbsTest, ShowOpensTheWindowAndExitClosesTheProgram) {
   // The verbs logged one line each; the instance its banners.
   EXPECT_EQ(CountOf(MainLog(), "ログ開始"), 1u);
   EXPECT_EQ(CountOf(MainLog(), "ログ終了"), 1u);
+}
+
+TEST_F(CommandVerbsTest, FifosInPlaceOfTheProgramsFilesStallNothing) {
+  const std::string today = FormatDateTime("yyyymmdd", Now());
+  ASSERT_EQ(mkdir((home.Path() + "/logs").c_str(), 0700), 0);
+  for (const std::string& file : std::vector<std::string>{
+           "teloria2.ini", "teloria2.states.ini", "logs/ksocti." + today + ".log",
+           "logs/scan." + today + ".log", "teloria2.db3.init", "ring.wav"}) {
+    std::filesystem::remove(home.Path() + "/" + file);
+    ASSERT_EQ(mkfifo((home.Path() + "/" + file).c_str(), 0600), 0) << file;
+  }
+  auto program = StartProgram({"-arun"});
+  // The settings read as their defaults: device mode.
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "900"; }));
+  EXPECT_EQ(Verb({"-show", "history"}), 0);
+  EXPECT_EQ(Verb({"-exit"}), 0);
+  EXPECT_EQ(program->WaitExit(), 0);
 }
 
 #include "CommandVerbsTest.moc"

@@ -13,7 +13,9 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sched.h>
 #include <sqlite3.h>
+#include <sys/mount.h>
 
 // The real teloria2 in a program folder of its own, offscreen, with its own
 // runtime folder, driven by the real tools.
@@ -28,6 +30,21 @@ protected:
   void SetUp() override {
     std::filesystem::create_directories(home.Path() + "/run");
     setenv("XDG_RUNTIME_DIR", (home.Path() + "/run").c_str(), 1);
+    SquatSharedMemoryNames();
+  }
+
+  // Unrelated things at the program's block names in /dev/shm, where any
+  // user can make names, change nothing. In a /dev/shm of the test's own
+  // where it may mount one, so that no other program meets them.
+  static void SquatSharedMemoryNames() {
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", "/dev/shm", "tmpfs", 0, nullptr) != 0)
+      return;
+    const std::string uid = "." + std::to_string(getuid());
+    std::filesystem::create_directory("/dev/shm/TELORIA2_CLIENT_WINDOW_MMF" + uid);
+    WriteFile("/dev/shm/TELORIA2_NUMBER_SIM_MMF" + uid, "x");
+    WriteFile("/dev/shm/TELORIA2_NUMBER_SIM_MREAM_MMF" + uid, "x");
   }
 
   void WriteIni(const std::string& settingsLines) {

@@ -46,9 +46,8 @@ TEST_F(ProcessLifeTest, AfterACrashStartAndShutdownThenStartWork) {
   WriteIni("MirelKT5Port=TEST");
   const auto simulatorAnswers = [&] { return Tool("teloria2-number-sim", {"query"}) == "100"; };
   // The window handle the running instance publishes.
-  const auto published = [] {
-    const std::string bytes =
-        ReadFile("/dev/shm/TELORIA2_CLIENT_WINDOW_MMF." + std::to_string(getuid()));
+  const auto published = [&] {
+    const std::string bytes = ReadFile(home.Path() + "/run/teloria2/TELORIA2_CLIENT_WINDOW_MMF");
     uint32_t value = 0;
     for (size_t i = bytes.size() == 4 ? 4 : 0; i > 0; --i)
       value = (value << 8) | static_cast<uint8_t>(bytes[i - 1]);

@@ -4,7 +4,7 @@
 #include <sys/types.h>
 #include <vector>
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 // The virtual adapter (teloria2-adapter-sim from $TELORIA2_BIN) as a child
 // process on pipes: commands in, its report lines out.

@@ -14,7 +14,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace {
 

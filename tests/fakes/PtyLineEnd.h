@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <string>
 

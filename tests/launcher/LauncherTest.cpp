@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -73,6 +74,9 @@ TEST_F(LauncherTest, OtherValuesStartNothing) {
     Ini(ini);
     EXPECT_EQ(Launch(), 0) << ini;
   }
+  fs::remove(folder.Path() + "/teloria2.ini");
+  ASSERT_EQ(mkfifo((folder.Path() + "/teloria2.ini").c_str(), 0600), 0); // stalls nothing
+  EXPECT_EQ(Launch({"TELORIA2_HOME=" + folder.Path()}), 0);
   EXPECT_TRUE(NothingStarted());
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <unistd.h>
 
 class LoggingTest : public ::testing::Test {
 protected:
@@ -68,6 +69,33 @@ TEST_F(LoggingTest, ScanLogWritesDebugLinesWhenEnabled) {
                 "[debug] probe /dev/ttyUSB0\r\n" + t +
                 "[info ] ************ ログ終了:20261207-090503 ************\r\n");
   EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/logs/ksocti.20261207.log"));
+}
+
+// A log folder where another user could read the calls or replace the files
+// is not used; settings that cannot be read are not silently the defaults.
+TEST_F(LoggingTest, WhatStartUpCouldNotUseIsLogged) {
+  std::filesystem::create_directory(folder.Path() + "/teloria2.ini");
+  AppSettings.Load();
+  const std::string shared = folder.Path() + "/shared", foreign = folder.Path() + "/foreign";
+  std::filesystem::create_directory(shared);
+  std::filesystem::create_directory(foreign);
+  std::filesystem::permissions(shared, std::filesystem::perms::all);
+  // Only root can give a folder away; any other user finds / owned by root.
+  const bool root = geteuid() == 0;
+  ASSERT_EQ(root ? chown(foreign.c_str(), 65534, 65534) : 0, 0);
+  for (const std::string& dir : {shared, root ? foreign : "/"}) {
+    AppSettings.LogDir = dir;
+    { const TLogSession session; }
+    const std::string log = LogText("ksocti.20261207.log");
+    EXPECT_NE(log.find("[warng] ログフォルダ " + dir + " は他のユーザーが所有しているか、" +
+                       "他のユーザーも書き込めるため使用しません。既定のログフォルダ " +
+                       folder.Path() + "/logs/ に記録します。"),
+              std::string::npos);
+    EXPECT_NE(log.find("[error] 設定ファイルを読み込めないため、既定の設定で動作します。File=[" +
+                       folder.Path() + "/teloria2.ini] Is a directory"),
+              std::string::npos);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(shared) && std::filesystem::is_empty(foreign));
 }
 
 TEST_F(LoggingTest, BadFormatRaisesToTheCaller) {

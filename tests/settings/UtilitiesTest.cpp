@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,19 +46,20 @@ TEST(SharedValue, PublishedValueIsReadUntilClosed) {
   EXPECT_EQ(ReadSharedValue(name), 0u);
 }
 
-TEST(SharedValue, BlockIsPrivateToTheUser) {
+// Only the user may make files in the runtime folder; /dev/shm is every user's.
+TEST(SharedValue, BlockIsAPrivateFileOfTheRuntimeFolder) {
   const std::string name = "TELORIA2_MODE_" + std::to_string(getpid());
   const int handle = PublishSharedValue(1, name);
   ASSERT_NE(handle, 0);
   struct stat st {};
-  ASSERT_EQ(stat(("/dev/shm" + TSharedMemory::SystemName(name)).c_str(), &st), 0);
+  ASSERT_EQ(stat((RuntimeFolder() + "/" + name).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   CloseSharedValue(handle);
 }
 
 // A block made behind our back: `size` bytes holding `value`, of `owner`.
 void PlantBlock(const std::string& name, size_t size, uint32_t value, uid_t owner) {
-  const int fd = shm_open(TSharedMemory::SystemName(name).c_str(), O_RDWR | O_CREAT, 0666);
+  const int fd = open(TSharedMemory::PathOf(name).c_str(), O_RDWR | O_CREAT, 0666);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(ftruncate(fd, static_cast<off_t>(size)), 0);
   ASSERT_EQ(pwrite(fd, &value, std::min<size_t>(size, 4), 0), std::min<ssize_t>(size, 4));
@@ -70,7 +70,7 @@ void PlantBlock(const std::string& name, size_t size, uint32_t value, uid_t owne
 }
 
 bool BlockExists(const std::string& name) {
-  return access(("/dev/shm" + TSharedMemory::SystemName(name)).c_str(), F_OK) == 0;
+  return access(TSharedMemory::PathOf(name).c_str(), F_OK) == 0;
 }
 
 TEST(SharedValue, OnlyOurOwnBlockOfTheRightSizeIsRead) {
@@ -78,7 +78,7 @@ TEST(SharedValue, OnlyOurOwnBlockOfTheRightSizeIsRead) {
   for (const size_t size : {2, 8}) {
     PlantBlock(name, size, 77, geteuid());
     EXPECT_EQ(ReadSharedValue(name), 0u) << size;
-    shm_unlink(TSharedMemory::SystemName(name).c_str());
+    unlink(TSharedMemory::PathOf(name).c_str());
   }
   if (geteuid() != 0)
     GTEST_SKIP() << "needs root to make a block of another user";
@@ -86,7 +86,7 @@ TEST(SharedValue, OnlyOurOwnBlockOfTheRightSizeIsRead) {
   EXPECT_EQ(ReadSharedValue(name), 0u);
   EXPECT_EQ(PublishSharedValue(1, name), 0); // and it is not removed either
   EXPECT_TRUE(BlockExists(name));
-  shm_unlink(TSharedMemory::SystemName(name).c_str());
+  unlink(TSharedMemory::PathOf(name).c_str());
 }
 
 TEST(SharedValue, BlockLeftByACrashIsReplacedAndRemovedOnClose) {

@@ -3,7 +3,7 @@
 #include "DeviceLink.h"
 #include "DeviceResponder.h"
 #include "PseudoTerminal.h"
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <chrono>
 #include <cstdint>

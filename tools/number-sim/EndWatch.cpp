@@ -1,6 +1,6 @@
 #include "EndWatch.h"
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cerrno>
 #include <poll.h>

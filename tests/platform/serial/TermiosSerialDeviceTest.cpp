@@ -8,8 +8,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "base/UniqueFd.h"
 #include "platform/TermiosSerialDevice.h"
-#include "platform/UniqueFd.h"
 
 namespace {
 

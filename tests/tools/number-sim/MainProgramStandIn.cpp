@@ -5,7 +5,7 @@
 #include "settings/SharedValue.h"
 
 #include <algorithm>
-#include <sys/mman.h>
+#include <unistd.h>
 
 TMainProgramStandIn::TMainProgramStandIn()
     : groupBlock_(std::make_unique<TSharedMemory>(
@@ -23,7 +23,7 @@ TMainProgramStandIn::~TMainProgramStandIn() {
 
 void TMainProgramStandIn::RemoveMemoryBlock() {
   memoryBlock_.reset();
-  shm_unlink(TSharedMemory::SystemName("TELORIA2_NUMBER_SIM_MREAM_MMF").c_str());
+  unlink(TSharedMemory::PathOf("TELORIA2_NUMBER_SIM_MREAM_MMF").c_str());
 }
 
 uint32_t TMainProgramStandIn::Handle(uint32_t message) {

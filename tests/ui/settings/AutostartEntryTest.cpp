@@ -6,6 +6,7 @@
 
 #include <QTest>
 #include <filesystem>
+#include <sys/stat.h>
 
 class AutostartEntryTest : public QObject {
   Q_OBJECT
@@ -31,7 +32,8 @@ private slots:
     QVERIFY(text.find("\nType=Application\n") != std::string::npos);
     QVERIFY(text.find("\nExec=\"" + ExecutableFolder() + "/teloria2-launcher\"\n") !=
             std::string::npos);
-    UpdateAutostartEntry(true); // again: replaced, not doubled
+    QCOMPARE(mkfifo((path + ".tmp").c_str(), 0600), 0); // a FIFO in the way stalls nothing
+    UpdateAutostartEntry(true);                         // again: replaced, not doubled
     QCOMPARE(ReadFile(path), text);
     UpdateAutostartEntry(false);
     QVERIFY(!std::filesystem::exists(path));
