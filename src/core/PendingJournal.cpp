@@ -1,9 +1,9 @@
 #include "core/PendingJournal.h"
 
+#include "base/RegularFile.h"
 #include "base/Text.h"
 #include "data/FileBytes.h"
 #include "platform/ProgramPaths.h"
-#include "platform/UniqueFd.h"
 #include "settings/Logging.h"
 
 #include <algorithm>
@@ -86,9 +86,8 @@ bool AppendPendingRecord(const TPendingRecord& record) {
   const std::string path = JournalFileName();
   struct stat st {};
   const bool existed = ::lstat(path.c_str(), &st) == 0;
-  const TUniqueFd file(::open(
-      path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
-  if (!file.Valid() || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+  const TUniqueFd file = OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW, 0600);
+  if (!file.Valid() || ::fstat(file.Get(), &st) != 0)
     return false;
   if (WriteAllBytes(file.Get(), LineOf(record)) && ::fsync(file.Get()) == 0 &&
       (existed || SyncFolder()))
@@ -100,7 +99,7 @@ bool AppendPendingRecord(const TPendingRecord& record) {
 
 std::vector<TPendingRecord> ReadPendingRecords() {
   std::string bytes;
-  if (!ReadFileBytes(JournalFileName(), bytes))
+  if (!ReadRegularFile(JournalFileName(), bytes))
     return {};
   std::vector<TPendingRecord> records;
   int unreadable = 0;
