@@ -1,8 +1,9 @@
 # Installing (cmake --install) and the Debian package (scripts/package).
 # The package's dependencies are computed from the binaries by dpkg-shlibdeps.
 
-install(TARGETS teloria2 teloria2-launcher teloria2-adapter-sim teloria2-number-sim
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS teloria2 teloria2-launcher RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Development tools, kept out of every user's PATH.
+install(TARGETS teloria2-adapter-sim teloria2-number-sim RUNTIME DESTINATION lib/teloria2)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME teloria2)
@@ -22,6 +23,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://teloria.example/)
-# Not a library the binaries link: the Japanese glyphs of the windows.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk")
+# Not libraries the binaries link: the Japanese glyphs of the windows, and
+# Qt's platform for Wayland sessions without XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, qt6-wayland")
 include(CPack)

@@ -3,12 +3,12 @@
 // test (which hands a verb to a running instance), then the controller with
 // its tray icon and windows (or, without any display, with neither) until
 // the program is closed.
+#include "app/QtApplication.h"
 #include "app/SignalQuit.h"
 #include "core/CommandLine.h"
 #include "core/MainForm.h"
 #include "core/StartupGate.h"
 #include "data/KsoCtiDb.h"
-#include "platform/DisplayPlatform.h"
 #include "platform/DisplayPresence.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
@@ -57,8 +57,7 @@ int RunController(TMainFormDeps deps, TWindows* windows) {
 }
 
 int RunProgram(int argc, char** argv, TMainFormDeps deps) {
-  PreferXcbUnderWayland();
-  QApplication app(argc, argv);
+  const TQtApplication app(argc, argv);
   QApplication::setApplicationName("Teloria II");
   QApplication::setDesktopFileName(TELORIA_APP_ID);
   QApplication::setWindowIcon(TTrayIcon::ImageOf(0));

@@ -74,6 +74,10 @@ std::string AutostartEntryText(const std::string& launcherPath) {
          "Type=Application\n"
          "Name=Teloria II\n"
          "Comment=Teloria II をログオン時に起動します\n"
+         // Desktops skip the entry quietly once the program is uninstalled.
+         "TryExec=" +
+         EscapeValue(launcherPath) +
+         "\n"
          "Exec=" +
          EscapeValue(QuoteExecArgument(launcherPath)) +
          "\n"

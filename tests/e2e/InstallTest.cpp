@@ -18,10 +18,11 @@ protected:
 
   // Runs a tool to its end; its exit code, and what it printed in `output`.
   int Run(const std::string& program, const std::vector<std::string>& args,
-          std::string* output = nullptr, const std::vector<std::string>& env = {}) {
+          std::string* output = nullptr, const std::vector<std::string>& env = {},
+          int timeoutMs = 60000) {
     const std::string file = home.Path() + "/run-output.txt";
     fs::remove(file);
-    const int code = TProgramProcess(program, args, env, file).WaitExit(60000);
+    const int code = TProgramProcess(program, args, env, file).WaitExit(timeoutMs);
     if (output != nullptr)
       *output = ReadFile(file);
     return code;
@@ -38,14 +39,17 @@ protected:
     std::vector<std::string> files = {
         "bin/teloria2",
         "bin/teloria2-launcher",
-        "bin/teloria2-adapter-sim",
-        "bin/teloria2-number-sim",
+        "lib/teloria2/teloria2-adapter-sim",
+        "lib/teloria2/teloria2-number-sim",
         "share/teloria2/teloria2.db3.init",
         "share/teloria2/ring.wav",
         "share/applications/" TELORIA_APP_ID ".desktop",
         "share/metainfo/" TELORIA_APP_ID ".metainfo.xml",
         "share/man/man1/teloria2.1.gz",
+        "share/man/man1/teloria2-launcher.1.gz",
         "share/doc/teloria2/README.md",
+        "share/doc/teloria2/copyright",
+        "share/doc/teloria2/changelog.gz",
         "lib/systemd/user/teloria2.service",
     };
     for (const char* size : {"16", "22", "24", "32", "48", "64", "128", "256"})
@@ -70,6 +74,8 @@ protected:
     WriteIni("MirelKT5Port=" + home.Path() + "/adapter");
     TProgramProcess running(program, {"-arun"}, UserEnv(), home.Path() + "/output.txt");
     ASSERT_TRUE(LogHas("MirelUSB/RX2に接続しました。Port=[" + home.Path() + "/adapter]"));
+    EXPECT_EQ(Run(prefix + "/lib/teloria2/teloria2-number-sim", {"query"}, &output, UserEnv()), 0);
+    EXPECT_EQ(output, "900\n"); // the shipped tool, outside the PATH
     EXPECT_TRUE(LogHas("[info ] データベースファイルを作成しました。"));
     EXPECT_TRUE(LogHas("[info ] Path: " + program));
     ASSERT_TRUE(adapter->Run("ring"));
@@ -149,7 +155,29 @@ TEST_F(InstallTest, DebianPackageHoldsTheTreeAndItsProgramsRunExtracted) {
   std::istringstream listing(output);
   for (std::string entry; std::getline(listing, entry);)
     EXPECT_NE(entry.find(" ./usr/"), std::string::npos) << entry;
+  // No error or warning; lintian is slow, and absent where scripts/setup did not run.
+  if (fs::exists("/usr/bin/lintian")) {
+    EXPECT_EQ(Run("/usr/bin/lintian", {"--fail-on", "error,warning", deb}, &output, {}, 600000), 0)
+        << output;
+  }
   const std::string root = home.Path() + "/root";
   ASSERT_EQ(Run("/usr/bin/dpkg-deb", {"-x", deb, root}), 0);
+  // Debian's hardening: read-only after relocation, bound at start,
+  // position-independent, stack protector, fortified libc calls.
+  for (const char* program :
+       {"bin/teloria2", "bin/teloria2-launcher", "lib/teloria2/teloria2-adapter-sim",
+        "lib/teloria2/teloria2-number-sim"}) {
+    ASSERT_EQ(Run("/usr/bin/readelf", {"-W", "-d", "-l", "--dyn-syms", root + "/usr/" + program},
+                  &output),
+              0);
+    for (const char* mark : {"GNU_RELRO", "BIND_NOW", "PIE", "__stack_chk_fail@"})
+      EXPECT_NE(output.find(mark), std::string::npos) << program << ": no " << mark;
+    // The launcher's few libc calls all have buffers of sizes the compiler knows.
+    if (std::string(program) != "bin/teloria2-launcher") {
+      EXPECT_NE(output.find("_chk@"), std::string::npos) << program << ": not fortified";
+    }
+  }
+  ASSERT_EQ(Run("/bin/gzip", {"-dc", root + "/usr/share/doc/teloria2/changelog.gz"}, &output), 0);
+  EXPECT_EQ(output.rfind("teloria2 (" TELORIA_VERSION ") ", 0), 0u) << output;
   RunProgramOf(root + "/usr");
 }

@@ -105,6 +105,17 @@ TEST_F(ProcessLifeTest, SimulatorCallIsRecordedAnsweredWithItsSeconds) {
   EXPECT_EQ(program->WaitExit(), 0);
 }
 
+// Neither the Wayland plugin nor a compositor nor an X display: no abort.
+TEST_F(ProcessLifeTest, MissingWaylandFallsBackToAPlatformThatStarts) {
+  WriteIni("MirelKT5Port=TEST");
+  extraEnv = {"QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=teloria2-none", "DISPLAY="};
+  auto program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  EXPECT_TRUE(LogHas("[warng] Qt プラットフォーム wayland を使えないため offscreen を使います。"));
+  program->Terminate();
+  EXPECT_EQ(program->WaitExit(), 0);
+}
+
 TEST_F(ProcessLifeTest, DeviceModeAnswersTheSimulatorWith900) {
   WriteIni("MirelKT5Port=/dev/teloria2-none");
   auto program = StartProgram({"-arun"});

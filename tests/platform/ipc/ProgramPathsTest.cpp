@@ -62,24 +62,24 @@ TEST_F(ProgramFolderTest, ShippedFilesComeFromTheProgramFolderFirst) {
   EXPECT_EQ(FindShippedFile("teloria2-none.wav"), ExecutableFolder() + "/teloria2-none.wav");
 }
 
-TEST(DisplayPlatform, XcbOnlyUnderWaylandWithAnXDisplayAndNoChoiceMade) {
+TEST(DisplayPlatform, ChoiceFirstThenXcbThenWaylandEndingWithOffscreen) {
   struct TCase {
     const char *Qpa, *Wayland, *Session, *Display, *Expected;
   };
   const TCase cases[] = {
-      {nullptr, "wayland-0", "wayland", ":0", "xcb"},
-      {nullptr, "wayland-0", nullptr, ":0", "xcb"},
-      {nullptr, nullptr, "wayland", ":0", "xcb"},
-      {"", "wayland-0", "wayland", ":0", "xcb"},
-      {"wayland", "wayland-0", "wayland", ":0", ""},
-      {"offscreen", nullptr, nullptr, nullptr, ""},
-      {nullptr, "wayland-0", "wayland", nullptr, ""},
-      {nullptr, "wayland-0", "wayland", "", ""},
-      {nullptr, nullptr, "x11", ":0", ""},
-      {nullptr, "", "tty", ":0", ""},
+      {nullptr, "wayland-0", "wayland", ":0", "xcb;wayland;offscreen"},
+      {nullptr, "wayland-0", nullptr, ":0", "xcb;wayland;offscreen"},
+      {nullptr, nullptr, "wayland", ":0", "xcb;wayland;offscreen"},
+      {"", "wayland-0", "wayland", ":0", "xcb;wayland;offscreen"},
+      {"wayland", "wayland-0", "wayland", ":0", "wayland;xcb;offscreen"},
+      {"offscreen", "wayland-0", nullptr, ":0", "offscreen"},
+      {"xcb:nograb;;minimal", nullptr, nullptr, ":0", "xcb:nograb;minimal;offscreen"},
+      {nullptr, "wayland-0", "wayland", nullptr, "wayland;offscreen"},
+      {nullptr, nullptr, "x11", ":0", "xcb;offscreen"},
+      {nullptr, nullptr, nullptr, nullptr, "offscreen"},
   };
   for (const TCase& c : cases)
-    EXPECT_EQ(PreferredQtPlatform(c.Qpa, c.Wayland, c.Session, c.Display), c.Expected)
+    EXPECT_EQ(QtPlatformList(c.Qpa, c.Wayland, c.Session, c.Display), c.Expected)
         << (c.Qpa ? c.Qpa : "-") << " " << (c.Wayland ? c.Wayland : "-") << " "
         << (c.Session ? c.Session : "-") << " " << (c.Display ? c.Display : "-");
 }

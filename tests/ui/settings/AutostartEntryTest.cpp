@@ -53,6 +53,8 @@ private slots:
     const std::string text = AutostartEntryText("/opt/my apps/50%\"$x\\/teloria2-launcher");
     QVERIFY(text.find("\nExec=\"/opt/my apps/50%%\\\\\"\\\\$x\\\\\\\\/teloria2-launcher\"\n") !=
             std::string::npos);
+    QVERIFY(text.find("\nTryExec=/opt/my apps/50%\"$x\\\\/teloria2-launcher\n") !=
+            std::string::npos);
   }
 
   void aFileInTheWayIsReported() {
