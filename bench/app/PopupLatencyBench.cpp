@@ -1,6 +1,7 @@
 // Time from the last byte of a caller-number packet written to the line to
 // the first complete paint of the incoming notice popup, through the real
-// teloria2 on a real X server, over 200 calls. The benchmark plays the
+// teloria2 on a real X server, over 200 calls that each find the popup
+// closed, the first one after start included. The benchmark plays the
 // adapter itself (the virtual adapter's line code), so the moment of the
 // write is known; the program reports the paint through its opt-in hook
 // TELORIA2_PAINT_STAMP. Both times are CLOCK_MONOTONIC.
@@ -12,6 +13,7 @@
 #include "PacketEncoder.h"
 #include "ProgramProcess.h"
 #include "PseudoTerminal.h"
+#include "ShownPopup.h"
 #include "base/Clock.h"
 #include "base/CodePage.h"
 
@@ -84,19 +86,24 @@ private:
   TDeviceResponder responder_;
 };
 
-// The paint stamps the program appends, one line per showing.
+// The paint stamps the program appends, one line per showing:
+// "<ns> <caller text>".
 class TStampFile {
 public:
   explicit TStampFile(std::string path) : path_(std::move(path)) {}
-  // The time of a new stamp line, or 0 when none came yet.
-  long long Next() {
+  // The time of the first new stamp of a showing whose text ends with
+  // `caller`, or 0 when none came yet; stamps of other showings are passed.
+  long long Next(const std::string& caller) {
     std::ifstream in(path_);
     in.seekg(static_cast<std::streamoff>(read_));
     std::string line;
-    if (!std::getline(in, line) || in.eof())
-      return 0;
-    read_ += line.size() + 1;
-    return std::atoll(line.c_str());
+    while (std::getline(in, line) && !in.eof()) {
+      read_ += line.size() + 1;
+      if (line.size() >= caller.size() &&
+          line.compare(line.size() - caller.size(), caller.size(), caller) == 0)
+        return std::atoll(line.c_str());
+    }
+    return 0;
   }
 
 private:
@@ -141,6 +148,7 @@ int main() {
   }
 
   TStampFile stamps(home + "/paint.txt");
+  TShownPopup popup;
   std::vector<double> millis;
   for (int call = 1; call <= kCalls; ++call) {
     line.Write(EncodeRing());
@@ -150,14 +158,19 @@ int main() {
     line.Write(EncodeNumber(number, EncodeDateTimeField(Now())));
     const long long written = MonotonicNs();
     long long painted = 0;
-    if (!line.ServeUntil([&] { return (painted = stamps.Next()) != 0; }, 5000)) {
+    if (!line.ServeUntil([&] { return (painted = stamps.Next(number)) != 0; }, 5000)) {
       std::fprintf(stderr, "no paint for call %d\n", call);
       return 1;
     }
     millis.push_back(static_cast<double>(painted - written) / 1e6);
     line.Write(EncodeHook("UR", EncodeDateTimeField(Now())));
-    // The next call comes once this popup has faded in.
+    // Calls come minutes apart, long after the popup has gone: it is closed
+    // as a user would, so that every call shows it anew.
     line.ServeUntil([] { return false; }, 600);
+    if (!popup.PressClose() || !line.ServeUntil([&] { return !popup.Shown(); }, 5000)) {
+      std::fprintf(stderr, "the popup of call %d did not close\n", call);
+      return 1;
+    }
   }
   program.Terminate();
   program.WaitExit();
@@ -168,10 +181,10 @@ int main() {
   std::sort(sorted.rbegin(), sorted.rend());
   std::printf("slowest calls: %.1f %.1f %.1f %.1f %.1f ms\n", sorted[0], sorted[1], sorted[2],
               sorted[3], sorted[4]);
+  PrintResult("first call after start to popup painted", FigureText(millis.front(), "ms"));
   PrintResult("caller number on the line to popup painted, median",
               FigureText(Percentile(millis, 50), "ms"));
-  PrintUnder("caller number on the line to popup painted, p99", Percentile(millis, 99), 30, "ms");
-  PrintResult("caller number on the line to popup painted, max",
-              FigureText(*std::max_element(millis.begin(), millis.end()), "ms"));
+  PrintUnder("caller number on the line to popup painted, p99", Percentile(millis, 99), 16.7, "ms");
+  PrintUnder("caller number on the line to popup painted, max", sorted.front(), 33, "ms");
   return 0;
 }

@@ -8,6 +8,10 @@ class TTableRow;
 class IWindows {
 public:
   virtual ~IWindows() = default;
+  // Makes the windows that show a call ready, hidden: the popup, and the
+  // number display when `numberDisplay` (it is the chosen display). Without
+  // windows on a screen there is nothing to prepare.
+  virtual void PrepareCallWindows(bool /*numberDisplay*/) {}
   virtual void ShowIncomingNotice(const TTableRow& row) = 0;
   virtual void ShowRingAnnouncement() = 0;
   virtual void HideIncomingNotice() = 0;

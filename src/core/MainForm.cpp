@@ -194,6 +194,7 @@ void TMainForm::CMStartup() {
   simMode_ = false;
   ChooseMode();
   ShowStartupBalloon();
+  deps_.Windows->PrepareCallWindows(AppSettings.IncomingDisplayMode != 1);
   ready_ = true;
 }
 

@@ -157,6 +157,7 @@ void TMainForm::CheckResetMirelTimeTimerTimer() {
 }
 
 void TMainForm::CMSettingsChanged() {
+  deps_.Windows->PrepareCallWindows(AppSettings.IncomingDisplayMode != 1);
   if (ApplyShareSettings())
     return;
   const bool test = SameText(AppSettings.MirelKT5Port, "TEST");

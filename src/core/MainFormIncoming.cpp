@@ -111,7 +111,10 @@ void TMainForm::CMGroupEvent(const IKT5GroupEventArgs& ev) {
       deps_.Sound->PlayRingSound();
     break;
   case 2:
-    deps_.Windows->HideIncomingNotice();
+    // The popup turns the announcement into the caller's notice in place,
+    // without taking it off the screen first.
+    if (AppSettings.IncomingDisplayMode != 1)
+      deps_.Windows->HideIncomingNotice();
     deps_.Sound->StopRingSound();
     PostIncoming(ev->PhoneNumber, ev->GroupNo);
     break;
@@ -270,8 +273,11 @@ std::shared_ptr<TIncomingCall> TMainForm::CMIncomingPhone(std::unique_ptr<TTable
   incoming.reset();
   const TShortBusyWait shortWait;
   const TWriteResult now = pendingWrites_.empty() ? RecordCall(*call) : TWriteResult::Busy;
-  if (now == TWriteResult::Failed)
+  if (now == TWriteResult::Failed) {
+    // Nothing is shown for the call, nor is its announcement left standing.
+    deps_.Windows->HideIncomingNotice();
     return call;
+  }
   if (now == TWriteResult::Done) {
     ShowCall(*call->Row);
     CallRecorded(*call);

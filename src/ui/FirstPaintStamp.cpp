@@ -1,6 +1,7 @@
 #include "ui/FirstPaintStamp.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMetaObject>
 #include <QWidget>
 #include <cstdlib>
@@ -15,7 +16,7 @@ namespace {
 class TFirstPaintStamp final : public QObject {
 public:
   TFirstPaintStamp(QWidget& window, std::function<std::string()> label, int fd)
-      : QObject(&window), window_(window), label_(std::move(label)), fd_(fd) {
+      : QObject(&window), label_(std::move(label)), fd_(fd) {
     window.installEventFilter(this);
     for (QWidget* child : window.findChildren<QWidget*>())
       child->installEventFilter(this);
@@ -24,11 +25,11 @@ public:
   TFirstPaintStamp(const TFirstPaintStamp&) = delete;
   TFirstPaintStamp& operator=(const TFirstPaintStamp&) = delete;
 
+  void Arm() { armed_ = true; }
+
 protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Show && watched == &window_) {
-      armed_ = true;
-    } else if (event->type() == QEvent::Paint && armed_) {
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && armed_) {
       armed_ = false;
       // Queued: it runs once this paint pass has drawn every widget and
       // handed the window to the display.
@@ -40,6 +41,8 @@ protected:
 
 private:
   void Write() {
+    // The time the display server has drawn it, not merely been sent it.
+    QGuiApplication::sync();
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     const std::string line =
@@ -48,7 +51,6 @@ private:
     (void)!::write(fd_, line.data(), line.size());
   }
 
-  QWidget& window_;
   const std::function<std::string()> label_;
   const int fd_;
   bool armed_ = false;
@@ -56,11 +58,14 @@ private:
 
 } // namespace
 
-void InstallFirstPaintStamp(QWidget& window, std::function<std::string()> label) {
+std::function<void()> InstallFirstPaintStamp(QWidget& window, std::function<std::string()> label) {
   const char* path = std::getenv("TELORIA2_PAINT_STAMP");
   if (path == nullptr || *path == '\0')
-    return;
+    return {};
   const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-  if (fd >= 0)
-    new TFirstPaintStamp(window, std::move(label), fd);
+  if (fd < 0)
+    return {};
+  // Owned by the window, as is whoever holds the function.
+  auto* stamp = new TFirstPaintStamp(window, std::move(label), fd);
+  return [stamp] { stamp->Arm(); };
 }

@@ -6,8 +6,11 @@
 class QWidget;
 
 // A measuring hook for the benchmarks, off unless asked for: when the
-// environment variable TELORIA2_PAINT_STAMP names a file, every showing of
-// `window` appends one line to that file as soon as the first paint after
-// the show is complete: the CLOCK_MONOTONIC time in nanoseconds, a blank and
-// `label()`. Without the variable nothing is installed.
-void InstallFirstPaintStamp(QWidget& window, std::function<std::string()> label);
+// environment variable TELORIA2_PAINT_STAMP names a file, the returned
+// function arms the stamp, and the first paint of `window` after that
+// appends one line to the file as soon as the paint is complete and the
+// display server has processed it: the CLOCK_MONOTONIC time in nanoseconds,
+// a blank and `label()`. The window arms it at every showing, a new one or
+// a change in place. Without the variable nothing is installed and the
+// returned function is empty.
+std::function<void()> InstallFirstPaintStamp(QWidget& window, std::function<std::string()> label);

@@ -8,6 +8,7 @@
 #include "ui/PhonePicture.h"
 #include "ui/PixelFonts.h"
 #include "ui/UiWindows.h"
+#include "ui/WindowPreload.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -81,12 +82,19 @@ TIncomingNoticeForm::TIncomingNoticeForm()
   fadeTimer_.setObjectName("FadeTimer");
   fadeTimer_.setInterval(kFadePauseMs);
   connect(&fadeTimer_, &QTimer::timeout, this, [this] { Guarded([this] { FadeTimerTimer(); }); });
-  InstallFirstPaintStamp(*this, [this] {
+  armPaintStamp_ = InstallFirstPaintStamp(*this, [this] {
     return RingMode() ? std::string("ring") : numberOrNameLabel_->text().toStdString();
   });
 }
 
 TIncomingNoticeForm::~TIncomingNoticeForm() = default;
+
+void TIncomingNoticeForm::Preload() {
+  QString texts = QString::fromUtf8(" 0123456789様から電話が来ました。　") + yokokuLabel_->text();
+  for (const char* code : {"P", "O", "C", "E"})
+    texts += QString::fromStdString(NumberDisplayText(code));
+  PreloadWindow(*this, texts);
+}
 
 void TIncomingNoticeForm::CreateControls() {
   auto* panel = new TPanelEx(this, Qt::black);
@@ -154,6 +162,9 @@ int TIncomingNoticeForm::MeasureWithFirstShowing(const QLabel& label, const QStr
 }
 
 void TIncomingNoticeForm::ShowIncoming(const TTableRow& row) {
+  // The number of the call whose ring is announced on screen takes the
+  // announcement's place and goes on with its fade.
+  const bool fadeIn = !isVisible() || !RingMode() || FadingOut();
   image1_->show();
   numberOrNameLabel_->show();
   numberOrNameBackLabel_->show();
@@ -170,10 +181,7 @@ void TIncomingNoticeForm::ShowIncoming(const TTableRow& row) {
   }
   const QString text = QString::fromStdString(caller);
   numberOrNameLabel_->setText(text);
-  resize(std::max(kMinimumWidth, MeasureWithFirstShowing(*numberOrNameLabel_, text) + 216),
-         kClientHeight);
-  LayOut();
-  ShowAndFadeIn(kIncomingShowMs);
+  ShowAndFadeIn(MeasureWithFirstShowing(*numberOrNameLabel_, text) + 216, kIncomingShowMs, fadeIn);
 }
 
 void TIncomingNoticeForm::ShowRing() {
@@ -181,21 +189,30 @@ void TIncomingNoticeForm::ShowRing() {
   numberOrNameLabel_->hide();
   numberOrNameBackLabel_->hide();
   yokokuLabel_->show();
-  resize(std::max(kMinimumWidth, MeasureWithFirstShowing(*yokokuLabel_, yokokuLabel_->text()) + 48),
-         kClientHeight);
-  LayOut();
-  ShowAndFadeIn(kRingShowMs);
+  ShowAndFadeIn(MeasureWithFirstShowing(*yokokuLabel_, yokokuLabel_->text()) + 48, kRingShowMs,
+                true);
 }
 
-void TIncomingNoticeForm::ShowAndFadeIn(int autoHideMs) {
-  hide();
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  if (screen != nullptr)
-    move(IncomingNoticePosition(screen->availableGeometry(), frameGeometry().size()));
-  SetOpacity(0);
+// A hidden popup is placed, shown at opacity 0, painted at once and faded
+// in. One on screen is changed in place, size, position and all: hiding and
+// showing it again would make the display server unmap and map it anew,
+// which is what a caller's notice can least afford to wait for.
+void TIncomingNoticeForm::ShowAndFadeIn(int width, int autoHideMs, bool fadeIn) {
+  const QSize size(std::max(kMinimumWidth, width), kClientHeight);
+  QPoint at = pos();
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    at = IncomingNoticePosition(screen->availableGeometry(), size); // frameless: no frame
+  setGeometry(QRect(at, size));
+  LayOut();
+  if (fadeIn)
+    SetOpacity(0);
   show();
+  raise();
+  if (armPaintStamp_)
+    armPaintStamp_();
   repaint();
-  Fade(kFadeInSteps, [this] { update(); });
+  if (fadeIn)
+    Fade(kFadeInSteps, [this] { update(); });
   autoHideTimer_.start(autoHideMs);
 }
 
@@ -222,6 +239,10 @@ void TIncomingNoticeForm::FadeTimerTimer() {
   fadeTimer_.stop();
   if (fadeDone_)
     fadeDone_();
+}
+
+bool TIncomingNoticeForm::FadingOut() const {
+  return fadeTimer_.isActive() && fadeSteps_ == kFadeOutSteps;
 }
 
 void TIncomingNoticeForm::FadeOut() {

@@ -23,6 +23,11 @@ public:
   TIncomingNoticeForm();
   ~TIncomingNoticeForm() override;
 
+  // Makes the window and loads its fonts and pictures while it stays
+  // hidden, so that the first showing costs what every showing costs.
+  void Preload();
+  // On a hidden popup these fade it in; on one that is shown they change it
+  // in place.
   void ShowIncoming(const TTableRow& row);
   void ShowRing();
   // At once, without fading and without touching the timer.
@@ -46,7 +51,8 @@ private:
   void LayOut();
   void SetOpacity(int alpha);
   int MeasureWithFirstShowing(const QLabel& label, const QString& text);
-  void ShowAndFadeIn(int autoHideMs);
+  void ShowAndFadeIn(int width, int autoHideMs, bool fadeIn);
+  bool FadingOut() const;
   void Fade(std::vector<int> steps, std::function<void()> done);
   void FadeTimerTimer();
   void FadeOut();
@@ -68,6 +74,7 @@ private:
   std::vector<int> fadeSteps_;
   size_t fadeNext_ = 0;
   std::function<void()> fadeDone_;
+  std::function<void()> armPaintStamp_;
 };
 
 // Where the popup of outer size `size` goes on a screen whose area outside

@@ -12,6 +12,7 @@
 #include "ui/PixelFonts.h"
 #include "ui/SettingsSubscription.h"
 #include "ui/UiWindows.h"
+#include "ui/WindowPreload.h"
 #include "ui/WindowState.h"
 
 #include <QEvent>
@@ -150,11 +151,22 @@ TNumberDisplayForm::TNumberDisplayForm() : QWidget(nullptr, Qt::Window) {
 
 TNumberDisplayForm::~TNumberDisplayForm() {
   subscription_.reset();
+  if (!shown_)
+    return;
   try {
     SaveWindowState(kStateSection, *this);
   } catch (const std::exception& e) {
     LogException(llWarning, "着信電話情報の表示の位置を保存できません。", e);
   }
+}
+
+void TNumberDisplayForm::Preload() {
+  PreloadWindow(*this, QString::fromUtf8("0123456789:/ 非通知表示圏外公衆電話エラー未応答"));
+}
+
+void TNumberDisplayForm::showEvent(QShowEvent* event) {
+  shown_ = true;
+  QWidget::showEvent(event);
 }
 
 void TNumberDisplayForm::CreateControls() {

@@ -22,6 +22,9 @@ public:
   TNumberDisplayForm();
   ~TNumberDisplayForm() override;
 
+  // Makes the window and loads its fonts while it stays hidden, so that the
+  // first showing costs what every showing costs.
+  void Preload();
   void Fill(const TTableRow& row);
   // Shows it, restores it from minimised or brings it to the front.
   void BringToUser();
@@ -35,6 +38,7 @@ public:
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
 private:
   void CreateControls();
@@ -46,6 +50,8 @@ private:
 
   TTableRow row_;
   int layoutSize_ = -1;
+  // A window made ready but never shown has no state of its own to save.
+  bool shown_ = false;
   QWidget* topContainerPanel_ = nullptr;
   QPushButton* editButton_ = nullptr;
   QTimer incomingCheckTimer_{this};

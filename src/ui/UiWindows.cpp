@@ -41,16 +41,31 @@ TWindows::~TWindows() {
     FreeAll();
 }
 
-void TWindows::ShowIncomingNotice(const TTableRow& row) {
+TIncomingNoticeForm& TWindows::NoticeMade() {
   if (incomingNotice_ == nullptr)
     incomingNotice_ = new TIncomingNoticeForm();
-  incomingNotice_->ShowIncoming(row);
+  return *incomingNotice_;
+}
+
+TNumberDisplayForm& TWindows::NumberDisplayMade() {
+  if (!numberDisplay_)
+    numberDisplay_ = std::make_unique<TNumberDisplayForm>();
+  return *numberDisplay_;
+}
+
+void TWindows::PrepareCallWindows(bool numberDisplay) {
+  if (incomingNotice_ == nullptr)
+    NoticeMade().Preload();
+  if (numberDisplay && !numberDisplay_)
+    NumberDisplayMade().Preload();
+}
+
+void TWindows::ShowIncomingNotice(const TTableRow& row) {
+  NoticeMade().ShowIncoming(row);
 }
 
 void TWindows::ShowRingAnnouncement() {
-  if (incomingNotice_ == nullptr)
-    incomingNotice_ = new TIncomingNoticeForm();
-  incomingNotice_->ShowRing();
+  NoticeMade().ShowRing();
 }
 
 void TWindows::HideIncomingNotice() {
@@ -59,9 +74,7 @@ void TWindows::HideIncomingNotice() {
 }
 
 void TWindows::ShowNumberDisplay(const TTableRow& row) {
-  if (!numberDisplay_)
-    numberDisplay_ = std::make_unique<TNumberDisplayForm>();
-  numberDisplay_->Fill(row);
+  NumberDisplayMade().Fill(row);
   numberDisplay_->BringToUser();
 }
 

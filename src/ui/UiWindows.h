@@ -21,9 +21,10 @@ class TPhoneListForm;
 class TSettingForm;
 
 // Every window of the program, and the one place that creates, brings
-// forward and frees them. Kept windows are created on first use and closing
-// only hides them; the popup frees itself when it closes; a number edit
-// window is made anew each time and freed when closed. The controller
+// forward and frees them. Kept windows are created on first use, those that
+// show a call at start-up, and closing only hides them; the popup frees
+// itself when it closes; a number edit window is made anew each time and
+// freed when closed. The controller
 // reaches the windows through IWindows; the windows reach each other, and
 // the controller, through Windows().
 class TWindows final : public IWindows {
@@ -33,6 +34,7 @@ public:
   TWindows(const TWindows&) = delete;
   TWindows& operator=(const TWindows&) = delete;
 
+  void PrepareCallWindows(bool numberDisplay) override;
   void ShowIncomingNotice(const TTableRow& row) override;
   void ShowRingAnnouncement() override;
   void HideIncomingNotice() override;
@@ -73,6 +75,9 @@ public:
   void FreeAll();
 
 private:
+  TIncomingNoticeForm& NoticeMade();
+  TNumberDisplayForm& NumberDisplayMade();
+
   IController* controller_ = nullptr;
   std::set<TNumberEditForm*> numberEdits_;
   QPointer<TIncomingNoticeForm> incomingNotice_;

@@ -17,6 +17,7 @@ public:
     TTableRow Row;
   };
 
+  void PrepareCallWindows(bool numberDisplay) override { Prepared.push_back(numberDisplay); }
   void ShowIncomingNotice(const TTableRow& row) override { Add("ShowIncomingNotice", &row); }
   void ShowRingAnnouncement() override { Add("ShowRingAnnouncement"); }
   void HideIncomingNotice() override { Add("HideIncomingNotice"); }
@@ -51,6 +52,8 @@ public:
   }
 
   std::vector<TCall> Calls;
+  // Each preparation, with its `numberDisplay`.
+  std::vector<bool> Prepared;
 
 private:
   void Add(const char* name, const TTableRow* row = nullptr) {

@@ -4,11 +4,13 @@
 #include "ui/IncomingNoticeForm.h"
 #include "ui/NumberDisplayForm.h"
 #include "ui/UiWindows.h"
+#include "ui/WindowState.h"
 
 #include <QLabel>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QWindow>
 #include <QtTest>
 
 namespace {
@@ -86,6 +88,36 @@ private slots:
     QCOMPARE(Windows().IncomingNotice()->width(), std::max(278, Measure("YokokuLabel") + 20 + 48));
     QCOMPARE(AutoHideTimer()->interval(), 3000);
     QVERIFY(AutoHideTimer()->isActive());
+  }
+
+  void PreparedWindowsWaitHiddenForTheFirstCall() {
+    std::filesystem::remove(WindowStateFileName());
+    Windows().PrepareCallWindows(true);
+    QVERIFY(Windows().IncomingNotice()->testAttribute(Qt::WA_WState_Created));
+    QVERIFY(!Windows().IncomingNotice()->isVisible());
+    QVERIFY(!Windows().NumberDisplay()->isVisible());
+    Windows().ShowIncomingNotice(CallRow("0312345678", "山田"));
+    QCOMPARE(Windows().IncomingNotice()->width(),
+             std::max(278, Measure("NumberOrNameLabel") + 20 + 216));
+    // A number display the user never saw has no place of its own to keep.
+    Windows().FreeAll();
+    QVERIFY(!std::filesystem::exists(WindowStateFileName()));
+  }
+
+  void NumberReplacesItsRingAnnouncementInPlace() {
+    Windows().ShowRingAnnouncement();
+    TIncomingNoticeForm* popup = Windows().IncomingNotice();
+    QSignalSpy mapped(popup->windowHandle(), &QWindow::visibleChanged);
+    QSignalSpy steps(popup, &TIncomingNoticeForm::OpacityStep);
+    Windows().ShowIncomingNotice(CallRow("0312345678", "山田太郎商事株式会社"));
+    QCOMPARE(mapped.count(), 0);
+    QCOMPARE(steps.count(), 0); // the announcement's fade goes on
+    QCOMPARE(Label("NumberOrNameLabel")->text(), QString(" 山田太郎商事株式会社"));
+    QCOMPARE(popup->width(), Measure("NumberOrNameLabel") + 216);
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QCOMPARE(popup->frameGeometry().bottomRight(), available.bottomRight());
+    QCOMPARE(AutoHideTimer()->interval(), 30000);
+    QTRY_COMPARE(popup->Opacity(), 200);
   }
 
   void PlacementBesideThePanel() {
