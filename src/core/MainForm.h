@@ -208,7 +208,7 @@ private:
   void WriteInOrder(const std::string& what, const TPendingRecord& record,
                     std::function<TWriteResult()> write);
   void Defer(const std::string& what, const TPendingRecord& record,
-             std::function<TWriteResult()> write);
+             std::function<TWriteResult()> write, bool journal = true);
   void ReplayPendingWrites();
   void WritePending();
   void WriteBeforeClosing();

@@ -25,13 +25,23 @@ struct TIncomingCall {
   // (found there or registered now).
   std::unique_ptr<TTableRow> Row;
   bool InPhoneBook = false;
+  // A call received from another station: that station, the call's order
+  // there (none when it could not record it) and the name and memos of its
+  // phone book, for a number this PC's book does not know.
+  std::string Station;
+  std::string StationOrder;
+  std::unique_ptr<TTableRow> SenderEntry;
 };
 
 namespace {
 
-// A caller without a phone-book entry: the number and the call's date.
+// A caller without a phone-book entry: the number and the call's date, and
+// what the sending station's book says of it.
 std::unique_ptr<TTableRow> NewCallRow(const TIncomingCall& call) {
   auto row = std::make_unique<TTableRow>();
+  if (call.SenderEntry)
+    for (const char* key : {"owner_name", "memo1", "memo2", "memo3"})
+      row->SetValue(key, call.SenderEntry->GetValue(key));
   row->SetValue("phone_number", call.Number);
   row->SetValue("created_date", call.When);
   row->SetValue("last_updated", call.When);
@@ -55,6 +65,18 @@ const char* CallStepText(TMainForm::TCallStep step) {
     return "最終着信日時更新";
   }
   return "";
+}
+
+// A call of another station is recorded once, under its key there.
+int AddHistoryRow(const TIncomingCall& call) {
+  if (call.Station.empty())
+    return CallHistory().AddCall(call.Number, call.When);
+  TTableRow row;
+  row.SetValue("incoming_order", call.StationOrder);
+  row.SetValue("incoming_date", call.When);
+  row.SetValue("phone_number", call.Number);
+  bool added = false;
+  return CallHistory().AddStationCall(call.Station, row, added).Order;
 }
 
 const char* HookText(uint8_t kind) {
@@ -195,6 +217,7 @@ void TMainForm::PostIncoming(const std::string& phoneNumber, int32_t groupNo) {
   auto row = std::make_shared<TTableRow>();
   row->SetValue("phone_number", phoneNumber);
   row->SetValue("_IncomingDate", NowDateText());
+  share_->DescribeCall(groupNo, *row);
   groupCalls_.NumberPosted(groupNo);
   Post([this, row, groupNo] {
     groupCalls_.NumberHandled(groupNo, CMIncomingPhone(std::make_unique<TTableRow>(*row)));
@@ -209,7 +232,7 @@ TMainForm::TWriteResult TMainForm::RecordCall(TIncomingCall& call) {
     if (call.Order == 0) {
       const std::optional<TCallKey> stored =
           call.Replayed ? CallHistory().Find({call.When, call.Number}) : std::nullopt;
-      call.Order = stored ? stored->Order : CallHistory().AddCall(call.Number, call.When);
+      call.Order = stored ? stored->Order : AddHistoryRow(call);
       LastIncomingInfo = {call.Order, call.When};
     }
     const bool valid = IsValidNumber(call.Number);
@@ -270,7 +293,17 @@ std::shared_ptr<TIncomingCall> TMainForm::CMIncomingPhone(std::unique_ptr<TTable
   call->Number = incoming->GetValue("phone_number");
   call->When = incoming->GetValue("_IncomingDate");
   LogFmt(llDebug, "着信情報のDB登録処理 : 着信日時 [%s]  番号 [%s]", call->When, call->Number);
+  call->Station = incoming->GetValue("_Station");
+  call->StationOrder = incoming->GetValue("_StationOrder");
+  if (!call->Station.empty())
+    call->SenderEntry = std::move(incoming);
   incoming.reset();
+  // The sending station's history is the truth: a call it could not record
+  // is shown, and recorded when it has it (caught up).
+  if (!call->Station.empty() && call->StationOrder.empty()) {
+    ShowCall(*WaitingCallRow(*call));
+    return nullptr;
+  }
   const TShortBusyWait shortWait;
   const TWriteResult now = pendingWrites_.empty() ? RecordCall(*call) : TWriteResult::Busy;
   if (now == TWriteResult::Failed) {
@@ -287,7 +320,7 @@ std::shared_ptr<TIncomingCall> TMainForm::CMIncomingPhone(std::unique_ptr<TTable
   // call is written when the database takes it again.
   ShowCall(*WaitingCallRow(*call));
   const TCallIdentity identity{call->When, call->Number};
-  Defer(CallText(identity), {2, identity}, CallWrite(call));
+  Defer(CallText(identity), {2, identity}, CallWrite(call), call->Station.empty());
   return call;
 }
 
@@ -338,9 +371,11 @@ void TMainForm::WriteInOrder(const std::string& what, const TPendingRecord& reco
   Defer(what, record, std::move(write));
 }
 
-// Logged once per outage, when its first write is kept.
+// Logged once per outage, when its first write is kept. A call of another
+// station is not put in the journal, which knows no stations: that
+// station's history brings it back at the next start.
 void TMainForm::Defer(const std::string& what, const TPendingRecord& record,
-                      std::function<TWriteResult()> write) {
+                      std::function<TWriteResult()> write, bool journal) {
   if (!pendingWrites_.empty())
     LogFmt(llDebug, "書き込みを保留します。[%s]", what);
   else if (!refusal_ || refusal_->IsBusy())
@@ -349,7 +384,7 @@ void TMainForm::Defer(const std::string& what, const TPendingRecord& record,
     LogException(llError,
                  fmt::sprintf("データベースに書き込めないため書き込みを保留します。[%s]", what),
                  *refusal_);
-  const bool journaled = AppendPendingRecord(record);
+  const bool journaled = !journal || AppendPendingRecord(record);
   if (!journaled && !journalFailed_)
     LogFmt(llError, "保留した書き込みをファイルに残せません。[%s]", what);
   journalFailed_ = journalFailed_ || !journaled;
