@@ -5,8 +5,8 @@
 -- back as integers.
 
 -- Write-ahead logging, kept in the file header and so in every copy: a call
--- is recorded without waiting for the disk (the program asks for
--- synchronous=NORMAL), and a crash never leaves a damaged database.
+-- is recorded with one flush of the log (the program asks for
+-- synchronous=FULL), and a crash never leaves a damaged database.
 PRAGMA journal_mode = WAL;
 
 BEGIN;

@@ -182,6 +182,7 @@ void TMainForm::CMStartup() {
     version = "不明";
   }
   LogFmt(llInfo, "DB Version: %s", version);
+  ReplayPendingWrites();
   try {
     CallHistory().Trim(AppSettings.IncomingLimit);
   } catch (const std::exception& e) {

@@ -9,6 +9,8 @@
 #include "core/ITrayIcon.h"
 #include "core/IWindows.h"
 #include "core/MirelKT5Scanner.h"
+#include "core/PendingJournal.h"
+#include "data/SQLiteError.h"
 #include "platform/SerialDevice.h"
 #include "platform/ShellOpen.h"
 #include "platform/SingleInstance.h"
@@ -19,6 +21,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -182,22 +185,31 @@ private:
   bool SearchOutdated(const std::string& targetPort) const;
   void OnSessionClosed(const IKT5ClosedEventArgs& args);
   void OnSessionTrace(const IKT5TraceEventArgs& args);
-  // Busy: the database is locked by another program; the write is kept
-  // and tried again, after those kept before it.
+  // Busy: the database cannot take the write now (another program holds
+  // its lock, the disk is full, an I/O error); the write is kept and tried
+  // again, after those kept before it.
   enum class TWriteResult { Done, Failed, Busy };
   struct TPendingWrite {
     std::string What;
     std::function<TWriteResult()> Write;
+    // Kept in the journal: written at the next start if the program ends first.
+    bool Journaled = false;
   };
   void ApplyHookEvent(const IKT5GroupEventArgs& ev);
-  TWriteResult WriteHookEvent(const TKT5GroupEventArgs& ev, const TIncomingCall& call);
-  TWriteResult UpdateCallRow(const TIncomingCall& call, const std::string& what,
+  TWriteResult WriteHookEvent(const TKT5GroupEventArgs& ev, TIncomingCall& call);
+  TWriteResult UpdateCallRow(TIncomingCall& call, const std::string& what,
                              const std::function<void(const TCallKey&)>& update);
   TWriteResult RecordCall(TIncomingCall& call);
+  TWriteResult Refused(const ESQLiteException& e);
   void FailCall(TCallStep step, const std::exception& e);
   std::unique_ptr<TTableRow> WaitingCallRow(const TIncomingCall& call);
-  void WriteInOrder(const std::string& what, std::function<TWriteResult()> write);
-  void Defer(const std::string& what, std::function<TWriteResult()> write);
+  std::function<TWriteResult()> CallWrite(std::shared_ptr<TIncomingCall> call);
+  std::function<TWriteResult()> ReplayedWrite(const TPendingRecord& record);
+  void WriteInOrder(const std::string& what, const TPendingRecord& record,
+                    std::function<TWriteResult()> write);
+  void Defer(const std::string& what, const TPendingRecord& record,
+             std::function<TWriteResult()> write, bool journal = true);
+  void ReplayPendingWrites();
   void WritePending();
   void WriteBeforeClosing();
   void ShowCall(const TTableRow& callRow);
@@ -224,8 +236,8 @@ private:
   QTimer balloonHelpHideTimer_;
   QTimer checkResetMirelTimeTimer_;
   QTimer usbDevCheckTimer_;
-  // Retries the call records the database refused while another program
-  // held its lock; runs only while some wait.
+  // Retries the writes the database refused for now (a lock held by another
+  // program, a full disk); runs only while some wait.
   QTimer pendingWritesTimer_;
   TPostTargetPtr postTarget_;
   std::unique_ptr<TMessageEndpoint> endpoint_;
@@ -234,8 +246,12 @@ private:
   uint32_t listenerHandle_ = 0;
   // The calls of the latest call groups, which their hook events update.
   TGroupCalls groupCalls_;
-  // Writes the database refused for a lock, oldest first.
+  // Writes the database refused for now, oldest first.
   std::deque<TPendingWrite> pendingWrites_;
+  // Why it last refused one, for the log line that starts an outage.
+  std::optional<ESQLiteException> refusal_;
+  // A pending write of this outage could not be kept in the journal.
+  bool journalFailed_ = false;
   // Ports the user was told of not being allowed to open.
   std::set<std::string> deniedPorts_;
 };

@@ -19,6 +19,8 @@ struct TIncomingCall {
   std::string Number;
   std::string When;
   int Order = 0;
+  // From the journal of an earlier run, which may have added its row before it ended.
+  bool Replayed = false;
   // The caller's row once recorded, and whether it is in the phone book
   // (found there or registered now).
   std::unique_ptr<TTableRow> Row;
@@ -79,6 +81,15 @@ int AddHistoryRow(const TIncomingCall& call) {
 
 const char* HookText(uint8_t kind) {
   return kind == 3 ? "着信の応答状態" : kind == 4 ? "着信の終話状態" : "着信の未応答状態";
+}
+
+std::string CallText(const TCallIdentity& call) {
+  return fmt::sprintf("着信情報 : 着信日時 [%s]  番号 [%s]", call.Date, call.Number);
+}
+
+TPendingRecord HookRecord(const TKT5GroupEventArgs& ev, const TCallIdentity& call) {
+  const uint8_t kind = ev.PacketKind;
+  return {kind, call, kind == 3 ? ev.RingSeconds : kind == 4 ? ev.TalkSeconds : 0};
 }
 
 // The call's writes wait only briefly for a lock held by another program:
@@ -155,11 +166,12 @@ void TMainForm::ApplyHookEvent(const IKT5GroupEventArgs& ev) {
   if (!call)
     return;
   const TShortBusyWait shortWait;
-  WriteInOrder(HookText(ev->PacketKind), [this, ev, call] { return WriteHookEvent(*ev, *call); });
+  WriteInOrder(HookText(ev->PacketKind), HookRecord(*ev, {call->When, call->Number}),
+               [this, ev, call] { return WriteHookEvent(*ev, *call); });
 }
 
 TMainForm::TWriteResult TMainForm::WriteHookEvent(const TKT5GroupEventArgs& ev,
-                                                  const TIncomingCall& call) {
+                                                  TIncomingCall& call) {
   const uint8_t kind = ev.PacketKind;
   const TWriteResult result = UpdateCallRow(
       call, std::string(HookText(kind)) + "を記録できません。", [&](const TCallKey& key) {
@@ -177,17 +189,23 @@ TMainForm::TWriteResult TMainForm::WriteHookEvent(const TKT5GroupEventArgs& ev,
 }
 
 TMainForm::TWriteResult
-TMainForm::UpdateCallRow(const TIncomingCall& call, const std::string& what,
+TMainForm::UpdateCallRow(TIncomingCall& call, const std::string& what,
                          const std::function<void(const TCallKey&)>& update) {
-  // A call whose history row could not be added has no row to update.
-  if (call.Order == 0 || !CtiDb)
+  if (!CtiDb)
     return TWriteResult::Failed;
   try {
+    // The row of a call from the journal, written by this start or before.
+    if (call.Order == 0 && call.Replayed)
+      if (const std::optional<TCallKey> stored = CallHistory().Find({call.When, call.Number}))
+        call.Order = stored->Order;
+    // A call whose history row could not be added has no row to update.
+    if (call.Order == 0)
+      return TWriteResult::Failed;
     update({call.Order, call.When});
     return TWriteResult::Done;
   } catch (const ESQLiteException& e) {
-    if (e.IsBusy())
-      return TWriteResult::Busy;
+    if (e.IsTransient())
+      return Refused(e);
     LogException(llError, what, e);
   } catch (const std::exception& e) {
     LogException(llError, what, e);
@@ -212,7 +230,9 @@ TMainForm::TWriteResult TMainForm::RecordCall(TIncomingCall& call) {
     if (!CtiDb)
       throw Exception("データベースが開かれていません。");
     if (call.Order == 0) {
-      call.Order = AddHistoryRow(call);
+      const std::optional<TCallKey> stored =
+          call.Replayed ? CallHistory().Find({call.When, call.Number}) : std::nullopt;
+      call.Order = stored ? stored->Order : AddHistoryRow(call);
       LastIncomingInfo = {call.Order, call.When};
     }
     const bool valid = IsValidNumber(call.Number);
@@ -240,13 +260,19 @@ TMainForm::TWriteResult TMainForm::RecordCall(TIncomingCall& call) {
     call.InPhoneBook = inPhoneBook;
     return TWriteResult::Done;
   } catch (const ESQLiteException& e) {
-    if (e.IsBusy())
-      return TWriteResult::Busy;
+    if (e.IsTransient())
+      return Refused(e);
     FailCall(step, e);
   } catch (const std::exception& e) {
     FailCall(step, e);
   }
   return TWriteResult::Failed;
+}
+
+// What the database said is kept for the log line of the outage it starts.
+TMainForm::TWriteResult TMainForm::Refused(const ESQLiteException& e) {
+  refusal_ = e;
+  return TWriteResult::Busy;
 }
 
 void TMainForm::FailCall(TCallStep step, const std::exception& e) {
@@ -290,17 +316,35 @@ std::shared_ptr<TIncomingCall> TMainForm::CMIncomingPhone(std::unique_ptr<TTable
     CallRecorded(*call);
     return call;
   }
-  // The database is locked by another program: the caller is shown at
-  // once, the call is written when the database takes it again.
+  // The database cannot take it now: the caller is shown at once, the
+  // call is written when the database takes it again.
   ShowCall(*WaitingCallRow(*call));
-  Defer(fmt::sprintf("着信情報 : 着信日時 [%s]  番号 [%s]", call->When, call->Number),
-        [this, call] {
-          const TWriteResult result = RecordCall(*call);
-          if (result == TWriteResult::Done)
-            CallRecorded(*call);
-          return result;
-        });
+  const TCallIdentity identity{call->When, call->Number};
+  Defer(CallText(identity), {2, identity}, CallWrite(call), call->Station.empty());
   return call;
+}
+
+std::function<TMainForm::TWriteResult()> TMainForm::CallWrite(std::shared_ptr<TIncomingCall> call) {
+  return [this, call] {
+    const TWriteResult result = RecordCall(*call);
+    if (result == TWriteResult::Done)
+      CallRecorded(*call);
+    return result;
+  };
+}
+
+// A write of the journal: its call is known by its date and number only.
+std::function<TMainForm::TWriteResult()> TMainForm::ReplayedWrite(const TPendingRecord& record) {
+  auto call = std::make_shared<TIncomingCall>();
+  call->Number = record.Call.Number;
+  call->When = record.Call.Date;
+  call->Replayed = true;
+  if (record.Kind == 2)
+    return CallWrite(call);
+  TKT5GroupEventArgs ev;
+  ev.PacketKind = record.Kind;
+  ev.RingSeconds = ev.TalkSeconds = record.Seconds;
+  return [this, ev, call] { return WriteHookEvent(ev, *call); };
 }
 
 // The caller's row for a call not yet written: the phone-book entry if the
@@ -320,16 +364,49 @@ std::unique_ptr<TTableRow> TMainForm::WaitingCallRow(const TIncomingCall& call) 
   return row;
 }
 
-void TMainForm::WriteInOrder(const std::string& what, std::function<TWriteResult()> write) {
+void TMainForm::WriteInOrder(const std::string& what, const TPendingRecord& record,
+                             std::function<TWriteResult()> write) {
   if (pendingWrites_.empty() && write() != TWriteResult::Busy)
     return;
-  Defer(what, std::move(write));
+  Defer(what, record, std::move(write));
 }
 
-void TMainForm::Defer(const std::string& what, std::function<TWriteResult()> write) {
-  LogFmt(llWarning, "データベースが使用中のため書き込みを保留します。[%s]", what);
-  pendingWrites_.push_back({what, std::move(write)});
+// Logged once per outage, when its first write is kept. A call of another
+// station is not put in the journal, which knows no stations: that
+// station's history brings it back at the next start.
+void TMainForm::Defer(const std::string& what, const TPendingRecord& record,
+                      std::function<TWriteResult()> write, bool journal) {
+  if (!pendingWrites_.empty())
+    LogFmt(llDebug, "書き込みを保留します。[%s]", what);
+  else if (!refusal_ || refusal_->IsBusy())
+    LogFmt(llWarning, "データベースが使用中のため書き込みを保留します。[%s]", what);
+  else
+    LogException(llError,
+                 fmt::sprintf("データベースに書き込めないため書き込みを保留します。[%s]", what),
+                 *refusal_);
+  const bool journaled = !journal || AppendPendingRecord(record);
+  if (!journaled && !journalFailed_)
+    LogFmt(llError, "保留した書き込みをファイルに残せません。[%s]", what);
+  journalFailed_ = journalFailed_ || !journaled;
+  pendingWrites_.push_back({what, std::move(write), journaled});
   if (!pendingWritesTimer_.isActive())
+    pendingWritesTimer_.start();
+}
+
+// What an earlier run could not write goes first, before any new call.
+void TMainForm::ReplayPendingWrites() {
+  const std::vector<TPendingRecord> records = ReadPendingRecords();
+  if (records.empty()) {
+    ClearPendingRecords();
+    return;
+  }
+  LogFmt(llInfo, "前回書き込めなかった %d 件を書き込みます。", records.size());
+  for (const TPendingRecord& record : records)
+    pendingWrites_.push_back({record.Kind == 2 ? CallText(record.Call) : HookText(record.Kind),
+                              ReplayedWrite(record), true});
+  const TShortBusyWait shortWait;
+  WritePending();
+  if (!pendingWrites_.empty())
     pendingWritesTimer_.start();
 }
 
@@ -345,20 +422,27 @@ void TMainForm::WritePending() {
     if (result == TWriteResult::Busy)
       return;
     if (result == TWriteResult::Done)
-      LogFmt(llInfo, "保留していた書き込みを行いました。[%s]", next.What);
+      LogFmt(llDebug, "保留していた書き込みを行いました。[%s]", next.What);
     pendingWrites_.pop_front();
+    if (pendingWrites_.empty()) {
+      ClearPendingRecords();
+      journalFailed_ = false;
+      Log(llInfo, "保留していた書き込みをすべて行いました。");
+    }
   }
   pendingWritesTimer_.stop();
 }
 
-// One last try with the full busy timeout; what still cannot be written is
-// lost with the program, and logged.
+// One last try with the full busy timeout; what is still refused waits in
+// the journal for the next start, or is lost if it could not be kept there.
 void TMainForm::WriteBeforeClosing() {
-  if (pendingWrites_.empty())
-    return;
   WritePending();
-  for (const TPendingWrite& lost : pendingWrites_)
-    LogFmt(llError, "データベースに書き込めないまま終了します。[%s]", lost.What);
+  for (const TPendingWrite& left : pendingWrites_) {
+    if (left.Journaled)
+      LogFmt(llWarning, "書き込めないまま終了します。次回の起動時に書き込みます。[%s]", left.What);
+    else
+      LogFmt(llError, "データベースに書き込めないまま終了します。[%s]", left.What);
+  }
   pendingWrites_.clear();
 }
 

@@ -24,6 +24,11 @@ int TCallHistory::AddCall(const std::string& number, const std::string& dateText
   return Db().AddIncoming(number, dateText);
 }
 
+std::optional<TCallKey> TCallHistory::Find(const TCallIdentity& call) {
+  const auto row = Db().FindIncoming(call.Number, call.Date);
+  return row ? std::optional(CallKeyOf(*row)) : std::nullopt;
+}
+
 void TCallHistory::SetAnswered(const TCallKey& call, int offhookSeconds) {
   Db().SetIncomingAnswered(call.Order, call.Date, offhookSeconds);
 }

@@ -18,6 +18,12 @@ struct TCallKey {
 // The key of a history row; an order that is not a number reads as 0.
 TCallKey CallKeyOf(const TTableRow& call);
 
+// A call as known before its row is written: its incoming_date and number.
+struct TCallIdentity {
+  std::string Date;
+  std::string Number;
+};
+
 // What changed in the history: calls deleted.
 struct TCallHistoryChange {
   std::vector<TCallKey> Deleted;
@@ -31,6 +37,8 @@ class TCallHistory {
 public:
   // Returns the incoming_order given to the call.
   int AddCall(const std::string& number, const std::string& dateText);
+  // The key of the call last added with this identity; none when there is none.
+  std::optional<TCallKey> Find(const TCallIdentity& call);
   void SetAnswered(const TCallKey& call, int offhookSeconds);
   void SetHungUp(const TCallKey& call, int onhookSeconds);
   void SetNotAnswered(const TCallKey& call);

@@ -6,6 +6,7 @@
 #include "data/KsoCtiDb.h"
 #include "platform/ProgramPaths.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -77,13 +78,47 @@ bool ReadColumns(sqlite3* db, const char* table, std::set<std::string>& columns)
   return rc == SQLITE_DONE;
 }
 
-std::string SchemaProblem(const std::string& path) {
+std::string DamageText(const std::string& detail) {
+  return fmt::sprintf("データベースファイルが壊れています。(%s)\r\n"
+                      "読める内容を次のコマンドで取り出し、teloria2.db3 と置き換えてください"
+                      "(手順は README の Troubleshooting にあります)。\r\n"
+                      "sqlite3 teloria2.db3 \".recover\" | sqlite3 recovered.db3",
+                      detail);
+}
+
+// SQLite's quick check of every page; a database that fails it would be
+// written into and damaged further.
+std::string DamageProblem(sqlite3* db) {
+  sqlite3_stmt* handle = nullptr;
+  int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &handle, nullptr);
+  const std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> statement(handle,
+                                                                             &sqlite3_finalize);
+  if (rc == SQLITE_OK && (rc = sqlite3_step(handle)) == SQLITE_ROW) {
+    const auto* first = reinterpret_cast<const char*>(sqlite3_column_text(handle, 0));
+    std::string result = first != nullptr ? first : "";
+    std::replace(result.begin(), result.end(), '\n', ' ');
+    return result == "ok" ? std::string() : DamageText(result);
+  }
+  const int primary = sqlite3_errcode(db) & 0xFF;
+  if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)
+    return DamageText(sqlite3_errmsg(db));
+  return SQLiteProblem(db);
+}
+
+// Read without touching anything: a database closed cleanly is read as the
+// file alone; one with a write-ahead log (a crash, or another program using
+// it) through its log, read-only, which never writes the log into the file.
+std::string ContentProblem(const std::string& path) {
+  struct stat st {};
+  const bool withLog = ::lstat((path + "-wal").c_str(), &st) == 0;
   sqlite3* handle = nullptr;
-  const int rc = sqlite3_open_v2(ReadOnlyUri(path).c_str(), &handle,
-                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+  const int rc = sqlite3_open_v2(withLog ? path.c_str() : ReadOnlyUri(path).c_str(), &handle,
+                                 SQLITE_OPEN_READONLY | (withLog ? 0 : SQLITE_OPEN_URI), nullptr);
   const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(handle, &sqlite3_close);
   if (rc != SQLITE_OK)
     return SQLiteProblem(handle);
+  if (std::string damage = DamageProblem(handle); !damage.empty())
+    return damage;
   for (const TRequiredTable& table : RequiredTables) {
     std::set<std::string> columns;
     if (!ReadColumns(handle, table.Name, columns))
@@ -93,6 +128,30 @@ std::string SchemaProblem(const std::string& path) {
     for (const char* column : table.Columns)
       if (columns.count(column) == 0)
         return fmt::sprintf("テーブル %s に列 %s がありません。", table.Name, column);
+  }
+  return {};
+}
+
+// SQLite writes the file, creates its logs in the folder, and would give
+// them the file's mode: a read-only database, left alone, fails every call
+// and leaves logs behind that keep failing once its mode is mended.
+std::string WriteProblem(const std::string& path) {
+  if (::access(path.c_str(), W_OK) != 0)
+    return fmt::sprintf("ファイルに書き込めません。(%s)", std::strerror(errno));
+  const std::string folder = ProgramFolder();
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    return fmt::sprintf("フォルダ %s に書き込めません。(%s)", folder, std::strerror(errno));
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    const std::string log = path + suffix;
+    struct stat st {};
+    if (::lstat(log.c_str(), &st) != 0)
+      continue;
+    if (!S_ISREG(st.st_mode))
+      return fmt::sprintf("%s は通常のファイルではありません。", log);
+    if (st.st_uid != ::geteuid())
+      return fmt::sprintf("%s は他のユーザーのファイルです。", log);
+    if (::access(log.c_str(), W_OK) != 0)
+      return fmt::sprintf("%s に書き込めません。(%s)", log, std::strerror(errno));
   }
   return {};
 }
@@ -136,7 +195,9 @@ std::string DatabaseFileProblem() {
     return fmt::sprintf("ファイルを読み込めません。(%s)", std::strerror(errno));
   if (!IsSQLiteDatabase(header.substr(0, static_cast<size_t>(count))))
     return "SQLiteのデータベースファイルではありません。";
-  return SchemaProblem(path);
+  if (std::string problem = WriteProblem(path); !problem.empty())
+    return problem;
+  return ContentProblem(path);
 }
 
 void CreateCtiDb() {

@@ -37,16 +37,20 @@ TPendingFile::~TPendingFile() {
     ::unlink(temporary_.c_str());
 }
 
-bool TPendingFile::Write(std::string_view bytes) {
-  while (fd_ >= 0 && !bytes.empty()) {
-    const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+bool WriteAllBytes(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
       return false;
     bytes.remove_prefix(static_cast<size_t>(n));
   }
-  return fd_ >= 0;
+  return true;
+}
+
+bool TPendingFile::Write(std::string_view bytes) {
+  return fd_ >= 0 && WriteAllBytes(fd_, bytes);
 }
 
 bool TPendingFile::Finish() {

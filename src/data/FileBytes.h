@@ -7,6 +7,9 @@
 // ReadRegularFile (base/RegularFile.h) for the data layer's files.
 bool ReadFileBytes(const std::string& path, std::string& bytes, size_t limit = std::string::npos);
 
+// Writes all of `bytes` to the descriptor, going on after interruptions.
+bool WriteAllBytes(int fd, std::string_view bytes);
+
 // A file written beside its final path under a temporary name and put in
 // place only when complete, so a failure never leaves a half-written file.
 // The temporary file is removed unless it was put in place.

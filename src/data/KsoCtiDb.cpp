@@ -63,11 +63,12 @@ int IntegerOrMinusOne(const std::string& text) {
 } // namespace
 
 TKsoCtiDb::TKsoCtiDb(const std::string& fileName) : db_(fileName) {
-  // In WAL mode a commit then waits for no disk flush; a power cut may lose
-  // the last calls but never damages the file. Should the file be locked or
-  // no database, the first real statement reports that.
+  // Each commit reaches the disk before it returns (in WAL mode one flush of
+  // the log): a power cut or a kernel crash loses no call or edit once
+  // written. Should the file be locked or no database, the first real
+  // statement reports that.
   try {
-    db_.Execute("PRAGMA synchronous = NORMAL");
+    db_.Execute("PRAGMA synchronous = FULL");
   } catch (const ESQLiteException&) {
   }
 }
@@ -190,6 +191,14 @@ int TKsoCtiDb::AddIncoming(const std::string& phoneNumber, const std::string& da
                            " phone_number ) VALUES ( %d, %s, %s )",
                            order, SqlQuote(dateText), SqlQuote(phoneNumber)));
   return order;
+}
+
+std::unique_ptr<TTableRow> TKsoCtiDb::FindIncoming(const std::string& phoneNumber,
+                                                   const std::string& dateText) {
+  return QueryRow(fmt::sprintf("SELECT incoming_order, incoming_date FROM incoming_numbers"
+                               " WHERE incoming_date = %s AND phone_number = %s"
+                               " ORDER BY rowid DESC LIMIT 1",
+                               SqlQuote(dateText), SqlQuote(phoneNumber)));
 }
 
 void TKsoCtiDb::SetIncomingAnswered(int order, const std::string& dateText, int offhookSeconds) {

@@ -49,6 +49,10 @@ public:
   int GetNextIncomingOrder();
   // Returns the incoming_order given to the call.
   int AddIncoming(const std::string& phoneNumber, const std::string& dateText);
+  // incoming_order and incoming_date of the call last added with this
+  // number and date, or nullptr.
+  std::unique_ptr<TTableRow> FindIncoming(const std::string& phoneNumber,
+                                          const std::string& dateText);
   void SetIncomingAnswered(int order, const std::string& dateText, int offhookSeconds);
   void SetIncomingHungUp(int order, const std::string& dateText, int onhookSeconds);
   void SetIncomingNotAnswered(int order, const std::string& dateText);
@@ -116,9 +120,12 @@ bool DatabaseFileExists();
 // SQLite database, or the copy fails; never leaves a partial database behind.
 bool CreateDatabaseFromTemplate();
 // Why the database file cannot serve as the call database: not a regular
-// file, empty, not SQLite, unreadable, or without a table or column the
-// program uses. Empty when it can serve. Only reads: nothing of the file, and
-// nothing beside it, is created or changed.
+// file, empty, not SQLite, unreadable; it, its folder or a log of SQLite's
+// beside it (-wal, -shm, -journal) not writable, or such a log not a file of
+// the user's; damaged (SQLite's quick check); or without a table or column
+// the program uses. Empty when it can serve. Only reads: nothing of the file,
+// and nothing beside it, is changed or created (but the shared index of a
+// log left without one, which SQLite needs to read the log).
 std::string DatabaseFileProblem();
 // Opens the database file into CtiDb, its schema brought up to date.
 void CreateCtiDb();

@@ -51,3 +51,8 @@ bool ESQLiteException::IsBusy() const {
   const int primary = code_ & 0xFF;
   return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
+
+bool ESQLiteException::IsTransient() const {
+  const int primary = code_ & 0xFF;
+  return IsBusy() || primary == SQLITE_FULL || primary == SQLITE_IOERR;
+}

@@ -13,6 +13,9 @@ public:
   int Code() const { return code_; }
   // Another connection holds the lock: the same statement may succeed later.
   bool IsBusy() const;
+  // The database may take the same statement later: it is locked, the disk
+  // is full, or an I/O error struck.
+  bool IsTransient() const;
 
 private:
   int code_;

@@ -5,6 +5,8 @@
 #include "share/CallCatchUp.h"
 #include "share/ShareExchange.h"
 
+#include <filesystem>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 // Office sharing through the controller, with the test playing the broker.
@@ -86,6 +88,14 @@ void MainFormShareTest::CallsOfAStationAreRecordedOnceUnderItsKeyWithItsNamesFor
   QCOMPARE(oldest.GetValue("incoming_date") + "|" + oldest.GetValue("state") + "|" +
                oldest.GetValue("onhook_seconds"),
            late + "|2|45");
+  // Kept while another program holds the database, but never in the
+  // journal, which knows no stations: the station brings it back anyway.
+  sqlite3* other = nullptr;
+  QCOMPARE(sqlite3_open((h->home.Path() + "/teloria2.db3").c_str(), &other), SQLITE_OK);
+  QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  Call(10, 2, "0311113308", live);
+  sqlite3_close(other);
+  QVERIFY(!std::filesystem::exists(h->home.Path() + "/teloria2.pending"));
 }
 
 void MainFormShareTest::DeskAsksAgainWhatGoesUnansweredWhileTheStationIsOnline() {

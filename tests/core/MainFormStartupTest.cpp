@@ -146,6 +146,12 @@ void MainFormStartupTest::UnusableDatabaseIsFatalAndUntouched_data() {
                            << "テーブル version_info がありません。";
   QTest::newRow("column") << "column"
                           << "テーブル phone_numbers に列 memo3 がありません。";
+  QTest::newRow("damaged") << "damaged"
+                           << "データベースファイルが壊れています。(*** in database main *** "
+                              "Page 7: btreeInitPage() returns error code 11)"
+                              "\r\n読める内容を次のコマンドで取り出し、teloria2.db3 と置き換えて"
+                              "ください(手順は README の Troubleshooting にあります)。\r\n"
+                              "sqlite3 teloria2.db3 \".recover\" | sqlite3 recovered.db3";
 }
 
 void MainFormStartupTest::UnusableDatabaseIsFatalAndUntouched() {

@@ -72,6 +72,8 @@ protected:
     }
   }
 
+  TFaultVfs vfs_;
+
 private:
   // The state before the operation and after each of its steps.
   std::vector<std::string> Rehearse(const TOperation& op) {
@@ -157,9 +159,13 @@ private:
     }
     return text;
   }
-
-  TFaultVfs vfs_;
 };
+
+TEST_F(DatabaseFaultTest, EveryCommitIsFlushedToTheDisk) {
+  AddCalls(1); // the first commit also flushes the new log's header
+  vfs_.Arm({TFaultPoint::Sync, SQLITE_IOERR_FSYNC}, 1);
+  EXPECT_THROW(CallHistory().AddCall(Number(1), Date(1)), ESQLiteException);
+}
 
 TEST_F(DatabaseFaultTest, CallRegistrationAndHookUpdates) {
   const TCallKey call{2, Date(1)};

@@ -45,7 +45,7 @@ TEST_F(DeviceCallsTest, CallDuringALongLockIsWrittenCompleteAfterIt) {
   ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
   Play({"ring", "number 0312345678", "sleep 1100", "offhook", "sleep 1100", "onhook"});
   ASSERT_TRUE(adapter->Run("sleep 7800", 15000));
-  EXPECT_TRUE(LogHas("[warng] データベースが使用中のため書き込みを保留します。[着信の終話状態]"));
+  EXPECT_TRUE(LogHas("書き込みを保留します。[着信の終話状態]"));
   EXPECT_TRUE(Query("SELECT 1 FROM incoming_numbers").empty());
   ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(other);
@@ -58,7 +58,7 @@ TEST_F(DeviceCallsTest, CallDuringALongLockIsWrittenCompleteAfterIt) {
   EXPECT_EQ(Query("SELECT p.last_incoming_date = i.incoming_date "
                   "FROM phone_numbers p JOIN incoming_numbers i USING (phone_number)"),
             std::vector<std::string>{"1"});
-  EXPECT_TRUE(LogHas("[info ] 保留していた書き込みを行いました。[着信の終話状態]"));
+  EXPECT_TRUE(LogHas("[info ] 保留していた書き込みをすべて行いました。"));
 }
 
 TEST_F(DeviceCallsTest, UnansweredAndWithheldCalls) {

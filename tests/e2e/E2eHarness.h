@@ -10,6 +10,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sched.h>
@@ -59,7 +60,20 @@ protected:
                                  "XDG_RUNTIME_DIR=" + home.Path() + "/run", kNoSessionBus};
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     return std::make_unique<TProgramProcess>(BinFolder() + "/teloria2", args, env,
-                                             home.Path() + "/" + outputFile);
+                                             home.Path() + "/" + outputFile, inChild);
+  }
+
+  // Root ignores file modes: the programs then run as another user, who is
+  // given the program folder.
+  void RunAsAnotherUserWhenRoot() {
+    if (geteuid() != 0)
+      return;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.Path()))
+      ASSERT_EQ(lchown(entry.path().c_str(), kOtherUser, kOtherUser), 0);
+    ASSERT_EQ(lchown(home.Path().c_str(), kOtherUser, kOtherUser), 0);
+    inChild = [] {
+      return setgroups(0, nullptr) == 0 && setgid(kOtherUser) == 0 && setuid(kOtherUser) == 0;
+    };
   }
 
   // The adapter on a pseudo-terminal behind a link in the program folder.
@@ -74,7 +88,7 @@ protected:
     const std::string out = home.Path() + "/tool.txt";
     std::filesystem::remove(out);
     TProgramProcess tool(BinFolder() + "/" + name, args,
-                         {"XDG_RUNTIME_DIR=" + home.Path() + "/run"}, out);
+                         {"XDG_RUNTIME_DIR=" + home.Path() + "/run"}, out, inChild);
     tool.WaitExit();
     std::string text = ReadFile(out);
     while (!text.empty() && text.back() == '\n')
@@ -142,5 +156,8 @@ protected:
   std::string dataFolder = home.Path();
   // Added to the environment of every program start.
   std::vector<std::string> extraEnv;
+  // Runs in every program's and tool's process before it starts.
+  std::function<bool()> inChild;
+  static constexpr uid_t kOtherUser = 65534;
   std::unique_ptr<TAdapterSimProcess> adapter;
 };

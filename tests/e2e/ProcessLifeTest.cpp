@@ -2,6 +2,8 @@
 #include "support/BadDatabases.h"
 
 #include <csignal>
+#include <fmt/printf.h>
+#include <sys/resource.h>
 
 // One instance per user, "-shutdown", simulator and debug modes.
 class ProcessLifeTest : public E2eTest {};
@@ -172,4 +174,75 @@ TEST_F(ProcessLifeTest, FatalStartupErrorWithoutAScreenIsSaidAndEndsTheProgram) 
   EXPECT_NE(ReadFile(output).find("teloria2: プログラムフォルダを使用できませんでした。\n" +
                                   home.Path() + "/plain/teloria2\n"),
             std::string::npos);
+}
+
+TEST_F(ProcessLifeTest, ReadOnlyDatabaseEndsTheProgramUntouched) {
+  RunAsAnotherUserWhenRoot();
+  WriteIni("MirelKT5Port=TEST");
+  auto program = StartProgram({"-arun"}); // makes the database and the log folder
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  program.reset();
+  const std::string file = home.Path() + "/teloria2.db3", shm = file + "-shm";
+  const std::vector<std::tuple<std::string, mode_t, std::string>> cases{
+      {file, 0400, "ファイルに書き込めません。(Permission denied)"},
+      {home.Path(), 0500, "フォルダ " + home.Path() + " に書き込めません。(Permission denied)"},
+      {shm, 0400, shm + " に書き込めません。(Permission denied)"},
+      {shm, 0600, shm + " は他のユーザーのファイルです。"}};
+  for (const auto& [path, mode, reason] : cases) {
+    if (path == shm) { // as SQLite leaves it; the test's own user is another only as root
+      WriteFile(shm, "");
+      if (mode == 0600 && geteuid() != 0)
+        continue;
+      ASSERT_TRUE(mode == 0600 || geteuid() != 0 ||
+                  lchown(shm.c_str(), kOtherUser, kOtherUser) == 0);
+    }
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    const std::string before = ReadFile(file);
+    program = StartProgram({"-arun"});
+    EXPECT_TRUE(
+        LogHas("データベースファイルを開けません。File=[" + file + "]\r\n[原因] " + reason));
+    program.reset();
+    EXPECT_EQ(ReadFile(file), before);
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(mode));
+    EXPECT_FALSE(std::filesystem::exists(file + "-wal"));
+    ASSERT_EQ(path == shm ? unlink(shm.c_str()) : chmod(path.c_str(), mode | 0200), 0);
+  }
+}
+
+TEST_F(ProcessLifeTest, WritesRefusedByAFullDiskAreKeptInOrderAcrossARestart) {
+  WriteIni("MirelKT5Port=TEST");
+  const rlimit full{64 * 1024, RLIM_INFINITY}, room{RLIM_INFINITY, RLIM_INFINITY};
+  inChild = [&] { // no file may grow past 64 KiB, as on a full disk
+    return signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &full) == 0;
+  };
+  auto program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  int calls = 0;
+  const auto call = [&] {
+    const std::string group = std::to_string(900 + ++calls);
+    const std::string number = fmt::sprintf("03%08d", calls);
+    const std::string answer = Tool("teloria2-number-sim", {"call", "2", group, number});
+    return answer + Tool("teloria2-number-sim", {"call", "3", group, number, "--ring", "1"});
+  };
+  const std::string outage = "[error] データベースに書き込めないため書き込みを保留します。";
+  while (MainLog().find(outage) == std::string::npos && calls < 30)
+    ASSERT_EQ(call(), "100100");
+  ASSERT_EQ(call(), "100100");
+  ASSERT_EQ(prlimit(program->Pid(), RLIMIT_FSIZE, &room, nullptr), 0);
+  ASSERT_TRUE(LogHas("[info ] 保留していた書き込みをすべて行いました。"));
+  // Full again, and the program ends before there is room.
+  ASSERT_EQ(prlimit(program->Pid(), RLIMIT_FSIZE, &full, nullptr), 0);
+  ASSERT_EQ(call() + call(), "100100100100");
+  program->Terminate();
+  EXPECT_EQ(program->WaitExit(), 0);
+  inChild = {};
+  program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return CountOf(MainLog(), "すべて行いました。") == 2; }));
+  // Each call once, complete, numbered in the order of its arrival.
+  const auto rows = Query("SELECT phone_number, state, connected, offhook_seconds, onhook_seconds "
+                          "FROM incoming_numbers ORDER BY incoming_order");
+  ASSERT_EQ(rows.size(), size_t(calls));
+  for (int i = 0; i < calls; ++i)
+    EXPECT_EQ(rows[i], fmt::sprintf("03%08d|1|1|1|0", i + 1));
+  EXPECT_EQ(CountOf(MainLog(), outage), 2u);
 }

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 TProgramProcess::TProgramProcess(const std::string& program, const std::vector<std::string>& args,
-                                 const std::vector<std::string>& env,
-                                 const std::string& outputFile) {
+                                 const std::vector<std::string>& env, const std::string& outputFile,
+                                 const std::function<bool()>& inChild) {
   std::vector<std::string> all{program};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -27,6 +27,8 @@ TProgramProcess::TProgramProcess(const std::string& program, const std::vector<s
       dup2(out, 1);
       dup2(out, 2);
     }
+    if (inChild && !inChild())
+      _exit(126);
     execv(program.c_str(), argv.data());
     _exit(127);
   }

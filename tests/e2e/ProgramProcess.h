@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -8,8 +9,11 @@
 // to a file. The destructor ends it with SIGTERM if it still runs.
 class TProgramProcess {
 public:
+  // `inChild` runs in the new process before the program starts (limits, a
+  // user); false ends it with 126.
   TProgramProcess(const std::string& program, const std::vector<std::string>& args,
-                  const std::vector<std::string>& env, const std::string& outputFile);
+                  const std::vector<std::string>& env, const std::string& outputFile,
+                  const std::function<bool()>& inChild = {});
   ~TProgramProcess();
   TProgramProcess(const TProgramProcess&) = delete;
   TProgramProcess& operator=(const TProgramProcess&) = delete;

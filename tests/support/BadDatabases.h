@@ -8,10 +8,14 @@
 
 // What may stand where the call database belongs and cannot serve as one:
 // "folder", "text", "empty", "foreign" (an SQLite file in WAL mode without
-// the tables) and "column" (the template with a column dropped).
+// the tables), "column" (the template with a column dropped) and "damaged"
+// (the template with the history table's page, the seventh, broken).
 inline void MakeBadDatabase(const std::string& kind, const std::string& path,
                             const std::string& templatePath) {
-  if (kind == "folder") {
+  if (kind == "damaged") {
+    std::filesystem::copy_file(templatePath, path);
+    std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).seekp(4096 * 6).put('\x7f');
+  } else if (kind == "folder") {
     std::filesystem::create_directory(path);
   } else if (kind == "text") {
     WriteFile(path, "phone_number,owner_name\r\n");
