@@ -43,7 +43,7 @@ void TCallShare::Apply(const TShareSettings& settings) {
   TShareSettings wanted = settings;
   if (!Shares(wanted.Mode))
     wanted = TShareSettings{};
-  if (OfficeBookStation(wanted).empty())
+  if (OfficeBookStation(wanted, ShareStationName(wanted.Station)).empty())
     LeaveOfficeBook();
   if (wanted == running_)
     return;
@@ -102,7 +102,7 @@ void TCallShare::Start() {
 }
 
 void TCallShare::StartBook(const std::string& station) {
-  const std::string book = OfficeBookStation(running_);
+  const std::string book = OfficeBookStation(running_, station);
   if (book.empty())
     return;
   try {

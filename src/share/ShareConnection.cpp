@@ -28,7 +28,7 @@ TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::strin
   // Topics a receiving desk has already are not subscribed twice: the
   // broker would deliver their messages twice.
   std::vector<std::string>& topics = options.Subscriptions;
-  const std::string book = OfficeBookStation(settings);
+  const std::string book = OfficeBookStation(settings, station);
   if (book == station && receiving) {
     topics.push_back(RequestTopic(base, station));
   } else if (!book.empty() && book != station) {
@@ -42,12 +42,12 @@ TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::strin
   return options;
 }
 
-std::string OfficeBookStation(const TShareSettings& settings) {
+std::string OfficeBookStation(const TShareSettings& settings, const std::string& station) {
   if (settings.Mode != 1 && settings.Mode != 2)
     return {};
   if (settings.BookStation)
     return settings.BookStation->empty() ? "" : ShareStationName(*settings.BookStation);
-  return settings.Mode == 1 ? ShareStationName(settings.Station) : "";
+  return settings.Mode == 1 ? station : "";
 }
 
 bool CredentialsInClear(const TShareSettings& settings) {

@@ -260,6 +260,7 @@ void TNumberEditForm::BuildControls() {
   QWidget::setTabOrder(phoneNumberEdit_, numberFindButton_);
   QWidget::setTabOrder(numberFindButton_, saveButton_);
   QWidget::setTabOrder(saveButton_, showListButton_);
+  QWidget::setTabOrder(showListButton_, reloadButton_); // shown only when offered
 
   connect(numberFindButton_, &QPushButton::clicked, this, [this] { NumberFindButtonClick(); });
   connect(showListButton_, &QPushButton::clicked, this, [this] { ShowListButtonClick(); });

@@ -186,7 +186,8 @@ private slots:
         order << w->objectName();
     QCOMPARE(order,
              QStringList({"OwnerNameEdit", "Memo1", "Memo2", "Memo3", "ExecCmdEdit",
-                          "PhoneNumberEdit", "NumberFindButton", "SaveButton", "ShowListButton"}));
+                          "PhoneNumberEdit", "NumberFindButton", "SaveButton", "ShowListButton",
+                          "ReloadButton"}));
   }
 
   void FindFillsOrClearsTheFields() {
