@@ -63,9 +63,8 @@ std::string Value(const std::string& folder, const std::string& sql) {
 
 bool Exec(const std::string& folder, const std::string& sql) {
   sqlite3* db = nullptr;
-  const bool done =
-      sqlite3_open((folder + "/teloria2.db3").c_str(), &db) == SQLITE_OK &&
-      sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  const bool done = sqlite3_open((folder + "/teloria2.db3").c_str(), &db) == SQLITE_OK &&
+                    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
   sqlite3_close(db);
   return done;
 }
@@ -122,8 +121,8 @@ int main() {
   std::vector<double> millis;
   for (int i = 1; i <= kEdits; ++i) {
     const std::string name = "版" + std::to_string(i);
-    const TDeskEdit edit{"editor", i, {"save", {{"0300000007", name, "", "", "", "", ""}}, {},
-                                        "editor", ""}};
+    const TDeskEdit edit{
+        "editor", i, {"save", {{"0300000007", name, "", "", "", "", ""}}, {}, "editor", ""}};
     const TShareRequest request{"editor-" + std::to_string(i), "editor", BookEditSubject,
                                 DeskEditJson(edit)};
     start = std::chrono::steady_clock::now();

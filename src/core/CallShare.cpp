@@ -2,9 +2,9 @@
 
 #include "core/OfficeBook.h"
 #include "core/ShareDesk.h"
+#include "core/StationCalls.h"
 #include "data/KsoCtiDb.h"
 #include "data/PhoneBook.h"
-#include "core/StationCalls.h"
 #include "settings/Logging.h"
 #include "share/CallCatchUp.h"
 #include "share/CallSender.h"
@@ -109,12 +109,13 @@ void TCallShare::StartBook(const std::string& station) {
     book_ = std::make_unique<TOfficeBook>(*client_, owner_, running_.Topic, station, book);
     book_->OnJoinQuestion = [this](int count, const std::string& exported) {
       const std::string kept =
-          exported.empty() ? ""
-                           : fmt::sprintf("\r\n（この端末の電話帳は %s に書き出しました。）", exported);
-      return OnQuestion &&
-             OnQuestion(fmt::sprintf("この端末の電話帳にだけある %d 件を事務所の電話帳に"
-                                     "登録しますか？\r\n「いいえ」ではこの端末の電話帳から外します。%s",
-                                     count, kept));
+          exported.empty()
+              ? ""
+              : fmt::sprintf("\r\n（この端末の電話帳は %s に書き出しました。）", exported);
+      return OnQuestion && OnQuestion(fmt::sprintf(
+                               "この端末の電話帳にだけある %d 件を事務所の電話帳に"
+                               "登録しますか？\r\n「いいえ」ではこの端末の電話帳から外します。%s",
+                               count, kept));
     };
   } catch (const std::exception& e) {
     LogException(llError, "事務所の電話帳を使えません。", e);

@@ -510,7 +510,8 @@ void TOfficeBook::FinishWhole() {
     if (whole.Numbers.count(number) == 0 && unconfirmed.count(number) == 0)
       lacking.push_back(number);
   }
-  TBookEdit gone{TBookEdit::TKind::Delete, {}, whole.Joining ? std::vector<std::string>{} : lacking};
+  TBookEdit gone{
+      TBookEdit::TKind::Delete, {}, whole.Joining ? std::vector<std::string>{} : lacking};
   PhoneBook().ApplyOffice(gone, [&] { Db().SetBookState(book_, whole.Version); });
   version_ = whole.Version;
   LogFmt(llInfo, "事務所の電話帳を全件取り寄せました。電話帳=[%s] 版=%d 件数=%d", book_,
@@ -525,8 +526,7 @@ void TOfficeBook::FinishWhole() {
 // for the user while the messages go on.
 void TOfficeBook::AskJoin(std::vector<std::string> numbers, std::string exported) {
   try {
-    const bool offer =
-        OnJoinQuestion && OnJoinQuestion(static_cast<int>(numbers.size()), exported);
+    const bool offer = OnJoinQuestion && OnJoinQuestion(static_cast<int>(numbers.size()), exported);
     TBookEdit edit{offer ? TBookEdit::TKind::Import : TBookEdit::TKind::Delete, {}, {}};
     for (const std::string& number : numbers)
       if (const auto entry = PhoneBook().Find(number))

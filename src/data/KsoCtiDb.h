@@ -94,6 +94,7 @@ public:
   // A desk: its edits of a book not yet confirmed (seq, change), in order.
   int64_t AddBookOutbox(const std::string& book, const std::string& change);
   std::unique_ptr<TTableRows> GetBookOutbox(const std::string& book);
+  int GetBookOutboxCount(const std::string& book);
   void DeleteBookOutboxUpTo(int64_t seq);
   void ClearBookOutbox();
   // The first `count` entries after a number, by number.

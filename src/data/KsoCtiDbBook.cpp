@@ -64,6 +64,11 @@ std::unique_ptr<TTableRows> TKsoCtiDb::GetBookOutbox(const std::string& book) {
   return QueryRows("SELECT seq, change FROM book_outbox WHERE book = ?1 ORDER BY seq", {book});
 }
 
+int TKsoCtiDb::GetBookOutboxCount(const std::string& book) {
+  return static_cast<int>(
+      Int64Of(*QueryRows("SELECT count(*) AS n FROM book_outbox WHERE book = ?1", {book})));
+}
+
 void TKsoCtiDb::DeleteBookOutboxUpTo(int64_t seq) {
   db_.Execute("DELETE FROM book_outbox WHERE seq <= ?1", {seq});
 }

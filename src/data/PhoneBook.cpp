@@ -42,8 +42,8 @@ void Store(TKsoCtiDb& db, TTableRow& entry, const TTableRow* stored, const std::
   db.InsertPhoneNumber(entry);
 }
 
-TTableRow ImportedEntry(const std::string& number, const TCsvRow& record,
-                        const TTableRow* stored, bool keepCommand) {
+TTableRow ImportedEntry(const std::string& number, const TCsvRow& record, const TTableRow* stored,
+                        bool keepCommand) {
   TTableRow entry;
   entry.SetValue("phone_number", number);
   int field = 1;
@@ -58,8 +58,8 @@ TTableRow ImportedEntry(const std::string& number, const TCsvRow& record,
 // last incoming date stay.
 TTableRow OfficeEntry(const TTableRow& office, const TTableRow* stored) {
   TTableRow entry;
-  for (const char* column : {"phone_number", "owner_name", "memo1", "memo2", "memo3",
-                             "created_date", "last_updated"})
+  for (const char* column :
+       {"phone_number", "owner_name", "memo1", "memo2", "memo3", "created_date", "last_updated"})
     entry.SetValue(column, office.GetValue(column));
   entry.SetValue("exec_cmd", stored ? stored->GetValue("exec_cmd") : "");
   entry.SetValue("last_incoming_date", stored ? stored->GetValue("last_incoming_date") : "");
@@ -229,7 +229,7 @@ TOfficeBookState TPhoneBook::OfficeState() {
     std::from_chars(version.data(), version.data() + version.size(), state.Version);
   }
   if (!state.Book.empty())
-    state.Unconfirmed = db.GetBookOutbox(state.Book)->Count();
+    state.Unconfirmed = db.GetBookOutboxCount(state.Book);
   return state;
 }
 

@@ -67,15 +67,16 @@ QJsonArray Array(const QJsonObject& o, const char* key) {
 } // namespace
 
 QJsonObject BookEntryJson(const TBookEntry& e) {
-  return {{"number", Q(e.Number)}, {"owner_name", Q(e.OwnerName)}, {"memo1", Q(e.Memo1)},
-          {"memo2", Q(e.Memo2)},   {"memo3", Q(e.Memo3)},          {"created", Q(e.Created)},
+  return {{"number", Q(e.Number)},  {"owner_name", Q(e.OwnerName)}, {"memo1", Q(e.Memo1)},
+          {"memo2", Q(e.Memo2)},    {"memo3", Q(e.Memo3)},          {"created", Q(e.Created)},
           {"updated", Q(e.Updated)}};
 }
 
 TBookEntry BookEntryOf(const QJsonValue& value) {
   const QJsonObject o = ObjectOf(value, "entry");
-  return {Number(o.value("number")), Text(o, "owner_name"), Text(o, "memo1"), Text(o, "memo2"),
-          Text(o, "memo3"),          Text(o, "created", 23), Text(o, "updated", 23)};
+  return {Number(o.value("number")), Text(o, "owner_name"), Text(o, "memo1"),
+          Text(o, "memo2"),          Text(o, "memo3"),      Text(o, "created", 23),
+          Text(o, "updated", 23)};
 }
 
 QJsonObject BookChangeJson(const TBookChange& c) {
@@ -85,8 +86,11 @@ QJsonObject BookChangeJson(const TBookChange& c) {
   QJsonArray numbers;
   for (const std::string& number : c.Numbers)
     numbers.push_back(Q(number));
-  return {{"kind", Q(c.Kind)},         {"entries", entries},      {"numbers", numbers},
-          {"station", Q(c.Station)}, {"edited", Q(c.Edited)}};
+  return {{"kind", Q(c.Kind)},
+          {"entries", entries},
+          {"numbers", numbers},
+          {"station", Q(c.Station)},
+          {"edited", Q(c.Edited)}};
 }
 
 TBookChange BookChangeOf(const QJsonValue& value) {
@@ -105,7 +109,9 @@ TBookChange BookChangeOf(const QJsonValue& value) {
 }
 
 QJsonObject DeskEditJson(const TDeskEdit& e) {
-  return {{"desk", Q(e.Desk)}, {"seq", static_cast<double>(e.Seq)}, {"change", BookChangeJson(e.Change)}};
+  return {{"desk", Q(e.Desk)},
+          {"seq", static_cast<double>(e.Seq)},
+          {"change", BookChangeJson(e.Change)}};
 }
 
 TDeskEdit DeskEditOf(const QJsonValue& value) {

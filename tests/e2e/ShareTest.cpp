@@ -532,7 +532,8 @@ TEST_F(OfficeBookTest, SavesDeletesImportsAndRivalEditsEndIdenticalOnEveryDesk) 
   ASSERT_TRUE(SameBooks(both, 1000));
   // The book station's order of receipt decides.
   for (int i = 0; i < 10; ++i)
-    Edit("save", {Entry("0600000007", "deskA " + std::to_string(i))}, {}, i % 2 ? "deskB" : "deskA");
+    Edit("save", {Entry("0600000007", "deskA " + std::to_string(i))}, {},
+         i % 2 ? "deskB" : "deskA");
   ASSERT_TRUE(SameBooks(both, 1000));
   EXPECT_TRUE(WaitFor([&] {
     return Query("SELECT owner_name FROM phone_numbers WHERE phone_number = '0600000007'") ==
@@ -600,8 +601,7 @@ TEST_F(OfficeBookTest, AJoiningDeskKeepsEveryOwnEntryInTheOfficeBookOrItsExporte
   }
   for (const auto& [folder, sql] : {std::pair{"desk1", office}, {"deskC", own}}) {
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((home.Path() + "/" + folder + "/teloria2.db3").c_str(), &db),
-              SQLITE_OK);
+    ASSERT_EQ(sqlite3_open((home.Path() + "/" + folder + "/teloria2.db3").c_str(), &db), SQLITE_OK);
     EXPECT_EQ(sqlite3_exec(db, (sql + "COMMIT;").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
   }

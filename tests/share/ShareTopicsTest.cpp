@@ -117,9 +117,8 @@ TEST(ShareTopicsTest, ReceiverKeepsItsSessionAndSenderLeavesAWill) {
   // Another PC's phone book: its changes, its status and its answers, none twice.
   s.BookStation = "pc9";
   EXPECT_EQ(ShareClientOptions(s, "desk1").Subscriptions,
-            (std::vector<std::string>{"office/desk1/request", "office/pc9/book",
-                                      "office/desks/pc9", "office/pc9/status",
-                                      "office/pc9/response/desk1"}));
+            (std::vector<std::string>{"office/desk1/request", "office/pc9/book", "office/desks/pc9",
+                                      "office/pc9/status", "office/pc9/response/desk1"}));
   s.Mode = 2;
   EXPECT_EQ(ShareClientOptions(s, "desk1").Subscriptions,
             (std::vector<std::string>{"office/+/call", "office/+/status", "office/+/response/desk1",

@@ -12,8 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QtTest>
 #include <fmt/printf.h>
 #include <sqlite3.h>
@@ -142,7 +142,8 @@ private slots:
     QCOMPARE(name.text(), QString("名前2"));
     auto& reload = *editor->findChild<QPushButton*>("ReloadButton");
     QVERIFY(!reload.isHidden());
-    QVERIFY(editor->findChild<QStatusBar*>("StatusBar1")->currentMessage().contains("他の端末で変更"));
+    QVERIFY(
+        editor->findChild<QStatusBar*>("StatusBar1")->currentMessage().contains("他の端末で変更"));
     reload.click();
     QCOMPARE(name.text(), QString("事務所の名前"));
     QVERIFY(reload.isHidden());
