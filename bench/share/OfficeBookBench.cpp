@@ -6,7 +6,7 @@
 // phone list takes it in the same step).
 #include "BenchResult.h"
 #include "ProgramProcess.h"
-#include "base/CodePage.h"
+#include "SharePrograms.h"
 #include "fakes/MosquittoBroker.h"
 #include "fakes/MqttTestClient.h"
 #include "share/BookMessages.h"
@@ -17,30 +17,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fmt/format.h>
-#include <fstream>
 #include <sqlite3.h>
 
 namespace {
 
 constexpr int kEntries = 10000;
 constexpr int kEdits = 200;
-
-std::string Folder(const std::filesystem::path& home, const char* name, const std::string& ini) {
-  const std::filesystem::path folder = home / name;
-  std::filesystem::create_directories(folder / "run");
-  std::filesystem::permissions(folder / "run", std::filesystem::perms::owner_all);
-  std::ofstream(folder / "teloria2.ini", std::ios::binary) << Utf8ToCp932(ini);
-  std::filesystem::copy_file(TELORIA_DB_TEMPLATE, folder / "teloria2.db3");
-  return folder.string();
-}
-
-std::unique_ptr<TProgramProcess> Start(const std::string& folder) {
-  return std::make_unique<TProgramProcess>(
-      TELORIA2_PROGRAM, std::vector<std::string>{"-arun"},
-      std::vector<std::string>{"QT_QPA_PLATFORM=offscreen", "TELORIA2_HOME=" + folder,
-                               "XDG_RUNTIME_DIR=" + folder + "/run"},
-      folder + "/output.txt");
-}
 
 // The first value of a query on a program's database ("" without one).
 std::string Value(const std::string& folder, const std::string& sql) {
@@ -88,6 +70,8 @@ int main() {
              "[Settings]\r\nMirelKT5Port=/nonexistent\r\n" + share + "Mode=1\r\nStation=book\r\n");
   const std::string desk =
       Folder(home, "desk", share + "Mode=2\r\nStation=desk\r\nBookStation=book\r\n");
+  for (const std::string& folder : {station, desk})
+    std::filesystem::copy_file(TELORIA_DB_TEMPLATE, folder + "/teloria2.db3");
   std::string sql = "BEGIN;";
   for (int i = 0; i < kEntries; ++i)
     sql += fmt::format("INSERT INTO phone_numbers (phone_number, owner_name, memo1, created_date,"

@@ -2,6 +2,7 @@
 
 #include "base/Text.h"
 #include "share/CallMessage.h"
+#include "share/ShareExchange.h"
 
 #include <QJsonDocument>
 #include <algorithm>
@@ -10,8 +11,6 @@
 
 namespace {
 
-// A whole book of ten thousand entries in one import is far below this.
-constexpr qsizetype kMaxPayloadBytes = 16 * 1024 * 1024;
 constexpr int kMaxNumberChars = 20;
 constexpr int kMaxTextChars = 1000;
 const char* const Kinds[] = {"save", "delete", "import", "register"};
@@ -140,13 +139,7 @@ std::string EncodeBookVersion(const TBookVersion& version) {
 }
 
 TBookVersion DecodeBookVersion(const std::string& payload) {
-  if (static_cast<qsizetype>(payload.size()) > kMaxPayloadBytes)
-    throw ECallMessageError("大きすぎます");
-  QJsonParseError error{};
-  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(payload), &error);
-  if (error.error != QJsonParseError::NoError || !doc.isObject())
-    throw ECallMessageError("JSONのオブジェクトではありません");
-  return BookVersionOf(doc.object());
+  return BookVersionOf(ShareJsonObject(payload));
 }
 
 QJsonObject VersionJson(int64_t version) {
