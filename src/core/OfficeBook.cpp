@@ -113,7 +113,6 @@ TOfficeBook::TOfficeBook(IMqttClient& client, TPostTargetPtr owner, std::string 
 
 TOfficeBook::~TOfficeBook() {
   PhoneBook().SetEditHook(nullptr);
-  OfficeChanged();
 }
 
 void TOfficeBook::Post(std::function<void()> fn) {
@@ -260,6 +259,7 @@ void TOfficeBook::ApplyDeskEdit(const TShareRequest& request) {
            WithoutControlCharacters(edit.Desk), edit.Change.Kind);
     applying_ = std::move(edit);
     recorded_ = false;
+    PhoneBook().SetEditsFromOffice(true);
     try {
       ApplyChange(applying_->Change);
       if (!recorded_) // nothing to change: the edit is done all the same
@@ -268,6 +268,7 @@ void TOfficeBook::ApplyDeskEdit(const TShareRequest& request) {
     } catch (const std::exception& e) {
       LogException(llError, "端末からの電話帳の変更を反映できません。", e);
     }
+    PhoneBook().SetEditsFromOffice(false);
     applying_.reset();
   }
   Answer(request, QJsonArray{VersionJson(confirmed < 0 ? 0 : confirmed)}, false);

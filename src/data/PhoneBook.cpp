@@ -108,7 +108,7 @@ void TPhoneBook::Save(TTableRow& entry) {
   Store(db, entry, stored.get(), NowDateText());
   Edited({TBookEdit::TKind::Save, {entry}, {}});
   transaction.Commit();
-  listeners_.Notify({TPhoneBookChange::TKind::Saved, &entry, {}});
+  listeners_.Notify({TPhoneBookChange::TKind::Saved, &entry, {}, editsFromOffice_});
 }
 
 void TPhoneBook::Edited(const TBookEdit& edit) const {
@@ -177,7 +177,7 @@ void TPhoneBook::Delete(const std::vector<std::string>& numbers) {
     db.DeletePhoneNumber(number);
   Edited({TBookEdit::TKind::Delete, {}, numbers});
   transaction.Commit();
-  listeners_.Notify({TPhoneBookChange::TKind::Deleted, nullptr, numbers});
+  listeners_.Notify({TPhoneBookChange::TKind::Deleted, nullptr, numbers, editsFromOffice_});
 }
 
 // Within the transaction of a call recorded late, or in one of its own.

@@ -97,6 +97,9 @@ public:
   // Each edit above, given to `hook` inside its transaction before the
   // commit (a hook that throws undoes the edit); null: none.
   void SetEditHook(std::function<void(const TBookEdit&)> hook) { editHook_ = std::move(hook); }
+  // While true, the edits above are another desk's, applied here for the
+  // office: the listeners are told so.
+  void SetEditsFromOffice(bool fromOffice) { editsFromOffice_ = fromOffice; }
   // An edit the office's book made elsewhere: the entries take its name,
   // memos and dates and keep their own command and last incoming date; then
   // `also` runs, all in one transaction. No edit hook runs.
@@ -117,6 +120,7 @@ private:
 
   TChangeListeners<TPhoneBookChange> listeners_;
   std::function<void(const TBookEdit&)> editHook_;
+  bool editsFromOffice_ = false;
 };
 
 // The program's phone book.
