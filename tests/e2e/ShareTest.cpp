@@ -461,9 +461,10 @@ protected:
     ASSERT_TRUE(editor->WaitConnected());
   }
 
-  void StartBookStation() {
+  // A sending station; or a receiving desk holding the book.
+  void StartBookStation(const std::string& shareKeys = "Mode=1\r\n") {
     NewFolder("desk1");
-    station = StartIn("desk1", "Mode=1\r\nStation=desk1\r\n");
+    station = StartIn("desk1", shareKeys + "Station=desk1\r\n");
     dataFolder = home.Path() + "/desk1";
     ASSERT_TRUE(LogHas("事務所の電話帳を使います。電話帳=[desk1]"));
     dataFolder = home.Path();
@@ -605,7 +606,7 @@ TEST_F(OfficeBookTest, AJoiningDeskKeepsEveryOwnEntryInTheOfficeBookOrItsExporte
     EXPECT_EQ(sqlite3_exec(db, (sql + "COMMIT;").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
   }
-  StartBookStation();
+  StartBookStation("Mode=2\r\nBookStation=desk1\r\n");
   auto deskC = StartIn("deskC", "Mode=2\r\nStation=deskC\r\nBookStation=desk1\r\n");
   // Without a screen the offer is declined: the office's 50 stay, the rest is in the file.
   ASSERT_TRUE(SameBooks({home.Path() + "/desk1", home.Path() + "/deskC"}, 50));
