@@ -315,8 +315,11 @@ QJsonArray TOfficeBook::ChangesAfter(int64_t version, bool& more) {
   const int64_t oldest = Db().GetOldestBookChange();
   if (version == current)
     return items;
-  // Changes no longer kept, or a version this book never had.
-  if (version > current || oldest == 0 || version < oldest - 1)
+  // A version this book never had: it was begun anew.
+  if (version > current)
+    return QJsonArray{QJsonObject{{"whole", true}, {"new", true}}};
+  // Changes no longer kept.
+  if (oldest == 0 || version < oldest - 1)
     return QJsonArray{QJsonObject{{"whole", true}}};
   const auto rows = Db().GetBookChangesAfter(version, PageChanges);
   qsizetype bytes = 0;
@@ -403,14 +406,19 @@ void TOfficeBook::BookStatus(const TMqttMessage& message) {
 void TOfficeBook::CatchUp() {
   if (online_.empty() || whole_)
     return;
-  if (version_ >= 0) {
+  if (version_ >= 0)
     Ask(BookChangesSubject, VersionJson(version_));
-    return;
-  }
+  else
+    TakeWhole(true);
+}
+
+// A desk joining a book (or one the book station began anew) keeps its own
+// first: nothing of it is lost.
+void TOfficeBook::TakeWhole(bool joining) {
+  LogFmt(llInfo, "事務所の電話帳を全件取り寄せます。電話帳=[%s]", book_);
   whole_.emplace();
-  whole_->Joining = true;
-  if (PhoneBook().Count() > 0) {
-    // Nothing of this desk's own book is lost by joining: it is kept first.
+  whole_->Joining = joining;
+  if (joining && PhoneBook().Count() > 0) {
     whole_->Exported = fmt::format("{}/teloria2-own-book-{}.csv", ProgramFolder(),
                                    FormatDateTime("yyyymmdd-hhnnss", Now()));
     PhoneBook().ExportFile(whole_->Exported);
@@ -462,9 +470,9 @@ bool TOfficeBook::TakeVersion(const TBookVersion& v) {
 
 void TOfficeBook::TakeChanges(const QJsonArray& items, bool more) {
   if (items.size() == 1 && items.first().toObject().value("whole").toBool()) {
-    LogFmt(llInfo, "事務所の電話帳を全件取り寄せます。電話帳=[%s]", book_);
-    whole_.emplace(); // not joining: entries the book lacks were deleted there
-    Ask(WholeBookSubject, QString());
+    // Too far behind, the entries the book lacks were deleted there; a book
+    // begun anew is joined.
+    TakeWhole(items.first().toObject().value("new").toBool());
     return;
   }
   for (const QJsonValue& item : items)

@@ -74,6 +74,7 @@ private:
   void SendOutbox();
   void BookStatus(const TMqttMessage& message);
   void CatchUp();
+  void TakeWhole(bool joining);
   void Ask(const char* what, QJsonValue after);
   void TakeAnswer(const TShareResponse& response);
   bool TakeVersion(const TBookVersion& version);

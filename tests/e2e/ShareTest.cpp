@@ -510,6 +510,14 @@ protected:
         std::chrono::milliseconds(timeoutMs));
   }
 
+  // What a desk joining a book wrote of its own book first ("" for nothing).
+  std::string Exported(const std::string& folder) {
+    for (const auto& file : std::filesystem::directory_iterator(folder))
+      if (file.path().filename().string().rfind("teloria2-own-book-", 0) == 0)
+        return Cp932ToUtf8(ReadFile(file.path().string()));
+    return "";
+  }
+
   std::unique_ptr<TMqttTestClient> editor;
   std::unique_ptr<TProgramProcess> station;
   std::map<std::string, int64_t> seqs;
@@ -586,6 +594,15 @@ TEST_F(OfficeBookTest, ADeskAwayCatchesUpAndEditsKeptWhileTheBookStationIsAwayAr
     applied.push_back(v.Change.Entries.at(0).Number);
   }
   EXPECT_EQ(applied, registered);
+
+  // The book station begun anew: the desk joins it, its own book kept first.
+  station->Terminate();
+  ASSERT_EQ(station->WaitExit(), 0);
+  std::filesystem::copy_file(BinFolder() + "/teloria2.db3.init", dataFolder + "/teloria2.db3",
+                             std::filesystem::copy_options::overwrite_existing);
+  station = StartIn("desk1", "Mode=1\r\nStation=desk1\r\n");
+  EXPECT_TRUE(
+      WaitFor([&] { return Exported(home.Path()).find("0700000029,版29,") != std::string::npos; }));
 }
 
 TEST_F(OfficeBookTest, AJoiningDeskKeepsEveryOwnEntryInTheOfficeBookOrItsExportedFile) {
@@ -610,10 +627,7 @@ TEST_F(OfficeBookTest, AJoiningDeskKeepsEveryOwnEntryInTheOfficeBookOrItsExporte
   auto deskC = StartIn("deskC", "Mode=2\r\nStation=deskC\r\nBookStation=desk1\r\n");
   // Without a screen the offer is declined: the office's 50 stay, the rest is in the file.
   ASSERT_TRUE(SameBooks({home.Path() + "/desk1", home.Path() + "/deskC"}, 50));
-  std::string exported;
-  for (const auto& file : std::filesystem::directory_iterator(home.Path() + "/deskC"))
-    if (file.path().filename().string().rfind("teloria2-own-book-", 0) == 0)
-      exported = Cp932ToUtf8(ReadFile(file.path().string()));
+  const std::string exported = Exported(home.Path() + "/deskC");
   for (int i = 0; i < 100; ++i)
     EXPECT_NE(exported.find(fmt::format("08{:08},自分{},", i, i)), std::string::npos) << i;
 }
