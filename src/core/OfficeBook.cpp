@@ -307,6 +307,14 @@ void TOfficeBook::ApplyChange(const TBookChange& change) {
       }
     }
   }
+  // What the book could not take (its limit) the desk holds already: every
+  // desk drops it again, so that all end alike.
+  std::vector<std::string> refused;
+  for (const TBookEntry& e : change.Entries)
+    if (!book.Find(e.Number))
+      refused.push_back(e.Number);
+  if (!refused.empty())
+    book.Delete(refused);
 }
 
 QJsonArray TOfficeBook::ChangesAfter(int64_t version, bool& more) {
