@@ -5,35 +5,17 @@
 #include "BenchResult.h"
 #include "LogTail.h"
 #include "ProgramProcess.h"
-#include "base/CodePage.h"
+#include "SharePrograms.h"
 #include "fakes/MosquittoBroker.h"
 #include "fakes/StationHistory.h"
 #include "support/RunProgram.h"
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 
 namespace {
 
 constexpr int kCalls = 3000;
-
-// A program folder with its runtime folder and settings.
-std::string Folder(const std::filesystem::path& home, const char* name, const std::string& ini) {
-  const std::filesystem::path folder = home / name;
-  std::filesystem::create_directories(folder / "run");
-  std::filesystem::permissions(folder / "run", std::filesystem::perms::owner_all);
-  std::ofstream(folder / "teloria2.ini", std::ios::binary) << Utf8ToCp932(ini);
-  return folder.string();
-}
-
-std::unique_ptr<TProgramProcess> Start(const std::string& folder) {
-  return std::make_unique<TProgramProcess>(
-      TELORIA2_PROGRAM, std::vector<std::string>{"-arun"},
-      std::vector<std::string>{"QT_QPA_PLATFORM=offscreen", "TELORIA2_HOME=" + folder,
-                               "XDG_RUNTIME_DIR=" + folder + "/run"},
-      folder + "/output.txt");
-}
 
 int EndedCalls(const std::string& folder) {
   sqlite3* db = nullptr;

@@ -1,7 +1,10 @@
 #include "core/CallShare.h"
 
+#include "core/OfficeBook.h"
 #include "core/ShareDesk.h"
 #include "core/StationCalls.h"
+#include "data/KsoCtiDb.h"
+#include "data/PhoneBook.h"
 #include "settings/Logging.h"
 #include "share/CallCatchUp.h"
 #include "share/CallSender.h"
@@ -40,11 +43,25 @@ void TCallShare::Apply(const TShareSettings& settings) {
   TShareSettings wanted = settings;
   if (!Shares(wanted.Mode))
     wanted = TShareSettings{};
+  if (OfficeBookStation(wanted, ShareStationName(wanted.Station)).empty())
+    LeaveOfficeBook();
   if (wanted == running_)
     return;
   Stop(running_.Mode == 1 && wanted.Mode != 1);
   running_ = wanted;
   Start();
+}
+
+// Without an office book this PC's book is its own again: a later join
+// offers it to the office as a new desk's.
+void TCallShare::LeaveOfficeBook() {
+  if (!CtiDb)
+    return;
+  try {
+    PhoneBook().LeaveOffice();
+  } catch (const std::exception& e) {
+    LogException(llWarning, "電話帳の共有状態を戻せません。", e);
+  }
 }
 
 void TCallShare::Start() {
@@ -75,11 +92,34 @@ void TCallShare::Start() {
         if (OnCallsRecorded)
           OnCallsRecorded(registered);
       };
-      catchUpTimer_.start();
     }
+    StartBook(station);
+    if (desk_ || book_)
+      catchUpTimer_.start();
   }
   if (OnStateChanged)
     OnStateChanged();
+}
+
+void TCallShare::StartBook(const std::string& station) {
+  const std::string book = OfficeBookStation(running_, station);
+  if (book.empty())
+    return;
+  try {
+    book_ = std::make_unique<TOfficeBook>(*client_, owner_, running_.Topic, station, book);
+    book_->OnJoinQuestion = [this](int count, const std::string& exported) {
+      const std::string kept =
+          exported.empty()
+              ? ""
+              : fmt::sprintf("\r\n（この端末の電話帳は %s に書き出しました。）", exported);
+      return OnQuestion && OnQuestion(fmt::sprintf(
+                               "この端末の電話帳にだけある %d 件を事務所の電話帳に"
+                               "登録しますか？\r\n「いいえ」ではこの端末の電話帳から外します。%s",
+                               count, kept));
+    };
+  } catch (const std::exception& e) {
+    LogException(llError, "事務所の電話帳を使えません。", e);
+  }
 }
 
 void TCallShare::Stop(bool sharingEnds) {
@@ -92,6 +132,7 @@ void TCallShare::Stop(bool sharingEnds) {
   if (desk_)
     desk_->Offline();
   catchUpTimer_.stop();
+  book_.reset();
   sender_.reset();
   desk_.reset();
   // Sends what it was given while connected, disconnects and joins its thread.
@@ -118,6 +159,8 @@ void TCallShare::StatusChanged(const TMqttStatus& status) {
       sender_->Announce(sourceConnected_);
     if (desk_)
       desk_->Connected();
+    if (book_)
+      book_->Connected();
   }
   if (was != connected_ && OnStateChanged)
     OnStateChanged();
@@ -155,6 +198,8 @@ void TCallShare::LogStatus(const TMqttStatus& status) {
 }
 
 void TCallShare::MessageArrived(const TMqttMessage& message) {
+  if (book_ && book_->Take(message))
+    return;
   if (desk_)
     desk_->Take(message);
   else if (sender_)
@@ -199,6 +244,8 @@ void TCallShare::DescribeCall(int32_t groupNo, TTableRow& incoming) {
 void TCallShare::CatchUpTimerTimer() {
   if (desk_)
     desk_->Tick();
+  if (book_)
+    book_->Tick();
 }
 
 void TCallShare::WarnOfReadablePassword() {

@@ -17,6 +17,7 @@
 #include <vector>
 
 class TCallSender;
+class TOfficeBook;
 class TShareDesk;
 struct TShareRequest;
 
@@ -65,9 +66,13 @@ public:
   std::function<void(const std::vector<TTableRow>& registered)> OnCallsRecorded;
   // Something the user should know once: a balloon.
   std::function<void(const std::string& text)> OnWarning;
+  // A yes-or-no question to the user ("いいえ" without a screen).
+  std::function<bool(const std::string& text)> OnQuestion;
 
 private:
   void Start();
+  void StartBook(const std::string& station);
+  void LeaveOfficeBook();
   void Stop(bool sharingEnds);
   void WarnOfReadablePassword();
   void StatusChanged(const TMqttStatus& status);
@@ -85,6 +90,7 @@ private:
   std::unique_ptr<IMqttClient> client_;
   std::unique_ptr<TCallSender> sender_;
   std::unique_ptr<TShareDesk> desk_;
+  std::unique_ptr<TOfficeBook> book_;
   TSentCalls sent_;
   QTimer catchUpTimer_;
   bool connected_ = false;

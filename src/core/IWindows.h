@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 class TTableRow;
 
 // The window-opening operations the controller calls; the widget layer
@@ -26,6 +28,8 @@ public:
   virtual void ShowDeviceMemory() = 0;
   virtual void ShowSettings() = 0;
   virtual void ShowAbout() = 0;
+  // A question with "はい" and "いいえ"; "いいえ" where nobody can answer.
+  virtual bool AskYesNo(const std::string& /*text*/) { return false; }
   // False when the program runs without a screen: nothing it shows is seen.
   virtual bool HasScreen() const { return true; }
 };

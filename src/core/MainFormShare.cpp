@@ -20,6 +20,7 @@ void TMainForm::CreateShare() {
     for (const TTableRow& entry : registered)
       deps_.Windows->PhoneListRowSaved(entry);
   };
+  share_->OnQuestion = [this](const std::string& text) { return deps_.Windows->AskYesNo(text); };
   share_->OnWarning = [this](const std::string& text) {
     ShowBalloon("Teloria II", text, TBalloonIcon::Warning);
   };

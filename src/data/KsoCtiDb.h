@@ -4,6 +4,7 @@
 #include "data/TableRow.h"
 #include "data/Transaction.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -75,6 +76,29 @@ public:
   // (by date, then order), oldest first, with the phone book's name and memos.
   std::unique_ptr<TTableRows> GetOwnIncomingAfter(int order, const std::string& dateText, int count,
                                                   int window);
+
+  // The office's phone book. The book this copy follows ("" for none), its
+  // version applied here and this database's token.
+  std::unique_ptr<TTableRow> GetBookState();
+  void SetBookState(const std::string& book, int64_t version);
+  // The book station: a change it applied, the `keep` newest kept; the first
+  // `count` after a version (version, change), oldest first; the oldest kept
+  // (0 for none).
+  void AddBookChange(int64_t version, const std::string& change, int64_t keep);
+  std::unique_ptr<TTableRows> GetBookChangesAfter(int64_t version, int count);
+  int64_t GetOldestBookChange();
+  void ClearBookChanges();
+  // The book station: the last edit of a desk it applied (-1: none yet).
+  int64_t GetBookDeskSeq(const std::string& desk);
+  void SetBookDeskSeq(const std::string& desk, int64_t seq);
+  // A desk: its edits of a book not yet confirmed (seq, change), in order.
+  int64_t AddBookOutbox(const std::string& book, const std::string& change);
+  std::unique_ptr<TTableRows> GetBookOutbox(const std::string& book);
+  int GetBookOutboxCount(const std::string& book);
+  void DeleteBookOutboxUpTo(int64_t seq);
+  void ClearBookOutbox();
+  // The first `count` entries after a number, by number.
+  std::unique_ptr<TTableRows> GetPhoneNumbersAfter(const std::string& number, int count);
 
 private:
   std::unique_ptr<TTableRow> QueryRow(const std::string& sql);

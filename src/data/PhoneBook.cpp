@@ -2,10 +2,12 @@
 
 #include "base/Text.h"
 #include "data/CsvFileLoader.h"
+#include "data/CsvFileSaver.h"
 #include "data/KsoCtiDb.h"
 #include "data/NumberRules.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace {
 
@@ -40,14 +42,32 @@ void Store(TKsoCtiDb& db, TTableRow& entry, const TTableRow* stored, const std::
   db.InsertPhoneNumber(entry);
 }
 
-TTableRow ImportedEntry(const std::string& number, const TCsvRow& record) {
+TTableRow ImportedEntry(const std::string& number, const TCsvRow& record, const TTableRow* stored,
+                        bool keepCommand) {
   TTableRow entry;
   entry.SetValue("phone_number", number);
   int field = 1;
   for (const char* column : ImportedColumns)
     entry.SetValue(column, record.GetField(field++));
+  if (keepCommand)
+    entry.SetValue("exec_cmd", stored ? stored->GetValue("exec_cmd") : "");
   return entry;
 }
+
+// An entry of the office's book over this copy's: this PC's own command and
+// last incoming date stay.
+TTableRow OfficeEntry(const TTableRow& office, const TTableRow* stored) {
+  TTableRow entry;
+  for (const char* column :
+       {"phone_number", "owner_name", "memo1", "memo2", "memo3", "created_date", "last_updated"})
+    entry.SetValue(column, office.GetValue(column));
+  entry.SetValue("exec_cmd", stored ? stored->GetValue("exec_cmd") : "");
+  entry.SetValue("last_incoming_date", stored ? stored->GetValue("last_incoming_date") : "");
+  return entry;
+}
+
+// Beyond this many entries an edit of the office reloads the lists.
+constexpr size_t kRowByRowEntries = 50;
 
 } // namespace
 
@@ -86,14 +106,25 @@ void TPhoneBook::Save(TTableRow& entry) {
   TTransaction transaction = db.Transaction();
   const std::unique_ptr<TTableRow> stored = db.FindPhoneNumber(entry.GetValue("phone_number"));
   Store(db, entry, stored.get(), NowDateText());
+  Edited({TBookEdit::TKind::Save, {entry}, {}});
   transaction.Commit();
-  listeners_.Notify({TPhoneBookChange::TKind::Saved, &entry, {}});
+  listeners_.Notify({TPhoneBookChange::TKind::Saved, &entry, {}, editsFromOffice_});
+}
+
+void TPhoneBook::Edited(const TBookEdit& edit) const {
+  if (editHook_)
+    editHook_(edit);
 }
 
 TImportResult TPhoneBook::ImportFile(const std::string& fileName, int limit) {
   TCsvRows records;
   TCsvFileLoader::Load(fileName, records);
+  return Import(records, limit, false);
+}
+
+TImportResult TPhoneBook::Import(const TCsvRows& records, int limit, bool keepCommands) {
   TKsoCtiDb& db = Db();
+  TBookEdit edit{TBookEdit::TKind::Import, {}, {}};
   TTransaction transaction = db.Transaction();
   TImportResult result;
   result.Records = records.Count();
@@ -110,13 +141,33 @@ TImportResult TPhoneBook::ImportFile(const std::string& fileName, int limit) {
       result.LimitHit = true;
       continue;
     }
-    TTableRow entry = ImportedEntry(number, records[i]);
+    TTableRow entry = ImportedEntry(number, records[i], stored.get(), keepCommands);
     Store(db, entry, stored.get(), NowDateText());
     if (!stored)
       ++count;
+    edit.Entries.push_back(std::move(entry));
   }
+  if (!edit.Entries.empty())
+    Edited(edit);
   transaction.Commit();
   return result;
+}
+
+void TPhoneBook::ExportFile(const std::string& fileName) {
+  const std::unique_ptr<TTableRows> rows = Db().GetPhoneNumbers();
+  TCsvRows records;
+  for (int i = 0; i < rows->Count(); ++i) {
+    const TTableRow& entry = (*rows)[i];
+    auto record = std::make_unique<TCsvRow>();
+    record->Add(NumberDisplayText(entry.GetValue("phone_number")));
+    for (const char* column : ImportedColumns)
+      record->Add(entry.GetValue(column));
+    // Stored dates carry milliseconds; the file shows seconds.
+    const std::string date = entry.GetValue("last_incoming_date");
+    record->Add(date.size() == 23 ? date.substr(0, 19) : "");
+    records.Add(std::move(record));
+  }
+  TCsvFileSaver::Save(fileName, records);
 }
 
 void TPhoneBook::Delete(const std::vector<std::string>& numbers) {
@@ -124,12 +175,82 @@ void TPhoneBook::Delete(const std::vector<std::string>& numbers) {
   TTransaction transaction = db.Transaction();
   for (const std::string& number : numbers)
     db.DeletePhoneNumber(number);
+  Edited({TBookEdit::TKind::Delete, {}, numbers});
   transaction.Commit();
-  listeners_.Notify({TPhoneBookChange::TKind::Deleted, nullptr, numbers});
+  listeners_.Notify({TPhoneBookChange::TKind::Deleted, nullptr, numbers, editsFromOffice_});
 }
 
+// Within the transaction of a call recorded late, or in one of its own.
 void TPhoneBook::Register(const TTableRow& entry) {
-  Db().InsertPhoneNumber(entry);
+  TKsoCtiDb& db = Db();
+  if (!editHook_ || db.InTransaction()) {
+    db.InsertPhoneNumber(entry);
+    Edited({TBookEdit::TKind::Register, {entry}, {}});
+    return;
+  }
+  TTransaction transaction = db.Transaction();
+  db.InsertPhoneNumber(entry);
+  Edited({TBookEdit::TKind::Register, {entry}, {}});
+  transaction.Commit();
+}
+
+void TPhoneBook::ApplyOffice(const TBookEdit& edit, const std::function<void()>& also) {
+  TKsoCtiDb& db = Db();
+  TTransaction transaction = db.Transaction();
+  std::vector<TTableRow> saved;
+  for (const TTableRow& office : edit.Entries) {
+    const std::unique_ptr<TTableRow> stored = db.FindPhoneNumber(office.GetValue("phone_number"));
+    saved.push_back(OfficeEntry(office, stored.get()));
+    if (stored)
+      db.DeletePhoneNumber(office.GetValue("phone_number"));
+    db.InsertPhoneNumber(saved.back());
+  }
+  for (const std::string& number : edit.Numbers)
+    db.DeletePhoneNumber(number);
+  if (also)
+    also();
+  transaction.Commit();
+  if (saved.size() > kRowByRowEntries) {
+    Reloaded();
+    return;
+  }
+  for (const TTableRow& entry : saved)
+    listeners_.Notify({TPhoneBookChange::TKind::Saved, &entry, {}, true});
+  if (!edit.Numbers.empty())
+    listeners_.Notify({TPhoneBookChange::TKind::Deleted, nullptr, edit.Numbers, true});
+}
+
+TOfficeBookState TPhoneBook::OfficeState() {
+  TKsoCtiDb& db = Db();
+  TOfficeBookState state;
+  if (const auto row = db.GetBookState()) {
+    state.Book = row->GetValue("book");
+    const std::string version = row->GetValue("version");
+    std::from_chars(version.data(), version.data() + version.size(), state.Version);
+  }
+  if (!state.Book.empty())
+    state.Unconfirmed = db.GetBookOutboxCount(state.Book);
+  return state;
+}
+
+void TPhoneBook::LeaveOffice() {
+  TKsoCtiDb& db = Db();
+  const auto state = db.GetBookState();
+  if (!state || state->GetValue("book").empty())
+    return;
+  TTransaction transaction = db.Transaction();
+  db.SetBookState("", 0);
+  db.ClearBookOutbox();
+  transaction.Commit();
+  OfficeChanged();
+}
+
+void TPhoneBook::Reloaded() {
+  listeners_.Notify({TPhoneBookChange::TKind::Reloaded, nullptr, {}});
+}
+
+void TPhoneBook::OfficeChanged() {
+  listeners_.Notify({TPhoneBookChange::TKind::Office, nullptr, {}});
 }
 
 void TPhoneBook::SetLastIncomingDate(const std::string& number, const std::string& dateText) {

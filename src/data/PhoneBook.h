@@ -3,17 +3,42 @@
 #include "data/ChangeListeners.h"
 #include "data/TableRow.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class TCsvRows;
+
 // What changed in the phone book: an entry saved (as stored) or entries
-// deleted (their numbers).
+// deleted (their numbers); many entries at once (Reloaded); the state of
+// the office's book (Office: its version, the edits not yet confirmed).
 struct TPhoneBookChange {
-  enum class TKind { Saved, Deleted };
+  enum class TKind { Saved, Deleted, Reloaded, Office };
   TKind Kind;
   const TTableRow* Entry = nullptr;
   std::vector<std::string> Numbers;
+  // Saved by another desk of the office, not here.
+  bool FromOffice = false;
+};
+
+// An edit of the book as stored: the entries saved (Save, Import,
+// Register) or the numbers deleted (Delete).
+struct TBookEdit {
+  enum class TKind { Save, Delete, Import, Register };
+  TKind Kind = TKind::Save;
+  std::vector<TTableRow> Entries;
+  std::vector<std::string> Numbers;
+};
+
+// The office's book as this copy follows it: its station ("" for a book of
+// this PC's own), the version applied here, and this desk's edits the book
+// station has not confirmed yet.
+struct TOfficeBookState {
+  std::string Book;
+  int64_t Version = 0;
+  int Unconfirmed = 0;
 };
 
 // What an import did: the records read, and whether some were skipped for
@@ -54,6 +79,11 @@ public:
   // each valid record as Save does, all in one transaction: all or nothing.
   // New numbers beyond `limit` are skipped.
   TImportResult ImportFile(const std::string& fileName, int limit);
+  // The same for records read already. With `keepCommands`, a stored
+  // entry's command stays and a new one gets none.
+  TImportResult Import(const TCsvRows& records, int limit, bool keepCommands);
+  // Writes the whole book to a CSV file as the phone list exports it.
+  void ExportFile(const std::string& fileName);
   // Deletes the entries of these numbers in one transaction.
   void Delete(const std::vector<std::string>& numbers);
 
@@ -64,12 +94,33 @@ public:
   // The same for a call recorded late: an entry's later date stays.
   void RaiseLastIncomingDate(const std::string& number, const std::string& dateText);
 
+  // Each edit above, given to `hook` inside its transaction before the
+  // commit (a hook that throws undoes the edit); null: none.
+  void SetEditHook(std::function<void(const TBookEdit&)> hook) { editHook_ = std::move(hook); }
+  // While true, the edits above are another desk's, applied here for the
+  // office: the listeners are told so.
+  void SetEditsFromOffice(bool fromOffice) { editsFromOffice_ = fromOffice; }
+  // An edit the office's book made elsewhere: the entries take its name,
+  // memos and dates and keep their own command and last incoming date; then
+  // `also` runs, all in one transaction. No edit hook runs.
+  void ApplyOffice(const TBookEdit& edit, const std::function<void()>& also);
+  TOfficeBookState OfficeState();
+  // This PC's book is its own again; its edits not yet confirmed are dropped.
+  void LeaveOffice();
+  // Tells the listeners that many entries changed, or the office's state.
+  void Reloaded();
+  void OfficeChanged();
+
   [[nodiscard]] TListening Listen(TChangeListeners<TPhoneBookChange>::TListener listener) {
     return listeners_.Listen(std::move(listener));
   }
 
 private:
+  void Edited(const TBookEdit& edit) const;
+
   TChangeListeners<TPhoneBookChange> listeners_;
+  std::function<void(const TBookEdit&)> editHook_;
+  bool editsFromOffice_ = false;
 };
 
 // The program's phone book.

@@ -2,6 +2,7 @@
 // and by the build on the shipped template.
 #include "data/KsoCtiDb.h"
 
+#include <span>
 #include <string>
 
 namespace {
@@ -37,15 +38,39 @@ const std::string kVersion2[] = {
     "INSERT INTO version_info (version_no, note) VALUES (2, 'Teloria II schema 2')",
 };
 
+// Version 3: one phone book for the office. book_state names the book this
+// copy follows (its station; "" for a book of this PC's own), the version of
+// it applied here and a token that tells this database's edits from those of
+// an earlier one of the same station. The book station keeps the changes it
+// applied (book_changes, for desks catching up) and the last edit it applied
+// of each desk (book_desks); a desk keeps its edits the book station has not
+// confirmed yet (book_outbox), in order.
+const std::string kVersion3[] = {
+    "CREATE TABLE book_state (book TEXT NOT NULL, version INTEGER NOT NULL, token TEXT NOT NULL)",
+    "INSERT INTO book_state VALUES ('', 0, lower(hex(randomblob(8))))",
+    "CREATE TABLE book_changes (version INTEGER NOT NULL PRIMARY KEY, change TEXT NOT NULL)",
+    "CREATE TABLE book_desks (desk TEXT NOT NULL PRIMARY KEY, seq INTEGER NOT NULL)",
+    "CREATE TABLE book_outbox (seq INTEGER PRIMARY KEY AUTOINCREMENT, book TEXT NOT NULL,"
+    " change TEXT NOT NULL)",
+    "INSERT INTO version_info (version_no, note) VALUES (3, 'Teloria II schema 3')",
+};
+
+void Run(TSQLiteDatabase& db, std::span<const std::string> statements) {
+  TTransaction transaction(db);
+  for (const std::string& statement : statements)
+    db.Execute(statement);
+  transaction.Commit();
+}
+
 } // namespace
 
 // A file without the history is no database of ours: its first use says so.
 void TKsoCtiDb::UpgradeSchema() {
-  if (FirstValueText("SELECT count(*) = 0 OR sum(name = 'station') > 0"
-                     " FROM pragma_table_info('incoming_numbers')") == "1")
+  if (FirstValueText("SELECT count(*) FROM pragma_table_info('incoming_numbers')") == "0")
     return;
-  TTransaction transaction(db_);
-  for (const std::string& statement : kVersion2)
-    db_.Execute(statement);
-  transaction.Commit();
+  if (FirstValueText("SELECT count(*) FROM pragma_table_info('incoming_numbers')"
+                     " WHERE name = 'station'") == "0")
+    Run(db_, kVersion2);
+  if (FirstValueText("SELECT count(*) FROM sqlite_master WHERE name = 'book_state'") == "0")
+    Run(db_, kVersion3);
 }

@@ -31,6 +31,10 @@ void LoadShare(const TIniFile& ini, TShareSettings& s) {
   s.Station = ini.ReadString(kShare, "Station", d.Station);
   s.Stations = ini.ReadString(kShare, "Stations", d.Stations);
   s.StaleSeconds = ini.ReadInteger(kShare, "StaleSeconds", d.StaleSeconds);
+  // A key left out differs from a key left empty.
+  const char* const unset = "\x01";
+  const std::string book = ini.ReadString(kShare, "BookStation", unset);
+  s.BookStation = book == unset ? std::nullopt : std::optional(book);
 }
 
 bool SaveShare(TIniFile& ini, const TShareSettings& s) {

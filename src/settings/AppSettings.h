@@ -2,6 +2,7 @@
 
 #include "base/Exception.h"
 
+#include <optional>
 #include <string>
 
 class EAppSettingsError : public Exception {
@@ -26,6 +27,9 @@ struct TShareSettings {
   std::string Station;
   std::string Stations;
   int StaleSeconds = 60;
+  // Hand-edited: the station that holds the office's one phone book; unset,
+  // a sending PC holds it itself; empty: this PC keeps a book of its own.
+  std::optional<std::string> BookStation;
 
   bool operator==(const TShareSettings&) const = default;
 };

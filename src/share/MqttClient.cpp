@@ -145,6 +145,9 @@ private:
       return nullptr;
     }
     mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Small messages in a row (an answer after a change) go out at once,
+    // not after the peer's delayed acknowledgement of the one before.
+    mosquitto_int_option(mosq, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_threaded_set(mosq, true);
     // Nothing may unwind through the library, which holds its locks while
     // it calls these: a failure loses what the callback was told, and an

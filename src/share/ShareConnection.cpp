@@ -25,7 +25,29 @@ TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::strin
     options.Subscriptions = {RequestTopic(base, station)};
     options.Will = StatusMessage(base, station, false, false, false);
   }
+  // Topics a receiving desk has already are not subscribed twice: the
+  // broker would deliver their messages twice.
+  std::vector<std::string>& topics = options.Subscriptions;
+  const std::string book = OfficeBookStation(settings, station);
+  if (book == station && receiving) {
+    topics.push_back(RequestTopic(base, station));
+  } else if (!book.empty() && book != station) {
+    topics.push_back(BookTopic(base, book));
+    topics.push_back(DeskTopic(base, book));
+    if (!receiving) {
+      topics.push_back(StatusTopic(base, book));
+      topics.push_back(ResponseTopic(base, book, station));
+    }
+  }
   return options;
+}
+
+std::string OfficeBookStation(const TShareSettings& settings, const std::string& station) {
+  if (settings.Mode != 1 && settings.Mode != 2)
+    return {};
+  if (settings.BookStation)
+    return settings.BookStation->empty() ? "" : ShareStationName(*settings.BookStation);
+  return settings.Mode == 1 ? station : "";
 }
 
 bool CredentialsInClear(const TShareSettings& settings) {

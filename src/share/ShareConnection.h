@@ -12,6 +12,11 @@
 // will tells that it is gone.
 TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::string& station);
 
+// The station that holds the office's phone book: BookStation when set
+// (empty: none, each PC keeps its own), else this PC (`station`) when it
+// sends calls.
+std::string OfficeBookStation(const TShareSettings& settings, const std::string& station);
+
 // A user name and password would cross the network readable by anyone on
 // the way: no TLS, and the broker is another machine.
 bool CredentialsInClear(const TShareSettings& settings);

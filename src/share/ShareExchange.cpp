@@ -10,21 +10,12 @@
 
 namespace {
 
-// A page of a few hundred calls is far below this.
-constexpr qsizetype kMaxPayloadBytes = 4 * 1024 * 1024;
+// A page of a few hundred calls is far below this; an import of a whole
+// phone book of long memos is not.
+constexpr qsizetype kMaxPayloadBytes = 16 * 1024 * 1024;
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
-}
-
-QJsonObject ObjectOf(const std::string& payload) {
-  if (static_cast<qsizetype>(payload.size()) > kMaxPayloadBytes)
-    throw ECallMessageError("大きすぎます");
-  QJsonParseError error{};
-  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(payload), &error);
-  if (error.error != QJsonParseError::NoError || !doc.isObject())
-    throw ECallMessageError("JSONのオブジェクトではありません");
-  return doc.object();
 }
 
 // A name that also serves as a topic level: no "/", "+", "#" or controls.
@@ -46,12 +37,22 @@ std::string Json(const QJsonObject& o) {
 
 } // namespace
 
+QJsonObject ShareJsonObject(const std::string& payload) {
+  if (static_cast<qsizetype>(payload.size()) > kMaxPayloadBytes)
+    throw ECallMessageError("大きすぎます");
+  QJsonParseError error{};
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(payload), &error);
+  if (error.error != QJsonParseError::NoError || !doc.isObject())
+    throw ECallMessageError("JSONのオブジェクトではありません");
+  return doc.object();
+}
+
 std::string EncodeShareRequest(const TShareRequest& r) {
   return Json({{"id", Q(r.Id)}, {"desk", Q(r.Desk)}, {"what", Q(r.What)}, {"after", r.After}});
 }
 
 TShareRequest DecodeShareRequest(const std::string& payload) {
-  const QJsonObject o = ObjectOf(payload);
+  const QJsonObject o = ShareJsonObject(payload);
   return {Name(o, "id"), Name(o, "desk"), Name(o, "what"), o.value("after")};
 }
 
@@ -64,7 +65,7 @@ std::string EncodeShareResponse(const TShareResponse& r) {
 }
 
 TShareResponse DecodeShareResponse(const std::string& payload) {
-  const QJsonObject o = ObjectOf(payload);
+  const QJsonObject o = ShareJsonObject(payload);
   if (!o.value("items").isArray())
     throw ECallMessageError("items が配列ではありません");
   return {Name(o, "id"), Name(o, "station"), Name(o, "what"), o.value("items").toArray(),

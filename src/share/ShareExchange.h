@@ -3,6 +3,7 @@
 #include "base/DateTime.h"
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <cstdint>
 #include <optional>
@@ -29,6 +30,9 @@ struct TShareResponse {
   QJsonArray Items;
   bool More = false;
 };
+
+// The JSON object of a payload; throws ECallMessageError for anything else.
+QJsonObject ShareJsonObject(const std::string& payload);
 
 // Compact JSON; decoding throws ECallMessageError saying what is wrong.
 std::string EncodeShareRequest(const TShareRequest& request);

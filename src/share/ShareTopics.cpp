@@ -75,6 +75,10 @@ std::string ResponseTopic(const std::string& base, const std::string& station,
   return StationTopic(base, station, "response/") + desk;
 }
 
+std::string BookTopic(const std::string& base, const std::string& station) {
+  return StationTopic(base, station, "book");
+}
+
 std::string DeskTopic(const std::string& base, const std::string& desk) {
   return base + "/" + kDesks + "/" + desk;
 }
@@ -97,6 +101,7 @@ TShareTopic ParseShareTopic(const std::string& base, const std::string& topic) {
   const TKind kind = levels[1] == "call"      ? TKind::Call
                      : levels[1] == "status"  ? TKind::Status
                      : levels[1] == "request" ? TKind::Request
+                     : levels[1] == "book"    ? TKind::Book
                                               : TKind::Other;
   return kind == TKind::Other ? TShareTopic{} : TShareTopic{kind, levels[0], {}};
 }

@@ -15,6 +15,8 @@
 //   <base>/<station>/last_caller[/attributes]   retained
 //   <base>/<station>/request             a receiving desk asks the station
 //   <base>/<station>/response/<desk>     the station's answer to that desk
+//   <base>/<station>/book                the changes of the office's phone book
+//                                        that this station holds (QoS 1)
 //   <base>/desks/<desk>                  retained: a receiving desk is online
 std::string CallTopic(const std::string& base, const std::string& station);
 std::string StatusTopic(const std::string& base, const std::string& station);
@@ -22,10 +24,11 @@ std::string RequestTopic(const std::string& base, const std::string& station);
 std::string ResponseTopic(const std::string& base, const std::string& station,
                           const std::string& desk);
 std::string DeskTopic(const std::string& base, const std::string& desk);
+std::string BookTopic(const std::string& base, const std::string& station);
 
 // What a topic under the base is, and the station and desk it names.
 struct TShareTopic {
-  enum class TKind { Other, Call, Status, Request, Response, Desk };
+  enum class TKind { Other, Call, Status, Request, Response, Desk, Book };
   TKind Kind = TKind::Other;
   std::string Station;
   std::string Desk;

@@ -31,6 +31,8 @@ constexpr int ExecCmdMaxBytes = 1000;
 constexpr int NumberMaxBytes = 20;
 constexpr int ButtonFontHeight = 16;
 const char* const MemoColumns[3] = {"memo1", "memo2", "memo3"};
+// What the office's book shares of an entry.
+const char* const OfficeColumns[] = {"owner_name", "memo1", "memo2", "memo3"};
 
 struct TEditLayout {
   int FontHeight;
@@ -175,6 +177,9 @@ TNumberEditForm::TNumberEditForm() {
   incomingCheckTimer_.setInterval(500);
   connect(&incomingCheckTimer_, &QTimer::timeout, this, [this] { IncomingCheckTimerTimer(); });
   incomingCheckTimer_.start();
+  book_ = PhoneBook().Listen([this](const TPhoneBookChange& change) {
+    GuardEvent("電話番号情報の変更を表示できません。", [&] { BookChanged(change); });
+  });
 }
 
 TNumberEditForm::~TNumberEditForm() = default;
@@ -226,15 +231,19 @@ void TNumberEditForm::BuildControls() {
 
   auto* bottom = new QWidget(this);
   bottom->setObjectName("PanelEx3");
+  reloadButton_ = Button("ReloadButton", "再読込", bottom);
+  reloadButton_->hide();
   showListButton_ = Button("ShowListButton", "一覧表示", bottom);
   saveButton_ = Button("SaveButton", "保存", bottom);
   auto* bottomLayout = new QHBoxLayout(bottom);
+  bottomLayout->addWidget(reloadButton_);
   bottomLayout->addStretch(1);
   bottomLayout->addWidget(showListButton_);
   bottomLayout->addWidget(saveButton_);
 
   auto* status = new QStatusBar(this);
   status->setObjectName("StatusBar1");
+  status_ = status;
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -251,10 +260,12 @@ void TNumberEditForm::BuildControls() {
   QWidget::setTabOrder(phoneNumberEdit_, numberFindButton_);
   QWidget::setTabOrder(numberFindButton_, saveButton_);
   QWidget::setTabOrder(saveButton_, showListButton_);
+  QWidget::setTabOrder(showListButton_, reloadButton_); // shown only when offered
 
   connect(numberFindButton_, &QPushButton::clicked, this, [this] { NumberFindButtonClick(); });
   connect(showListButton_, &QPushButton::clicked, this, [this] { ShowListButtonClick(); });
   connect(saveButton_, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
+  connect(reloadButton_, &QPushButton::clicked, this, [this] { ReloadButtonClick(); });
 }
 
 void TNumberEditForm::Layout(int dispSize) {
@@ -397,6 +408,44 @@ void TNumberEditForm::SaveButtonClick() {
         ShowInfoMessage("保存しました。");
       },
       [](const std::exception&) { ShowErrorMessage("保存できません。"); });
+}
+
+void TNumberEditForm::BookChanged(const TPhoneBookChange& change) {
+  const std::string number = Trim(phoneNumberEdit_->text().toStdString());
+  if (!change.FromOffice || number.empty())
+    return;
+  if (change.Kind == TPhoneBookChange::TKind::Deleted &&
+      std::find(change.Numbers.begin(), change.Numbers.end(), number) != change.Numbers.end()) {
+    status_->showMessage("この番号は他の端末で削除されました。");
+    return;
+  }
+  if (change.Kind != TPhoneBookChange::TKind::Saved ||
+      change.Entry->GetValue("phone_number") != number)
+    return;
+  // The desk's own edit coming back confirmed changes nothing on the screen.
+  const std::unique_ptr<TTableRow> shown = RowFromFields();
+  const bool same =
+      std::all_of(std::begin(OfficeColumns), std::end(OfficeColumns), [&](const char* column) {
+        return shown->GetValue(column) == change.Entry->GetValue(column);
+      });
+  if (same)
+    return;
+  status_->showMessage("この番号の情報が他の端末で変更されました。"
+                       "「再読込」で変更後の内容を表示します。");
+  reloadButton_->show();
+}
+
+void TNumberEditForm::ReloadButtonClick() {
+  GuardEvent(
+      "電話番号情報の検索に失敗しました。",
+      [this] {
+        const std::string number = Trim(phoneNumberEdit_->text().toStdString());
+        if (const std::unique_ptr<TTableRow> entry = PhoneBook().Find(number))
+          FillFromRow(*entry);
+        status_->clearMessage();
+        reloadButton_->hide();
+      },
+      [](const std::exception&) { ShowErrorMessage("検索できません。"); });
 }
 
 void TNumberEditForm::IncomingCheckTimerTimer() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/ChangeListeners.h"
+
 #include <QTimer>
 #include <QWidget>
 
@@ -10,7 +12,9 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QStatusBar;
 class TSettingsSubscription;
+struct TPhoneBookChange;
 class TTableRow;
 
 // The number edit window ("情報の編集"): creates or changes one phone-book
@@ -31,6 +35,8 @@ public:
   void ShowListButtonClick();
   void SaveButtonClick();
   void IncomingCheckTimerTimer();
+  // Fills the fields again from the stored entry, after another desk changed it.
+  void ReloadButtonClick();
 
   const std::string& CapturedNumber() const { return capturedNumber_; }
   int DispSize() const { return dispSize_; }
@@ -45,6 +51,9 @@ private:
   void SetMemoCaptions();
   void CMSettingsChanged();
   std::unique_ptr<TTableRow> RowFromFields() const;
+  // Another desk of the office changed the entry being edited: the fields
+  // stay as the user left them, the window says so and offers to reload.
+  void BookChanged(const TPhoneBookChange& change);
 
   std::string capturedNumber_;
   int dispSize_ = -1;
@@ -64,6 +73,9 @@ private:
   QLineEdit* onHookSecondsEdit_ = nullptr;
   QPushButton* saveButton_ = nullptr;
   QPushButton* showListButton_ = nullptr;
+  QPushButton* reloadButton_ = nullptr;
+  QStatusBar* status_ = nullptr;
+  TListening book_;
   QTimer incomingCheckTimer_;
   std::unique_ptr<TSettingsSubscription> settings_;
 };

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QStatusBar>
 #include <fmt/printf.h>
 
 namespace {
@@ -61,6 +62,10 @@ TPhoneListForm::TPhoneListForm()
   connect(editButton, &QPushButton::clicked, this, [this] { EditButtonClick(); });
   connect(importButton, &QPushButton::clicked, this, [this] { ImportButtonClick(); });
   connect(&Grid(), &QTableView::doubleClicked, this, [this] { EditButtonClick(); });
+  bookStatus_ = new QStatusBar(this);
+  bookStatus_->setObjectName("BookStatusBar");
+  bookStatus_->setSizeGripEnabled(false);
+  layout()->addWidget(bookStatus_);
   book_ = PhoneBook().Listen([this](const TPhoneBookChange& change) { BookChanged(change); });
   Open();
 }
@@ -76,11 +81,35 @@ std::string TPhoneListForm::NoDataText() const {
 void TPhoneListForm::ShowCounts() {
   kensuuLabel_->setText(
       QString::fromStdString(fmt::sprintf("[ %d 件登録済み ]", PhoneBook().Count())));
+  ShowBookState();
+}
+
+void TPhoneListForm::ShowBookState() {
+  GuardEvent("電話帳の共有状態を表示できません。", [this] {
+    const TOfficeBookState state = PhoneBook().OfficeState();
+    std::string text = "電話帳: この端末のみ";
+    if (!state.Book.empty() && state.Version < 0)
+      text = fmt::sprintf("電話帳: 事務所 (%s) を取り寄せ中", state.Book);
+    else if (!state.Book.empty())
+      text = fmt::sprintf("電話帳: 事務所 (%s) 版 %d", state.Book, state.Version);
+    if (state.Unconfirmed > 0)
+      text += fmt::sprintf("　未確認の変更 %d 件", state.Unconfirmed);
+    bookStatus_->showMessage(QString::fromStdString(text));
+  });
 }
 
 void TPhoneListForm::BookChanged(const TPhoneBookChange& change) {
-  if (change.Kind == TPhoneBookChange::TKind::Saved) {
+  using TKind = TPhoneBookChange::TKind;
+  if (change.Kind == TKind::Saved) {
     RowSaved(*change.Entry);
+    return;
+  }
+  if (change.Kind == TKind::Office) {
+    ShowBookState();
+    return;
+  }
+  if (change.Kind == TKind::Reloaded) {
+    Load();
     return;
   }
   // The entries are gone from the store already: a failure here is no

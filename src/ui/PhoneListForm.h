@@ -3,6 +3,7 @@
 #include "data/ChangeListeners.h"
 #include "ui/ListWindow.h"
 
+class QStatusBar;
 class TPhoneListModel;
 struct TPhoneBookChange;
 
@@ -29,8 +30,12 @@ protected:
 
 private:
   void BookChanged(const TPhoneBookChange& change);
+  // Whose book the list shows: this PC's own, or the office's with its
+  // version and this desk's edits not yet confirmed.
+  void ShowBookState();
 
   TPhoneListModel& model_;
   QLabel* kensuuLabel_ = nullptr;
+  QStatusBar* bookStatus_ = nullptr;
   TListening book_;
 };

@@ -3,6 +3,7 @@
 #include "ui/AboutForm.h"
 #include "ui/IncomingListForm.h"
 #include "ui/IncomingNoticeForm.h"
+#include "ui/MessageBoxes.h"
 #include "ui/MirelMemoryForm.h"
 #include "ui/NumberDisplayForm.h"
 #include "ui/NumberEditForm.h"
@@ -131,6 +132,10 @@ void TWindows::ShowAbout() {
     about_ = std::make_unique<TAboutForm>();
   if (!about_->isVisible())
     about_->show();
+}
+
+bool TWindows::AskYesNo(const std::string& text) {
+  return ConfirmYesNo(text);
 }
 
 TIncomingNoticeForm* TWindows::IncomingNotice() const {

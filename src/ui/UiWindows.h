@@ -48,6 +48,7 @@ public:
   void ShowDeviceMemory() override;
   void ShowSettings() override;
   void ShowAbout() override;
+  bool AskYesNo(const std::string& text) override;
 
   // A new number edit window, in the normal state, filled from `row` (null:
   // empty) and shown; placed at `bounds` with the top edge 50 pixels lower

@@ -2,6 +2,7 @@
 #include "data/PhoneBook.h"
 #include "fakes/ControllerHarness.h"
 #include "fakes/FakeMqttClients.h"
+#include "share/BookMessages.h"
 #include "share/CallCatchUp.h"
 #include "share/ShareExchange.h"
 
@@ -18,6 +19,7 @@ private slots:
   void CallsOfAStationAreRecordedOnceUnderItsKeyWithItsNamesForUnknownNumbers();
   void DeskAsksAgainWhatGoesUnansweredWhileTheStationIsOnline();
   void SharingTurnedOffRemovesTheHubSensorsAndAReadablePasswordIsWarnedOnce();
+  void ANewNumberTheFullBookRefusesIsDroppedOnEveryDesk();
 
 private:
   void Start(int mode) {
@@ -129,6 +131,30 @@ void MainFormShareTest::SharingTurnedOffRemovesTheHubSensorsAndAReadablePassword
   AppSettings.Share.HomeAssistant = false;
   h->form->Share().Apply(AppSettings.Share);
   QCOMPARE(h->tray.Balloons.size(), size_t(1));
+}
+
+void MainFormShareTest::ANewNumberTheFullBookRefusesIsDroppedOnEveryDesk() {
+  const int limit = std::exchange(AppSettings.PhoneLimit, 1);
+  Start(1); // the station holds the book
+  TTableRow entry;
+  entry.SetValue("phone_number", "0311112222");
+  PhoneBook().Save(entry);
+  const TDeskEdit edit{
+      "deskA-t", 1, {"save", {{"0399", "新規", "", "", "", "", ""}}, {}, "deskA", ""}};
+  clients.Deliver("teloria2/office/desk1/request",
+                  EncodeShareRequest({"r1", "deskA", BookEditSubject, DeskEditJson(edit)}));
+  TControllerHarness::Drain();
+  AppSettings.PhoneLimit = limit;
+  const auto versions = clients.On("teloria2/office/desk1/book");
+  QCOMPARE(versions.size(), size_t(2));
+  const TBookVersion dropped = DecodeBookVersion(versions[1]);
+  QCOMPARE(dropped.Version, int64_t(2));
+  QCOMPARE(dropped.Change.Kind, std::string("delete"));
+  QCOMPARE(dropped.Change.Numbers, std::vector<std::string>{"0399"});
+  QCOMPARE(dropped.Seq, int64_t(1));
+  const auto answers = clients.On("teloria2/office/desk1/response/deskA");
+  QCOMPARE(answers.size(), size_t(1));
+  QCOMPARE(VersionOf(DecodeShareResponse(answers[0]).Items.first()), int64_t(1));
 }
 
 QTEST_GUILESS_MAIN(MainFormShareTest)

@@ -126,7 +126,7 @@ TEST_F(CallHistoryTest, AnOlderDatabaseIsUpgradedWhenOpenedKeepingItsCalls) {
   sqlite3_close(db);
   CreateCtiDb();
   CreateCtiDb();
-  EXPECT_EQ(CtiDb->GetVersionInfo()->GetValue("version_no"), "2");
+  EXPECT_EQ(CtiDb->GetVersionInfo()->GetValue("version_no"), "3");
   bool added = false;
   CallHistory().AddStationCall("desk1", StationCall(1, 0, 2), added);
   EXPECT_EQ(CallHistory().List(10)->Count(), 2);

@@ -175,3 +175,56 @@ TEST_F(PhoneBookTest, DeletingIsAllOrNothingAndTellsTheListeners) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PhoneBookTest, EveryEditReachesTheHookInsideItsTransaction) {
+  std::vector<TBookEdit> edits;
+  bool refuse = false;
+  PhoneBook().SetEditHook([&](const TBookEdit& edit) {
+    edits.push_back(edit);
+    if (refuse)
+      throw Exception("refused");
+  });
+  TTableRow entry;
+  entry.SetValue("phone_number", Number(1));
+  PhoneBook().Save(entry);
+  entry.SetValue("phone_number", Number(2));
+  PhoneBook().Register(entry);
+  Import(Number(3) + ",名前\r\nx\r\n");
+  PhoneBook().Delete({Number(1)});
+  ASSERT_EQ(edits.size(), 4u);
+  EXPECT_EQ(edits[1].Kind, TBookEdit::TKind::Register);
+  EXPECT_EQ(edits[2].Entries.at(0).GetValue("owner_name"), "名前");
+  EXPECT_EQ(edits[3].Numbers, std::vector<std::string>{Number(1)});
+  // A hook that cannot keep the edit undoes it.
+  refuse = true;
+  EXPECT_THROW(PhoneBook().Delete({Number(2)}), Exception);
+  EXPECT_EQ(Value(Number(2), "phone_number"), Number(2));
+  PhoneBook().SetEditHook(nullptr);
+}
+
+TEST_F(PhoneBookTest, TheOfficesEntriesKeepThisPcsCommandAndLastCall) {
+  TTableRow own;
+  own.SetValue("phone_number", Number(1));
+  own.SetValue("exec_cmd", "run-me");
+  own.SetValue("last_incoming_date", "2026/02/02 10:00:00.000");
+  CtiDb->InsertPhoneNumber(own);
+  TTableRow office;
+  office.SetValue("phone_number", Number(1));
+  office.SetValue("owner_name", "新");
+  office.SetValue("exec_cmd", "not-mine");
+  office.SetValue("last_updated", "2026/03/03 11:00:00.000");
+  bool inTransaction = false;
+  PhoneBook().SetEditHook([](const TBookEdit&) { FAIL() << "not an edit of this PC"; });
+  PhoneBook().ApplyOffice({TBookEdit::TKind::Save, {office}, {}},
+                          [&] { inTransaction = CtiDb->InTransaction(); });
+  PhoneBook().SetEditHook(nullptr);
+  EXPECT_TRUE(inTransaction);
+  EXPECT_EQ(Value(Number(1), "owner_name"), "新");
+  EXPECT_EQ(Value(Number(1), "last_updated"), "2026/03/03 11:00:00.000");
+  EXPECT_EQ(Value(Number(1), "exec_cmd"), "run-me");
+  EXPECT_EQ(Value(Number(1), "last_incoming_date"), "2026/02/02 10:00:00.000");
+}
+
+} // namespace

@@ -3,7 +3,9 @@
 #include "fakes/MosquittoBroker.h"
 #include "fakes/MqttTestClient.h"
 #include "fakes/StationHistory.h"
+#include "share/BookMessages.h"
 #include "share/CallMessage.h"
+#include "share/ShareExchange.h"
 #include "share/ShareTopics.h"
 #include "share/Station.h"
 
@@ -11,6 +13,8 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fmt/format.h>
+#include <map>
 #include <set>
 
 // Calls shared through a real mosquitto broker that the test runs itself.
@@ -44,15 +48,27 @@ protected:
   }
 
   // A sending station in a folder of its own with calls 1..count in its history.
-  std::unique_ptr<TProgramProcess> StartStation(const std::string& station, int count) {
-    const std::string folder = home.Path() + "/" + station;
-    std::filesystem::create_directories(folder + "/run");
-    std::filesystem::copy_file(BinFolder() + "/teloria2.db3.init", folder + "/teloria2.db3");
+  std::unique_ptr<TProgramProcess> StartStation(const std::string& station, int count,
+                                                const std::string& shareKeys = "") {
+    const std::string folder = NewFolder(station);
     EXPECT_TRUE(WriteStationHistory(folder + "/teloria2.db3", station, count));
-    WriteFile(folder + "/teloria2.ini",
-              "[Settings]\r\nMirelKT5Port=/nonexistent\r\n[Settings.Share]\r\nMode=1\r\n"
-              "Host=127.0.0.1\r\nPort=" +
-                  std::to_string(broker->Port()) + "\r\nStation=" + station + "\r\n");
+    return StartIn(station, "Mode=1\r\nStation=" + station + "\r\n" + shareKeys);
+  }
+
+  // A PC's folder with a database made from the template.
+  std::string NewFolder(const std::string& name) {
+    const std::string folder = home.Path() + "/" + name;
+    if (std::filesystem::create_directories(folder + "/run"))
+      std::filesystem::copy_file(BinFolder() + "/teloria2.db3.init", folder + "/teloria2.db3");
+    return folder;
+  }
+
+  // The PC of that folder, with these [Settings.Share] keys.
+  std::unique_ptr<TProgramProcess> StartIn(const std::string& name, const std::string& shareKeys) {
+    const std::string folder = home.Path() + "/" + name;
+    WriteFile(folder + "/teloria2.ini", "[Settings]\r\nMirelKT5Port=/nonexistent\r\n"
+                                        "[Settings.Share]\r\nHost=127.0.0.1\r\nPort=" +
+                                            std::to_string(broker->Port()) + "\r\n" + shareKeys);
     return std::make_unique<TProgramProcess>(
         BinFolder() + "/teloria2", std::vector<std::string>{"-arun"},
         std::vector<std::string>{"QT_QPA_PLATFORM=offscreen", "TELORIA2_HOME=" + folder,
@@ -432,4 +448,186 @@ TEST_F(ShareTest, TlsIsVerifiedAgainstTheCaFile) {
   EXPECT_TRUE(LogHas("[info ] MQTTブローカーに接続しました。"));
   program->Terminate();
   EXPECT_EQ(program->WaitExit(), 0);
+}
+
+// One phone book for the office, held by the sending station desk1; the
+// desk "reception" runs in the test's own folder.
+class OfficeBookTest : public ShareTest {
+protected:
+  void SetUp() override {
+    ShareTest::SetUp();
+    StartBroker();
+    editor = std::make_unique<TMqttTestClient>(broker->Port(), std::vector<std::string>{});
+    ASSERT_TRUE(editor->WaitConnected());
+  }
+
+  // A sending station; or a receiving desk holding the book.
+  void StartBookStation(const std::string& shareKeys = "Mode=1\r\n") {
+    NewFolder("desk1");
+    station = StartIn("desk1", shareKeys + "Station=desk1\r\n");
+    dataFolder = home.Path() + "/desk1";
+    ASSERT_TRUE(LogHas("事務所の電話帳を使います。電話帳=[desk1]"));
+    dataFolder = home.Path();
+  }
+
+  void StartReception(const std::string& shareKeys = "") {
+    WriteShareIni("", "Mode=2\r\nStation=reception\r\nBookStation=desk1\r\n" + shareKeys);
+    program = StartProgram({"-arun"});
+  }
+
+  static TBookEntry Entry(std::string number, std::string name, std::string memo1 = "") {
+    return {std::move(number), std::move(name), std::move(memo1), "", "", "", ""};
+  }
+
+  // An edit of another desk, as it sends it to the book station.
+  void Edit(const std::string& kind, std::vector<TBookEntry> entries,
+            std::vector<std::string> numbers = {}, const std::string& desk = "deskA") {
+    const int64_t seq = ++seqs[desk];
+    const TDeskEdit edit{desk, seq, {kind, std::move(entries), std::move(numbers), desk, ""}};
+    const TShareRequest request{desk + "-" + std::to_string(seq), desk, BookEditSubject,
+                                DeskEditJson(edit)};
+    ASSERT_TRUE(editor->Publish(Topic("desk1", "request"), EncodeShareRequest(request)));
+  }
+
+  // The office's part of a PC's book, and the version it has applied.
+  std::vector<std::string> BookOf(const std::string& folder) {
+    const std::string saved = std::exchange(dataFolder, folder);
+    std::vector<std::string> rows = Query("SELECT phone_number, owner_name, memo1, created_date, "
+                                          "last_updated FROM phone_numbers ORDER BY phone_number");
+    rows.push_back("version " + Query("SELECT version FROM book_state").at(0));
+    dataFolder = saved;
+    return rows;
+  }
+
+  bool SameBooks(const std::vector<std::string>& folders, size_t entries, int timeoutMs = 30000) {
+    return WaitFor(
+        [&] {
+          const std::vector<std::string> first = BookOf(folders[0]);
+          return first.size() == entries + 1 &&
+                 std::all_of(folders.begin(), folders.end(),
+                             [&](const std::string& f) { return BookOf(f) == first; });
+        },
+        std::chrono::milliseconds(timeoutMs));
+  }
+
+  // What a desk joining a book wrote of its own book first ("" for nothing).
+  std::string Exported(const std::string& folder) {
+    for (const auto& file : std::filesystem::directory_iterator(folder))
+      if (file.path().filename().string().rfind("teloria2-own-book-", 0) == 0)
+        return Cp932ToUtf8(ReadFile(file.path().string()));
+    return "";
+  }
+
+  std::unique_ptr<TMqttTestClient> editor;
+  std::unique_ptr<TProgramProcess> station;
+  std::map<std::string, int64_t> seqs;
+};
+
+TEST_F(OfficeBookTest, SavesDeletesImportsAndRivalEditsEndIdenticalOnEveryDesk) {
+  StartBookStation();
+  StartReception();
+  ASSERT_TRUE(LogHas("事務所の電話帳を全件取り寄せました。電話帳=[desk1] 版=0"));
+  const std::vector<std::string> both{home.Path() + "/desk1", home.Path()};
+  Edit("save", {Entry("0311112222", "山田商店", "取引先")});
+  ASSERT_TRUE(SameBooks(both, 1)) << BookOf(home.Path()).size();
+  EXPECT_EQ(Query("SELECT owner_name, memo1 FROM phone_numbers"),
+            std::vector<std::string>{"山田商店|取引先"});
+  Edit("delete", {}, {"0311112222"});
+  ASSERT_TRUE(SameBooks(both, 0));
+  std::vector<TBookEntry> records;
+  for (int i = 0; i < 1000; ++i)
+    records.push_back(Entry(fmt::format("06{:08}", i), fmt::format("取引先{}", i)));
+  Edit("import", records);
+  ASSERT_TRUE(SameBooks(both, 1000));
+  // The book station's order of receipt decides.
+  for (int i = 0; i < 10; ++i)
+    Edit("save", {Entry("0600000007", "deskA " + std::to_string(i))}, {},
+         i % 2 ? "deskB" : "deskA");
+  ASSERT_TRUE(SameBooks(both, 1000));
+  EXPECT_TRUE(WaitFor([&] {
+    return Query("SELECT owner_name FROM phone_numbers WHERE phone_number = '0600000007'") ==
+           std::vector<std::string>{"deskA 9"};
+  }));
+}
+
+TEST_F(OfficeBookTest, ADeskAwayCatchesUpAndEditsKeptWhileTheBookStationIsAwayArriveOnceInOrder) {
+  StartBookStation();
+  StartReception("Stations=desk1\r\n");
+  ASSERT_TRUE(LogHas("事務所の電話帳を全件取り寄せました。"));
+  program->Terminate();
+  ASSERT_EQ(program->WaitExit(), 0);
+  for (int i = 0; i < 50; ++i)
+    Edit("save", {Entry(fmt::format("07{:08}", i % 30), fmt::format("版{}", i))});
+  program = StartProgram({"-arun"});
+  const std::vector<std::string> all{home.Path() + "/desk1", home.Path()};
+  ASSERT_TRUE(SameBooks(all, 30));
+  EXPECT_EQ(BookOf(home.Path()).back(), "version 50");
+
+  // Desk A registers the 20 callers of desk2's calls while the book station is off.
+  NewFolder("deskA");
+  auto deskA = StartIn("deskA", "Mode=2\r\nStation=deskA\r\nBookStation=desk1\r\n");
+  dataFolder = home.Path() + "/deskA";
+  ASSERT_TRUE(LogHas("事務所の電話帳を全件取り寄せました。"));
+  dataFolder = home.Path();
+  station->Terminate();
+  ASSERT_EQ(station->WaitExit(), 0);
+  auto desk2 = StartStation("desk2", 20, "BookStation=desk1\r\n");
+  const auto unconfirmed = [&] {
+    const std::string saved = std::exchange(dataFolder, home.Path() + "/deskA");
+    const std::string count = Query("SELECT count(*) FROM book_outbox").at(0);
+    dataFolder = saved;
+    return count;
+  };
+  ASSERT_TRUE(WaitFor([&] { return unconfirmed() == "20"; })) << unconfirmed();
+  station = StartIn("desk1", "Mode=1\r\nStation=desk1\r\n");
+  ASSERT_TRUE(SameBooks({home.Path() + "/desk1", home.Path(), home.Path() + "/deskA"}, 50));
+  EXPECT_EQ(unconfirmed(), "0");
+  dataFolder = home.Path() + "/desk1";
+  std::vector<std::string> registered;
+  for (int i = 1; i <= 20; ++i)
+    registered.push_back(OldCall("desk2", i).PhoneNumber);
+  std::vector<std::string> applied;
+  for (const std::string& change : Query("SELECT change FROM book_changes WHERE version > 50 "
+                                         "ORDER BY version")) {
+    const TBookVersion v = DecodeBookVersion(change);
+    EXPECT_EQ(v.Seq, static_cast<int64_t>(applied.size() + 1));
+    applied.push_back(v.Change.Entries.at(0).Number);
+  }
+  EXPECT_EQ(applied, registered);
+
+  // The book station begun anew: the desk joins it, its own book kept first.
+  station->Terminate();
+  ASSERT_EQ(station->WaitExit(), 0);
+  std::filesystem::copy_file(BinFolder() + "/teloria2.db3.init", dataFolder + "/teloria2.db3",
+                             std::filesystem::copy_options::overwrite_existing);
+  station = StartIn("desk1", "Mode=1\r\nStation=desk1\r\n");
+  EXPECT_TRUE(
+      WaitFor([&] { return Exported(home.Path()).find("0700000029,版29,") != std::string::npos; }));
+}
+
+TEST_F(OfficeBookTest, AJoiningDeskKeepsEveryOwnEntryInTheOfficeBookOrItsExportedFile) {
+  NewFolder("desk1");
+  NewFolder("deskC");
+  std::string office = "BEGIN;";
+  std::string own = "BEGIN;";
+  for (int i = 0; i < 100; ++i) {
+    const std::string entry = "INSERT INTO phone_numbers (phone_number, owner_name) VALUES ('" +
+                              fmt::format("08{:08}", i) + "', '";
+    own += entry + "自分" + std::to_string(i) + "');";
+    if (i % 2 == 0)
+      office += entry + "事務所" + std::to_string(i) + "');";
+  }
+  for (const auto& [folder, sql] : {std::pair{"desk1", office}, {"deskC", own}}) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((home.Path() + "/" + folder + "/teloria2.db3").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, (sql + "COMMIT;").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
+  StartBookStation("Mode=2\r\nBookStation=desk1\r\n");
+  auto deskC = StartIn("deskC", "Mode=2\r\nStation=deskC\r\nBookStation=desk1\r\n");
+  // Without a screen the offer is declined: the office's 50 stay, the rest is in the file.
+  ASSERT_TRUE(SameBooks({home.Path() + "/desk1", home.Path() + "/deskC"}, 50));
+  const std::string exported = Exported(home.Path() + "/deskC");
+  for (int i = 0; i < 100; ++i)
+    EXPECT_NE(exported.find(fmt::format("08{:08},自分{},", i, i)), std::string::npos) << i;
 }

@@ -36,15 +36,17 @@ TEST_F(AppSettingsTest, NoFileGivesEveryDefault) {
   EXPECT_EQ(s.Share.Port, 1883);
   EXPECT_EQ(s.Share.Topic, "teloria2/office");
   EXPECT_FALSE(s.Share.HomeAssistant);
+  EXPECT_FALSE(s.Share.BookStation); // left out, unlike empty below
 }
 
 TEST_F(AppSettingsTest, BooleansAreTrueOnlyForOneAndNumbersMayBeHex) {
   WriteFile(ini, Utf8ToCp932("[Settings]\r\nExecCmdEnabled=2\r\nUseDefaultSound=abc\r\n"
                              "AutoRun=1\r\nIncomingLimit=0x10\r\nPhoneLimit=x\r\n"
                              "Memo1Caption=  氏名  \r\n[Settings.Logging]\r\nLogPortScan=1\r\n"
-                             "LogDir=/var/tmp/t2\r\n"));
+                             "LogDir=/var/tmp/t2\r\n[Settings.Share]\r\nBookStation=\r\n"));
   TAppSettings s;
   s.Load();
+  EXPECT_EQ(s.Share.BookStation, std::optional<std::string>(""));
   EXPECT_FALSE(s.ExecCmdEnabled);
   EXPECT_TRUE(s.UseDefaultSound);
   EXPECT_TRUE(s.AutoRun);

@@ -1,12 +1,15 @@
 // What makes delivery safe: the bounded outbox with its resending, the
 // sequence check, the desk's filter, and the requests of the catch-up.
+#include "share/BookMessages.h"
 #include "share/CallCatchUp.h"
 #include "share/CallReceiver.h"
 #include "share/MqttOutbox.h"
 #include "share/ShareTopics.h"
 #include "share/StationSequence.h"
 
+#include <QJsonDocument>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -107,8 +110,8 @@ TEST(DeliveryTest, OneRequestPerStationOnItsWayAskedAgainWhenOverdue) {
 }
 
 TEST(DeliveryTest, CaughtUpCallsTravelWholeAndOnlyWithStoredDates) {
-  const TCallRecord call{5, "2026/12/08 07:05:03.250", "0312345678", 2, true, 6, 95,
-                         "山田商店", "取引先", "", "午後"};
+  const TCallRecord call{
+      5, "2026/12/08 07:05:03.250", "0312345678", 2, true, 6, 95, "山田商店", "取引先", "", "午後"};
   EXPECT_EQ(CallRecordOf(QJsonValue(CallRecordJson(call))), call);
   EXPECT_EQ(CallKeyOf(CallKeyJson(call))->Date, call.Date);
   for (const char* bad : {"2026/12/08", "2026/12/08 07:05:03.250'; --", "x"}) {
@@ -116,6 +119,27 @@ TEST(DeliveryTest, CaughtUpCallsTravelWholeAndOnlyWithStoredDates) {
     o["incoming_date"] = bad;
     EXPECT_THROW(CallRecordOf(QJsonValue(o)), ECallMessageError) << bad;
   }
-  EXPECT_THROW(DecodeShareRequest(R"({"id":"a","desk":"x/+","what":"calls"})"),
-               ECallMessageError);
+  EXPECT_THROW(DecodeShareRequest(R"({"id":"a","desk":"x/+","what":"calls"})"), ECallMessageError);
+}
+
+TEST(DeliveryTest, BookChangesTravelWholeAndRefuseWhatNamesNoEntry) {
+  const TBookVersion version{12,
+                             "desk2-ab",
+                             3,
+                             {"save",
+                              {{"0312345678", "山田商店", "取引先", "", "午後",
+                                "2026/12/08 07:05:03.250", "2026/12/09 07:05:03.250"}},
+                              {},
+                              "desk2",
+                              "2026/12/09 07:05:03.000"}};
+  const TBookVersion back = DecodeBookVersion(EncodeBookVersion(version));
+  EXPECT_EQ(back.Change, version.Change);
+  EXPECT_EQ(std::tie(back.Version, back.Desk, back.Seq),
+            std::tie(version.Version, version.Desk, version.Seq));
+  for (const char* bad : {R"({"kind":"rename"})", R"({"kind":"delete","numbers":[""]})",
+                          R"({"kind":"delete","numbers":["03\n1"]})",
+                          R"({"kind":"save","entries":[{"number":"0312","owner_name":5}]})",
+                          R"({"kind":"delete","numbers":["012345678901234567890"]})"})
+    EXPECT_THROW(BookChangeOf(QJsonDocument::fromJson(bad).object()), ECallMessageError) << bad;
+  EXPECT_THROW(VersionOf(QJsonObject{{"version", -1}}), ECallMessageError);
 }

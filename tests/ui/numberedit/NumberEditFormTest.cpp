@@ -184,9 +184,9 @@ private slots:
     for (QWidget* w = first->nextInFocusChain(); w != first; w = w->nextInFocusChain())
       if ((w->focusPolicy() & Qt::TabFocus) != 0 && form->isAncestorOf(w))
         order << w->objectName();
-    QCOMPARE(order,
-             QStringList({"OwnerNameEdit", "Memo1", "Memo2", "Memo3", "ExecCmdEdit",
-                          "PhoneNumberEdit", "NumberFindButton", "SaveButton", "ShowListButton"}));
+    QCOMPARE(order, QStringList({"OwnerNameEdit", "Memo1", "Memo2", "Memo3", "ExecCmdEdit",
+                                 "PhoneNumberEdit", "NumberFindButton", "SaveButton",
+                                 "ShowListButton", "ReloadButton"}));
   }
 
   void FindFillsOrClearsTheFields() {

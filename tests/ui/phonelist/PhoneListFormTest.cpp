@@ -1,6 +1,7 @@
 #include "ui/PhoneListForm.h"
 #include "base/CodePage.h"
 #include "base/IniFile.h"
+#include "data/KsoCtiDb.h"
 #include "data/PhoneBook.h"
 #include "ui/GridView.h"
 #include "ui/NumberEditForm.h"
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QtTest>
 #include <fmt/printf.h>
 #include <sqlite3.h>
@@ -114,6 +116,37 @@ private slots:
     QCOMPARE(Form().Rows()[0].GetValue("phone_number"), std::string("0397"));
     QCOMPARE(Text("KensuuLabel"), QString("[ 4 件登録済み ]"));
     QCOMPARE(resets.count(), 0);
+  }
+
+  // The open list takes the office's changes row by row; an edit window on
+  // a changed entry keeps what the user typed and offers the new values.
+  void OfficeChangesReachTheListAndAnOpenEditWindow() {
+    AddEntries(3);
+    Windows().ShowPhoneList();
+    QCOMPARE(Child<QStatusBar>("BookStatusBar").currentMessage(), QString("電話帳: この端末のみ"));
+    TNumberEditForm* editor = Windows().NewNumberEdit(nullptr);
+    editor->FillFromRow(Form().Rows()[1]); // entry 2
+    QSignalSpy resets(Form().Grid().model(), &QAbstractItemModel::modelReset);
+    TTableRow changed;
+    changed.SetValue("phone_number", Number(2));
+    changed.SetValue("owner_name", "事務所の名前");
+    PhoneBook().ApplyOffice({TBookEdit::TKind::Save, {changed}, {Number(3)}},
+                            [] { CtiDb->SetBookState("desk1", 7); });
+    PhoneBook().OfficeChanged();
+    QCOMPARE(resets.count(), 0);
+    QCOMPARE(Form().Rows().Count(), 2);
+    QCOMPARE(Form().Rows()[0].GetValue("owner_name"), std::string("事務所の名前"));
+    QCOMPARE(Child<QStatusBar>("BookStatusBar").currentMessage(),
+             QString("電話帳: 事務所 (desk1) 版 7"));
+    auto& name = *editor->findChild<QLineEdit*>("OwnerNameEdit");
+    QCOMPARE(name.text(), QString("名前2"));
+    auto& reload = *editor->findChild<QPushButton*>("ReloadButton");
+    QVERIFY(!reload.isHidden());
+    QVERIFY(
+        editor->findChild<QStatusBar*>("StatusBar1")->currentMessage().contains("他の端末で変更"));
+    reload.click();
+    QCOMPARE(name.text(), QString("事務所の名前"));
+    QVERIFY(reload.isHidden());
   }
 
   void TheFirstRowIsCurrentAfterEveryLoad() {
