@@ -1,5 +1,8 @@
-// Build step: executes the schema SQL into a new SQLite file, the database
-// template the program ships. Usage: make-db-template <schema.sql> <output>
+// Build step: executes the schema SQL into a new SQLite file and brings it
+// to the program's schema as the program would an older database: the
+// database template the program ships. Usage: make-db-template <schema.sql> <output>
+#include "data/KsoCtiDb.h"
+
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -39,6 +42,12 @@ bool MakeTemplate(const std::string& sql, const std::string& output) {
     return false;
   }
   db.reset();
+  try {
+    TKsoCtiDb(pending).UpgradeSchema();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "make-db-template: %s\n", e.what());
+    return false;
+  }
   return std::rename(pending.c_str(), output.c_str()) == 0;
 }
 

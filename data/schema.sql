@@ -1,5 +1,6 @@
--- The initial database shipped as teloria2.db3.init; a new teloria2.db3 is a
--- byte copy of it. Dates are texts "yyyy/mm/dd hh:nn:ss.zzz" so that text
+-- The first version of the database. The build brings it to the current
+-- version with the program's own upgrade (src/data/SchemaUpgrade.cpp) and
+-- ships it as teloria2.db3.init; a new teloria2.db3 is a byte copy of it. Dates are texts "yyyy/mm/dd hh:nn:ss.zzz" so that text
 -- order is time order. Integer columns are declared INTEGER so that they read
 -- back as integers.
 

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   TMosquittoBroker broker((home / "broker").string());
   if (!broker.Start())
     return 1;
-  TMqttTestClient desk(broker.Port(), {"bench/call"});
+  TMqttTestClient desk(broker.Port(), {"bench/+/call"});
   if (!desk.WaitConnected())
     return 1;
   AppSettings.MirelKT5Port = "TEST";

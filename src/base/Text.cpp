@@ -85,6 +85,21 @@ std::vector<std::string> SplitString(std::string_view s, char separator) {
   }
 }
 
+std::string WithoutControlCharacters(std::string_view s) {
+  std::string kept;
+  kept.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    // C1 controls are U+0080..U+009F: 0xC2 followed by 0x80..0x9F.
+    const bool c1 = c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) < 0xA0;
+    if (c1)
+      ++i;
+    else if (c >= 0x20 && c != 0x7F)
+      kept += s[i];
+  }
+  return kept;
+}
+
 bool TryParseInt32(std::string_view text, int& value) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     uint32_t hex = 0;

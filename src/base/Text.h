@@ -19,6 +19,9 @@ bool StartsWithText(std::string_view s, std::string_view prefix);
 
 std::vector<std::string> SplitString(std::string_view s, char separator);
 
+// UTF-8 text without its control characters (C0, DEL and C1).
+std::string WithoutControlCharacters(std::string_view s);
+
 // Signed 32-bit decimal, or hexadecimal after "0x"/"0X" for texts longer than
 // two characters; false for anything else, including overflow.
 bool TryParseInt32(std::string_view text, int& value);

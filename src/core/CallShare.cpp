@@ -1,7 +1,9 @@
 #include "core/CallShare.h"
 
+#include "core/ShareDesk.h"
+#include "core/StationCalls.h"
 #include "settings/Logging.h"
-#include "share/CallReceiver.h"
+#include "share/CallCatchUp.h"
 #include "share/CallSender.h"
 #include "share/ShareConnection.h"
 #include "share/Station.h"
@@ -17,10 +19,14 @@ bool Shares(int mode) {
 } // namespace
 
 TCallShare::TCallShare(TPostTargetPtr owner, TMqttClientFactory clients)
-    : owner_(std::move(owner)), clients_(clients ? std::move(clients) : NewMqttClient) {}
+    : owner_(std::move(owner)), clients_(clients ? std::move(clients) : NewMqttClient) {
+  catchUpTimer_.setObjectName("CatchUpTimer");
+  catchUpTimer_.setInterval(5000);
+  QObject::connect(&catchUpTimer_, &QTimer::timeout, [this] { CatchUpTimerTimer(); });
+}
 
 TCallShare::~TCallShare() {
-  Stop();
+  Stop(false);
 }
 
 template <typename Fn> auto TCallShare::Current(Fn fn) {
@@ -36,14 +42,14 @@ void TCallShare::Apply(const TShareSettings& settings) {
     wanted = TShareSettings{};
   if (wanted == running_)
     return;
-  Stop();
+  Stop(running_.Mode == 1 && wanted.Mode != 1);
   running_ = wanted;
   Start();
 }
 
 void TCallShare::Start() {
   if (Shares(running_.Mode)) {
-    const std::string station = StationName();
+    const std::string station = ShareStationName(running_.Station);
     LogFmt(llInfo, "MQTTブローカーに接続します。Host=[%s:%d] Mode=%d", running_.Host, running_.Port,
            running_.Mode);
     if (CredentialsInClear(running_))
@@ -51,6 +57,7 @@ void TCallShare::Start() {
              "MQTTのユーザー名とパスワードが暗号化されずに送られます。"
              "CA証明書ファイルを設定してTLSで接続して下さい。Host=[%s]",
              running_.Host);
+    WarnOfReadablePassword();
     ++generation_;
     lastStatus_.reset();
     dropReported_ = false;
@@ -59,23 +66,34 @@ void TCallShare::Start() {
     events.OnMessage = Current(&TCallShare::MessageArrived);
     events.OnDropped = Current(&TCallShare::Dropped);
     client_ = clients_(ShareClientOptions(running_, station), owner_, std::move(events));
-    if (running_.Mode == 1)
+    if (running_.Mode == 1) {
       sender_ =
           std::make_unique<TCallSender>(*client_, running_.Topic, station, running_.HomeAssistant);
-    else
-      receiver_ = std::make_unique<TCallReceiver>(running_.Topic);
+    } else {
+      desk_ = std::make_unique<TShareDesk>(*client_, owner_, running_, station, Session);
+      desk_->OnRecorded = [this](const std::vector<TTableRow>& registered) {
+        if (OnCallsRecorded)
+          OnCallsRecorded(registered);
+      };
+      catchUpTimer_.start();
+    }
   }
   if (OnStateChanged)
     OnStateChanged();
 }
 
-void TCallShare::Stop() {
+void TCallShare::Stop(bool sharingEnds) {
   if (!client_)
     return;
+  if (sender_ && sharingEnds)
+    sender_->RemoveDiscovery();
   if (sender_)
     sender_->Offline();
+  if (desk_)
+    desk_->Offline();
+  catchUpTimer_.stop();
   sender_.reset();
-  receiver_.reset();
+  desk_.reset();
   // Sends what it was given while connected, disconnects and joins its thread.
   client_.reset();
   ++generation_;
@@ -98,6 +116,8 @@ void TCallShare::StatusChanged(const TMqttStatus& status) {
     dropReported_ = false;
     if (sender_)
       sender_->Announce(sourceConnected_);
+    if (desk_)
+      desk_->Connected();
   }
   if (was != connected_ && OnStateChanged)
     OnStateChanged();
@@ -135,10 +155,63 @@ void TCallShare::LogStatus(const TMqttStatus& status) {
 }
 
 void TCallShare::MessageArrived(const TMqttMessage& message) {
-  if (!receiver_)
+  if (desk_)
+    desk_->Take(message);
+  else if (sender_)
+    if (const auto request = sender_->RequestOf(message))
+      Answer(*request);
+}
+
+// A page of this PC's history after the desk's key; a failure leaves the
+// desk to ask again.
+void TCallShare::Answer(const TShareRequest& request) {
+  if (request.What != CallsSubject) {
+    LogFmt(llDebug, "共有の依頼の種類が違います。種類=[%s]", request.What);
     return;
-  if (const auto call = receiver_->Take(message))
-    Session.InjectMessage(*call);
+  }
+  try {
+    QJsonArray items;
+    for (const TCallRecord& call : OwnCallsAfter(CallKeyOf(request.After), TShareDesk::PageCalls))
+      items.push_back(CallRecordJson(call));
+    const bool more = items.size() == TShareDesk::PageCalls;
+    sender_->Answer(request, std::move(items), more);
+  } catch (const std::exception& e) {
+    LogException(llWarning,
+                 fmt::sprintf("着信履歴の問い合わせに答えられません。ID=[%s]", request.Id), e);
+  }
+}
+
+void TCallShare::DescribeCall(int32_t groupNo, TTableRow& incoming) {
+  const std::optional<TCallMessage> call = Session.TakeNumberMessage(groupNo);
+  if (!call)
+    return;
+  incoming.SetValue("_Station", call->Station);
+  if (call->IncomingOrder && call->IncomingDate) {
+    incoming.SetValue("_StationOrder", std::to_string(*call->IncomingOrder));
+    incoming.SetValue("_IncomingDate", *call->IncomingDate);
+  }
+  incoming.SetValue("owner_name", call->OwnerName);
+  incoming.SetValue("memo1", call->Memo1);
+  incoming.SetValue("memo2", call->Memo2);
+  incoming.SetValue("memo3", call->Memo3);
+}
+
+void TCallShare::CatchUpTimerTimer() {
+  if (desk_)
+    desk_->Tick();
+}
+
+void TCallShare::WarnOfReadablePassword() {
+  if (running_.Password.empty() || !SettingsFileReadableByOthers())
+    return;
+  LogFmt(llWarning,
+         "MQTTブローカーのパスワードを保存したファイルを他のユーザーが読めます。"
+         "設定を保存し直すと所有者だけが読めるようにします。File=[%s]",
+         TAppSettings::FileName());
+  if (!passwordWarned_ && OnWarning)
+    OnWarning("設定ファイルのMQTTパスワードを他のユーザーが読めます。\r\n"
+              "設定画面で保存し直して下さい。");
+  passwordWarned_ = true;
 }
 
 void TCallShare::Dropped(size_t dropped) {

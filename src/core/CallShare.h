@@ -4,20 +4,25 @@
 #include "common2/KT5EventArgs.h"
 #include "core/MirelKT5CommShare.h"
 #include "core/SentCalls.h"
+#include "data/TableRow.h"
 #include "settings/AppSettings.h"
 #include "share/MqttClient.h"
 
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
-class TCallReceiver;
 class TCallSender;
+class TShareDesk;
+struct TShareRequest;
 
 // Calls shared across an office through an MQTT broker. Mode 1 publishes
-// every call event this PC handles; mode 2 takes its calls from the broker
+// every call event this PC handles and answers the desks' requests for its
+// history; mode 2 takes its calls from the broker (TShareDesk), the live ones
 // through Session, as from an adapter. The broker's state is logged on each
 // change; it never holds up the local handling of a call. Main thread only.
 class TCallShare {
@@ -29,7 +34,7 @@ public:
   TCallShare& operator=(const TCallShare&) = delete;
 
   // Starts, restarts or stops the connection when the settings differ from
-  // the running ones.
+  // the running ones. Turned off, a sending station's hub sensors are removed.
   void Apply(const TShareSettings& settings);
   int Mode() const { return running_.Mode; }
   bool Receiving() const { return running_.Mode == 2; }
@@ -43,17 +48,32 @@ public:
   // Mode 1: the adapter (or simulator) connection, told in the status.
   void SourceConnected(bool connected);
 
+  // Mode 2: the incoming row of a number event of Session's group `groupNo`
+  // becomes that of the sending station's call: its station ("_Station"),
+  // its key there ("_StationOrder" and "_IncomingDate"; no order when the
+  // station could not record it) and its name and memos there.
+  void DescribeCall(int32_t groupNo, TTableRow& incoming);
+  // Mode 2: asks again what went unanswered; CatchUpTimer calls it.
+  void CatchUpTimerTimer();
+  const QTimer& CatchUpTimer() const { return catchUpTimer_; }
+
   // The calls received from the broker.
   TMirelKT5CommShare Session;
   // The broker connection came up or went down.
   std::function<void()> OnStateChanged;
+  // Calls were recorded without being shown; the phone-book entries added.
+  std::function<void(const std::vector<TTableRow>& registered)> OnCallsRecorded;
+  // Something the user should know once: a balloon.
+  std::function<void(const std::string& text)> OnWarning;
 
 private:
   void Start();
-  void Stop();
+  void Stop(bool sharingEnds);
+  void WarnOfReadablePassword();
   void StatusChanged(const TMqttStatus& status);
   void LogStatus(const TMqttStatus& status);
   void MessageArrived(const TMqttMessage& message);
+  void Answer(const TShareRequest& request);
   void Dropped(size_t dropped);
   // Drops what an older connection posted after it was replaced.
   template <typename Fn> auto Current(Fn fn);
@@ -64,10 +84,12 @@ private:
   uint64_t generation_ = 0;
   std::unique_ptr<IMqttClient> client_;
   std::unique_ptr<TCallSender> sender_;
-  std::unique_ptr<TCallReceiver> receiver_;
+  std::unique_ptr<TShareDesk> desk_;
   TSentCalls sent_;
+  QTimer catchUpTimer_;
   bool connected_ = false;
   bool sourceConnected_ = false;
   bool dropReported_ = false;
+  bool passwordWarned_ = false;
   std::optional<TMqttStatus> lastStatus_;
 };

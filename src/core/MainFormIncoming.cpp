@@ -32,13 +32,23 @@ struct TIncomingCall {
   // (found there or registered now).
   std::unique_ptr<TTableRow> Row;
   bool InPhoneBook = false;
+  // A call received from another station: that station, the call's order
+  // there (none when it could not record it) and the name and memos of its
+  // phone book, for a number this PC's book does not know.
+  std::string Station;
+  std::string StationOrder;
+  std::unique_ptr<TTableRow> SenderEntry;
 };
 
 namespace {
 
-// A caller without a phone-book entry: the number and the call's date.
+// A caller without a phone-book entry: the number and the call's date, and
+// what the sending station's book says of it.
 std::unique_ptr<TTableRow> NewCallRow(const TIncomingCall& call) {
   auto row = std::make_unique<TTableRow>();
+  if (call.SenderEntry)
+    for (const char* key : {"owner_name", "memo1", "memo2", "memo3"})
+      row->SetValue(key, call.SenderEntry->GetValue(key));
   row->SetValue("phone_number", call.Number);
   row->SetValue("created_date", call.When);
   row->SetValue("last_updated", call.When);
@@ -62,6 +72,19 @@ const char* CallStepText(TMainForm::TCallStep step) {
     return "最終着信日時更新";
   }
   return "";
+}
+
+// A call of another station is recorded once, under its key there; one of
+// this PC under the key it was given as it was shown, if any.
+int AddHistoryRow(const TIncomingCall& call) {
+  if (call.Station.empty())
+    return CallHistory().AddCall(call.Number, call.When, call.Order);
+  TTableRow row;
+  row.SetValue("incoming_order", call.StationOrder);
+  row.SetValue("incoming_date", call.When);
+  row.SetValue("phone_number", call.Number);
+  bool added = false;
+  return CallHistory().AddStationCall(call.Station, row, added).Order;
 }
 
 const char* HookText(uint8_t kind) {
@@ -204,6 +227,7 @@ void TMainForm::PostIncoming(const std::string& phoneNumber, int32_t groupNo) {
   auto row = std::make_shared<TTableRow>();
   row->SetValue("phone_number", phoneNumber);
   row->SetValue("_IncomingDate", NowDateText());
+  share_->DescribeCall(groupNo, *row);
   groupCalls_.NumberPosted(groupNo);
   Post([this, row, groupNo] {
     groupCalls_.NumberHandled(groupNo, CMIncomingPhone(std::make_unique<TTableRow>(*row)));
@@ -219,8 +243,7 @@ TMainForm::TWriteResult TMainForm::RecordCall(TIncomingCall& call) {
       const std::optional<TCallKey> stored =
           call.Replayed ? CallHistory().Find({call.When, call.Number}) : std::nullopt;
       const bool keyGiven = call.Order != 0;
-      call.Order =
-          stored ? stored->Order : CallHistory().AddCall(call.Number, call.When, call.Order);
+      call.Order = stored ? stored->Order : AddHistoryRow(call);
       call.RowAdded = true;
       // A key given as the call was shown has been tracked since.
       if (!keyGiven)
@@ -287,7 +310,18 @@ std::shared_ptr<TIncomingCall> TMainForm::CMIncomingPhone(std::unique_ptr<TTable
   call->Number = incoming->GetValue("phone_number");
   call->When = incoming->GetValue("_IncomingDate");
   LogFmt(llDebug, "着信情報のDB登録処理 : 着信日時 [%s]  番号 [%s]", call->When, call->Number);
+  call->Station = incoming->GetValue("_Station");
+  call->StationOrder = incoming->GetValue("_StationOrder");
+  if (!call->Station.empty())
+    call->SenderEntry = std::move(incoming);
   incoming.reset();
+  // The sending station's history is the truth: a call it could not record
+  // is shown, and recorded when it has it (caught up).
+  if (!call->Station.empty() && call->StationOrder.empty()) {
+    ShowCall(*call, *WaitingCallRow(*call));
+    StartCommand(*call);
+    return nullptr;
+  }
   // The caller is shown from what the database can read; the call's writes,
   // each flushed to the disk, wait until the window shows it.
   const TShortBusyWait shortWait;
@@ -300,11 +334,13 @@ std::shared_ptr<TIncomingCall> TMainForm::CMIncomingPhone(std::unique_ptr<TTable
 // The key the call's history row will have, given as it is shown, so that
 // what is told of the call at once (the office's call message) names it.
 // Not while the database refuses writes, nor behind a call that waits
-// without a key: the row may be added long after, and gets its key then.
+// without a key: the row may be added long after, and gets its key then. A
+// call of another station gets its key here as its row is added.
 void TMainForm::GiveCallKey(TIncomingCall& call) {
   const auto unwritten = [](const TPendingWrite& w) { return w.Call && !w.Call->RowAdded; };
   const auto waiting = std::find_if(pendingWrites_.rbegin(), pendingWrites_.rend(), unwritten);
-  if (!CtiDb || Outage() || (waiting != pendingWrites_.rend() && waiting->Call->Order == 0))
+  if (!CtiDb || Outage() || !call.Station.empty() ||
+      (waiting != pendingWrites_.rend() && waiting->Call->Order == 0))
     return;
   try {
     // The keys of the calls still waiting are taken.
@@ -381,7 +417,7 @@ void TMainForm::WriteInOrder(const std::string& what, const TPendingRecord& reco
 // holds nothing back for long. Without a screen it is written at once.
 void TMainForm::WriteAfterPaint(std::shared_ptr<TIncomingCall> call) {
   const TCallIdentity identity{call->When, call->Number};
-  Keep({CallText(identity), {2, identity}, CallWrite(call), call});
+  Keep({CallText(identity), {2, identity}, CallWrite(call), call, !call->Station.empty()});
   if (!callPaintTimer_.isActive())
     callPaintTimer_.start();
   const unsigned showing = call->Showing;
@@ -407,6 +443,8 @@ void TMainForm::Keep(TPendingWrite write) {
 // The first pending write was refused: the outage is logged once, its
 // writes are tried again every second and kept in the journal meanwhile,
 // in their order; one that cannot be kept there stops the rest until it is.
+// A call of another station is not put in the journal, which knows no
+// stations: that station's history brings it back at the next start.
 void TMainForm::WaitForDatabase() {
   if (!Outage()) {
     const std::string& what = pendingWrites_.front().What;

@@ -5,6 +5,7 @@
 #include "base/Text.h"
 #include "common2/MirelKT5Comm.h"
 #include "core/CallShare.h"
+#include "data/TableRow.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 
@@ -14,6 +15,14 @@ void TMainForm::CreateShare() {
     OnSessionGroup(s, a);
   };
   share_->OnStateChanged = [this] { ShareStateChanged(); };
+  share_->OnCallsRecorded = [this](const std::vector<TTableRow>& registered) {
+    deps_.Windows->IncomingListReload();
+    for (const TTableRow& entry : registered)
+      deps_.Windows->PhoneListRowSaved(entry);
+  };
+  share_->OnWarning = [this](const std::string& text) {
+    ShowBalloon("Teloria II", text, TBalloonIcon::Warning);
+  };
 }
 
 // True while calls come from the broker: the port setting plays no part then.

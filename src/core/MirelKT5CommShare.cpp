@@ -2,7 +2,6 @@
 
 #include "base/Clock.h"
 #include "common2/MirelKT5CommException.h"
-#include "share/CallMessage.h"
 
 #include <algorithm>
 
@@ -59,9 +58,26 @@ void TMirelKT5CommShare::InjectMessage(const TCallMessage& message) {
   }
   g.RingSeconds = message.RingSeconds;
   g.TalkSeconds = message.TalkSeconds;
+  if (message.Kind == 2)
+    numbers_[g.GroupNo] = message;
   const IKT5GroupEventArgs event = g.Clone();
   if (message.Kind == 7)
     calls_.erase(call);
   if (OnGroup)
     OnGroup(*this, event);
+}
+
+bool TMirelKT5CommShare::Tracks(const std::string& station, int32_t senderGroupNo) const {
+  return std::any_of(calls_.begin(), calls_.end(), [&](const TCall& c) {
+    return c.SenderGroupNo == senderGroupNo && c.Station == station;
+  });
+}
+
+std::optional<TCallMessage> TMirelKT5CommShare::TakeNumberMessage(int32_t groupNo) {
+  const auto found = numbers_.find(groupNo);
+  if (found == numbers_.end())
+    return std::nullopt;
+  std::optional<TCallMessage> message = std::move(found->second);
+  numbers_.erase(found);
+  return message;
 }

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "common2/MirelKT5CommBase.h"
+#include "share/CallMessage.h"
 
 #include <deque>
+#include <map>
+#include <optional>
 #include <string>
-
-struct TCallMessage;
 
 // The session of a receiving station: calls come from the broker as call
 // messages, already grouped by their sending station. Each call gets a group
@@ -26,6 +27,11 @@ public:
   // Updates the message's call with it and raises OnGroup with a copy. The
   // durations are the sender's, which measured them on the line.
   void InjectMessage(const TCallMessage& message);
+  // Whether a call of that station and sender's group is in progress here.
+  bool Tracks(const std::string& station, int32_t senderGroupNo) const;
+  // The number message behind the number event of this group, handed over
+  // once (the event's handling may come after many more messages).
+  std::optional<TCallMessage> TakeNumberMessage(int32_t groupNo);
 
   // Calls in progress that are remembered; the oldest is forgotten beyond.
   static constexpr size_t RememberedCalls = 16;
@@ -40,4 +46,5 @@ private:
 
   bool open_ = false;
   std::deque<TCall> calls_;
+  std::map<int32_t, TCallMessage> numbers_;
 };

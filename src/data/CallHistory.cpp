@@ -48,6 +48,29 @@ void TCallHistory::SetNotAnswered(const TCallKey& call) {
   Db().SetIncomingNotAnswered(call.Order, call.Date);
 }
 
+TCallKey TCallHistory::AddStationCall(const std::string& station, const TTableRow& call,
+                                      bool& added) {
+  return {Db().AddStationIncoming(station, call, added), call.GetValue("incoming_date")};
+}
+
+std::optional<TCallKey> TCallHistory::StationMark(const std::string& station) {
+  const auto mark = Db().GetShareMark(station);
+  if (!mark)
+    return std::nullopt;
+  int order = 0;
+  TryParseInt32(mark->GetValue("station_order"), order);
+  return TCallKey{order, mark->GetValue("station_date")};
+}
+
+std::string TCallHistory::NewestOwnCallDate() {
+  return Db().GetNewestOwnIncomingDate();
+}
+
+std::unique_ptr<TTableRows> TCallHistory::OwnCallsAfter(const TCallKey& after, int count,
+                                                        int window) {
+  return Db().GetOwnIncomingAfter(after.Order, after.Date, count, window);
+}
+
 std::unique_ptr<TTableRows> TCallHistory::List(int limit) {
   return Db().GetIncomingList(limit);
 }

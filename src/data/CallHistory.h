@@ -46,6 +46,22 @@ public:
   void SetHungUp(const TCallKey& call, int onhookSeconds);
   void SetNotAnswered(const TCallKey& call);
 
+  // A call received from another station, recorded once under its key there
+  // (the station's name, order and date, which is its date here too); a call
+  // recorded already only takes a further outcome. `call` holds the
+  // station's incoming_order and incoming_date, phone_number and the outcome
+  // (state, connected, offhook_seconds, onhook_seconds). Returns the call's
+  // key here; `added` tells whether it is new.
+  TCallKey AddStationCall(const std::string& station, const TTableRow& call, bool& added);
+  // The station's key (order and date there) of the newest of its calls that
+  // ended here, which deleting or trimming calls does not move back.
+  std::optional<TCallKey> StationMark(const std::string& station);
+  // The date of the newest call of this PC itself ("" without one).
+  std::string NewestOwnCallDate();
+  // For another station: this PC's own calls after `after` among its newest
+  // `window`, oldest first, at most `count`, with the names of the phone book.
+  std::unique_ptr<TTableRows> OwnCallsAfter(const TCallKey& after, int count, int window);
+
   // The newest `limit` calls with the owner names of the phone book.
   std::unique_ptr<TTableRows> List(int limit);
   // Deletes these calls in one transaction.

@@ -201,5 +201,7 @@ std::string DatabaseFileProblem() {
 }
 
 void CreateCtiDb() {
-  CtiDb = std::make_unique<TKsoCtiDb>(CtiDbFileName());
+  auto db = std::make_unique<TKsoCtiDb>(CtiDbFileName());
+  db->UpgradeSchema();
+  CtiDb = std::move(db);
 }

@@ -170,6 +170,12 @@ void TKsoCtiDb::UpdateLastIncomingDate(const std::string& phoneNumber,
                            SqlQuote(dateText), SqlQuote(phoneNumber)));
 }
 
+void TKsoCtiDb::RaiseLastIncomingDate(const std::string& phoneNumber, const std::string& dateText) {
+  db_.Execute("UPDATE phone_numbers SET last_incoming_date = ?2 WHERE phone_number = ?1"
+              " AND (last_incoming_date IS NULL OR last_incoming_date < ?2)",
+              {phoneNumber, dateText});
+}
+
 int TKsoCtiDb::GetNextIncomingOrder() {
   const std::string text =
       FirstValueText("SELECT coalesce(max(incoming_order),0) FROM incoming_numbers");
@@ -255,6 +261,64 @@ void TKsoCtiDb::TrimIncoming(int limit) {
   TTransaction transaction(db_);
   DeleteUnmarkedIncoming(*keep);
   transaction.Commit();
+}
+
+int TKsoCtiDb::AddStationIncoming(const std::string& station, const TTableRow& call, bool& added) {
+  const auto number = [&call](const char* name) {
+    int value = 0;
+    return static_cast<std::int64_t>(TryParseInt32(call.GetValue(name), value) ? value : 0);
+  };
+  const TSQLiteParams key{station, number("incoming_order"), call.GetValue("incoming_date")};
+  const auto found = db_.Query("SELECT incoming_order FROM incoming_numbers"
+                               " WHERE station = ?1 AND station_order = ?2 AND incoming_date = ?3",
+                               key);
+  added = found->AtEnd();
+  const TSQLiteParams outcome{number("state"), number("connected"), number("offhook_seconds"),
+                              number("onhook_seconds")};
+  if (!added) {
+    TSQLiteParams params = outcome;
+    params.insert(params.end(), key.begin(), key.end());
+    db_.Execute("UPDATE incoming_numbers SET state = ?1, connected = ?2, offhook_seconds = ?3,"
+                " onhook_seconds = ?4"
+                " WHERE station = ?5 AND station_order = ?6 AND incoming_date = ?7"
+                " AND state <= ?1",
+                params);
+    return IntegerOrMinusOne(found->ValueAsText(0));
+  }
+  const int order = GetNextIncomingOrder();
+  TSQLiteParams params{static_cast<std::int64_t>(order), call.GetValue("phone_number")};
+  params.insert(params.end(), key.begin(), key.end());
+  params.insert(params.end(), outcome.begin(), outcome.end());
+  db_.Execute("INSERT INTO incoming_numbers (incoming_order, phone_number, station,"
+              " station_order, incoming_date, state, connected, offhook_seconds, onhook_seconds)"
+              " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
+              params);
+  return order;
+}
+
+std::unique_ptr<TTableRow> TKsoCtiDb::GetShareMark(const std::string& station) {
+  const auto rows = QueryRows("SELECT station_order, station_date FROM share_marks"
+                              " WHERE station = ?1",
+                              {station});
+  return rows->Count() == 0 ? nullptr : (*rows)[0].Clone();
+}
+
+std::string TKsoCtiDb::GetNewestOwnIncomingDate() {
+  return FirstValueText(
+      "SELECT coalesce(max(incoming_date), '') FROM incoming_numbers WHERE station IS NULL");
+}
+
+std::unique_ptr<TTableRows> TKsoCtiDb::GetOwnIncomingAfter(int order, const std::string& dateText,
+                                                           int count, int window) {
+  return QueryRows("SELECT i.incoming_order, i.incoming_date, i.phone_number, i.state, i.connected,"
+                   " i.offhook_seconds, i.onhook_seconds, p.owner_name, p.memo1, p.memo2, p.memo3"
+                   " FROM (SELECT * FROM incoming_numbers WHERE station IS NULL"
+                   "       ORDER BY incoming_date DESC, incoming_order DESC LIMIT ?4) i"
+                   " LEFT OUTER JOIN phone_numbers p ON i.phone_number = p.phone_number"
+                   " WHERE (i.incoming_date, i.incoming_order) > (?2, ?1)"
+                   " ORDER BY i.incoming_date, i.incoming_order LIMIT ?3",
+                   {static_cast<std::int64_t>(order), dateText, static_cast<std::int64_t>(count),
+                    static_cast<std::int64_t>(window)});
 }
 
 int FollowingIncomingOrder(int order) {

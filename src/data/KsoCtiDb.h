@@ -26,6 +26,8 @@ public:
   int BusyTimeout() const { return db_.BusyTimeout(); }
 
   std::unique_ptr<TTableRow> GetVersionInfo();
+  // Brings an older database to the program's schema; nothing for a current one.
+  void UpgradeSchema();
 
   std::unique_ptr<TTableRow> FindPhoneNumber(const std::string& phoneNumber);
   bool PhoneNumberExists(const std::string& phoneNumber);
@@ -39,6 +41,8 @@ public:
   void DeletePhoneNumber(const std::string& phoneNumber);
   void InsertPhoneNumber(const TTableRow& row);
   void UpdateLastIncomingDate(const std::string& phoneNumber, const std::string& dateText);
+  // The same, unless the stored date is later.
+  void RaiseLastIncomingDate(const std::string& phoneNumber, const std::string& dateText);
 
   // 1 for an empty history; wraps to 1 after 999999999.
   int GetNextIncomingOrder();
@@ -57,6 +61,22 @@ public:
   void DeleteIncoming(int order, const std::string& dateText);
   // Keeps the newest limit calls; all or nothing.
   void TrimIncoming(int limit);
+
+  // A call of another station (`station`), its row holding the station's
+  // incoming_order and incoming_date, phone_number, and its outcome (state,
+  // connected, offhook_seconds, onhook_seconds). Added once: a call stored
+  // already takes the outcome unless its own is further on (state). Returns
+  // the incoming_order of the row here; `added` tells whether it is new.
+  int AddStationIncoming(const std::string& station, const TTableRow& call, bool& added);
+  // The station's order and date of the newest of its calls that ended
+  // here (station_order, station_date), or nullptr.
+  std::unique_ptr<TTableRow> GetShareMark(const std::string& station);
+  // The date of the newest call of this PC ("" without one).
+  std::string GetNewestOwnIncomingDate();
+  // Among this PC's newest `window` calls, the first `count` after the key
+  // (by date, then order), oldest first, with the phone book's name and memos.
+  std::unique_ptr<TTableRows> GetOwnIncomingAfter(int order, const std::string& dateText, int count,
+                                                  int window);
 
 private:
   std::unique_ptr<TTableRow> QueryRow(const std::string& sql);
@@ -86,7 +106,7 @@ bool CreateDatabaseFromTemplate();
 // and nothing beside it, is changed or created (but the shared index of a
 // log left without one, which SQLite needs to read the log).
 std::string DatabaseFileProblem();
-// Opens the database file into CtiDb.
+// Opens the database file into CtiDb, its schema brought up to date.
 void CreateCtiDb();
 
 // The incoming_order that follows `order`: 1 after 999999999.

@@ -136,6 +136,10 @@ void TPhoneBook::SetLastIncomingDate(const std::string& number, const std::strin
   Db().UpdateLastIncomingDate(number, dateText);
 }
 
+void TPhoneBook::RaiseLastIncomingDate(const std::string& number, const std::string& dateText) {
+  Db().RaiseLastIncomingDate(number, dateText);
+}
+
 TPhoneBook& PhoneBook() {
   static TPhoneBook book;
   return book;

@@ -61,6 +61,8 @@ public:
   // the book is not full), and the date a number last called.
   void Register(const TTableRow& entry);
   void SetLastIncomingDate(const std::string& number, const std::string& dateText);
+  // The same for a call recorded late: an entry's later date stays.
+  void RaiseLastIncomingDate(const std::string& number, const std::string& dateText);
 
   [[nodiscard]] TListening Listen(TChangeListeners<TPhoneBookChange>::TListener listener) {
     return listeners_.Listen(std::move(listener));

@@ -4,6 +4,7 @@
 #include "platform/ProgramPaths.h"
 
 #include <fmt/printf.h>
+#include <sys/stat.h>
 
 TAppSettings AppSettings;
 
@@ -27,6 +28,9 @@ void LoadShare(const TIniFile& ini, TShareSettings& s) {
   s.CaFile = ini.ReadString(kShare, "CaFile", d.CaFile);
   s.Topic = ini.ReadString(kShare, "Topic", d.Topic);
   s.HomeAssistant = ReadBool(ini, kShare, "HomeAssistant", d.HomeAssistant);
+  s.Station = ini.ReadString(kShare, "Station", d.Station);
+  s.Stations = ini.ReadString(kShare, "Stations", d.Stations);
+  s.StaleSeconds = ini.ReadInteger(kShare, "StaleSeconds", d.StaleSeconds);
 }
 
 bool SaveShare(TIniFile& ini, const TShareSettings& s) {
@@ -41,7 +45,14 @@ bool SaveShare(TIniFile& ini, const TShareSettings& s) {
          text("Topic", s.Topic) && number("HomeAssistant", s.HomeAssistant);
 }
 
+constexpr mode_t kOthersMayRead = S_IRGRP | S_IROTH;
+
 } // namespace
+
+bool SettingsFileReadableByOthers() {
+  struct stat st {};
+  return ::stat(TAppSettings::FileName().c_str(), &st) == 0 && (st.st_mode & kOthersMayRead) != 0;
+}
 
 std::string TAppSettings::FileName() {
   return ProgramFolder() + "/teloria2.ini";
@@ -76,6 +87,10 @@ void TAppSettings::Load() {
 }
 
 void TAppSettings::Save() const {
+  // A broker password is written into a file only its owner can read; each
+  // rewrite below keeps the file's mode.
+  if (!Share.Password.empty() && SettingsFileReadableByOthers())
+    ::chmod(FileName().c_str(), S_IRUSR | S_IWUSR);
   TIniFile ini(FileName());
   const auto text = [&ini](const char* key, const std::string& value) {
     return ini.WriteString(kSettings, key, value);

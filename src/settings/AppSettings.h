@@ -20,6 +20,12 @@ struct TShareSettings {
   std::string CaFile; // TLS, verified against this CA, when set
   std::string Topic = "teloria2/office";
   bool HomeAssistant = false;
+  // Hand-edited: this PC's name in shared messages (empty: its host name);
+  // the stations a receiving PC takes calls from (comma-separated, empty:
+  // any); how old a received call may be and still ring and pop up.
+  std::string Station;
+  std::string Stations;
+  int StaleSeconds = 60;
 
   bool operator==(const TShareSettings&) const = default;
 };
@@ -72,3 +78,6 @@ public:
 };
 
 extern TAppSettings AppSettings;
+
+// Whether other users may read teloria2.ini, which may hold the broker's password.
+bool SettingsFileReadableByOthers();

@@ -7,7 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/Text.h"
+
 #include <fmt/printf.h>
+#include <type_traits>
 
 enum TLogLevel { llDebug = 0, llInfo = 1, llWarning = 2, llError = 3, llFatal = 4 };
 
@@ -37,9 +40,12 @@ public:
   // The logger is disabled unless the result is Used.
   TLogFolder SetLogDir(const std::string& dir);
   void WriteLine(TLogLevel level, std::string_view text);
+  // The texts filled into the format lose their control characters: a value
+  // from outside (a received id, a broker's reply) can neither forge a line
+  // nor reach the terminal that shows the log. The format's own breaks stay.
   template <typename... Args>
   void WriteFmt(TLogLevel level, std::string_view format, const Args&... args) {
-    WriteLine(level, fmt::sprintf(format, args...));
+    WriteLine(level, fmt::sprintf(format, Printable(args)...));
   }
   // Deletes this logger's files dated before today minus `days`; a negative
   // `days` deletes nothing.
@@ -54,6 +60,13 @@ public:
   void SetLevels(TLogLevels levels);
 
 private:
+  template <typename T> static decltype(auto) Printable(const T& value) {
+    if constexpr (std::is_convertible_v<const T&, std::string_view>)
+      return WithoutControlCharacters(value);
+    else
+      return value;
+  }
+
   void OpenFileFor(int day);
 
   const std::string prefix_;

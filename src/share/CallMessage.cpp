@@ -1,5 +1,7 @@
 #include "share/CallMessage.h"
 
+#include "base/Text.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -57,7 +59,15 @@ std::string ReadTag(const QJsonObject& o, const char* key) {
   std::string text = ReadText(o, key, true);
   if (text.empty() || text.size() > kMaxIdBytes)
     Fail(fmt::sprintf("%s が空か長すぎます", key));
+  if (text != WithoutControlCharacters(text))
+    Fail(fmt::sprintf("%s に制御文字があります", key));
   return text;
+}
+
+std::optional<std::string> ReadOptionalText(const QJsonObject& o, const char* key) {
+  if (!o.contains(key) || o.value(key).isNull())
+    return std::nullopt;
+  return ReadText(o, key, true);
 }
 
 std::string ReadNumber(const QJsonObject& o) {
@@ -98,6 +108,8 @@ std::string EncodeCallMessage(const TCallMessage& m) {
   o["memo3"] = Q(m.Memo3);
   o["ring_seconds"] = m.RingSeconds;
   o["talk_seconds"] = m.TalkSeconds;
+  if (m.Date)
+    o["date"] = Q(*m.Date);
   return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
 }
 
@@ -122,13 +134,13 @@ TCallMessage DecodeCallMessage(const std::string& payload) {
   // The history key is null (or absent) until the sender registered the call.
   if (o.contains("incoming_order") && !o.value("incoming_order").isNull())
     m.IncomingOrder = ReadInt(o, "incoming_order", true, std::numeric_limits<int32_t>::min());
-  if (o.contains("incoming_date") && !o.value("incoming_date").isNull())
-    m.IncomingDate = ReadText(o, "incoming_date", true);
+  m.IncomingDate = ReadOptionalText(o, "incoming_date");
   m.OwnerName = ReadText(o, "owner_name", false);
   m.Memo1 = ReadText(o, "memo1", false);
   m.Memo2 = ReadText(o, "memo2", false);
   m.Memo3 = ReadText(o, "memo3", false);
   m.RingSeconds = ReadInt(o, "ring_seconds", false, 0);
   m.TalkSeconds = ReadInt(o, "talk_seconds", false, 0);
+  m.Date = ReadOptionalText(o, "date");
   return m;
 }

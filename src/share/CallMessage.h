@@ -10,7 +10,9 @@
 // adapter reports it: 1 ring, 2 number, 3 off-hook, 4 on-hook, 5 unanswered,
 // 7 end), the sender's group number, and what the sender knows of the call.
 struct TCallMessage {
-  std::string Id;      // unique per message; a message delivered twice has the same
+  // "<station>-<run>-<count>": unique per message, counted per run of the
+  // sender; a message delivered twice has the same.
+  std::string Id;
   std::string Station; // the sending PC
   int Kind = 0;
   int32_t GroupNo = 0;
@@ -24,6 +26,9 @@ struct TCallMessage {
   std::string Memo3;
   int RingSeconds = 0;
   int TalkSeconds = 0;
+  // When the sender handled the event ("yyyy/mm/dd hh:nn:ss.zzz"), so that a
+  // receiver can tell a live call from one delivered late.
+  std::optional<std::string> Date;
 
   bool operator==(const TCallMessage&) const = default;
 };

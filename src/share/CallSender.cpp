@@ -1,5 +1,7 @@
 #include "share/CallSender.h"
 
+#include "base/Clock.h"
+#include "settings/Logging.h"
 #include "share/ShareTopics.h"
 
 #include <fmt/format.h>
@@ -22,22 +24,57 @@ TCallSender::TCallSender(IMqttClient& client, std::string baseTopic, std::string
 void TCallSender::Send(TCallMessage message) {
   message.Id = fmt::format("{}-{}-{}", station_, runId_, ++sequence_);
   message.Station = station_;
-  client_.Publish({CallTopic(base_), EncodeCallMessage(message), false});
-  if (homeAssistant_)
-    for (TMqttMessage& state : HubStateMessages(base_, message))
-      client_.Publish(std::move(state));
+  message.Date = FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", Now());
+  client_.Publish({CallTopic(base_, station_), EncodeCallMessage(message), false});
+  if (Rings(message.Kind) != ringing_) {
+    ringing_ = !ringing_;
+    PublishStatus(true);
+  }
+  for (TMqttMessage& state : HubStateMessages(base_, message))
+    client_.Publish(std::move(state));
 }
 
 void TCallSender::Announce(bool adapterConnected) {
-  Status(adapterConnected);
+  adapterConnected_ = adapterConnected;
+  ringing_ = false;
+  PublishStatus(true);
+  client_.Publish(NotRingingMessage(base_, station_));
   for (TMqttMessage& discovery : DiscoveryMessages(base_, station_, homeAssistant_))
     client_.Publish(std::move(discovery));
 }
 
 void TCallSender::Status(bool adapterConnected) {
-  client_.Publish(StatusMessage(base_, station_, true, adapterConnected));
+  adapterConnected_ = adapterConnected;
+  PublishStatus(true);
 }
 
 void TCallSender::Offline() {
-  client_.Publish(StatusMessage(base_, station_, false, false));
+  PublishStatus(false);
+}
+
+void TCallSender::RemoveDiscovery() {
+  for (TMqttMessage& discovery : DiscoveryMessages(base_, station_, false))
+    client_.Publish(std::move(discovery));
+}
+
+void TCallSender::PublishStatus(bool online) {
+  client_.Publish(StatusMessage(base_, station_, online, adapterConnected_, ringing_));
+}
+
+std::optional<TShareRequest> TCallSender::RequestOf(const TMqttMessage& message) const {
+  if (message.Topic != RequestTopic(base_, station_) || message.Retain)
+    return std::nullopt;
+  try {
+    return DecodeShareRequest(message.Payload);
+  } catch (const ECallMessageError& e) {
+    LogFmt(llWarning, "共有の依頼を読み取れません。Topic=[%s] [詳細] %s", message.Topic,
+           e.Message());
+    return std::nullopt;
+  }
+}
+
+void TCallSender::Answer(const TShareRequest& request, QJsonArray items, bool more) {
+  const TShareResponse response{request.Id, station_, request.What, std::move(items), more};
+  client_.Publish(
+      {ResponseTopic(base_, station_, request.Desk), EncodeShareResponse(response), false});
 }

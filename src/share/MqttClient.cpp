@@ -33,6 +33,13 @@ std::string ErrorText(int rc, int err) {
   return mosquitto_strerror(rc);
 }
 
+template <typename Fn> void Guarded(Fn fn) noexcept {
+  try {
+    fn();
+  } catch (...) {
+  }
+}
+
 // Everything the network thread works with; shared with the thread, so
 // that a thread left to finish on its own never outlives what it uses.
 class TMosquittoWorker {
@@ -107,12 +114,17 @@ private:
     if (mosq == nullptr)
       return false;
     bool accepted = false;
-    const int rc = mosquitto_connect_async(mosq, options_.Host.c_str(), options_.Port,
-                                           options_.KeepAliveSeconds);
-    if (rc == MOSQ_ERR_SUCCESS)
-      accepted = Serve(mosq, status);
-    else
-      status.Detail = ErrorText(rc, errno);
+    try {
+      const int rc = mosquitto_connect_async(mosq, options_.Host.c_str(), options_.Port,
+                                             options_.KeepAliveSeconds);
+      if (rc == MOSQ_ERR_SUCCESS)
+        accepted = Serve(mosq, status);
+      else
+        status.Detail = ErrorText(rc, errno);
+    } catch (const std::exception& e) {
+      // This connection ends; the next attempt starts afresh.
+      status.Detail = e.what();
+    }
     if (!accepted && status.State != TMqttState::Refused)
       status.State = TMqttState::Unreachable;
     {
@@ -134,14 +146,21 @@ private:
     }
     mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_threaded_set(mosq, true);
+    // Nothing may unwind through the library, which holds its locks while
+    // it calls these: a failure loses what the callback was told, and an
+    // unacknowledged message goes again on the next connection.
     mosquitto_connect_callback_set(mosq, [](mosquitto*, void* self, int rc) {
-      static_cast<TMosquittoWorker*>(self)->Noted([rc](TNoted& n) { n.Connack = rc; });
+      Guarded([&] {
+        static_cast<TMosquittoWorker*>(self)->Noted([rc](TNoted& n) { n.Connack = rc; });
+      });
     });
     mosquitto_publish_callback_set(mosq, [](mosquitto*, void* self, int mid) {
-      static_cast<TMosquittoWorker*>(self)->Noted([mid](TNoted& n) { n.Acks.push_back(mid); });
+      Guarded([&] {
+        static_cast<TMosquittoWorker*>(self)->Noted([mid](TNoted& n) { n.Acks.push_back(mid); });
+      });
     });
     mosquitto_message_callback_set(mosq, [](mosquitto*, void* self, const mosquitto_message* m) {
-      static_cast<TMosquittoWorker*>(self)->Received(*m);
+      Guarded([&] { static_cast<TMosquittoWorker*>(self)->Received(*m); });
     });
     int rc = MOSQ_ERR_SUCCESS;
     if (!options_.User.empty())

@@ -16,10 +16,15 @@ TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::strin
   if (!login.empty())
     options.ClientId += "-" + login;
   options.CleanSession = !receiving;
-  if (receiving)
-    options.Subscriptions = {CallTopic(settings.Topic)};
-  else
-    options.Will = StatusMessage(settings.Topic, station, false, false);
+  const std::string& base = settings.Topic;
+  if (receiving) {
+    options.Subscriptions = {base + "/+/call", base + "/+/status",
+                             ResponseTopic(base, "+", station)};
+    options.Will = DeskMessage(base, station, false);
+  } else {
+    options.Subscriptions = {RequestTopic(base, station)};
+    options.Will = StatusMessage(base, station, false, false, false);
+  }
   return options;
 }
 

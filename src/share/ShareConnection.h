@@ -7,7 +7,9 @@
 
 // The client options of a sending (Mode 1) or receiving (Mode 2) station.
 // The receiver keeps its session at the broker under a fixed client id, so
-// calls published while it was away reach it when it comes back.
+// calls published while it was away reach it when it comes back (as far as
+// the broker's queue goes: the rest it asks the stations for). Each side's
+// will tells that it is gone.
 TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::string& station);
 
 // A user name and password would cross the network readable by anyone on

@@ -1,10 +1,14 @@
 #include "share/ShareTopics.h"
 
+#include "base/Text.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
+
+const char* const kDesks = "desks";
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -25,12 +29,12 @@ std::string NodeId(const std::string& station) {
   return id;
 }
 
-std::string LastCallerTopic(const std::string& base) {
-  return base + "/last_caller";
+std::string StationTopic(const std::string& base, const std::string& station, const char* leaf) {
+  return base + "/" + station + "/" + leaf;
 }
 
-std::string RingingTopic(const std::string& base) {
-  return base + "/ringing";
+std::string LastCallerTopic(const std::string& base, const std::string& station) {
+  return StationTopic(base, station, "last_caller");
 }
 
 // What both sensors share: the device they belong to and when they are available.
@@ -45,40 +49,91 @@ QJsonObject SensorConfig(const std::string& base, const std::string& station, co
   QJsonObject config;
   config["name"] = QString::fromUtf8(name);
   config["unique_id"] = Q(node + "_" + key);
-  config["availability_topic"] = Q(StatusTopic(base));
-  config["availability_template"] = "{{ 'online' if value_json.online else 'offline' }}";
+  config["availability_topic"] = Q(StatusTopic(base, station));
+  config["availability_template"] =
+      "{{ 'online' if value_json.online and value_json.adapter else 'offline' }}";
   config["device"] = device;
   return config;
 }
 
 } // namespace
 
-std::string CallTopic(const std::string& base) {
-  return base + "/call";
+std::string CallTopic(const std::string& base, const std::string& station) {
+  return StationTopic(base, station, "call");
 }
 
-std::string StatusTopic(const std::string& base) {
-  return base + "/status";
+std::string StatusTopic(const std::string& base, const std::string& station) {
+  return StationTopic(base, station, "status");
+}
+
+std::string RequestTopic(const std::string& base, const std::string& station) {
+  return StationTopic(base, station, "request");
+}
+
+std::string ResponseTopic(const std::string& base, const std::string& station,
+                          const std::string& desk) {
+  return StationTopic(base, station, "response/") + desk;
+}
+
+std::string DeskTopic(const std::string& base, const std::string& desk) {
+  return base + "/" + kDesks + "/" + desk;
+}
+
+TShareTopic ParseShareTopic(const std::string& base, const std::string& topic) {
+  using TKind = TShareTopic::TKind;
+  if (topic.size() <= base.size() + 1 || topic.compare(0, base.size(), base) != 0 ||
+      topic[base.size()] != '/')
+    return {};
+  const std::vector<std::string> levels = SplitString(topic.substr(base.size() + 1), '/');
+  for (const std::string& level : levels)
+    if (level.empty())
+      return {};
+  if (levels[0] == kDesks)
+    return levels.size() == 2 ? TShareTopic{TKind::Desk, {}, levels[1]} : TShareTopic{};
+  if (levels.size() == 3 && levels[1] == "response")
+    return {TKind::Response, levels[0], levels[2]};
+  if (levels.size() != 2)
+    return {};
+  const TKind kind = levels[1] == "call"      ? TKind::Call
+                     : levels[1] == "status"  ? TKind::Status
+                     : levels[1] == "request" ? TKind::Request
+                                              : TKind::Other;
+  return kind == TKind::Other ? TShareTopic{} : TShareTopic{kind, levels[0], {}};
 }
 
 TMqttMessage StatusMessage(const std::string& base, const std::string& station, bool online,
-                           bool adapterConnected) {
+                           bool adapterConnected, bool ringing) {
   QJsonObject status;
   status["station"] = Q(station);
   status["online"] = online;
   status["adapter"] = online && adapterConnected;
-  return {StatusTopic(base), Json(status), true};
+  status["ringing"] = online && ringing;
+  return {StatusTopic(base, station), Json(status), true};
+}
+
+TMqttMessage DeskMessage(const std::string& base, const std::string& desk, bool online) {
+  QJsonObject status;
+  status["station"] = Q(desk);
+  status["online"] = online;
+  return {DeskTopic(base, desk), Json(status), true};
+}
+
+bool StatusSaysOnline(const std::string& payload) {
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(payload));
+  return doc.isObject() && doc.object().value("online").toBool(false);
 }
 
 std::vector<TMqttMessage> DiscoveryMessages(const std::string& base, const std::string& station,
                                             bool enabled) {
   const std::string node = NodeId(station);
   QJsonObject caller = SensorConfig(base, station, "最終着信", "last_caller");
-  caller["state_topic"] = Q(LastCallerTopic(base));
-  caller["json_attributes_topic"] = Q(LastCallerTopic(base) + "/attributes");
+  caller["state_topic"] = Q(LastCallerTopic(base, station));
+  caller["json_attributes_topic"] = Q(LastCallerTopic(base, station) + "/attributes");
   caller["icon"] = "mdi:phone-incoming";
+  // Read from the status, which the broker's will turns off with the station.
   QJsonObject ringing = SensorConfig(base, station, "着信中", "ringing");
-  ringing["state_topic"] = Q(RingingTopic(base));
+  ringing["state_topic"] = Q(StatusTopic(base, station));
+  ringing["value_template"] = "{{ 'ON' if value_json.ringing else 'OFF' }}";
   ringing["payload_on"] = "ON";
   ringing["payload_off"] = "OFF";
   ringing["icon"] = "mdi:phone-ring";
@@ -88,9 +143,17 @@ std::vector<TMqttMessage> DiscoveryMessages(const std::string& base, const std::
        true}};
 }
 
+bool Rings(int kind) {
+  return kind == 1 || kind == 2;
+}
+
+TMqttMessage NotRingingMessage(const std::string& base, const std::string& station) {
+  return {StationTopic(base, station, "ringing"), "OFF", true};
+}
+
 std::vector<TMqttMessage> HubStateMessages(const std::string& base, const TCallMessage& m) {
-  const bool ringing = m.Kind == 1 || m.Kind == 2;
-  std::vector<TMqttMessage> states{{RingingTopic(base), ringing ? "ON" : "OFF", true}};
+  std::vector<TMqttMessage> states{
+      {StationTopic(base, m.Station, "ringing"), Rings(m.Kind) ? "ON" : "OFF", true}};
   if (m.Kind != 2)
     return states;
   QJsonObject attributes;
@@ -101,7 +164,7 @@ std::vector<TMqttMessage> HubStateMessages(const std::string& base, const TCallM
   attributes["station"] = Q(m.Station);
   attributes["incoming_date"] = m.IncomingDate ? QJsonValue(Q(*m.IncomingDate)) : QJsonValue();
   // Attributes first, so the hub never shows the new number with the old name.
-  states.push_back({LastCallerTopic(base) + "/attributes", Json(attributes), true});
-  states.push_back({LastCallerTopic(base), m.PhoneNumber, true});
+  states.push_back({LastCallerTopic(base, m.Station) + "/attributes", Json(attributes), true});
+  states.push_back({LastCallerTopic(base, m.Station), m.PhoneNumber, true});
   return states;
 }

@@ -6,21 +6,52 @@
 #include <string>
 #include <vector>
 
-// The topics under the configured base topic, and what is published there
-// besides the call messages.
-std::string CallTopic(const std::string& base);
-std::string StatusTopic(const std::string& base);
+// The topics under the configured base topic. Each sending station has its
+// own level, so that a broker's access list can let each account write only
+// its own station's topics:
+//   <base>/<station>/call                call messages (QoS 1, never retained)
+//   <base>/<station>/status              retained; the will sets it offline
+//   <base>/<station>/ringing             retained "ON" / "OFF"
+//   <base>/<station>/last_caller[/attributes]   retained
+//   <base>/<station>/request             a receiving desk asks the station
+//   <base>/<station>/response/<desk>     the station's answer to that desk
+//   <base>/desks/<desk>                  retained: a receiving desk is online
+std::string CallTopic(const std::string& base, const std::string& station);
+std::string StatusTopic(const std::string& base, const std::string& station);
+std::string RequestTopic(const std::string& base, const std::string& station);
+std::string ResponseTopic(const std::string& base, const std::string& station,
+                          const std::string& desk);
+std::string DeskTopic(const std::string& base, const std::string& desk);
 
-// Retained: whether the sending station is online and its adapter connected.
+// What a topic under the base is, and the station and desk it names.
+struct TShareTopic {
+  enum class TKind { Other, Call, Status, Request, Response, Desk };
+  TKind Kind = TKind::Other;
+  std::string Station;
+  std::string Desk;
+};
+TShareTopic ParseShareTopic(const std::string& base, const std::string& topic);
+
+// Retained: whether the sending station is online, its adapter connected and
+// a call ringing.
 TMqttMessage StatusMessage(const std::string& base, const std::string& station, bool online,
-                           bool adapterConnected);
+                           bool adapterConnected, bool ringing);
+// Retained: whether a receiving desk is online.
+TMqttMessage DeskMessage(const std::string& base, const std::string& desk, bool online);
+// Whether a status message says online; false for anything else.
+bool StatusSaysOnline(const std::string& payload);
 
-// Retained discovery messages that make a home-automation hub show a "last
-// caller" sensor and a "ringing" binary sensor; with `enabled` false, the
-// empty retained messages that remove them again.
+// Retained discovery messages that make a home-automation hub show the
+// station's "last caller" sensor and "ringing" binary sensor, available while
+// the station is online with its adapter connected; with `enabled` false,
+// the empty retained messages that remove them again.
 std::vector<TMqttMessage> DiscoveryMessages(const std::string& base, const std::string& station,
                                             bool enabled);
 
-// The states of those sensors after a call message: ringing on or off and,
-// for a number, the last caller with name and memos as attributes.
+// The station's states after a call message: ringing on or off and, for a
+// number, the last caller with name and memos as attributes.
 std::vector<TMqttMessage> HubStateMessages(const std::string& base, const TCallMessage& message);
+// "OFF", for a station that starts with no call ringing.
+TMqttMessage NotRingingMessage(const std::string& base, const std::string& station);
+// A call message's kind that makes the station ring (the ring, the number).
+bool Rings(int kind);

@@ -14,6 +14,16 @@ std::string StationName() {
   return name;
 }
 
+std::string ShareStationName(const std::string& configured) {
+  std::string name = Trim(configured);
+  if (name.empty())
+    name = StationName();
+  for (char& c : name)
+    if (c == '/' || c == '+' || c == '#' || static_cast<unsigned char>(c) < 0x20)
+      c = '_';
+  return name;
+}
+
 std::string LoginName() {
   const passwd* user = getpwuid(getuid());
   return user != nullptr && user->pw_name != nullptr ? user->pw_name : "";

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <fmt/printf.h>
 
 namespace {
 
@@ -20,9 +21,10 @@ bool ScreenAvailable() {
   return platform != "offscreen" && platform != "minimal";
 }
 
-// Without a screen every box becomes a log line.
+// Without a screen every box becomes a log line, with the box's own line
+// breaks (values filled into a line lose theirs).
 void LogBox(TLogLevel level, const char* title, const std::string& text) {
-  LogFmt(level, "[%s] %s", title, text);
+  Log(level, fmt::sprintf("[%s] %s", title, text));
 }
 
 // Modal, centred on the screen, with the icon of its kind.

@@ -52,6 +52,11 @@ TEST_F(MirelKT5CommShareTest, EachSendersCallGetsAGroupOfItsOwnWithTheSendersDur
   EXPECT_TRUE(events[4]->OnHookReceived);
   EXPECT_EQ(events[4]->TalkSeconds, 40);
   EXPECT_EQ(events[5]->PacketKind, 7);
+  EXPECT_TRUE(session.Tracks("desk2", 5));
+  EXPECT_FALSE(session.Tracks("desk1", 5));
+  // The number message, for its event's handling, once.
+  EXPECT_EQ(session.TakeNumberMessage(events[2]->GroupNo)->PhoneNumber, "0312345678");
+  EXPECT_FALSE(session.TakeNumberMessage(events[2]->GroupNo));
   // Ended: the same sender's group number again is a new call here.
   session.InjectMessage(Message("desk1", 5, 1));
   EXPECT_NE(events.back()->GroupNo, events[0]->GroupNo);

@@ -3,12 +3,22 @@
 #include "data/SQLiteDatabase.h"
 
 #include <fmt/printf.h>
+#include <sqlite3.h>
 
 namespace {
 
 class CallHistoryTest : public TCallDatabaseFolder {
 protected:
   static std::string Date(int minute) { return fmt::sprintf("2026/12/07 10:%02d:00.000", minute); }
+  static TTableRow StationCall(int order, int minute, int state, int talk = 0) {
+    TTableRow row;
+    row.SetValue("incoming_order", std::to_string(order));
+    row.SetValue("incoming_date", Date(minute));
+    row.SetValue("phone_number", "0312345678");
+    row.SetValue("state", std::to_string(state));
+    row.SetValue("onhook_seconds", std::to_string(talk));
+    return row;
+  }
   static std::vector<TCallKey> AddCalls(int count) {
     std::vector<TCallKey> calls;
     for (int i = 0; i < count; ++i)
@@ -61,6 +71,65 @@ TEST_F(CallHistoryTest, DeletingIsAllOrNothingAndTellsTheListeners) {
   EXPECT_TRUE(told.empty());
   EXPECT_EQ(CallHistory().List(10)->Count(), 2);
   EXPECT_FALSE(CtiDb->InTransaction());
+}
+
+TEST_F(CallHistoryTest, AStationsCallIsRecordedOnceAndItsEndMarksWhereADeskAsksFrom) {
+  bool added = false;
+  const TCallKey call = CallHistory().AddStationCall("desk1", StationCall(5, 1, 0), added);
+  EXPECT_TRUE(added);
+  EXPECT_FALSE(CallHistory().StationMark("desk1"));
+  EXPECT_EQ(CallHistory().AddStationCall("desk1", StationCall(5, 1, 2, 40), added), call);
+  EXPECT_FALSE(added);
+  CallHistory().AddStationCall("desk1", StationCall(5, 1, 1), added); // never back
+  EXPECT_EQ(CallHistory().List(5)->Items(0).GetValue("onhook_seconds"), "40");
+  CallHistory().AddStationCall("desk1", StationCall(4, 0, 2), added); // an older one
+  CallHistory().AddStationCall("desk2", StationCall(6, 2, 2), added); // another station's
+  EXPECT_EQ(CallHistory().StationMark("desk1"), (TCallKey{5, Date(1)}));
+  // Ended by the hook updates of a live call; deleting it does not move the mark back.
+  const TCallKey live = CallHistory().AddStationCall("desk1", StationCall(7, 3, 0), added);
+  CallHistory().SetHungUp(live, 9);
+  CallHistory().Delete({live});
+  EXPECT_EQ(CallHistory().StationMark("desk1"), (TCallKey{7, Date(3)}));
+  EXPECT_EQ(CallHistory().List(10)->Count(), 3);
+}
+
+TEST_F(CallHistoryTest, AStationAnswersWithItsOwnCallsAfterAKeyOldestFirst) {
+  const std::vector<TCallKey> own = AddCalls(4);
+  bool added = false;
+  CallHistory().AddStationCall("desk2", StationCall(1, 9, 2), added);
+  TTableRow entry;
+  entry.SetValue("phone_number", "030");
+  entry.SetValue("owner_name", "山田商店");
+  CtiDb->InsertPhoneNumber(entry);
+  const auto calls = [](const TCallKey& after, int count, int window) {
+    std::string text;
+    const auto rows = CallHistory().OwnCallsAfter(after, count, window);
+    for (int i = 0; i < rows->Count(); ++i)
+      text += (*rows)[i].GetValue("incoming_order") + (*rows)[i].GetValue("owner_name") + " ";
+    return text;
+  };
+  EXPECT_EQ(calls({}, 2, 10), "1山田商店 2 ");
+  EXPECT_EQ(calls(own[1], 10, 10), "3 4 ");
+  EXPECT_EQ(calls({}, 10, 3), "2 3 4 ");
+  EXPECT_EQ(CallHistory().NewestOwnCallDate(), Date(3));
+}
+
+TEST_F(CallHistoryTest, AnOlderDatabaseIsUpgradedWhenOpenedKeepingItsCalls) {
+  CtiDb.reset();
+  std::filesystem::remove(CtiDbFileName());
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(CtiDbFileName().c_str(), &db), SQLITE_OK);
+  const std::string sql = ReadFile(TELORIA_SCHEMA_SQL) +
+                          "INSERT INTO incoming_numbers (incoming_order, incoming_date)"
+                          " VALUES (1, '2026/12/07 10:00:00.000');";
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  CreateCtiDb();
+  CreateCtiDb();
+  EXPECT_EQ(CtiDb->GetVersionInfo()->GetValue("version_no"), "2");
+  bool added = false;
+  CallHistory().AddStationCall("desk1", StationCall(1, 0, 2), added);
+  EXPECT_EQ(CallHistory().List(10)->Count(), 2);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "data/FloatText.h"
 #include "data/Transaction.h"
 #include "support/FaultVfs.h"
+#include "support/NonRootUser.h"
 
 #include <sys/stat.h>
 #include <thread>
@@ -261,11 +262,11 @@ TEST_F(SQLiteDatabaseTest, OpenFailureNamesTheFile) {
 TEST_F(SQLiteDatabaseTest, ReadOnlyFileRefusesWrites) {
   db_.reset();
   ::chmod(Path("test.db3").c_str(), 0444);
-  if (::access(Path("test.db3").c_str(), W_OK) == 0)
-    GTEST_SKIP() << "running with privileges that ignore file modes";
-  TSQLiteDatabase readOnly(Path("test.db3"));
-  EXPECT_EQ(MessageOf([&] { readOnly.Execute("INSERT INTO t (i) VALUES (1)"); }).substr(0, 41),
-            "Error executing SQL statement.\rError [8]:");
+  EXPECT_TRUE(AsNonRootUser(Path("."), [&] {
+    TSQLiteDatabase readOnly(Path("test.db3"));
+    return MessageOf([&] { readOnly.Execute("INSERT INTO t (i) VALUES (1)"); }).substr(0, 41) ==
+           "Error executing SQL statement.\rError [8]:";
+  }));
 }
 
 TEST(SQLiteErrorText, EveryCode) {

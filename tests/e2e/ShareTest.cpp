@@ -2,8 +2,12 @@
 
 #include "fakes/MosquittoBroker.h"
 #include "fakes/MqttTestClient.h"
+#include "fakes/StationHistory.h"
 #include "share/CallMessage.h"
+#include "share/ShareTopics.h"
 #include "share/Station.h"
+
+#include "base/Clock.h"
 
 #include <algorithm>
 #include <csignal>
@@ -12,15 +16,60 @@
 // Calls shared through a real mosquitto broker that the test runs itself.
 class ShareTest : public E2eTest {
 protected:
-  void StartBroker(std::vector<std::pair<std::string, std::string>> users = {}) {
+  void StartBroker(std::vector<std::pair<std::string, std::string>> users = {},
+                   const std::string& acl = "") {
     broker = std::make_unique<TMosquittoBroker>(home.Path() + "/broker", std::move(users));
+    if (!acl.empty())
+      broker->UseAcl(acl);
     ASSERT_TRUE(broker->Start()) << broker->Log();
   }
 
   // The program's settings: its port, then [Settings.Share] with these keys.
   void WriteShareIni(const std::string& port, const std::string& shareKeys) {
     WriteIni("MirelKT5Port=" + port + "\r\n[Settings.Share]\r\nHost=127.0.0.1\r\nPort=" +
-             std::to_string(broker->Port()) + "\r\nTopic=office\r\n" + shareKeys);
+             std::to_string(broker->Port()) + "\r\n" + shareKeys);
+  }
+
+  // A receiving desk that has its session at the broker and is off now.
+  void DeskWasHere(const std::string& shareKeys = "") {
+    WriteShareIni("", "Mode=2\r\nStation=reception\r\n" + shareKeys);
+    program = StartProgram({"-arun"});
+    ASSERT_TRUE(LogHas("MQTTブローカーに接続しました。"));
+    program->Terminate();
+    ASSERT_EQ(program->WaitExit(), 0);
+  }
+
+  static std::string Topic(const std::string& station, const std::string& leaf) {
+    return "teloria2/office/" + station + "/" + leaf;
+  }
+
+  // A sending station in a folder of its own with calls 1..count in its history.
+  std::unique_ptr<TProgramProcess> StartStation(const std::string& station, int count) {
+    const std::string folder = home.Path() + "/" + station;
+    std::filesystem::create_directories(folder + "/run");
+    std::filesystem::copy_file(BinFolder() + "/teloria2.db3.init", folder + "/teloria2.db3");
+    EXPECT_TRUE(WriteStationHistory(folder + "/teloria2.db3", station, count));
+    WriteFile(folder + "/teloria2.ini",
+              "[Settings]\r\nMirelKT5Port=/nonexistent\r\n[Settings.Share]\r\nMode=1\r\n"
+              "Host=127.0.0.1\r\nPort=" +
+                  std::to_string(broker->Port()) + "\r\nStation=" + station + "\r\n");
+    return std::make_unique<TProgramProcess>(
+        BinFolder() + "/teloria2", std::vector<std::string>{"-arun"},
+        std::vector<std::string>{"QT_QPA_PLATFORM=offscreen", "TELORIA2_HOME=" + folder,
+                                 "XDG_RUNTIME_DIR=" + folder + "/run", kNoSessionBus},
+        folder + "/output.txt");
+  }
+
+  std::string Count(const std::string& where = "1") const {
+    return Query("SELECT count(*) FROM incoming_numbers WHERE " + where).at(0);
+  }
+
+  size_t Occurrences(const std::string& text) const {
+    const std::string log = MainLog();
+    size_t count = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+      ++count;
+    return count;
   }
 
   // Mode 1 with the virtual adapter, connected to both.
@@ -41,7 +90,7 @@ protected:
   static std::vector<TCallMessage> Calls(const std::vector<TMqttTestClient::TReceived>& received) {
     std::vector<TCallMessage> calls;
     for (const auto& r : received)
-      if (r.Topic == "office/call")
+      if (r.Topic == Topic(StationName(), "call"))
         calls.push_back(DecodeCallMessage(r.Payload));
     return calls;
   }
@@ -54,25 +103,13 @@ protected:
     return numbers;
   }
 
-  // A call message as another station sends it.
-  static std::string Message(const std::string& id, int kind, const std::string& number,
-                             int ring = 0, int talk = 0) {
-    TCallMessage m;
-    m.Id = id;
-    m.Station = "reception";
-    m.Kind = kind;
-    m.GroupNo = 41;
-    m.PhoneNumber = number;
-    m.RingSeconds = ring;
-    m.TalkSeconds = talk;
-    return EncodeCallMessage(m);
-  }
-
-  bool PopupShown() const {
-    return WaitFor([&] {
-      return ReadFile(home.Path() + "/output.txt").find("setting window opacity") !=
-             std::string::npos;
-    });
+  bool PopupShown(int timeoutMs = 10000) const {
+    return WaitFor(
+        [&] {
+          return ReadFile(home.Path() + "/output.txt").find("setting window opacity") !=
+                 std::string::npos;
+        },
+        std::chrono::milliseconds(timeoutMs));
   }
 
   std::unique_ptr<TMosquittoBroker> broker;
@@ -90,12 +127,13 @@ TEST_F(ShareTest, SenderPublishesEveryEventItsStatusAndTheHubSensors) {
                "VALUES ('0312345678', '山田商店', '取引先', '', '午後のみ')",
                nullptr, nullptr, nullptr);
   sqlite3_close(db);
-  TMqttTestClient hub(broker->Port(), {"office/#", "homeassistant/#"});
+  TMqttTestClient hub(broker->Port(), {"teloria2/office/#", "homeassistant/#"});
   ASSERT_TRUE(hub.WaitConnected());
   StartSender("HomeAssistant=1\r\n");
+  const std::string station = StationName();
   ASSERT_TRUE(WaitFor([&] {
-    return hub.Last("office/status") ==
-           R"({"adapter":true,"online":true,"station":")" + StationName() + R"("})";
+    return hub.Last(Topic(station, "status")) ==
+           R"({"adapter":true,"online":true,"ringing":false,"station":")" + station + R"("})";
   }));
 
   Play({"ring", "number 0312345678", "sleep 1100", "offhook", "sleep 1100", "onhook"});
@@ -132,26 +170,27 @@ TEST_F(ShareTest, SenderPublishesEveryEventItsStatusAndTheHubSensors) {
   // The hub's two sensors, found without configuration there.
   const std::string node = "teloria2_" + StationName();
   EXPECT_NE(hub.Last("homeassistant/sensor/" + node + "/last_caller/config")
-                .find(R"("json_attributes_topic":"office/last_caller/attributes")"),
+                .find(R"("json_attributes_topic":")" + Topic(station, "last_caller/attributes")),
             std::string::npos);
   EXPECT_NE(hub.Last("homeassistant/binary_sensor/" + node + "/ringing/config")
-                .find(R"("state_topic":"office/ringing")"),
+                .find(R"("state_topic":")" + Topic(station, "status")),
             std::string::npos);
-  EXPECT_EQ(hub.Last("office/last_caller"), "0312345678");
-  EXPECT_NE(hub.Last("office/last_caller/attributes").find(R"("owner_name":"山田商店")"),
+  EXPECT_EQ(hub.Last(Topic(station, "last_caller")), "0312345678");
+  EXPECT_NE(hub.Last(Topic(station, "last_caller/attributes")).find(R"("owner_name":"山田商店")"),
             std::string::npos);
-  EXPECT_EQ(hub.Last("office/ringing"), "OFF");
+  EXPECT_EQ(hub.Last(Topic(station, "ringing")), "OFF");
 
   // Closed as the user closes it: the status says so at once.
   program->Terminate();
   EXPECT_EQ(program->WaitExit(), 0);
-  EXPECT_TRUE(WaitFor(
-      [&] { return hub.Last("office/status").find(R"("online":false)") != std::string::npos; }));
+  EXPECT_TRUE(WaitFor([&] {
+    return hub.Last(Topic(station, "status")).find(R"("online":false)") != std::string::npos;
+  }));
 }
 
 TEST_F(ShareTest, HeadlessSenderWithNoDisplayAtAllPublishesItsCalls) {
   StartBroker();
-  TMqttTestClient hub(broker->Port(), {"office/#"});
+  TMqttTestClient hub(broker->Port(), {"teloria2/office/#"});
   ASSERT_TRUE(hub.WaitConnected());
   // glibc's putenv removes a name given without "=": no Qt platform, no display.
   extraEnv = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
@@ -161,7 +200,7 @@ TEST_F(ShareTest, HeadlessSenderWithNoDisplayAtAllPublishesItsCalls) {
   ASSERT_TRUE(CallsReach(1));
   EXPECT_TRUE(hub.WaitUntil([](const auto& received) {
     return std::any_of(received.begin(), received.end(), [](const auto& r) {
-      return r.Topic.rfind("office/", 0) == 0 &&
+      return r.Topic.rfind("teloria2/office/", 0) == 0 &&
              r.Payload.find("\"0312345678\"") != std::string::npos;
     });
   }));
@@ -174,24 +213,29 @@ TEST_F(ShareTest, HeadlessSenderWithNoDisplayAtAllPublishesItsCalls) {
   EXPECT_EQ(program->WaitExit(), 0);
 }
 
-TEST_F(ShareTest, TheBrokersWillMarksAVanishedSenderOffline) {
+TEST_F(ShareTest, TheBrokersWillMarksAVanishedSenderOfflineAndNotRinging) {
   StartBroker();
-  TMqttTestClient hub(broker->Port(), {"office/status"});
+  const std::string status = Topic(StationName(), "status");
+  TMqttTestClient hub(broker->Port(), {status});
   ASSERT_TRUE(hub.WaitConnected());
   StartSender();
-  ASSERT_TRUE(WaitFor(
-      [&] { return hub.Last("office/status").find(R"("online":true)") != std::string::npos; }));
+  Play({"ring"});
+  ASSERT_TRUE(WaitFor([&] { return StatusSaysOnline(hub.Last(status)); }));
+  ASSERT_TRUE(
+      WaitFor([&] { return hub.Last(status).find(R"("ringing":true)") != std::string::npos; }));
   program->Kill();
   EXPECT_EQ(program->WaitExit(), 128 + SIGKILL);
-  EXPECT_TRUE(WaitFor(
-      [&] { return hub.Last("office/status").find(R"("online":false)") != std::string::npos; }));
+  EXPECT_TRUE(WaitFor([&] {
+    return hub.Last(status) ==
+           StatusMessage("teloria2/office", StationName(), false, false, false).Payload;
+  }));
 }
 
 TEST_F(ShareTest, BrokerStoppedAndRestartedInARunOfCallsLosesNone) {
   StartBroker();
   // A listener with a session of its own, kept by the broker across its restart.
   auto listener = std::make_unique<TMqttTestClient>(
-      broker->Port(), std::vector<std::string>{"office/call"}, "desk");
+      broker->Port(), std::vector<std::string>{Topic("+", "call")}, "desk");
   ASSERT_TRUE(listener->WaitConnected());
   StartSender();
   const auto call = [&](int i) {
@@ -217,50 +261,121 @@ TEST_F(ShareTest, BrokerStoppedAndRestartedInARunOfCallsLosesNone) {
   EXPECT_EQ(program->WaitExit(), 0);
 }
 
-TEST_F(ShareTest, ReceiverRecordsEachCallOnceEvenWhenItWasAway) {
-  StartBroker({{"office", "s3cret"}});
-  TMqttTestClient reception(broker->Port(), {}, "", "office", "s3cret");
-  ASSERT_TRUE(reception.WaitConnected());
-  WriteShareIni("", "Mode=2\r\nUser=office\r\nPassword=s3cret\r\n");
+TEST_F(ShareTest, CallsMissedBeyondTheBrokersQueueAreCaughtUpOnceWithTheStationsDates) {
+  StartBroker();
+  DeskWasHere();
+  // Published while the desk is off, the first one also retained: the
+  // broker queues 1,000 of them.
+  TMqttTestClient station(broker->Port(), {});
+  ASSERT_TRUE(station.WaitConnected());
+  for (int i = 1; i <= 1500; ++i)
+    ASSERT_TRUE(
+        station.Publish(Topic("desk1", "call"), EncodeCallMessage(OldCall("desk1", i)), i == 1));
+  auto desk1 = StartStation("desk1", 1500);
   program = StartProgram({"-arun"});
-  ASSERT_TRUE(LogHas("[info ] 共有受信モード開始"));
-  ASSERT_TRUE(LogHas("[info ] MQTTブローカーに接続しました。"));
-
-  const std::string number = Message("r-1-2", 2, "0312345678");
-  for (const std::string& payload :
-       {Message("r-1-1", 1, ""), number, number, std::string("{not json"),
-        std::string(R"({"id":"r-1-x","station":"reception","kind":9,"group":41})"),
-        Message("r-1-3", 3, "0312345678", 5), Message("r-1-4", 4, "0312345678", 5, 30),
-        Message("r-1-5", 7, "0312345678", 5, 30)})
-    ASSERT_TRUE(reception.Publish("office/call", payload));
-  ASSERT_TRUE(WaitFor([&] {
-    return Query("SELECT state FROM incoming_numbers") == std::vector<std::string>{"2"};
-  }));
-  EXPECT_EQ(Query("SELECT phone_number, connected, offhook_seconds, onhook_seconds "
-                  "FROM incoming_numbers"),
-            std::vector<std::string>{"0312345678|1|5|30"});
-  EXPECT_EQ(Query("SELECT phone_number FROM phone_numbers"),
-            std::vector<std::string>{"0312345678"});
-  EXPECT_TRUE(PopupShown());
-  EXPECT_TRUE(LogHas("受信済みの着信情報を無視しました。ID=[r-1-2]"));
+  // The station's history is the truth: every call ended, as it says.
+  ASSERT_TRUE(WaitFor([&] { return Count("state = 2 AND onhook_seconds = 30") == "1500"; },
+                      std::chrono::seconds(60)))
+      << Count();
+  EXPECT_EQ(Count(), "1500");
+  EXPECT_EQ(Query("SELECT incoming_date, phone_number FROM incoming_numbers WHERE station_order = "
+                  "1500 AND station = 'desk1'"),
+            std::vector<std::string>{*OldCall("desk1", 1500).IncomingDate + "|0300001500"});
   EXPECT_TRUE(
-      LogHas("[warng] 共有された着信情報を読み取れません。Topic=[office/call] [詳細] JSON"));
-  EXPECT_TRUE(LogHas("[詳細] kind 9 は着信の種別ではありません"));
+      LogHas("[warng] 保持された着信情報は受け付けません。Topic=[" + Topic("desk1", "call")));
+  EXPECT_FALSE(PopupShown(0));
 
-  // Published while this PC was off: kept by the broker for its session.
+  // Started again: the retained one comes again, and the station is asked again.
+  const size_t answers = Occurrences("送信元から着信情報を取り寄せました。送信元=[desk1]");
   program->Terminate();
   ASSERT_EQ(program->WaitExit(), 0);
-  for (const std::string& payload : {Message("r-2-1", 1, ""), Message("r-2-2", 2, "0698765432"),
-                                     Message("r-2-3", 5, "0698765432")})
-    ASSERT_TRUE(reception.Publish("office/call", payload));
   program = StartProgram({"-arun"});
-  EXPECT_TRUE(WaitFor([&] {
-    return Query("SELECT phone_number, state, connected FROM incoming_numbers "
-                 "ORDER BY incoming_date") ==
-           std::vector<std::string>{"0312345678|2|1", "0698765432|2|0"};
-  }));
-  program->Terminate();
-  EXPECT_EQ(program->WaitExit(), 0);
+  ASSERT_TRUE(WaitFor(
+      [&] { return Occurrences("送信元から着信情報を取り寄せました。送信元=[desk1]") > answers; }));
+  EXPECT_EQ(Count(), "1500");
+}
+
+TEST_F(ShareTest, DeskKilledInABurstHasEveryCallOnceAfterItsRestart) {
+  StartBroker();
+  WriteShareIni("", "Mode=2\r\nStation=reception\r\n");
+  program = StartProgram({"-arun"});
+  ASSERT_TRUE(LogHas("MQTTブローカーに接続しました。"));
+  TMqttTestClient station(broker->Port(), {});
+  ASSERT_TRUE(station.WaitConnected());
+  for (int i = 1; i <= 300; ++i) {
+    TCallMessage call = OldCall("desk1", i);
+    call.Date = FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", Now()); // live: it rings
+    ASSERT_TRUE(station.Publish(Topic("desk1", "call"), EncodeCallMessage(call)));
+    if (i == 100) {
+      ASSERT_TRUE(CallsReach(1));
+      program->Kill();
+      ASSERT_EQ(program->WaitExit(), 128 + SIGKILL);
+    }
+  }
+  auto desk1 = StartStation("desk1", 300);
+  program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Count("state = 2") == "300"; }, std::chrono::seconds(30)))
+      << Count();
+  EXPECT_EQ(Count(), "300");
+}
+
+TEST_F(ShareTest, OverlappingCallsOfTwoStationsEndAsTheyDidLateOnesStaySilentForgedOnesFail) {
+  StartBroker({{"desk1", "p1"}, {"desk2", "p2"}, {"reception", "p3"}, {"intruder", "p4"}},
+              TELORIA_ACL_FILE);
+  const std::string login = "User=reception\r\nPassword=p3\r\nStations=desk1,desk2\r\n";
+  DeskWasHere(login);
+  TMqttTestClient desk1(broker->Port(), {}, "", "desk1", "p1");
+  TMqttTestClient desk2(broker->Port(), {}, "", "desk2", "p2");
+  ASSERT_TRUE(desk1.WaitConnected() && desk2.WaitConnected());
+  const auto date = [](double secondsAgo) {
+    return FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", Now() - secondsAgo / 86400);
+  };
+  const auto send = [&](TMqttTestClient& client, const std::string& station, int count, int kind,
+                        int order, int ring = 0, int talk = 0, const std::string& when = "") {
+    TCallMessage m = OldCall(station, order);
+    m.Id = station + "-r-" + std::to_string(count);
+    m.Kind = kind;
+    m.RingSeconds = ring;
+    m.TalkSeconds = talk;
+    m.IncomingDate = m.Date = when.empty() ? date(0) : when;
+    if (kind == 1)
+      m.IncomingOrder.reset(), m.IncomingDate.reset();
+    return client.Publish(Topic(station, "call"), EncodeCallMessage(m));
+  };
+  // Five calls made over 14 s ten minutes ago, delivered when the desk is back.
+  std::vector<std::string> late;
+  for (int i = 1; i <= 5; ++i) {
+    late.push_back(date(600 - 3.5 * i));
+    ASSERT_TRUE(send(desk1, "desk1", i, 5, i, 0, 0, late.back()));
+  }
+  program = StartProgram({"-arun"});
+  ASSERT_TRUE(CallsReach(5));
+  EXPECT_EQ(Query("SELECT incoming_date FROM incoming_numbers WHERE state = 2 AND connected = 0 "
+                  "ORDER BY incoming_date"),
+            late);
+  EXPECT_FALSE(PopupShown(0));
+
+  // Two lines ringing at once; each sender numbers its calls its own way.
+  ASSERT_TRUE(send(desk1, "desk1", 6, 1, 6) && send(desk1, "desk1", 7, 2, 6) &&
+              send(desk2, "desk2", 1, 1, 6) && send(desk2, "desk2", 2, 2, 6) &&
+              send(desk1, "desk1", 8, 3, 6, 5) && send(desk2, "desk2", 3, 3, 6, 9) &&
+              send(desk1, "desk1", 9, 4, 6, 5, 40) && send(desk1, "desk1", 10, 7, 6, 5, 40) &&
+              send(desk2, "desk2", 4, 4, 6, 9, 20) && send(desk2, "desk2", 5, 7, 6, 9, 20));
+  ASSERT_TRUE(WaitFor([&] { return Count("state = 2") == "7"; })) << Count("state = 2");
+  EXPECT_EQ(Query("SELECT station, connected, offhook_seconds, onhook_seconds FROM "
+                  "incoming_numbers WHERE station_order = 6 ORDER BY station"),
+            (std::vector<std::string>{"desk1|1|5|40", "desk2|1|9|20"}));
+  EXPECT_TRUE(PopupShown());
+
+  // A station the desk does not take calls from, and a desk in a station's name.
+  TMqttTestClient intruder(broker->Port(), {}, "", "intruder", "p4");
+  TMqttTestClient reception(broker->Port(), {}, "", "reception", "p3");
+  ASSERT_TRUE(intruder.WaitConnected() && reception.WaitConnected());
+  ASSERT_TRUE(send(intruder, "intruder", 1, 2, 9));
+  ASSERT_TRUE(send(reception, "desk1", 99, 2, 9));
+  EXPECT_TRUE(LogHas("共有を許可されていない送信元のメッセージを無視しました。送信元=[intruder]"));
+  EXPECT_TRUE(WaitFor([&] { return broker->Log().find("Denied PUBLISH") != std::string::npos; }));
+  EXPECT_EQ(Count(), "7");
 }
 
 TEST_F(ShareTest, WrongPasswordIsRefusedWithAClearLogLine) {

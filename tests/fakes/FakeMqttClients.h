@@ -29,6 +29,18 @@ public:
 
   // The broker's answer to the client made last.
   void Status(TMqttState state, int code = 0) { Events.OnStatus({state, code, "test"}); }
+  // A message from the broker to the client made last.
+  void Deliver(const std::string& topic, const std::string& payload, bool retain = false) {
+    Events.OnMessage({topic, payload, retain});
+  }
+  // The messages published on `topic`, oldest first.
+  std::vector<std::string> On(const std::string& topic) const {
+    std::vector<std::string> payloads;
+    for (const TMqttMessage& m : Published)
+      if (m.Topic == topic)
+        payloads.push_back(m.Payload);
+    return payloads;
+  }
 
   std::vector<TMqttOptions> Options; // of every client made, in order
   TMqttEvents Events;                // of the client made last

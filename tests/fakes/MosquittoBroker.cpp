@@ -94,7 +94,7 @@ bool TMosquittoBroker::WriteConfig() {
     config << "allow_anonymous true\n";
     return static_cast<bool>(config);
   }
-  config << "allow_anonymous false\npassword_file " << folder_ << "/passwd\n";
+  config << "allow_anonymous false\npassword_file " << folder_ << "/passwd\n" << acl_;
   const std::string passwd = folder_ + "/passwd";
   std::filesystem::remove(passwd);
   for (const auto& [name, password] : users_) {

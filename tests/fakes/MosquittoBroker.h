@@ -19,6 +19,8 @@ public:
 
   // TLS on its listener with this CA, certificate and key (from the next start).
   void UseTls(std::string caFile, std::string certFile, std::string keyFile);
+  // Access for the users as this access list says (from the next start).
+  void UseAcl(std::string aclFile) { acl_ = "acl_file " + aclFile + "\n"; }
   // Starts it and waits until it takes connections.
   bool Start();
   // Ends it with SIGTERM (it saves its sessions) and waits.
@@ -33,6 +35,7 @@ private:
   std::string folder_;
   std::vector<std::pair<std::string, std::string>> users_;
   std::string tls_; // the listener's TLS lines
+  std::string acl_;
   int port_ = 0;
   pid_t pid_ = -1;
 };

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 class AppSettingsTest : public ::testing::Test {
 protected:
@@ -134,4 +135,18 @@ TEST_F(AppSettingsTest, SaveIntoAMissingFolderNamesTheFile) {
   } catch (const EAppSettingsError& e) {
     EXPECT_EQ(e.Message(), folder.Path() + "/gone/teloria2.ini に書き込めません");
   }
+}
+
+TEST_F(AppSettingsTest, SavingABrokerPasswordMakesAFileOthersCouldReadPrivate) {
+  WriteFile(ini, "[Settings]\r\n");
+  ::chmod(ini.c_str(), 0644);
+  TAppSettings s;
+  s.Save();
+  EXPECT_TRUE(SettingsFileReadableByOthers()); // nothing secret: the user's mode stays
+  s.Share.Password = "pw";
+  s.Save();
+  struct stat st {};
+  ASSERT_EQ(::stat(ini.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_FALSE(SettingsFileReadableByOthers());
 }

@@ -69,12 +69,15 @@ TEST_F(FileLoggerTest, LineFormatIsTimeTagTextInCp932) {
   logger.SetLogDir("logs");
   logger.WriteLine(llInfo, "着信");
   logger.WriteFmt(llWarning, "%s=%d", "n", 5);
+  // A value from outside cannot forge a line nor reach the terminal raw.
+  logger.WriteFmt(llInfo, "ID=[%s]", std::string("x\r\n2026/12/07 [fatal] \x1b[2J\a\u0085y"));
   logger.WriteLine(llDebug, "d");
   logger.WriteLine(llError, "e");
   logger.WriteLine(llFatal, "f");
   EXPECT_EQ(ReadFile(folder.Path() + "/logs/ksocti.20261207.log"),
             Utf8ToCp932("2026/12/07 22:41:13.052 [info ] 着信\r\n"
                         "2026/12/07 22:41:13.052 [warng] n=5\r\n"
+                        "2026/12/07 22:41:13.052 [info ] ID=[x2026/12/07 [fatal] [2Jy]\r\n"
                         "2026/12/07 22:41:13.052 [debug] d\r\n"
                         "2026/12/07 22:41:13.052 [error] e\r\n"
                         "2026/12/07 22:41:13.052 [fatal] f\r\n"));

@@ -18,17 +18,19 @@ TCallMessage Answered() {
   m.Memo3 = "\"午後\"\\のみ";
   m.RingSeconds = 6;
   m.TalkSeconds = 95;
+  m.Date = "2026/12/08 07:06:40.125";
   return m;
 }
 
 } // namespace
 
 TEST(CallMessageTest, EncodesEveryFieldAsOneCompactObject) {
-  EXPECT_EQ(EncodeCallMessage(Answered()),
-            R"({"event":"onhook","group":12,"id":"desk1-0a1b2c3d-7","incoming_date":)"
-            R"("2026/12/08 07:05:03.250","incoming_order":5,"kind":4,"memo1":"取引先",)"
-            R"("memo2":"","memo3":"\"午後\"\\のみ","number":"0312345678",)"
-            R"("owner_name":"山田商店","ring_seconds":6,"station":"desk1","talk_seconds":95})");
+  EXPECT_EQ(
+      EncodeCallMessage(Answered()),
+      R"({"date":"2026/12/08 07:06:40.125","event":"onhook","group":12,"id":"desk1-0a1b2c3d-7","incoming_date":)"
+      R"("2026/12/08 07:05:03.250","incoming_order":5,"kind":4,"memo1":"取引先",)"
+      R"("memo2":"","memo3":"\"午後\"\\のみ","number":"0312345678",)"
+      R"("owner_name":"山田商店","ring_seconds":6,"station":"desk1","talk_seconds":95})");
   TCallMessage ring;
   ring.Id = "x";
   ring.Station = "s";
@@ -66,6 +68,7 @@ TEST(CallMessageTest, RefusesWhatIsNoCallMessageSayingWhy) {
       {big + "{}", "大きすぎます"},
       {R"({"station":"b","kind":2,"group":1})", "id がありません"},
       {R"({"id":"","station":"b","kind":2,"group":1})", "id が空か長すぎます"},
+      {R"({"id":"a\n[error] x","station":"b","kind":2,"group":1})", "id に制御文字があります"},
       {R"({"id":"a","kind":2,"group":1})", "station がありません"},
       {R"({"id":"a","station":"b","group":1})", "kind がありません"},
       {R"({"id":"a","station":"b","kind":"2","group":1})", "kind が整数ではありません"},

@@ -1,9 +1,10 @@
 // What makes delivery safe: the bounded outbox with its resending, the
-// duplicate check and the receiver's filter.
+// sequence check, the desk's filter, and the requests of the catch-up.
+#include "share/CallCatchUp.h"
 #include "share/CallReceiver.h"
 #include "share/MqttOutbox.h"
-#include "share/RecentIds.h"
 #include "share/ShareTopics.h"
+#include "share/StationSequence.h"
 
 #include <gtest/gtest.h>
 
@@ -49,31 +50,72 @@ TEST(DeliveryTest, OutboxResendsWhatWasNotAcknowledgedInOrderAndDropsTheOldestWa
   EXPECT_EQ(box.Unacknowledged(), 4u);
 }
 
-TEST(DeliveryTest, RecentIdsForgetTheOldestBeyondTheirCapacity) {
-  TRecentIds ids(2);
-  EXPECT_TRUE(ids.Remember("a"));
-  EXPECT_FALSE(ids.Remember("a"));
-  EXPECT_TRUE(ids.Remember("b"));
-  EXPECT_TRUE(ids.Remember("c"));
-  EXPECT_TRUE(ids.Remember("a"));
-  EXPECT_FALSE(ids.Remember("c"));
+TEST(DeliveryTest, StationSequencesTellRepeatsAndGaps) {
+  using V = TStationSequences::TVerdict;
+  TStationSequences seen;
+  const std::vector<std::pair<std::string, V>> ids{
+      {"d-1-4", V::Gap},     {"d-1-5", V::Next},    {"d-1-5", V::Repeated}, {"d-1-3", V::Repeated},
+      {"d-1-7", V::Gap},     {"d-2-1", V::Next},    {"d-2-3", V::Gap},      {"no count", V::Next},
+      {"a-b-c-2-8", V::Gap}, {"a-b-c-2-9", V::Next}};
+  for (const auto& [id, verdict] : ids)
+    EXPECT_EQ(seen.Check(id.substr(0, 1), id), verdict) << id;
+  EXPECT_EQ(seen.Check("e", "e-1-1"), V::Gap); // nothing known before it
 }
 
-TEST(DeliveryTest, ReceiverTakesEachCallOnceFromItsTopicOnly) {
-  TCallReceiver receiver("office");
+TEST(DeliveryTest, DeskTakesCallsOnceFromAllowedStationsAndOnlyItsOwnAnswers) {
+  TCallReceiver desk("office", "reception", " desk1, desk2 ");
   TCallMessage call;
-  call.Id = "desk1-1-1";
+  call.Id = "desk1-r-1";
   call.Station = "desk1";
   call.Kind = 2;
-  call.PhoneNumber = "0312345678";
   const std::string payload = EncodeCallMessage(call);
-  EXPECT_FALSE(receiver.Take({"office/status", payload}));
-  EXPECT_FALSE(receiver.Take({"office/call/x", payload}));
-  EXPECT_FALSE(receiver.Take({"office/call", "{"}));
-  const auto taken = receiver.Take({"office/call", payload});
-  ASSERT_TRUE(taken);
-  EXPECT_EQ(*taken, call);
-  EXPECT_FALSE(receiver.Take({"office/call", payload}));
-  call.Id = "desk1-1-2";
-  EXPECT_TRUE(receiver.Take({"office/call", EncodeCallMessage(call)}));
+  const std::string answer =
+      EncodeShareResponse({"reception-r-1", "desk1", "calls", QJsonArray{}, false});
+  using K = TDeskInput::TKind;
+  const std::vector<std::pair<TMqttMessage, K>> cases{
+      {{"office/desk1/call", payload, true}, K::Nothing}, // retained: an old message
+      {{"office/desk3/call", payload}, K::Nothing},       // not in the list
+      {{"office/desk2/call", payload}, K::Nothing},       // says another station
+      {{"office/desk1/call", "{"}, K::Nothing},
+      {{"office/desk1/call", payload}, K::Call},
+      {{"office/desk1/call", payload}, K::Nothing}, // delivered twice
+      {{"office/desk1/status", R"({"online":true})", true}, K::Status},
+      {{"office/desk1/response/other", answer}, K::Nothing},
+      {{"office/desk1/response/reception", answer}, K::Response},
+      {{"other/desk1/call", payload}, K::Nothing},
+  };
+  for (const auto& [message, kind] : cases)
+    EXPECT_EQ(desk.Take(message).Kind, kind) << message.Topic << " " << message.Payload;
+}
+
+TEST(DeliveryTest, OneRequestPerStationOnItsWayAskedAgainWhenOverdue) {
+  TShareRequests requests("reception");
+  const auto first = requests.Ask("desk1", "calls", QJsonValue(), 1.0);
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(requests.Ask("desk1", "calls", QJsonValue(), 1.0)); // asked again once answered
+  ASSERT_TRUE(requests.Ask("desk2", "calls", QJsonValue(), 2.0));
+  EXPECT_FALSE(requests.Answered({first->Id, "desk2", "calls", {}, false}));
+  const auto overdue = requests.Overdue(1.5, 3.0);
+  ASSERT_EQ(overdue.size(), 1u);
+  EXPECT_EQ(overdue[0].first, "desk1");
+  EXPECT_FALSE(requests.Answered({first->Id, "desk1", "calls", {}, false})); // its old id
+  const auto answered = requests.Answered({overdue[0].second.Id, "desk1", "calls", {}, false});
+  ASSERT_TRUE(answered);
+  EXPECT_TRUE(answered->AskAgain);
+  requests.Forget("desk2");
+  EXPECT_FALSE(requests.Waiting());
+}
+
+TEST(DeliveryTest, CaughtUpCallsTravelWholeAndOnlyWithStoredDates) {
+  const TCallRecord call{5, "2026/12/08 07:05:03.250", "0312345678", 2, true, 6, 95,
+                         "山田商店", "取引先", "", "午後"};
+  EXPECT_EQ(CallRecordOf(QJsonValue(CallRecordJson(call))), call);
+  EXPECT_EQ(CallKeyOf(CallKeyJson(call))->Date, call.Date);
+  for (const char* bad : {"2026/12/08", "2026/12/08 07:05:03.250'; --", "x"}) {
+    QJsonObject o = CallRecordJson(call);
+    o["incoming_date"] = bad;
+    EXPECT_THROW(CallRecordOf(QJsonValue(o)), ECallMessageError) << bad;
+  }
+  EXPECT_THROW(DecodeShareRequest(R"({"id":"a","desk":"x/+","what":"calls"})"),
+               ECallMessageError);
 }

@@ -14,13 +14,15 @@ QJsonObject Object(const std::string& json) {
 
 } // namespace
 
-TEST(ShareTopicsTest, StatusIsRetainedAndOfflineHasNoAdapter) {
-  const TMqttMessage online = StatusMessage("office", "desk1", true, true);
-  EXPECT_EQ(online.Topic, "office/status");
+TEST(ShareTopicsTest, StatusIsRetainedPerStationAndOfflineHasNoAdapterAndNoRing) {
+  const TMqttMessage online = StatusMessage("office", "desk1", true, true, true);
+  EXPECT_EQ(online.Topic, "office/desk1/status");
   EXPECT_TRUE(online.Retain);
-  EXPECT_EQ(online.Payload, R"({"adapter":true,"online":true,"station":"desk1"})");
-  EXPECT_EQ(StatusMessage("office", "desk1", false, true).Payload,
-            R"({"adapter":false,"online":false,"station":"desk1"})");
+  EXPECT_EQ(online.Payload, R"({"adapter":true,"online":true,"ringing":true,"station":"desk1"})");
+  EXPECT_EQ(StatusMessage("office", "desk1", false, true, true).Payload,
+            R"({"adapter":false,"online":false,"ringing":false,"station":"desk1"})");
+  EXPECT_TRUE(StatusSaysOnline(online.Payload));
+  EXPECT_FALSE(StatusSaysOnline("online"));
 }
 
 TEST(ShareTopicsTest, DiscoveryMakesTwoSensorsOfOneDeviceOrRemovesThem) {
@@ -29,12 +31,13 @@ TEST(ShareTopicsTest, DiscoveryMakesTwoSensorsOfOneDeviceOrRemovesThem) {
   EXPECT_EQ(on[0].Topic, "homeassistant/sensor/teloria2_desk_1/last_caller/config");
   EXPECT_EQ(on[1].Topic, "homeassistant/binary_sensor/teloria2_desk_1/ringing/config");
   const QJsonObject caller = Object(on[0].Payload);
-  EXPECT_EQ(caller["state_topic"].toString(), "office/last_caller");
-  EXPECT_EQ(caller["json_attributes_topic"].toString(), "office/last_caller/attributes");
+  EXPECT_EQ(caller["state_topic"].toString(), "office/desk.1/last_caller");
+  EXPECT_EQ(caller["json_attributes_topic"].toString(), "office/desk.1/last_caller/attributes");
   EXPECT_EQ(caller["unique_id"].toString(), "teloria2_desk_1_last_caller");
-  EXPECT_EQ(caller["availability_topic"].toString(), "office/status");
+  EXPECT_EQ(caller["availability_topic"].toString(), "office/desk.1/status");
+  EXPECT_NE(caller["availability_template"].toString().indexOf("value_json.adapter"), -1);
   const QJsonObject ringing = Object(on[1].Payload);
-  EXPECT_EQ(ringing["state_topic"].toString(), "office/ringing");
+  EXPECT_EQ(ringing["state_topic"].toString(), "office/desk.1/status");
   EXPECT_EQ(ringing["payload_on"].toString(), "ON");
   EXPECT_EQ(ringing["device"].toObject()["identifiers"],
             caller["device"].toObject()["identifiers"]);
@@ -59,9 +62,9 @@ TEST(ShareTopicsTest, HubStatesFollowTheCall) {
   EXPECT_EQ(ringing, (std::vector<std::string>{"ON", "ON", "OFF", "OFF", "OFF", "OFF"}));
   m.Kind = 2;
   const auto states = HubStateMessages("office", m);
-  EXPECT_EQ(states[1].Topic, "office/last_caller/attributes");
+  EXPECT_EQ(states[1].Topic, "office/desk1/last_caller/attributes");
   EXPECT_EQ(Object(states[1].Payload)["owner_name"].toString(), QString::fromUtf8("山田"));
-  EXPECT_EQ(states[2].Topic, "office/last_caller");
+  EXPECT_EQ(states[2].Topic, "office/desk1/last_caller");
   EXPECT_EQ(states[2].Payload, "0312345678");
 }
 
@@ -97,13 +100,18 @@ TEST(ShareTopicsTest, ReceiverKeepsItsSessionAndSenderLeavesAWill) {
   const TMqttOptions receiver = ShareClientOptions(s, "desk1");
   EXPECT_FALSE(receiver.CleanSession);
   EXPECT_EQ(receiver.ClientId.rfind("teloria2-recv-desk1", 0), 0u);
-  EXPECT_EQ(receiver.Subscriptions, std::vector<std::string>{"office/call"});
-  EXPECT_FALSE(receiver.Will);
+  EXPECT_EQ(receiver.Subscriptions, (std::vector<std::string>{"office/+/call", "office/+/status",
+                                                              "office/+/response/desk1"}));
+  ASSERT_TRUE(receiver.Will);
+  EXPECT_EQ(receiver.Will->Topic, "office/desks/desk1");
+  EXPECT_TRUE(receiver.Will->Retain);
+  EXPECT_FALSE(StatusSaysOnline(receiver.Will->Payload));
   s.Mode = 1;
   const TMqttOptions sender = ShareClientOptions(s, "desk1");
   EXPECT_TRUE(sender.CleanSession);
-  EXPECT_TRUE(sender.Subscriptions.empty());
+  EXPECT_EQ(sender.Subscriptions, std::vector<std::string>{"office/desk1/request"});
   ASSERT_TRUE(sender.Will);
-  EXPECT_EQ(sender.Will->Payload, StatusMessage("office", "desk1", false, false).Payload);
+  EXPECT_EQ(sender.Will->Payload, StatusMessage("office", "desk1", false, false, false).Payload);
   EXPECT_TRUE(sender.Will->Retain);
+  EXPECT_EQ(ShareStationName(" a/b+#\n "), "a_b__");
 }

@@ -1,0 +1,119 @@
+#include "share/ShareExchange.h"
+
+#include "share/CallMessage.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <fmt/format.h>
+#include <random>
+
+namespace {
+
+// A page of a few hundred calls is far below this.
+constexpr qsizetype kMaxPayloadBytes = 4 * 1024 * 1024;
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+QJsonObject ObjectOf(const std::string& payload) {
+  if (static_cast<qsizetype>(payload.size()) > kMaxPayloadBytes)
+    throw ECallMessageError("大きすぎます");
+  QJsonParseError error{};
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(payload), &error);
+  if (error.error != QJsonParseError::NoError || !doc.isObject())
+    throw ECallMessageError("JSONのオブジェクトではありません");
+  return doc.object();
+}
+
+// A name that also serves as a topic level: no "/", "+", "#" or controls.
+std::string Name(const QJsonObject& o, const char* key) {
+  const QJsonValue value = o.value(key);
+  const std::string text = value.toString().toStdString();
+  const bool usable = value.isString() && !text.empty() && text.size() <= 200 &&
+                      text.find_first_of("/+#") == std::string::npos &&
+                      std::none_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  if (!usable)
+    throw ECallMessageError(fmt::format("{} が正しくありません", key));
+  return text;
+}
+
+std::string Json(const QJsonObject& o) {
+  return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+}
+
+} // namespace
+
+std::string EncodeShareRequest(const TShareRequest& r) {
+  return Json({{"id", Q(r.Id)}, {"desk", Q(r.Desk)}, {"what", Q(r.What)}, {"after", r.After}});
+}
+
+TShareRequest DecodeShareRequest(const std::string& payload) {
+  const QJsonObject o = ObjectOf(payload);
+  return {Name(o, "id"), Name(o, "desk"), Name(o, "what"), o.value("after")};
+}
+
+std::string EncodeShareResponse(const TShareResponse& r) {
+  return Json({{"id", Q(r.Id)},
+               {"station", Q(r.Station)},
+               {"what", Q(r.What)},
+               {"items", r.Items},
+               {"more", r.More}});
+}
+
+TShareResponse DecodeShareResponse(const std::string& payload) {
+  const QJsonObject o = ObjectOf(payload);
+  if (!o.value("items").isArray())
+    throw ECallMessageError("items が配列ではありません");
+  return {Name(o, "id"), Name(o, "station"), Name(o, "what"), o.value("items").toArray(),
+          o.value("more").toBool(false)};
+}
+
+TShareRequests::TShareRequests(std::string desk)
+    : desk_(std::move(desk)), run_(fmt::format("{:08x}", std::random_device()())) {}
+
+std::string TShareRequests::NewId() {
+  return fmt::format("{}-{}-{}", desk_, run_, ++count_);
+}
+
+std::optional<TShareRequest> TShareRequests::Ask(const std::string& station,
+                                                 const std::string& what, QJsonValue after,
+                                                 TDateTime now) {
+  for (TAsked& asked : asked_)
+    if (asked.Station == station && asked.Request.What == what) {
+      asked.AskAgain = true;
+      return std::nullopt;
+    }
+  asked_.push_back({station, {NewId(), desk_, what, std::move(after)}, now, false});
+  return asked_.back().Request;
+}
+
+std::optional<TShareRequests::TAnswered> TShareRequests::Answered(const TShareResponse& response) {
+  const auto it = std::find_if(asked_.begin(), asked_.end(), [&](const TAsked& a) {
+    return a.Request.Id == response.Id && a.Station == response.Station &&
+           a.Request.What == response.What;
+  });
+  if (it == asked_.end())
+    return std::nullopt;
+  TAnswered answered{it->Station, it->AskAgain};
+  asked_.erase(it);
+  return answered;
+}
+
+std::vector<std::pair<std::string, TShareRequest>> TShareRequests::Overdue(TDateTime since,
+                                                                           TDateTime now) {
+  std::vector<std::pair<std::string, TShareRequest>> again;
+  for (TAsked& asked : asked_)
+    if (asked.SentAt < since) {
+      asked.Request.Id = NewId();
+      asked.SentAt = now;
+      again.emplace_back(asked.Station, asked.Request);
+    }
+  return again;
+}
+
+void TShareRequests::Forget(const std::string& station) {
+  std::erase_if(asked_, [&](const TAsked& a) { return a.Station == station; });
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "base/DateTime.h"
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A receiving desk asks a sending station for what it has missed: the items
+// of a subject (`What`) after a position (`After`, which only the two sides
+// of that subject understand; null: from the start). The station answers on
+// the desk's response topic with the request's id, a page at a time: `More`
+// says that asking on from the last item may bring more.
+struct TShareRequest {
+  std::string Id;
+  std::string Desk;
+  std::string What;
+  QJsonValue After;
+};
+
+struct TShareResponse {
+  std::string Id;
+  std::string Station;
+  std::string What;
+  QJsonArray Items;
+  bool More = false;
+};
+
+// Compact JSON; decoding throws ECallMessageError saying what is wrong.
+std::string EncodeShareRequest(const TShareRequest& request);
+TShareRequest DecodeShareRequest(const std::string& payload);
+std::string EncodeShareResponse(const TShareResponse& response);
+TShareResponse DecodeShareResponse(const std::string& payload);
+
+// The requests of a desk on their way: at most one per station and subject,
+// each with an id of its own.
+class TShareRequests {
+public:
+  explicit TShareRequests(std::string desk);
+
+  // A new request, or nothing when one for the station and subject is on its
+  // way already; that one is followed by another once answered.
+  std::optional<TShareRequest> Ask(const std::string& station, const std::string& what,
+                                   QJsonValue after, TDateTime now);
+  struct TAnswered {
+    std::string Station;
+    bool AskAgain = false; // something more was wanted while it was on its way
+  };
+  // The request a response answers, no longer on its way; nothing for a
+  // response to no request of ours (an old one, or another desk's).
+  std::optional<TAnswered> Answered(const TShareResponse& response);
+  // The requests sent before `since` and still unanswered, with the station
+  // each asks, to be sent again now under new ids.
+  std::vector<std::pair<std::string, TShareRequest>> Overdue(TDateTime since, TDateTime now);
+  // The station went away: its requests are given up.
+  void Forget(const std::string& station);
+  bool Waiting() const { return !asked_.empty(); }
+
+private:
+  struct TAsked {
+    std::string Station;
+    TShareRequest Request;
+    TDateTime SentAt = 0;
+    bool AskAgain = false;
+  };
+  std::string NewId();
+
+  const std::string desk_;
+  const std::string run_;
+  uint64_t count_ = 0;
+  std::vector<TAsked> asked_;
+};

@@ -1,0 +1,135 @@
+#include "core/CallShare.h"
+#include "data/PhoneBook.h"
+#include "fakes/ControllerHarness.h"
+#include "fakes/FakeMqttClients.h"
+#include "share/CallCatchUp.h"
+#include "share/ShareExchange.h"
+
+#include <filesystem>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+// Office sharing through the controller, with the test playing the broker.
+class MainFormShareTest : public QObject {
+  Q_OBJECT
+private slots:
+  void init();
+  void cleanup();
+  void CallsOfAStationAreRecordedOnceUnderItsKeyWithItsNamesForUnknownNumbers();
+  void DeskAsksAgainWhatGoesUnansweredWhileTheStationIsOnline();
+  void SharingTurnedOffRemovesTheHubSensorsAndAReadablePasswordIsWarnedOnce();
+
+private:
+  void Start(int mode) {
+    AppSettings.Share.Mode = mode;
+    AppSettings.Share.Station = mode == 1 ? "desk1" : "reception";
+    QVERIFY(h->Start({"teloria2", "-arun"}));
+    clients.Status(TMqttState::Connected);
+  }
+  // The station's order of the call (and its group) is the number's last two digits.
+  void Call(int count, int kind, const std::string& number, const std::string& date) {
+    TCallMessage m;
+    m.Id = "desk1-r-" + std::to_string(count);
+    m.Station = "desk1";
+    m.Kind = kind;
+    m.GroupNo = m.IncomingOrder.emplace(std::stoi(number.substr(8)));
+    m.PhoneNumber = number;
+    m.IncomingDate = m.Date = date;
+    m.OwnerName = "山田商店";
+    m.TalkSeconds = 45;
+    clients.Deliver("teloria2/office/desk1/call", EncodeCallMessage(m));
+    TControllerHarness::Drain();
+  }
+  size_t Requests() const { return clients.On("teloria2/office/desk1/request").size(); }
+  std::string Shown() const {
+    return h->windows.Last("ShowIncomingNotice")->Row.GetValue("owner_name");
+  }
+
+  TFakeMqttClients clients;
+  std::unique_ptr<TControllerHarness> h;
+};
+
+void MainFormShareTest::init() {
+  clients = {};
+  h = std::make_unique<TControllerHarness>();
+  h->CopyTemplate();
+  h->shareClients = clients.Factory();
+  AppSettings.MirelKT5Port = "TEST";
+}
+
+void MainFormShareTest::cleanup() {
+  h.reset();
+}
+
+void MainFormShareTest::CallsOfAStationAreRecordedOnceUnderItsKeyWithItsNamesForUnknownNumbers() {
+  Start(2);
+  TTableRow known;
+  known.SetValue("phone_number", "0698765432");
+  known.SetValue("owner_name", "自社の名前");
+  PhoneBook().Register(known);
+  const std::string live = NowDateText();
+  const std::string late = FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", Now() - 120.0 / 86400);
+  Call(1, 2, "0312345605", live);
+  QCOMPARE(Shown(), std::string("山田商店"));
+  Call(2, 2, "0698765432", live);
+  QCOMPARE(Shown(), std::string("自社の名前"));
+  QCOMPARE(PhoneBook().Find("0312345605")->GetValue("owner_name"), std::string("山田商店"));
+  QCOMPARE(PhoneBook().Find("0698765432")->GetValue("owner_name"), std::string("自社の名前"));
+  // Late: silently, with the station's date and outcome; sent again, still once.
+  Call(3, 2, "0311112207", late);
+  Call(4, 4, "0311112207", late);
+  Call(9, 2, "0311112207", late);
+  QCOMPARE(h->windows.Count("ShowIncomingNotice"), 2);
+  QCOMPARE(h->windows.Last("PhoneListRowSaved")->Row.GetValue("owner_name"),
+           std::string("山田商店"));
+  const auto rows = CtiDb->GetIncomingList(10);
+  QCOMPARE(rows->Count(), 3);
+  const TTableRow& oldest = rows->Items(2);
+  QCOMPARE(oldest.GetValue("incoming_date") + "|" + oldest.GetValue("state") + "|" +
+               oldest.GetValue("onhook_seconds"),
+           late + "|2|45");
+  // Kept while another program holds the database, but never in the
+  // journal, which knows no stations: the station brings it back anyway.
+  sqlite3* other = nullptr;
+  QCOMPARE(sqlite3_open((h->home.Path() + "/teloria2.db3").c_str(), &other), SQLITE_OK);
+  QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  Call(10, 2, "0311113308", live);
+  sqlite3_close(other);
+  QVERIFY(!std::filesystem::exists(h->home.Path() + "/teloria2.pending"));
+}
+
+void MainFormShareTest::DeskAsksAgainWhatGoesUnansweredWhileTheStationIsOnline() {
+  Start(2);
+  clients.Deliver("teloria2/office/desk1/status", R"({"online":true})", true);
+  QCOMPARE(Requests(), size_t(1));
+  AdvanceFixedNow(11.0 / 86400);
+  h->form->Share().CatchUpTimerTimer();
+  QCOMPARE(Requests(), size_t(2));
+  const auto requests = clients.On("teloria2/office/desk1/request");
+  QVERIFY(DecodeShareRequest(requests[0]).Id != DecodeShareRequest(requests[1]).Id);
+  clients.Deliver("teloria2/office/desk1/status", R"({"online":false})", true);
+  AdvanceFixedNow(11.0 / 86400);
+  h->form->Share().CatchUpTimerTimer();
+  QCOMPARE(Requests(), size_t(2));
+}
+
+void MainFormShareTest::SharingTurnedOffRemovesTheHubSensorsAndAReadablePasswordIsWarnedOnce() {
+  WriteFile(TAppSettings::FileName(), "[Settings.Share]\r\nPassword=pw\r\n");
+  ::chmod(TAppSettings::FileName().c_str(), 0644);
+  AppSettings.Share.HomeAssistant = true;
+  AppSettings.Share.Password = "pw";
+  Start(1);
+  QCOMPARE(h->tray.Balloons.size(), size_t(1));
+  QVERIFY(h->MainLog().find("パスワードを保存したファイルを他のユーザーが読めます") !=
+          std::string::npos);
+  const std::string config = "homeassistant/sensor/teloria2_desk1/last_caller/config";
+  QVERIFY(!clients.On(config).back().empty());
+  h->form->Share().Apply({});
+  QCOMPARE(clients.On(config).back(), std::string());
+  AppSettings.Share.HomeAssistant = false;
+  h->form->Share().Apply(AppSettings.Share);
+  QCOMPARE(h->tray.Balloons.size(), size_t(1));
+}
+
+QTEST_GUILESS_MAIN(MainFormShareTest)
+#include "MainFormShareTest.moc"
