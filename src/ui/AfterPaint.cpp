@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QMetaObject>
 #include <QWidget>
+#include <utility>
 
 // The window itself may have nothing of its own to paint, its children
 // cover it: they are watched too.
@@ -23,7 +24,7 @@ void TAfterPaint::WhenPainted(std::function<void()> fn) {
   if (painted_ == showing_)
     GuardEvent("画面表示後の処理でエラーが発生しました。", fn);
   else
-    waiting_.push_back(std::move(fn));
+    waiting_ = std::move(fn);
 }
 
 bool TAfterPaint::eventFilter(QObject*, QEvent* event) {
@@ -49,8 +50,6 @@ void TAfterPaint::Painted() {
     return;
   if (stamp_)
     stamp_();
-  const std::vector<std::function<void()>> waiting = std::move(waiting_);
-  waiting_.clear();
-  for (const auto& fn : waiting)
-    GuardEvent("画面表示後の処理でエラーが発生しました。", fn);
+  if (const std::function<void()> waiting = std::exchange(waiting_, {}))
+    GuardEvent("画面表示後の処理でエラーが発生しました。", waiting);
 }

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <functional>
-#include <vector>
 
 class QWidget;
 
@@ -10,15 +9,17 @@ class QWidget;
 // Showing() before it shows something new (a new showing or a change in
 // place); what waits through WhenPainted runs once the first paint after
 // that is complete: every widget drawn and the window handed to the
-// display. Owned by the window; what still waits when the window goes
-// never runs.
+// display. One thing waits at a time, so a window that is not painted for
+// long (on another desktop) gathers nothing. Owned by the window; what
+// still waits when the window goes never runs.
 class TAfterPaint final : public QObject {
 public:
   // `stamp`, when given, runs first after each such paint.
   explicit TAfterPaint(QWidget& window, std::function<void()> stamp = {});
 
   void Showing();
-  // At once when the last showing has been painted already.
+  // At once when the last showing has been painted already; replaces what
+  // waited before.
   void WhenPainted(std::function<void()> fn);
 
 protected:
@@ -33,5 +34,5 @@ private:
   unsigned paintedShowing_ = 0;
   bool completing_ = false;
   const std::function<void()> stamp_;
-  std::vector<std::function<void()>> waiting_;
+  std::function<void()> waiting_;
 };
