@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 class TTableRow;
@@ -18,6 +19,11 @@ public:
   virtual void ShowRingAnnouncement() = 0;
   virtual void HideIncomingNotice() = 0;
   virtual void ShowNumberDisplay(const TTableRow& row) = 0;
+  // Runs `painted` once the window that showed the last call has drawn it
+  // completely and handed it to the display; at once when there is nothing
+  // to draw. It may never run (a window minimised or closed first): the
+  // caller bounds its wait.
+  virtual void WhenCallPainted(std::function<void()> painted) { painted(); }
   // nullptr: a new, empty entry.
   virtual void OpenNumberEdit(const TTableRow* row) = 0;
   virtual void ShowPhoneList() = 0;

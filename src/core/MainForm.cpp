@@ -97,7 +97,6 @@ TMainForm::~TMainForm() {
     mirelCheckTimer_.stop();
     balloonHelpHideTimer_.stop();
     debugCheckTimer_.stop();
-    pendingWritesTimer_.stop();
     WriteBeforeClosing();
     scanner_.reset();
     RemoveSettingsListener(listenerHandle_);
@@ -151,6 +150,7 @@ void TMainForm::ConnectTimers() {
         &TMainForm::CheckResetMirelTimeTimerTimer);
   setup(usbDevCheckTimer_, "UsbDevCheckTimer", 3000, &TMainForm::UsbDevCheckTimerTimer);
   setup(pendingWritesTimer_, "PendingWritesTimer", 1000, &TMainForm::PendingWritesTimerTimer);
+  setup(callPaintTimer_, "CallPaintTimer", 100, &TMainForm::CallPainted);
   checkResetMirelTimeTimer_.start();
   usbDevCheckTimer_.start();
 }

@@ -95,6 +95,7 @@ public:
   const QTimer& MirelCheckTimer() const { return mirelCheckTimer_; }
   const QTimer& BalloonHelpHideTimer() const { return balloonHelpHideTimer_; }
   const QTimer& PendingWritesTimer() const { return pendingWritesTimer_; }
+  const QTimer& CallPaintTimer() const { return callPaintTimer_; }
 
   // The queue of this window: what it posts to itself runs in order.
   const TPostTargetPtr& PostTarget() const { return postTarget_; }
@@ -116,6 +117,9 @@ public:
   std::shared_ptr<TIncomingCall> CMIncomingPhone(std::unique_ptr<TTableRow> incoming);
   void CMIncomingError();
   void PendingWritesTimerTimer();
+  // The window that shows the call last has been painted, or CallPaintTimer
+  // ran out: the writes held for it go to the database.
+  void CallPainted();
   // The step of a call's registration that failed, named in the log.
   enum class TCallStep { AddHistoryRow, FindEntry, AddEntry, UpdateLastIncoming };
 
@@ -191,7 +195,10 @@ private:
   enum class TWriteResult { Done, Failed, Busy };
   struct TPendingWrite {
     std::string What;
+    TPendingRecord Record;
     std::function<TWriteResult()> Write;
+    // The call a call's write registers; null for a hook event.
+    std::shared_ptr<TIncomingCall> Call;
     // Kept in the journal: written at the next start if the program ends first.
     bool Journaled = false;
   };
@@ -201,18 +208,24 @@ private:
                              const std::function<void(const TCallKey&)>& update);
   TWriteResult RecordCall(TIncomingCall& call);
   TWriteResult Refused(const ESQLiteException& e);
-  void FailCall(TCallStep step, const std::exception& e);
+  void FailCall(const TIncomingCall& call, TCallStep step, const std::exception& e);
+  void GiveCallKey(TIncomingCall& call);
   std::unique_ptr<TTableRow> WaitingCallRow(const TIncomingCall& call);
   std::function<TWriteResult()> CallWrite(std::shared_ptr<TIncomingCall> call);
   std::function<TWriteResult()> ReplayedWrite(const TPendingRecord& record);
   void WriteInOrder(const std::string& what, const TPendingRecord& record,
                     std::function<TWriteResult()> write);
-  void Defer(const std::string& what, const TPendingRecord& record,
-             std::function<TWriteResult()> write, bool journal = true);
+  void WriteAfterPaint(std::shared_ptr<TIncomingCall> call);
+  void Keep(TPendingWrite write);
+  void StartCommand(TIncomingCall& call);
+  void WaitForDatabase();
+  // The pending writes wait for the database; for a call's paint.
+  bool Outage() const { return pendingWritesTimer_.isActive(); }
+  bool WritesHeld() const { return callPaintTimer_.isActive(); }
   void ReplayPendingWrites();
   void WritePending();
   void WriteBeforeClosing();
-  void ShowCall(const TTableRow& callRow);
+  void ShowCall(TIncomingCall& call, const TTableRow& callRow);
   void CallRecorded(const TIncomingCall& call);
   bool ShowLastCall();
   uint32_t Dispatch(uint32_t message, uint32_t wParam, uint32_t lParam);
@@ -239,6 +252,12 @@ private:
   // Retries the writes the database refused for now (a lock held by another
   // program, a full disk); runs only while some wait.
   QTimer pendingWritesTimer_;
+  // The longest the writes wait for the paint of the call shown last.
+  QTimer callPaintTimer_;
+  // Calls shown, so that only the paint of the latest releases the writes.
+  unsigned callShowings_ = 0;
+  // The incoming_order given to a call last as it was shown.
+  int lastGivenOrder_ = 0;
   TPostTargetPtr postTarget_;
   std::unique_ptr<TMessageEndpoint> endpoint_;
   uint32_t handle_ = 0;
@@ -246,7 +265,8 @@ private:
   uint32_t listenerHandle_ = 0;
   // The calls of the latest call groups, which their hook events update.
   TGroupCalls groupCalls_;
-  // Writes the database refused for now, oldest first.
+  // Writes held for a call's paint or refused by the database for now,
+  // oldest first.
   std::deque<TPendingWrite> pendingWrites_;
   // Why it last refused one, for the log line that starts an outage.
   std::optional<ESQLiteException> refusal_;

@@ -10,17 +10,24 @@
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 
+#include <QPointer>
 #include <algorithm>
 #include <fmt/printf.h>
 
 // A call as the database and the windows need it. Its history row is added
-// once (Order is set then); the rest of its writes may be repeated.
+// once; the rest of its writes may be repeated.
 struct TIncomingCall {
   std::string Number;
   std::string When;
+  // Its incoming_order: given as the call is shown, or as its row is added
+  // when the database refused writes at the time.
   int Order = 0;
+  bool RowAdded = false;
   // From the journal of an earlier run, which may have added its row before it ended.
   bool Replayed = false;
+  // Which showing of a call it was; its command, until started.
+  unsigned Showing = 0;
+  std::string Command;
   // The caller's row once recorded, and whether it is in the phone book
   // (found there or registered now).
   std::unique_ptr<TTableRow> Row;
@@ -67,10 +74,11 @@ const char* CallStepText(TMainForm::TCallStep step) {
   return "";
 }
 
-// A call of another station is recorded once, under its key there.
+// A call of another station is recorded once, under its key there; one of
+// this PC under the key it was given as it was shown, if any.
 int AddHistoryRow(const TIncomingCall& call) {
   if (call.Station.empty())
-    return CallHistory().AddCall(call.Number, call.When);
+    return CallHistory().AddCall(call.Number, call.When, call.Order);
   TTableRow row;
   row.SetValue("incoming_order", call.StationOrder);
   row.SetValue("incoming_date", call.When);
@@ -195,11 +203,13 @@ TMainForm::UpdateCallRow(TIncomingCall& call, const std::string& what,
     return TWriteResult::Failed;
   try {
     // The row of a call from the journal, written by this start or before.
-    if (call.Order == 0 && call.Replayed)
-      if (const std::optional<TCallKey> stored = CallHistory().Find({call.When, call.Number}))
+    if (!call.RowAdded && call.Replayed)
+      if (const std::optional<TCallKey> stored = CallHistory().Find({call.When, call.Number})) {
         call.Order = stored->Order;
+        call.RowAdded = true;
+      }
     // A call whose history row could not be added has no row to update.
-    if (call.Order == 0)
+    if (!call.RowAdded)
       return TWriteResult::Failed;
     update({call.Order, call.When});
     return TWriteResult::Done;
@@ -229,11 +239,15 @@ TMainForm::TWriteResult TMainForm::RecordCall(TIncomingCall& call) {
   try {
     if (!CtiDb)
       throw Exception("データベースが開かれていません。");
-    if (call.Order == 0) {
+    if (!call.RowAdded) {
       const std::optional<TCallKey> stored =
           call.Replayed ? CallHistory().Find({call.When, call.Number}) : std::nullopt;
+      const bool keyGiven = call.Order != 0;
       call.Order = stored ? stored->Order : AddHistoryRow(call);
-      LastIncomingInfo = {call.Order, call.When};
+      call.RowAdded = true;
+      // A key given as the call was shown has been tracked since.
+      if (!keyGiven)
+        LastIncomingInfo = {call.Order, call.When};
     }
     const bool valid = IsValidNumber(call.Number);
     std::unique_ptr<TTableRow> row;
@@ -262,9 +276,9 @@ TMainForm::TWriteResult TMainForm::RecordCall(TIncomingCall& call) {
   } catch (const ESQLiteException& e) {
     if (e.IsTransient())
       return Refused(e);
-    FailCall(step, e);
+    FailCall(call, step, e);
   } catch (const std::exception& e) {
-    FailCall(step, e);
+    FailCall(call, step, e);
   }
   return TWriteResult::Failed;
 }
@@ -275,11 +289,14 @@ TMainForm::TWriteResult TMainForm::Refused(const ESQLiteException& e) {
   return TWriteResult::Busy;
 }
 
-void TMainForm::FailCall(TCallStep step, const std::exception& e) {
+// A call without a history row is not tracked; a newer call stays tracked.
+void TMainForm::FailCall(const TIncomingCall& call, TCallStep step, const std::exception& e) {
   LogException(
       llError,
       fmt::sprintf("電話着信処理でエラーが発生しました。エラー場所=%s", CallStepText(step)), e);
-  if (step == TCallStep::AddHistoryRow)
+  if (step == TCallStep::AddHistoryRow &&
+      (call.Order == 0 || (LastIncomingInfo.IncomingOrder == call.Order &&
+                           LastIncomingInfo.IncomingDate == call.When)))
     LastIncomingInfo = {};
   Post([this] { CMIncomingError(); });
 }
@@ -301,34 +318,54 @@ std::shared_ptr<TIncomingCall> TMainForm::CMIncomingPhone(std::unique_ptr<TTable
   // The sending station's history is the truth: a call it could not record
   // is shown, and recorded when it has it (caught up).
   if (!call->Station.empty() && call->StationOrder.empty()) {
-    ShowCall(*WaitingCallRow(*call));
+    ShowCall(*call, *WaitingCallRow(*call));
+    StartCommand(*call);
     return nullptr;
   }
+  // The caller is shown from what the database can read; the call's writes,
+  // each flushed to the disk, wait until the window shows it.
   const TShortBusyWait shortWait;
-  const TWriteResult now = pendingWrites_.empty() ? RecordCall(*call) : TWriteResult::Busy;
-  if (now == TWriteResult::Failed) {
-    // Nothing is shown for the call, nor is its announcement left standing.
-    deps_.Windows->HideIncomingNotice();
-    return call;
-  }
-  if (now == TWriteResult::Done) {
-    ShowCall(*call->Row);
-    CallRecorded(*call);
-    return call;
-  }
-  // The database cannot take it now: the caller is shown at once, the
-  // call is written when the database takes it again.
-  ShowCall(*WaitingCallRow(*call));
-  const TCallIdentity identity{call->When, call->Number};
-  Defer(CallText(identity), {2, identity}, CallWrite(call), call->Station.empty());
+  GiveCallKey(*call);
+  ShowCall(*call, *WaitingCallRow(*call));
+  WriteAfterPaint(call);
   return call;
 }
 
+// The key the call's history row will have, given as it is shown, so that
+// what is told of the call at once (the office's call message) names it.
+// Not while the database refuses writes, nor behind a call that waits
+// without a key: the row may be added long after, and gets its key then. A
+// call of another station gets its key here as its row is added.
+void TMainForm::GiveCallKey(TIncomingCall& call) {
+  const auto unwritten = [](const TPendingWrite& w) { return w.Call && !w.Call->RowAdded; };
+  const auto waiting = std::find_if(pendingWrites_.rbegin(), pendingWrites_.rend(), unwritten);
+  if (!CtiDb || Outage() || !call.Station.empty() ||
+      (waiting != pendingWrites_.rend() && waiting->Call->Order == 0))
+    return;
+  try {
+    // The keys of the calls still waiting are taken.
+    call.Order = waiting != pendingWrites_.rend() ? FollowingIncomingOrder(lastGivenOrder_)
+                                                  : CallHistory().NextOrder();
+  } catch (const std::exception&) {
+    return; // given as the row is added
+  }
+  lastGivenOrder_ = call.Order;
+  LastIncomingInfo = {call.Order, call.When};
+}
+
+// A call the database refused for good was on screen already: it is taken
+// off if still there, and its command does not start.
 std::function<TMainForm::TWriteResult()> TMainForm::CallWrite(std::shared_ptr<TIncomingCall> call) {
   return [this, call] {
     const TWriteResult result = RecordCall(*call);
-    if (result == TWriteResult::Done)
+    if (result == TWriteResult::Done) {
       CallRecorded(*call);
+      StartCommand(*call);
+    } else if (result == TWriteResult::Failed) {
+      call->Command.clear();
+      if (call->Showing != 0 && call->Showing == callShowings_)
+        deps_.Windows->HideIncomingNotice();
+    }
     return result;
   };
 }
@@ -364,33 +401,72 @@ std::unique_ptr<TTableRow> TMainForm::WaitingCallRow(const TIncomingCall& call) 
   return row;
 }
 
+// Behind the writes that wait, if any.
 void TMainForm::WriteInOrder(const std::string& what, const TPendingRecord& record,
                              std::function<TWriteResult()> write) {
   if (pendingWrites_.empty() && write() != TWriteResult::Busy)
     return;
-  Defer(what, record, std::move(write));
+  Keep({what, record, std::move(write), nullptr});
+  if (!WritesHeld())
+    WaitForDatabase();
 }
 
-// Logged once per outage, when its first write is kept. A call of another
-// station is not put in the journal, which knows no stations: that
-// station's history brings it back at the next start.
-void TMainForm::Defer(const std::string& what, const TPendingRecord& record,
-                      std::function<TWriteResult()> write, bool journal) {
-  if (!pendingWrites_.empty())
-    LogFmt(llDebug, "書き込みを保留します。[%s]", what);
-  else if (!refusal_ || refusal_->IsBusy())
-    LogFmt(llWarning, "データベースが使用中のため書き込みを保留します。[%s]", what);
-  else
-    LogException(llError,
-                 fmt::sprintf("データベースに書き込めないため書き込みを保留します。[%s]", what),
-                 *refusal_);
-  const bool journaled = !journal || AppendPendingRecord(record);
-  if (!journaled && !journalFailed_)
-    LogFmt(llError, "保留した書き込みをファイルに残せません。[%s]", what);
-  journalFailed_ = journalFailed_ || !journaled;
-  pendingWrites_.push_back({what, std::move(write), journaled});
-  if (!pendingWritesTimer_.isActive())
+// The call's write, and every write after it, waits until the window
+// showing the call has been painted, or for CallPaintTimer, whichever comes
+// first: a window that is never painted (minimised, covered, off screen)
+// holds nothing back for long. Without a screen it is written at once.
+void TMainForm::WriteAfterPaint(std::shared_ptr<TIncomingCall> call) {
+  const TCallIdentity identity{call->When, call->Number};
+  Keep({CallText(identity), {2, identity}, CallWrite(call), call, !call->Station.empty()});
+  if (!callPaintTimer_.isActive())
+    callPaintTimer_.start();
+  const unsigned showing = call->Showing;
+  // The paint of an earlier call's window releases nothing.
+  deps_.Windows->WhenCallPainted([form = QPointer<TMainForm>(this), showing] {
+    if (form && form->callShowings_ == showing)
+      form->CallPainted();
+  });
+}
+
+void TMainForm::CallPainted() {
+  callPaintTimer_.stop();
+  const TShortBusyWait shortWait;
+  WritePending();
+}
+
+void TMainForm::Keep(TPendingWrite write) {
+  if (Outage())
+    LogFmt(llDebug, "書き込みを保留します。[%s]", write.What);
+  pendingWrites_.push_back(std::move(write));
+}
+
+// The first pending write was refused: the outage is logged once, its
+// writes are tried again every second and kept in the journal meanwhile,
+// in their order; one that cannot be kept there stops the rest until it is.
+// A call of another station is not put in the journal, which knows no
+// stations: that station's history brings it back at the next start.
+void TMainForm::WaitForDatabase() {
+  if (!Outage()) {
+    const std::string& what = pendingWrites_.front().What;
+    if (!refusal_ || refusal_->IsBusy())
+      LogFmt(llWarning, "データベースが使用中のため書き込みを保留します。[%s]", what);
+    else
+      LogException(llError,
+                   fmt::sprintf("データベースに書き込めないため書き込みを保留します。[%s]", what),
+                   *refusal_);
     pendingWritesTimer_.start();
+  }
+  for (TPendingWrite& write : pendingWrites_) {
+    if (write.Journaled)
+      continue;
+    write.Journaled = AppendPendingRecord(write.Record);
+    if (!write.Journaled) {
+      if (!journalFailed_)
+        LogFmt(llError, "保留した書き込みをファイルに残せません。[%s]", write.What);
+      journalFailed_ = true;
+      return;
+    }
+  }
 }
 
 // What an earlier run could not write goes first, before any new call.
@@ -403,11 +479,10 @@ void TMainForm::ReplayPendingWrites() {
   LogFmt(llInfo, "前回書き込めなかった %d 件を書き込みます。", records.size());
   for (const TPendingRecord& record : records)
     pendingWrites_.push_back({record.Kind == 2 ? CallText(record.Call) : HookText(record.Kind),
-                              ReplayedWrite(record), true});
+                              record, ReplayedWrite(record), nullptr, true});
+  pendingWritesTimer_.start();
   const TShortBusyWait shortWait;
   WritePending();
-  if (!pendingWrites_.empty())
-    pendingWritesTimer_.start();
 }
 
 void TMainForm::PendingWritesTimerTimer() {
@@ -416,27 +491,38 @@ void TMainForm::PendingWritesTimerTimer() {
 }
 
 void TMainForm::WritePending() {
+  if (WritesHeld())
+    return;
   while (!pendingWrites_.empty()) {
     const TPendingWrite& next = pendingWrites_.front();
     const TWriteResult result = next.Write();
-    if (result == TWriteResult::Busy)
+    if (result == TWriteResult::Busy) {
+      WaitForDatabase();
+      // Kept for later: their callers' commands start now.
+      for (const TPendingWrite& kept : pendingWrites_)
+        if (kept.Call)
+          StartCommand(*kept.Call);
       return;
-    if (result == TWriteResult::Done)
+    }
+    if (result == TWriteResult::Done && Outage())
       LogFmt(llDebug, "保留していた書き込みを行いました。[%s]", next.What);
     pendingWrites_.pop_front();
-    if (pendingWrites_.empty()) {
-      ClearPendingRecords();
-      journalFailed_ = false;
-      Log(llInfo, "保留していた書き込みをすべて行いました。");
-    }
   }
+  if (!Outage())
+    return;
   pendingWritesTimer_.stop();
+  ClearPendingRecords();
+  journalFailed_ = false;
+  Log(llInfo, "保留していた書き込みをすべて行いました。");
 }
 
-// One last try with the full busy timeout; what is still refused waits in
-// the journal for the next start, or is lost if it could not be kept there.
+// One last try with the full busy timeout, a call's write no longer waiting
+// for its paint; what is still refused waits in the journal for the next
+// start, or is lost if it could not be kept there.
 void TMainForm::WriteBeforeClosing() {
+  callPaintTimer_.stop();
   WritePending();
+  pendingWritesTimer_.stop();
   for (const TPendingWrite& left : pendingWrites_) {
     if (left.Journaled)
       LogFmt(llWarning, "書き込めないまま終了します。次回の起動時に書き込みます。[%s]", left.What);
@@ -446,16 +532,20 @@ void TMainForm::WriteBeforeClosing() {
   pendingWrites_.clear();
 }
 
-void TMainForm::ShowCall(const TTableRow& callRow) {
+// The caller's command starts once the call is written, or kept for later.
+void TMainForm::ShowCall(TIncomingCall& call, const TTableRow& callRow) {
   if (AppSettings.IncomingDisplayMode == 1)
     deps_.Windows->ShowIncomingNotice(callRow);
   else
     deps_.Windows->ShowNumberDisplay(callRow);
-  if (AppSettings.ExecCmdEnabled) {
-    const std::string cmd = Trim(callRow.GetValue("exec_cmd"));
-    if (!cmd.empty())
-      ShellOpen(cmd, deps_.Opener);
-  }
+  call.Showing = ++callShowings_;
+  if (AppSettings.ExecCmdEnabled)
+    call.Command = Trim(callRow.GetValue("exec_cmd"));
+}
+
+void TMainForm::StartCommand(TIncomingCall& call) {
+  if (!call.Command.empty())
+    ShellOpen(std::exchange(call.Command, {}), deps_.Opener);
 }
 
 // The open lists learn of a call once it is in the database; the phone list

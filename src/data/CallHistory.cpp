@@ -20,8 +20,15 @@ TCallKey CallKeyOf(const TTableRow& call) {
   return {order, call.GetValue("incoming_date")};
 }
 
-int TCallHistory::AddCall(const std::string& number, const std::string& dateText) {
-  return Db().AddIncoming(number, dateText);
+int TCallHistory::AddCall(const std::string& number, const std::string& dateText, int order) {
+  if (order == 0)
+    return Db().AddIncoming(number, dateText);
+  Db().AddIncoming(number, dateText, order);
+  return order;
+}
+
+int TCallHistory::NextOrder() {
+  return Db().GetNextIncomingOrder();
 }
 
 std::optional<TCallKey> TCallHistory::Find(const TCallIdentity& call) {

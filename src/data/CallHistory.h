@@ -35,8 +35,11 @@ struct TCallHistoryChange {
 // wants them told (a new call once shown, a finished call by a reload).
 class TCallHistory {
 public:
-  // Returns the incoming_order given to the call.
-  int AddCall(const std::string& number, const std::string& dateText);
+  // Returns the incoming_order given to the call: `order` when one was
+  // given to it beforehand (not 0), else the next one.
+  int AddCall(const std::string& number, const std::string& dateText, int order = 0);
+  // The incoming_order the next call would be given now.
+  int NextOrder();
   // The key of the call last added with this identity; none when there is none.
   std::optional<TCallKey> Find(const TCallIdentity& call);
   void SetAnswered(const TCallKey& call, int offhookSeconds);

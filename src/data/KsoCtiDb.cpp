@@ -182,15 +182,20 @@ int TKsoCtiDb::GetNextIncomingOrder() {
   int highest = 0;
   if (!TryParseInt32(text, highest))
     throw Exception(fmt::sprintf("'%s' は整数ではありません", text));
-  return highest >= MaxIncomingOrder ? 1 : highest + 1;
+  return FollowingIncomingOrder(highest);
 }
 
 int TKsoCtiDb::AddIncoming(const std::string& phoneNumber, const std::string& dateText) {
   const int order = GetNextIncomingOrder();
+  AddIncoming(phoneNumber, dateText, order);
+  return order;
+}
+
+void TKsoCtiDb::AddIncoming(const std::string& phoneNumber, const std::string& dateText,
+                            int order) {
   db_.Execute(fmt::sprintf("INSERT INTO incoming_numbers ( incoming_order, incoming_date,"
                            " phone_number ) VALUES ( %d, %s, %s )",
                            order, SqlQuote(dateText), SqlQuote(phoneNumber)));
-  return order;
 }
 
 std::unique_ptr<TTableRow> TKsoCtiDb::FindIncoming(const std::string& phoneNumber,
@@ -314,6 +319,10 @@ std::unique_ptr<TTableRows> TKsoCtiDb::GetOwnIncomingAfter(int order, const std:
                    " ORDER BY i.incoming_date, i.incoming_order LIMIT ?3",
                    {static_cast<std::int64_t>(order), dateText, static_cast<std::int64_t>(count),
                     static_cast<std::int64_t>(window)});
+}
+
+int FollowingIncomingOrder(int order) {
+  return order >= MaxIncomingOrder ? 1 : order + 1;
 }
 
 std::string SqlQuote(std::string_view text) {

@@ -49,6 +49,8 @@ public:
   int GetNextIncomingOrder();
   // Returns the incoming_order given to the call.
   int AddIncoming(const std::string& phoneNumber, const std::string& dateText);
+  // The call under an incoming_order given to it beforehand.
+  void AddIncoming(const std::string& phoneNumber, const std::string& dateText, int order);
   // incoming_order and incoming_date of the call last added with this
   // number and date, or nullptr.
   std::unique_ptr<TTableRow> FindIncoming(const std::string& phoneNumber,
@@ -130,6 +132,9 @@ bool CreateDatabaseFromTemplate();
 std::string DatabaseFileProblem();
 // Opens the database file into CtiDb, its schema brought up to date.
 void CreateCtiDb();
+
+// The incoming_order that follows `order`: 1 after 999999999.
+int FollowingIncomingOrder(int order);
 
 // An SQL text literal: the text between single quotes, each quote doubled.
 std::string SqlQuote(std::string_view text);

@@ -1,10 +1,11 @@
 #include "ui/IncomingNoticeForm.h"
 
 #include "data/NumberRules.h"
+#include "ui/AfterPaint.h"
 #include "ui/Decorations.h"
 #include "ui/EventGuard.h"
-#include "ui/FirstPaintStamp.h"
 #include "ui/NumberDisplayForm.h"
+#include "ui/PaintStamp.h"
 #include "ui/PhonePicture.h"
 #include "ui/PixelFonts.h"
 #include "ui/UiWindows.h"
@@ -82,9 +83,9 @@ TIncomingNoticeForm::TIncomingNoticeForm()
   fadeTimer_.setObjectName("FadeTimer");
   fadeTimer_.setInterval(kFadePauseMs);
   connect(&fadeTimer_, &QTimer::timeout, this, [this] { Guarded([this] { FadeTimerTimer(); }); });
-  armPaintStamp_ = InstallFirstPaintStamp(*this, [this] {
+  afterPaint_ = new TAfterPaint(*this, PaintStamp([this] {
     return RingMode() ? std::string("ring") : numberOrNameLabel_->text().toStdString();
-  });
+  }));
 }
 
 TIncomingNoticeForm::~TIncomingNoticeForm() = default;
@@ -206,10 +207,9 @@ void TIncomingNoticeForm::ShowAndFadeIn(int width, int autoHideMs, bool fadeIn) 
   LayOut();
   if (fadeIn)
     SetOpacity(0);
+  afterPaint_->Showing();
   show();
   raise();
-  if (armPaintStamp_)
-    armPaintStamp_();
   repaint();
   if (fadeIn)
     Fade(kFadeInSteps, [this] { update(); });

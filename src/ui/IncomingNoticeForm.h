@@ -12,6 +12,7 @@
 
 class QLabel;
 class QToolButton;
+class TAfterPaint;
 
 // The small borderless popup that fades in at the screen corner beside the
 // panel, says who is calling (or that the phone is about to ring) and fades
@@ -33,6 +34,8 @@ public:
   // At once, without fading and without touching the timer.
   void HideNow();
 
+  // Tells when a showing has reached the screen.
+  TAfterPaint& AfterPaint() const { return *afterPaint_; }
   // The popup's own copy of the call it shows.
   const TTableRow& Row() const { return row_; }
   // The opacity last set, 0..255.
@@ -74,7 +77,7 @@ private:
   std::vector<int> fadeSteps_;
   size_t fadeNext_ = 0;
   std::function<void()> fadeDone_;
-  std::function<void()> armPaintStamp_;
+  TAfterPaint* afterPaint_ = nullptr;
 };
 
 // Where the popup of outer size `size` goes on a screen whose area outside

@@ -5,6 +5,7 @@
 #include "settings/AppSettings.h"
 #include "settings/DateText.h"
 #include "settings/Logging.h"
+#include "ui/AfterPaint.h"
 #include "ui/Decorations.h"
 #include "ui/DisplaySize.h"
 #include "ui/EventGuard.h"
@@ -141,6 +142,7 @@ TNumberDisplayForm::TNumberDisplayForm() : QWidget(nullptr, Qt::Window) {
   LayOut(AppSettings.DispSize);
   SetMemoCaptions();
   RestoreWindowState(kStateSection, *this);
+  afterPaint_ = new TAfterPaint(*this);
   incomingCheckTimer_.setObjectName("IncomingCheckTimer");
   incomingCheckTimer_.setInterval(500);
   connect(&incomingCheckTimer_, &QTimer::timeout, this, [this] {
@@ -321,6 +323,7 @@ void TNumberDisplayForm::SettingsChanged() {
 }
 
 void TNumberDisplayForm::Fill(const TTableRow& row) {
+  afterPaint_->Showing();
   row_.Assign(row);
   const auto text = [this](const char* name, const std::string& value) {
     findChild<QLineEdit*>(name)->setText(Q(value));

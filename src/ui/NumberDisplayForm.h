@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class TAfterPaint;
 class TSettingsSubscription;
 
 // Everything known about the current incoming call: when it came, the
@@ -31,6 +32,8 @@ public:
   void IncomingCheckTimerTimer();
   void SettingsChanged();
 
+  // Tells when a filled call has reached the screen.
+  TAfterPaint& AfterPaint() const { return *afterPaint_; }
   // The window's own copy of the call it shows.
   const TTableRow& Row() const { return row_; }
   // The display size the current layout was made for (0, 1 or 2).
@@ -54,6 +57,7 @@ private:
   bool shown_ = false;
   QWidget* topContainerPanel_ = nullptr;
   QPushButton* editButton_ = nullptr;
+  TAfterPaint* afterPaint_ = nullptr;
   QTimer incomingCheckTimer_{this};
   std::unique_ptr<TSettingsSubscription> subscription_;
 };

@@ -1,6 +1,7 @@
 #include "ui/UiWindows.h"
 
 #include "ui/AboutForm.h"
+#include "ui/AfterPaint.h"
 #include "ui/IncomingListForm.h"
 #include "ui/IncomingNoticeForm.h"
 #include "ui/MessageBoxes.h"
@@ -63,6 +64,7 @@ void TWindows::PrepareCallWindows(bool numberDisplay) {
 
 void TWindows::ShowIncomingNotice(const TTableRow& row) {
   NoticeMade().ShowIncoming(row);
+  callPaint_ = &incomingNotice_->AfterPaint();
 }
 
 void TWindows::ShowRingAnnouncement() {
@@ -77,6 +79,14 @@ void TWindows::HideIncomingNotice() {
 void TWindows::ShowNumberDisplay(const TTableRow& row) {
   NumberDisplayMade().Fill(row);
   numberDisplay_->BringToUser();
+  callPaint_ = &numberDisplay_->AfterPaint();
+}
+
+void TWindows::WhenCallPainted(std::function<void()> painted) {
+  if (callPaint_ != nullptr)
+    callPaint_->WhenPainted(std::move(painted));
+  else
+    painted();
 }
 
 void TWindows::OpenNumberEdit(const TTableRow* row) {

@@ -12,6 +12,7 @@
 class IController;
 class QWidget;
 class TAboutForm;
+class TAfterPaint;
 class TFormMirelMemory;
 class TIncomingListForm;
 class TIncomingNoticeForm;
@@ -39,6 +40,7 @@ public:
   void ShowRingAnnouncement() override;
   void HideIncomingNotice() override;
   void ShowNumberDisplay(const TTableRow& row) override;
+  void WhenCallPainted(std::function<void()> painted) override;
   void OpenNumberEdit(const TTableRow* row) override;
   void ShowPhoneList() override;
   void PhoneListRowSaved(const TTableRow& row) override;
@@ -82,6 +84,8 @@ private:
   IController* controller_ = nullptr;
   std::set<TNumberEditForm*> numberEdits_;
   QPointer<TIncomingNoticeForm> incomingNotice_;
+  // The window that showed a call last; null once it is gone.
+  QPointer<TAfterPaint> callPaint_;
   std::unique_ptr<TNumberDisplayForm> numberDisplay_;
   std::unique_ptr<TPhoneListForm> phoneList_;
   std::unique_ptr<TIncomingListForm> incomingList_;

@@ -5,11 +5,12 @@
 #include "core/IWindows.h"
 #include "data/TableRow.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 // Records every window operation the controller asks for, with a copy of
-// the row it was given.
+// the row it was given. Paints a shown call at once, or when told to.
 class TFakeWindows final : public IWindows {
 public:
   struct TCall {
@@ -22,6 +23,16 @@ public:
   void ShowRingAnnouncement() override { Add("ShowRingAnnouncement"); }
   void HideIncomingNotice() override { Add("HideIncomingNotice"); }
   void ShowNumberDisplay(const TTableRow& row) override { Add("ShowNumberDisplay", &row); }
+  void WhenCallPainted(std::function<void()> painted) override {
+    if (HoldPaints)
+      unpainted_.push_back(std::move(painted));
+    else
+      painted();
+  }
+  void Paint() {
+    for (const auto& painted : std::exchange(unpainted_, {}))
+      painted();
+  }
   void OpenNumberEdit(const TTableRow* row) override { Add("OpenNumberEdit", row); }
   void ShowPhoneList() override { Add("ShowPhoneList"); }
   void PhoneListRowSaved(const TTableRow& row) override { Add("PhoneListRowSaved", &row); }
@@ -54,8 +65,10 @@ public:
   std::vector<TCall> Calls;
   // Each preparation, with its `numberDisplay`.
   std::vector<bool> Prepared;
+  bool HoldPaints = false;
 
 private:
+  std::vector<std::function<void()>> unpainted_;
   void Add(const char* name, const TTableRow* row = nullptr) {
     TCall call{name, {}};
     if (row != nullptr)
