@@ -145,7 +145,9 @@ TImportResult TPhoneBook::Import(const TCsvRows& records, int limit, bool keepCo
     Store(db, entry, stored.get(), NowDateText());
     if (!stored)
       ++count;
-    edit.Entries.push_back(std::move(entry));
+    // Kept only for the office's book: a large import holds no copy otherwise.
+    if (editHook_)
+      edit.Entries.push_back(std::move(entry));
   }
   if (!edit.Entries.empty())
     Edited(edit);
