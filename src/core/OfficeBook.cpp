@@ -424,7 +424,7 @@ void TOfficeBook::CatchUp() {
 // first: nothing of it is lost.
 void TOfficeBook::TakeWhole(bool joining) {
   LogFmt(llInfo, "事務所の電話帳を全件取り寄せます。電話帳=[%s]", book_);
-  whole_.emplace();
+  whole_ = TWhole{};
   whole_->Joining = joining;
   if (joining && PhoneBook().Count() > 0) {
     whole_->Exported = fmt::format("{}/teloria2-own-book-{}.csv", ProgramFolder(),
