@@ -42,11 +42,8 @@ int main() {
   TMosquittoBroker broker((home / "broker").string());
   if (!broker.Start())
     return 1;
-  const std::string share =
-      "[Settings.Share]\r\nHost=127.0.0.1\r\nPort=" + std::to_string(broker.Port()) + "\r\n";
-  const std::string station = Folder(home, "station",
-                                     "[Settings]\r\nMirelKT5Port=/nonexistent\r\n" + share +
-                                         "Mode=1\r\nStation=station\r\n");
+  const std::string share = ShareSettings(broker.Port());
+  const std::string station = Folder(home, "station", StationSettings(share, "station"));
   const std::string desk = Folder(home, "desk", share + "Mode=2\r\nStation=desk\r\n");
   std::filesystem::copy_file(TELORIA_DB_TEMPLATE, station + "/teloria2.db3");
   if (!WriteStationHistory(station + "/teloria2.db3", "station", kCalls))

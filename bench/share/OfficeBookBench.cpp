@@ -63,11 +63,8 @@ int main() {
   TMosquittoBroker broker((home / "broker").string());
   if (!broker.Start())
     return 1;
-  const std::string share =
-      "[Settings.Share]\r\nHost=127.0.0.1\r\nPort=" + std::to_string(broker.Port()) + "\r\n";
-  const std::string station =
-      Folder(home, "station",
-             "[Settings]\r\nMirelKT5Port=/nonexistent\r\n" + share + "Mode=1\r\nStation=book\r\n");
+  const std::string share = ShareSettings(broker.Port());
+  const std::string station = Folder(home, "station", StationSettings(share, "book"));
   const std::string desk =
       Folder(home, "desk", share + "Mode=2\r\nStation=desk\r\nBookStation=book\r\n");
   for (const std::string& folder : {station, desk})

@@ -8,6 +8,17 @@
 #include <memory>
 #include <string>
 
+// The settings section naming the broker on this machine.
+inline std::string ShareSettings(int port) {
+  return "[Settings.Share]\r\nHost=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\n";
+}
+
+// A sending station without an adapter, named `name`.
+inline std::string StationSettings(const std::string& share, const std::string& name) {
+  return "[Settings]\r\nMirelKT5Port=/nonexistent\r\n" + share + "Mode=1\r\nStation=" + name +
+         "\r\n";
+}
+
 // A program folder with its runtime folder and settings.
 inline std::string Folder(const std::filesystem::path& home, const char* name,
                           const std::string& ini) {
