@@ -19,8 +19,11 @@ auto FindEntry(Entries& entries, int32_t group) -> decltype(&entries.front()) {
 TGroupCalls::TEntry& TGroupCalls::EntryOf(int32_t group) {
   if (TEntry* found = FindEntry(entries_, group))
     return *found;
-  if (entries_.size() >= RememberedGroups)
-    entries_.pop_front();
+  if (entries_.size() >= RememberedGroups) {
+    const auto idle = std::find_if(entries_.begin(), entries_.end(),
+                                   [](const TEntry& entry) { return entry.Posted == 0; });
+    entries_.erase(idle != entries_.end() ? idle : entries_.begin());
+  }
   entries_.push_back({group, 0, nullptr});
   return entries_.back();
 }
@@ -43,4 +46,12 @@ bool TGroupCalls::Waiting(int32_t group) const {
 std::shared_ptr<TIncomingCall> TGroupCalls::CallOf(int32_t group) const {
   const TEntry* entry = FindEntry(entries_, group);
   return entry != nullptr ? entry->Call : nullptr;
+}
+
+void TGroupCalls::Ended(int32_t group) {
+  entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                [group](const TEntry& entry) {
+                                  return entry.Group == group && entry.Posted == 0;
+                                }),
+                 entries_.end());
 }

@@ -11,8 +11,8 @@ struct TIncomingCall;
 // of its own group and no other, however the events of several calls
 // interleave. A group's number is posted for registration first (its hook
 // events wait meanwhile); then the call made of it belongs to the group
-// until newer groups push it out. A group that brought no number (a ring
-// alone) has no call to update.
+// until the group ends. A group that brought no number (a ring alone) has
+// no call to update.
 class TGroupCalls {
 public:
   // A number of `group` was posted for registration.
@@ -25,7 +25,12 @@ public:
   // The call of `group`, or null.
   std::shared_ptr<TIncomingCall> CallOf(int32_t group) const;
 
-  static constexpr size_t RememberedGroups = 16;
+  // The end of `group` was applied: nothing more comes for it.
+  void Ended(int32_t group);
+  // A burst of calls may be read long before the first is handled: a group
+  // is forgotten once it ended, and beyond this many only if none of its
+  // events waits.
+  static constexpr size_t RememberedGroups = 1024;
 
 private:
   struct TEntry {

@@ -19,6 +19,7 @@ public:
   virtual void ShowRingAnnouncement() = 0;
   virtual void HideIncomingNotice() = 0;
   virtual void ShowNumberDisplay(const TTableRow& row) = 0;
+  virtual void HideNumberDisplay() = 0;
   // Runs `painted` once the window that showed the last call has drawn it
   // completely and handed it to the display; at once when there is nothing
   // to draw. It may never run (a window minimised or closed first): the

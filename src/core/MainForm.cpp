@@ -97,8 +97,10 @@ TMainForm::~TMainForm() {
     mirelCheckTimer_.stop();
     balloonHelpHideTimer_.stop();
     debugCheckTimer_.stop();
-    WriteBeforeClosing();
+    replayTimer_.stop();
     scanner_.reset();
+    CloseSessions();
+    WriteBeforeClosing();
     RemoveSettingsListener(listenerHandle_);
   }
   checkResetMirelTimeTimer_.stop();
@@ -134,6 +136,17 @@ void TMainForm::CreateSessions() {
   CreateShare();
 }
 
+// The end of a call in progress, which closing the port reports, is
+// handled before the last writes, so that it is among them.
+void TMainForm::CloseSessions() {
+  try {
+    comm_->Close(true);
+  } catch (const std::exception& e) {
+    LogException(llError, "MirelKT5通信を終了できません。", e);
+  }
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
 void TMainForm::ConnectTimers() {
   const auto setup = [this](QTimer& timer, const char* name, int interval,
                             void (TMainForm::*fn)()) {
@@ -151,6 +164,7 @@ void TMainForm::ConnectTimers() {
   setup(usbDevCheckTimer_, "UsbDevCheckTimer", 3000, &TMainForm::UsbDevCheckTimerTimer);
   setup(pendingWritesTimer_, "PendingWritesTimer", 1000, &TMainForm::PendingWritesTimerTimer);
   setup(callPaintTimer_, "CallPaintTimer", 100, &TMainForm::CallPainted);
+  setup(replayTimer_, "ReplayTimer", 0, &TMainForm::ReplayTimerTimer);
   checkResetMirelTimeTimer_.start();
   usbDevCheckTimer_.start();
 }
@@ -183,11 +197,6 @@ void TMainForm::CMStartup() {
   }
   LogFmt(llInfo, "DB Version: %s", version);
   ReplayPendingWrites();
-  try {
-    CallHistory().Trim(AppSettings.IncomingLimit);
-  } catch (const std::exception& e) {
-    LogException(llError, "着信履歴件数の調整に失敗しました。", e);
-  }
   scanner_ = std::make_unique<TMirelKT5Scanner>(
       deps_.ScannerPorts, deps_.DeviceFactory,
       [this](const std::string& port) { Post([this, port] { CMPortDenied(port); }); });

@@ -3,6 +3,7 @@
 #include "base/DateTime.h"
 #include "base/PostTarget.h"
 #include "common2/KT5EventArgs.h"
+#include "core/CallerEntry.h"
 #include "core/GroupCalls.h"
 #include "core/IController.h"
 #include "core/IRingSound.h"
@@ -96,6 +97,7 @@ public:
   const QTimer& BalloonHelpHideTimer() const { return balloonHelpHideTimer_; }
   const QTimer& PendingWritesTimer() const { return pendingWritesTimer_; }
   const QTimer& CallPaintTimer() const { return callPaintTimer_; }
+  const QTimer& ReplayTimer() const { return replayTimer_; }
 
   // The queue of this window: what it posts to itself runs in order.
   const TPostTargetPtr& PostTarget() const { return postTarget_; }
@@ -120,8 +122,7 @@ public:
   // The window that shows the call last has been painted, or CallPaintTimer
   // ran out: the writes held for it go to the database.
   void CallPainted();
-  // The step of a call's registration that failed, named in the log.
-  enum class TCallStep { AddHistoryRow, FindEntry, AddEntry, UpdateLastIncoming };
+  using TCallStep = ::TCallStep;
 
   // Connection supervision and clock setting
   void MirelCheckTimerTimer();
@@ -207,12 +208,16 @@ private:
   TWriteResult UpdateCallRow(TIncomingCall& call, const std::string& what,
                              const std::function<void(const TCallKey&)>& update);
   TWriteResult RecordCall(TIncomingCall& call);
+  int AddCallRow(const TIncomingCall& call);
+  void CallRowAdded(TIncomingCall& call, int order);
+  TWriteResult KeepCallRow(TIncomingCall& call, TCallStep step, const std::exception& e);
   TWriteResult Refused(const ESQLiteException& e);
   void FailCall(const TIncomingCall& call, TCallStep step, const std::exception& e);
   void GiveCallKey(TIncomingCall& call);
   std::unique_ptr<TTableRow> WaitingCallRow(const TIncomingCall& call);
   std::function<TWriteResult()> CallWrite(std::shared_ptr<TIncomingCall> call);
-  std::function<TWriteResult()> ReplayedWrite(const TPendingRecord& record);
+  void WithdrawCall(const TIncomingCall& call);
+  void PostListReload();
   void WriteInOrder(const std::string& what, const TPendingRecord& record,
                     std::function<TWriteResult()> write);
   void WriteAfterPaint(std::shared_ptr<TIncomingCall> call);
@@ -222,9 +227,20 @@ private:
   // The pending writes wait for the database; for a call's paint.
   bool Outage() const { return pendingWritesTimer_.isActive(); }
   bool WritesHeld() const { return callPaintTimer_.isActive(); }
+  // The journal of an earlier run, written in batches between this run's events.
   void ReplayPendingWrites();
+  void ReplayTimerTimer();
+  void ReplayBatch(size_t count);
+  void ReplayRecord(const TPendingRecord& record, std::vector<TTableRow>& registered,
+                    TCallKey& newest);
+  void ReplayRefused(const ESQLiteException& e);
+  void ReplayFailed(size_t count, const std::exception& e);
+  void ReplayDone();
+  void ClearJournalWhenDone();
+  void TrimHistory();
   void WritePending();
   void WriteBeforeClosing();
+  void CloseSessions();
   void ShowCall(TIncomingCall& call, const TTableRow& callRow);
   void CallRecorded(const TIncomingCall& call);
   bool ShowLastCall();
@@ -254,10 +270,23 @@ private:
   QTimer pendingWritesTimer_;
   // The longest the writes wait for the paint of the call shown last.
   QTimer callPaintTimer_;
+  // Writes the next batch of the journal of an earlier run: at once while
+  // the database takes them, every second while it refuses them.
+  QTimer replayTimer_;
   // Calls shown, so that only the paint of the latest releases the writes.
   unsigned callShowings_ = 0;
-  // The incoming_order given to a call last as it was shown.
-  int lastGivenOrder_ = 0;
+  // What was put on screen (calls and ring announcements), so that a call
+  // refused for good is taken off only while it is still what is shown.
+  unsigned screenShowings_ = 0;
+  // The records of an earlier run not yet written, oldest first; the
+  // next ones written one at a time after a batch failed.
+  std::deque<TPendingRecord> replay_;
+  size_t replaySingles_ = 0;
+  TPendingJournal journal_;
+  // The pending writes are being written: a write never runs inside another.
+  bool writingPending_ = false;
+  // A reload of the history window waits in the queue.
+  bool reloadPosted_ = false;
   TPostTargetPtr postTarget_;
   std::unique_ptr<TMessageEndpoint> endpoint_;
   uint32_t handle_ = 0;

@@ -3,6 +3,7 @@
 #include "base/Text.h"
 #include "core/CallShare.h"
 #include "core/LastIncomingInfo.h"
+#include "core/ShortBusyWait.h"
 #include "data/CallHistory.h"
 #include "data/KsoCtiDb.h"
 #include "data/NumberRules.h"
@@ -23,10 +24,11 @@ struct TIncomingCall {
   // when the database refused writes at the time.
   int Order = 0;
   bool RowAdded = false;
-  // From the journal of an earlier run, which may have added its row before it ended.
-  bool Replayed = false;
-  // Which showing of a call it was; its command, until started.
+  // Which showing of a call it was, what it put on screen (the number
+  // display or the popup); its command, until started.
   unsigned Showing = 0;
+  unsigned OnScreen = 0;
+  bool InNumberDisplay = false;
   std::string Command;
   // The caller's row once recorded, and whether it is in the phone book
   // (found there or registered now).
@@ -42,18 +44,17 @@ struct TIncomingCall {
 
 namespace {
 
-// A caller without a phone-book entry: the number and the call's date, and
-// what the sending station's book says of it.
-std::unique_ptr<TTableRow> NewCallRow(const TIncomingCall& call) {
-  auto row = std::make_unique<TTableRow>();
-  if (call.SenderEntry)
-    for (const char* key : {"owner_name", "memo1", "memo2", "memo3"})
-      row->SetValue(key, call.SenderEntry->GetValue(key));
-  row->SetValue("phone_number", call.Number);
-  row->SetValue("created_date", call.When);
-  row->SetValue("last_updated", call.When);
-  return row;
-}
+// Clears a flag when the scope ends, however it ends.
+class TFlagReset {
+public:
+  explicit TFlagReset(bool& flag) : flag_(flag) {}
+  ~TFlagReset() { flag_ = false; }
+  TFlagReset(const TFlagReset&) = delete;
+  TFlagReset& operator=(const TFlagReset&) = delete;
+
+private:
+  bool& flag_;
+};
 
 void MarkCallRow(TTableRow& row, const TIncomingCall& call) {
   row.SetValue("_IncomingDate", call.When);
@@ -100,27 +101,6 @@ TPendingRecord HookRecord(const TKT5GroupEventArgs& ev, const TCallIdentity& cal
   return {kind, call, kind == 3 ? ev.RingSeconds : kind == 4 ? ev.TalkSeconds : 0};
 }
 
-// The call's writes wait only briefly for a lock held by another program:
-// a refused write is kept and retried anyway, while a long wait would hold
-// up the display of the caller and the session's packets, whose ring and
-// talk times are taken when they are handled.
-class TShortBusyWait {
-public:
-  TShortBusyWait() : saved_(CtiDb ? CtiDb->BusyTimeout() : 0) {
-    if (CtiDb)
-      CtiDb->SetBusyTimeout(std::min(saved_, 100));
-  }
-  ~TShortBusyWait() {
-    if (CtiDb)
-      CtiDb->SetBusyTimeout(saved_);
-  }
-  TShortBusyWait(const TShortBusyWait&) = delete;
-  TShortBusyWait& operator=(const TShortBusyWait&) = delete;
-
-private:
-  int saved_;
-};
-
 } // namespace
 
 void TMainForm::OnSessionGroup(TMirelKT5CommBase&, const IKT5GroupEventArgs& args) {
@@ -135,8 +115,10 @@ void TMainForm::CMGroupEvent(const IKT5GroupEventArgs& ev) {
   LastGroupEvent = ev;
   switch (ev->PacketKind) {
   case 1:
-    if (AppSettings.ShowIncomingPreview)
+    if (AppSettings.ShowIncomingPreview) {
       deps_.Windows->ShowRingAnnouncement();
+      ++screenShowings_;
+    }
     if (AppSettings.PlayPreviewSound)
       deps_.Sound->PlayRingSound();
     break;
@@ -171,6 +153,8 @@ void TMainForm::CMGroupEvent(const IKT5GroupEventArgs& ev) {
 // hook write is queued behind it) has given the call its incoming_order.
 void TMainForm::ApplyHookEvent(const IKT5GroupEventArgs& ev) {
   const std::shared_ptr<TIncomingCall> call = groupCalls_.CallOf(ev->GroupNo);
+  if (ev->PacketKind != 3)
+    groupCalls_.Ended(ev->GroupNo);
   if (!call)
     return;
   const TShortBusyWait shortWait;
@@ -192,7 +176,7 @@ TMainForm::TWriteResult TMainForm::WriteHookEvent(const TKT5GroupEventArgs& ev,
       });
   // The history window is refreshed when a call ends, not when it is answered.
   if (kind != 3 && result != TWriteResult::Busy)
-    deps_.Windows->IncomingListReload();
+    PostListReload();
   return result;
 }
 
@@ -202,12 +186,6 @@ TMainForm::UpdateCallRow(TIncomingCall& call, const std::string& what,
   if (!CtiDb)
     return TWriteResult::Failed;
   try {
-    // The row of a call from the journal, written by this start or before.
-    if (!call.RowAdded && call.Replayed)
-      if (const std::optional<TCallKey> stored = CallHistory().Find({call.When, call.Number})) {
-        call.Order = stored->Order;
-        call.RowAdded = true;
-      }
     // A call whose history row could not be added has no row to update.
     if (!call.RowAdded)
       return TWriteResult::Failed;
@@ -234,52 +212,60 @@ void TMainForm::PostIncoming(const std::string& phoneNumber, int32_t groupNo) {
   });
 }
 
+// The call's row, its caller's entry and last call date: one transaction,
+// so one flush, and nobody reads the row without the rest.
 TMainForm::TWriteResult TMainForm::RecordCall(TIncomingCall& call) {
   TCallStep step = TCallStep::AddHistoryRow;
   try {
     if (!CtiDb)
       throw Exception("データベースが開かれていません。");
-    if (!call.RowAdded) {
-      const std::optional<TCallKey> stored =
-          call.Replayed ? CallHistory().Find({call.When, call.Number}) : std::nullopt;
-      const bool keyGiven = call.Order != 0;
-      call.Order = stored ? stored->Order : AddHistoryRow(call);
-      call.RowAdded = true;
-      // A key given as the call was shown has been tracked since.
-      if (!keyGiven)
-        LastIncomingInfo = {call.Order, call.When};
-    }
-    const bool valid = IsValidNumber(call.Number);
-    std::unique_ptr<TTableRow> row;
-    if (valid) {
-      step = TCallStep::FindEntry;
-      row = PhoneBook().Find(call.Number);
-    }
-    bool inPhoneBook = row != nullptr;
-    if (!row) {
-      row = NewCallRow(call);
-      if (valid && !PhoneBook().IsFull(AppSettings.PhoneLimit)) {
-        step = TCallStep::AddEntry;
-        PhoneBook().Register(*row);
-        inPhoneBook = true;
-      } else if (valid) {
-        LogFmt(llError, "電話番号登録件数が %d 件に達しているため登録できません。",
-               AppSettings.PhoneLimit);
-      }
-    }
-    MarkCallRow(*row, call);
-    step = TCallStep::UpdateLastIncoming;
-    PhoneBook().SetLastIncomingDate(call.Number, call.When);
-    call.Row = std::move(row);
-    call.InPhoneBook = inPhoneBook;
+    TTransaction transaction = CtiDb->Transaction();
+    const int order = AddCallRow(call);
+    TCallerEntry caller = RegisterCaller(call.Number, call.When, call.SenderEntry.get(), step);
+    transaction.Commit();
+    CallRowAdded(call, order);
+    MarkCallRow(*caller.Row, call);
+    call.Row = std::move(caller.Row);
+    call.InPhoneBook = caller.InPhoneBook;
     return TWriteResult::Done;
   } catch (const ESQLiteException& e) {
     if (e.IsTransient())
       return Refused(e);
-    FailCall(call, step, e);
+    return KeepCallRow(call, step, e);
   } catch (const std::exception& e) {
-    FailCall(call, step, e);
+    return KeepCallRow(call, step, e);
   }
+}
+
+int TMainForm::AddCallRow(const TIncomingCall& call) {
+  if (call.RowAdded)
+    return call.Order;
+  const int order = AddHistoryRow(call);
+  if (call.Order != 0 && order != call.Order)
+    LogFmt(llWarning, "着信の番号 %d はほかの書き込みが使用したため %d で記録します。[%s]",
+           call.Order, order, CallText({call.When, call.Number}));
+  return order;
+}
+
+// A key given as the call was shown has been tracked since.
+void TMainForm::CallRowAdded(TIncomingCall& call, int order) {
+  if (call.Order == 0)
+    LastIncomingInfo = {order, call.When};
+  call.Order = order;
+  call.RowAdded = true;
+}
+
+// The phone book refused the caller: the call is still recorded, alone.
+TMainForm::TWriteResult TMainForm::KeepCallRow(TIncomingCall& call, TCallStep step,
+                                               const std::exception& e) {
+  if (step != TCallStep::AddHistoryRow && CtiDb) {
+    try {
+      CallRowAdded(call, AddCallRow(call));
+    } catch (const std::exception&) {
+      step = TCallStep::AddHistoryRow;
+    }
+  }
+  FailCall(call, step, e);
   return TWriteResult::Failed;
 }
 
@@ -343,13 +329,11 @@ void TMainForm::GiveCallKey(TIncomingCall& call) {
       (waiting != pendingWrites_.rend() && waiting->Call->Order == 0))
     return;
   try {
-    // The keys of the calls still waiting are taken.
-    call.Order = waiting != pendingWrites_.rend() ? FollowingIncomingOrder(lastGivenOrder_)
-                                                  : CallHistory().NextOrder();
+    // Reserved: no other row takes it before the call's row is added.
+    call.Order = CallHistory().ReserveOrder();
   } catch (const std::exception&) {
     return; // given as the row is added
   }
-  lastGivenOrder_ = call.Order;
   LastIncomingInfo = {call.Order, call.When};
 }
 
@@ -363,25 +347,31 @@ std::function<TMainForm::TWriteResult()> TMainForm::CallWrite(std::shared_ptr<TI
       StartCommand(*call);
     } else if (result == TWriteResult::Failed) {
       call->Command.clear();
-      if (call->Showing != 0 && call->Showing == callShowings_)
-        deps_.Windows->HideIncomingNotice();
+      WithdrawCall(*call);
     }
     return result;
   };
 }
 
-// A write of the journal: its call is known by its date and number only.
-std::function<TMainForm::TWriteResult()> TMainForm::ReplayedWrite(const TPendingRecord& record) {
-  auto call = std::make_shared<TIncomingCall>();
-  call->Number = record.Call.Number;
-  call->When = record.Call.Date;
-  call->Replayed = true;
-  if (record.Kind == 2)
-    return CallWrite(call);
-  TKT5GroupEventArgs ev;
-  ev.PacketKind = record.Kind;
-  ev.RingSeconds = ev.TalkSeconds = record.Seconds;
-  return [this, ev, call] { return WriteHookEvent(ev, *call); };
+// Exactly what the call put on screen, while nothing has been shown since.
+void TMainForm::WithdrawCall(const TIncomingCall& call) {
+  if (call.OnScreen == 0 || call.OnScreen != screenShowings_)
+    return;
+  if (call.InNumberDisplay)
+    deps_.Windows->HideNumberDisplay();
+  else
+    deps_.Windows->HideIncomingNotice();
+}
+
+// After the write that asks for it: the window's reload may show a box,
+// whose event loop would run the next writes inside this one.
+void TMainForm::PostListReload() {
+  if (std::exchange(reloadPosted_, true))
+    return;
+  Post([this] {
+    reloadPosted_ = false;
+    deps_.Windows->IncomingListReload();
+  });
 }
 
 // The caller's row for a call not yet written: the phone-book entry if the
@@ -396,7 +386,7 @@ std::unique_ptr<TTableRow> TMainForm::WaitingCallRow(const TIncomingCall& call) 
     }
   }
   if (!row)
-    row = NewCallRow(call);
+    row = NewCallerRow(call.Number, call.When, call.SenderEntry.get());
   MarkCallRow(*row, call);
   return row;
 }
@@ -404,7 +394,7 @@ std::unique_ptr<TTableRow> TMainForm::WaitingCallRow(const TIncomingCall& call) 
 // Behind the writes that wait, if any.
 void TMainForm::WriteInOrder(const std::string& what, const TPendingRecord& record,
                              std::function<TWriteResult()> write) {
-  if (pendingWrites_.empty() && write() != TWriteResult::Busy)
+  if (pendingWrites_.empty() && !writingPending_ && write() != TWriteResult::Busy)
     return;
   Keep({what, record, std::move(write), nullptr});
   if (!WritesHeld())
@@ -459,7 +449,7 @@ void TMainForm::WaitForDatabase() {
   for (TPendingWrite& write : pendingWrites_) {
     if (write.Journaled)
       continue;
-    write.Journaled = AppendPendingRecord(write.Record);
+    write.Journaled = journal_.Append(write.Record);
     if (!write.Journaled) {
       if (!journalFailed_)
         LogFmt(llError, "保留した書き込みをファイルに残せません。[%s]", write.What);
@@ -469,34 +459,23 @@ void TMainForm::WaitForDatabase() {
   }
 }
 
-// What an earlier run could not write goes first, before any new call.
-void TMainForm::ReplayPendingWrites() {
-  const std::vector<TPendingRecord> records = ReadPendingRecords();
-  if (records.empty()) {
-    ClearPendingRecords();
-    return;
-  }
-  LogFmt(llInfo, "前回書き込めなかった %d 件を書き込みます。", records.size());
-  for (const TPendingRecord& record : records)
-    pendingWrites_.push_back({record.Kind == 2 ? CallText(record.Call) : HookText(record.Kind),
-                              record, ReplayedWrite(record), nullptr, true});
-  pendingWritesTimer_.start();
-  const TShortBusyWait shortWait;
-  WritePending();
-}
-
 void TMainForm::PendingWritesTimerTimer() {
   const TShortBusyWait shortWait;
   WritePending();
 }
 
+// Each write is taken out of the queue while it runs, and none runs inside
+// another (a window's event loop may call here while a write runs).
 void TMainForm::WritePending() {
-  if (WritesHeld())
+  if (WritesHeld() || std::exchange(writingPending_, true))
     return;
+  const TFlagReset reset(writingPending_);
   while (!pendingWrites_.empty()) {
-    const TPendingWrite& next = pendingWrites_.front();
+    TPendingWrite next = std::move(pendingWrites_.front());
+    pendingWrites_.pop_front();
     const TWriteResult result = next.Write();
     if (result == TWriteResult::Busy) {
+      pendingWrites_.push_front(std::move(next));
       WaitForDatabase();
       // Kept for later: their callers' commands start now.
       for (const TPendingWrite& kept : pendingWrites_)
@@ -506,12 +485,11 @@ void TMainForm::WritePending() {
     }
     if (result == TWriteResult::Done && Outage())
       LogFmt(llDebug, "保留していた書き込みを行いました。[%s]", next.What);
-    pendingWrites_.pop_front();
   }
   if (!Outage())
     return;
   pendingWritesTimer_.stop();
-  ClearPendingRecords();
+  ClearJournalWhenDone();
   journalFailed_ = false;
   Log(llInfo, "保留していた書き込みをすべて行いました。");
 }
@@ -534,11 +512,13 @@ void TMainForm::WriteBeforeClosing() {
 
 // The caller's command starts once the call is written, or kept for later.
 void TMainForm::ShowCall(TIncomingCall& call, const TTableRow& callRow) {
-  if (AppSettings.IncomingDisplayMode == 1)
-    deps_.Windows->ShowIncomingNotice(callRow);
-  else
+  call.InNumberDisplay = AppSettings.IncomingDisplayMode != 1;
+  if (call.InNumberDisplay)
     deps_.Windows->ShowNumberDisplay(callRow);
+  else
+    deps_.Windows->ShowIncomingNotice(callRow);
   call.Showing = ++callShowings_;
+  call.OnScreen = ++screenShowings_;
   if (AppSettings.ExecCmdEnabled)
     call.Command = Trim(callRow.GetValue("exec_cmd"));
 }

@@ -21,10 +21,12 @@ TCallKey CallKeyOf(const TTableRow& call) {
 }
 
 int TCallHistory::AddCall(const std::string& number, const std::string& dateText, int order) {
-  if (order == 0)
-    return Db().AddIncoming(number, dateText);
-  Db().AddIncoming(number, dateText, order);
-  return order;
+  return order == 0 ? Db().AddIncoming(number, dateText)
+                    : Db().AddIncoming(number, dateText, order);
+}
+
+int TCallHistory::ReserveOrder() {
+  return Db().ReserveIncomingOrder();
 }
 
 int TCallHistory::NextOrder() {

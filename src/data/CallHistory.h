@@ -36,10 +36,13 @@ struct TCallHistoryChange {
 class TCallHistory {
 public:
   // Returns the incoming_order given to the call: `order` when one was
-  // given to it beforehand (not 0), else the next one.
+  // given to it beforehand (not 0) and no other row has taken it, else the
+  // next one.
   int AddCall(const std::string& number, const std::string& dateText, int order = 0);
   // The incoming_order the next call would be given now.
   int NextOrder();
+  // The next incoming_order, kept for a call whose row is added later.
+  int ReserveOrder();
   // The key of the call last added with this identity; none when there is none.
   std::optional<TCallKey> Find(const TCallIdentity& call);
   void SetAnswered(const TCallKey& call, int offhookSeconds);

@@ -1,5 +1,6 @@
 // Where the call database lives, how a new one is made from the template and
 // whether an existing file can serve as one.
+#include "base/RegularFile.h"
 #include "base/Text.h"
 #include "base/UniqueFd.h"
 #include "data/FileBytes.h"
@@ -181,16 +182,18 @@ bool CreateDatabaseFromTemplate() {
 
 std::string DatabaseFileProblem() {
   const std::string path = CtiDbFileName();
+  // Opened without blocking, and only as a regular file: a FIFO in its
+  // place can neither stall the start nor be read.
+  const TUniqueFd fd = OpenRegularFile(path, O_RDONLY);
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0)
-    return fmt::sprintf("ファイルを開けません。(%s)", std::strerror(errno));
-  if (!S_ISREG(st.st_mode))
+  if (!fd.Valid() && (errno == EINVAL || errno == EISDIR))
     return "通常のファイルではありません。";
+  if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0)
+    return fmt::sprintf("ファイルを開けません。(%s)", std::strerror(errno));
   if (st.st_size == 0)
     return "ファイルが空です。";
-  const TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   std::string header(SQLiteHeader.size(), '\0');
-  const ssize_t count = fd.Valid() ? ::read(fd.Get(), header.data(), header.size()) : -1;
+  const ssize_t count = ::read(fd.Get(), header.data(), header.size());
   if (count < 0)
     return fmt::sprintf("ファイルを読み込めません。(%s)", std::strerror(errno));
   if (!IsSQLiteDatabase(header.substr(0, static_cast<size_t>(count))))

@@ -182,20 +182,30 @@ int TKsoCtiDb::GetNextIncomingOrder() {
   int highest = 0;
   if (!TryParseInt32(text, highest))
     throw Exception(fmt::sprintf("'%s' は整数ではありません", text));
+  if (!reservedOrders_.empty())
+    highest = std::max(highest, *reservedOrders_.rbegin());
   return FollowingIncomingOrder(highest);
 }
 
-int TKsoCtiDb::AddIncoming(const std::string& phoneNumber, const std::string& dateText) {
+int TKsoCtiDb::ReserveIncomingOrder() {
   const int order = GetNextIncomingOrder();
-  AddIncoming(phoneNumber, dateText, order);
+  reservedOrders_.insert(order);
   return order;
 }
 
-void TKsoCtiDb::AddIncoming(const std::string& phoneNumber, const std::string& dateText,
-                            int order) {
+int TKsoCtiDb::AddIncoming(const std::string& phoneNumber, const std::string& dateText) {
+  return AddIncoming(phoneNumber, dateText, GetNextIncomingOrder());
+}
+
+int TKsoCtiDb::AddIncoming(const std::string& phoneNumber, const std::string& dateText, int order) {
+  reservedOrders_.erase(order);
+  if (FirstValueText(fmt::sprintf("SELECT count(*) FROM incoming_numbers WHERE incoming_order = %d",
+                                  order)) != "0")
+    order = GetNextIncomingOrder();
   db_.Execute(fmt::sprintf("INSERT INTO incoming_numbers ( incoming_order, incoming_date,"
                            " phone_number ) VALUES ( %d, %s, %s )",
                            order, SqlQuote(dateText), SqlQuote(phoneNumber)));
+  return order;
 }
 
 std::unique_ptr<TTableRow> TKsoCtiDb::FindIncoming(const std::string& phoneNumber,

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 // The call database: phone book (phone_numbers), incoming-call history
@@ -45,12 +46,18 @@ public:
   // The same, unless the stored date is later.
   void RaiseLastIncomingDate(const std::string& phoneNumber, const std::string& dateText);
 
-  // 1 for an empty history; wraps to 1 after 999999999.
+  // After the stored calls and the orders reserved: 1 for an empty history;
+  // wraps to 1 after 999999999.
   int GetNextIncomingOrder();
+  // The next incoming_order, kept for a call whose row is added later: no
+  // other row of this connection is given it meanwhile.
+  int ReserveIncomingOrder();
   // Returns the incoming_order given to the call.
   int AddIncoming(const std::string& phoneNumber, const std::string& dateText);
-  // The call under an incoming_order given to it beforehand.
-  void AddIncoming(const std::string& phoneNumber, const std::string& dateText, int order);
+  // The call under an incoming_order given to it beforehand; a row that
+  // took that order meanwhile (another program) makes it the next one.
+  // Returns the order given.
+  int AddIncoming(const std::string& phoneNumber, const std::string& dateText, int order);
   // incoming_order and incoming_date of the call last added with this
   // number and date, or nullptr.
   std::unique_ptr<TTableRow> FindIncoming(const std::string& phoneNumber,
@@ -110,6 +117,8 @@ private:
   void DeleteUnmarkedIncoming(const TTableRows& keep);
 
   TSQLiteDatabase db_;
+  // Orders given out for rows not yet added.
+  std::set<int> reservedOrders_;
 };
 
 // The one call database of the program, created by start-up.

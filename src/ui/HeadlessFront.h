@@ -12,6 +12,7 @@ public:
   void ShowRingAnnouncement() override;
   void HideIncomingNotice() override {}
   void ShowNumberDisplay(const TTableRow& row) override;
+  void HideNumberDisplay() override {}
   void OpenNumberEdit(const TTableRow* row) override;
   void ShowPhoneList() override;
   void PhoneListRowSaved(const TTableRow&) override {}

@@ -82,6 +82,11 @@ void TWindows::ShowNumberDisplay(const TTableRow& row) {
   callPaint_ = &numberDisplay_->AfterPaint();
 }
 
+void TWindows::HideNumberDisplay() {
+  if (numberDisplay_ != nullptr)
+    numberDisplay_->hide();
+}
+
 void TWindows::WhenCallPainted(std::function<void()> painted) {
   if (callPaint_ != nullptr)
     callPaint_->WhenPainted(std::move(painted));

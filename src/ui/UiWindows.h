@@ -39,6 +39,7 @@ public:
   void ShowIncomingNotice(const TTableRow& row) override;
   void ShowRingAnnouncement() override;
   void HideIncomingNotice() override;
+  void HideNumberDisplay() override;
   void ShowNumberDisplay(const TTableRow& row) override;
   void WhenCallPainted(std::function<void()> painted) override;
   void OpenNumberEdit(const TTableRow* row) override;

@@ -138,6 +138,8 @@ void MainFormStartupTest::UnusableDatabaseIsFatalAndUntouched_data() {
   QTest::addColumn<QString>("reason");
   QTest::newRow("folder") << "folder"
                           << "通常のファイルではありません。";
+  QTest::newRow("fifo") << "fifo"
+                        << "通常のファイルではありません。";
   QTest::newRow("text") << "text"
                         << "SQLiteのデータベースファイルではありません。";
   QTest::newRow("empty") << "empty"

@@ -23,6 +23,7 @@ public:
   void ShowRingAnnouncement() override { Add("ShowRingAnnouncement"); }
   void HideIncomingNotice() override { Add("HideIncomingNotice"); }
   void ShowNumberDisplay(const TTableRow& row) override { Add("ShowNumberDisplay", &row); }
+  void HideNumberDisplay() override { Add("HideNumberDisplay"); }
   void WhenCallPainted(std::function<void()> painted) override {
     if (HoldPaints)
       unpainted_.push_back(std::move(painted));
@@ -38,7 +39,11 @@ public:
   void PhoneListRowSaved(const TTableRow& row) override { Add("PhoneListRowSaved", &row); }
   void ShowIncomingList() override { Add("ShowIncomingList"); }
   void IncomingListAddCall(const TTableRow& row) override { Add("IncomingListAddCall", &row); }
-  void IncomingListReload() override { Add("IncomingListReload"); }
+  void IncomingListReload() override {
+    Add("IncomingListReload");
+    if (OnReload)
+      OnReload();
+  }
   void ShowDeviceMemory() override { Add("ShowDeviceMemory"); }
   void ShowSettings() override { Add("ShowSettings"); }
   void ShowAbout() override { Add("ShowAbout"); }
@@ -66,6 +71,9 @@ public:
   // Each preparation, with its `numberDisplay`.
   std::vector<bool> Prepared;
   bool HoldPaints = false;
+  // Runs inside each reload of the history, as a box it shows would run
+  // the event loop.
+  std::function<void()> OnReload;
 
 private:
   std::vector<std::function<void()>> unpainted_;

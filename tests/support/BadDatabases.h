@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include "support/TempFolder.h"
 
 #include <filesystem>
@@ -7,7 +9,7 @@
 #include <string>
 
 // What may stand where the call database belongs and cannot serve as one:
-// "folder", "text", "empty", "foreign" (an SQLite file in WAL mode without
+// "folder", "fifo", "text", "empty", "foreign" (an SQLite file in WAL mode without
 // the tables), "column" (the template with a column dropped) and "damaged"
 // (the template with the history table's page, the seventh, broken).
 inline void MakeBadDatabase(const std::string& kind, const std::string& path,
@@ -17,6 +19,8 @@ inline void MakeBadDatabase(const std::string& kind, const std::string& path,
     std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).seekp(4096 * 6).put('\x7f');
   } else if (kind == "folder") {
     std::filesystem::create_directory(path);
+  } else if (kind == "fifo") {
+    mkfifo(path.c_str(), 0600);
   } else if (kind == "text") {
     WriteFile(path, "phone_number,owner_name\r\n");
   } else if (kind == "empty") {
@@ -39,6 +43,8 @@ inline std::string DatabaseSnapshot(const std::string& path) {
   for (const char* suffix : {"-wal", "-shm", "-journal"})
     if (std::filesystem::exists(path + suffix))
       return std::string("unexpected ") + suffix;
+  if (std::filesystem::is_fifo(path))
+    return "<fifo>";
   if (std::filesystem::is_directory(path))
     return "<folder> " + std::to_string(std::distance(std::filesystem::directory_iterator(path),
                                                       std::filesystem::directory_iterator()));
