@@ -2,6 +2,9 @@
 
 #include "core/MainForm.h"
 
+#include <chrono>
+#include <functional>
+
 // The controller's outside world in a benchmark: windows that only count the
 // calls shown, a tray and a sound that do nothing.
 class TTimingWindows final : public IWindows {
@@ -10,6 +13,7 @@ public:
   void ShowRingAnnouncement() override {}
   void HideIncomingNotice() override {}
   void ShowNumberDisplay(const TTableRow&) override { ++shown; }
+  void HideNumberDisplay() override {}
   void OpenNumberEdit(const TTableRow*) override {}
   void ShowPhoneList() override {}
   void PhoneListRowSaved(const TTableRow&) override {}
@@ -19,7 +23,13 @@ public:
   void ShowDeviceMemory() override {}
   void ShowSettings() override {}
   void ShowAbout() override {}
+  void WhenCallPainted(std::function<void()> painted) override {
+    paintedAt = std::chrono::steady_clock::now();
+    painted();
+  }
   int shown = 0;
+  // When the window of the call shown last was painted.
+  std::chrono::steady_clock::time_point paintedAt;
 };
 
 class TQuietTray final : public ITrayIcon {

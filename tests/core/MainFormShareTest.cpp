@@ -1,4 +1,5 @@
 #include "core/CallShare.h"
+#include "core/PendingJournal.h"
 #include "data/PhoneBook.h"
 #include "fakes/ControllerHarness.h"
 #include "fakes/FakeMqttClients.h"
@@ -97,7 +98,7 @@ void MainFormShareTest::CallsOfAStationAreRecordedOnceUnderItsKeyWithItsNamesFor
   QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
   Call(10, 2, "0311113308", live);
   sqlite3_close(other);
-  QVERIFY(!std::filesystem::exists(h->home.Path() + "/teloria2.pending"));
+  QVERIFY(TPendingJournal().Open().empty());
 }
 
 void MainFormShareTest::DeskAsksAgainWhatGoesUnansweredWhileTheStationIsOnline() {

@@ -85,6 +85,20 @@ TEST_F(DeviceCallsTest, KnownNumberIsUpdatedNotAddedAgain) {
             std::vector<std::string>{"1"});
 }
 
+// The end that closing the port gives a call in progress is written too.
+TEST_F(DeviceCallsTest, CallInProgressAtExitIsEndedInTheHistory) {
+  Play({"ring", "number 0399997777", "offhook"});
+  ASSERT_TRUE(WaitFor([&] {
+    return Query("SELECT connected FROM incoming_numbers") == std::vector<std::string>{"1"};
+  }));
+  program->Terminate();
+  ASSERT_EQ(program->WaitExit(), 0);
+  EXPECT_EQ(Query("SELECT state, connected FROM incoming_numbers"),
+            std::vector<std::string>{"2|1"});
+  program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return CountOf(MainLog(), "MirelUSB/RX2に接続しました。") == 2; }));
+}
+
 TEST_F(DeviceCallsTest, UnpluggedDuringACallThenPluggedBack) {
   Play({"ring", "number 0399998888", "offhook"});
   ASSERT_TRUE(WaitFor([&] {

@@ -1,12 +1,53 @@
 #include "E2eHarness.h"
 #include "support/BadDatabases.h"
 
+#include "base/UniqueFd.h"
 #include <csignal>
+#include <fcntl.h>
 #include <fmt/printf.h>
 #include <sys/resource.h>
 
 // One instance per user, "-shutdown", simulator and debug modes.
-class ProcessLifeTest : public E2eTest {};
+class ProcessLifeTest : public E2eTest {
+protected:
+  // A call of the number-sending simulator: its number, then its end
+  // (answered after a second's ring, or not answered).
+  std::string SimCall(int group, const std::string& number, bool answered) {
+    const std::string g = std::to_string(group);
+    const std::string shown = Tool("teloria2-number-sim", {"call", "2", g, number});
+    return shown + Tool("teloria2-number-sim",
+                        answered ? std::vector<std::string>{"call", "3", g, number, "--ring", "1"}
+                                 : std::vector<std::string>{"call", "5", g, number});
+  }
+  std::string JournalLine(const std::string& kind, const std::string& date,
+                          const std::string& number, int seconds = 0) {
+    return kind + "\t" + date + "\t" + number + "\t" + std::to_string(seconds) + "\n";
+  }
+};
+
+// A small disk of the test's own (a tmpfs, in a mount namespace of its own
+// when not root), for a disk that is really full.
+bool MountSmallDisk(const std::string& folder) {
+  if (geteuid() != 0) {
+    const std::string uid = std::to_string(geteuid()), gid = std::to_string(getegid());
+    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+      return false;
+    WriteFile("/proc/self/setgroups", "deny");
+    WriteFile("/proc/self/uid_map", "0 " + uid + " 1");
+    WriteFile("/proc/self/gid_map", "0 " + gid + " 1");
+  }
+  return mount("teloria2-test", folder.c_str(), "tmpfs", 0, "size=4m,mode=0700") == 0;
+}
+
+// Takes every block left on the disk.
+void FillDisk(const std::string& file) {
+  const TUniqueFd fd(open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+  const std::string block(4096, 'x');
+  while (write(fd.Get(), block.data(), block.size()) > 0) {
+  }
+  while (write(fd.Get(), block.data(), 1) > 0) {
+  }
+}
 
 TEST_F(ProcessLifeTest, SecondStartAndShutdownRequest) {
   WriteIni("MirelKT5Port=TEST");
@@ -239,7 +280,7 @@ TEST_F(ProcessLifeTest, WritesRefusedByAFullDiskAreKeptInOrderAcrossARestart) {
   EXPECT_EQ(program->WaitExit(), 0);
   inChild = {};
   program = StartProgram({"-arun"});
-  ASSERT_TRUE(WaitFor([&] { return CountOf(MainLog(), "すべて行いました。") == 2; }));
+  ASSERT_TRUE(LogHas("前回書き込めなかった記録をすべて書き込みました。"));
   // Each call once, complete, numbered in the order of its arrival.
   const auto rows = Query("SELECT phone_number, state, connected, offhook_seconds, onhook_seconds "
                           "FROM incoming_numbers ORDER BY incoming_order");
@@ -247,4 +288,103 @@ TEST_F(ProcessLifeTest, WritesRefusedByAFullDiskAreKeptInOrderAcrossARestart) {
   for (int i = 0; i < calls; ++i)
     EXPECT_EQ(rows[i], fmt::sprintf("03%08d|1|1|1|0", i + 1));
   EXPECT_EQ(CountOf(MainLog(), outage), 2u);
+}
+
+// The database and the journal of the writes it refuses meet the same full
+// disk: the room the journal keeps from the start holds them.
+TEST_F(ProcessLifeTest, CallsRefusedByAFullDiskAtExitComeBackAtTheNextStart) {
+  const std::string disk = home.Path() + "/disk";
+  std::filesystem::create_directory(disk);
+  ASSERT_TRUE(MountSmallDisk(disk));
+  extraEnv = {"TELORIA2_HOME=" + disk};
+  WriteFile(disk + "/teloria2.ini",
+            "[Settings]\r\nMirelKT5Port=TEST\r\n[Settings.Logging]\r\nLogLevel=3\r\nLogDir=" +
+                home.Path() + "/logs\r\n");
+  auto program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  FillDisk(disk + "/filler");
+  // What SQLite's files hold of free room takes the first calls.
+  int calls = 0;
+  const std::string outage = "[error] データベースに書き込めないため書き込みを保留します。";
+  while (MainLog().find(outage) == std::string::npos && calls < 40) {
+    ++calls;
+    ASSERT_EQ(SimCall(800 + calls, fmt::sprintf("03%08d", calls), calls % 2 == 1), "100100");
+  }
+  for (int i = 0; i < 5; ++i, ++calls)
+    ASSERT_EQ(SimCall(801 + calls, fmt::sprintf("03%08d", calls + 1), calls % 2 == 0), "100100");
+  program->Terminate();
+  ASSERT_EQ(program->WaitExit(), 0);
+  EXPECT_GE(CountOf(MainLog(), "書き込めないまま終了します。次回の起動時に書き込みます。"), 10u);
+  EXPECT_EQ(CountOf(MainLog(), "保留した書き込みをファイルに残せません"), 0u);
+  std::filesystem::remove(disk + "/filler");
+  program = StartProgram({"-arun"});
+  ASSERT_TRUE(LogHas("前回書き込めなかった記録をすべて書き込みました。"));
+  dataFolder = disk;
+  const auto rows = Query("SELECT phone_number, state, connected FROM incoming_numbers "
+                          "ORDER BY incoming_order");
+  ASSERT_EQ(rows.size(), size_t(calls));
+  for (int i = 1; i <= calls; ++i)
+    EXPECT_EQ(rows[i - 1], fmt::sprintf("03%08d|%s", i, i % 2 == 1 ? "1|1" : "2|0"));
+}
+
+// A journal is taken only from a file of the user's own that nobody else may
+// write, and only records a call from the adapter could make.
+TEST_F(ProcessLifeTest, AJournalIsReadOnlyWhenOursAloneAndOnlyForWhatTheAdapterCouldSend) {
+  WriteIni("MirelKT5Port=TEST");
+  const std::string journal = home.Path() + "/teloria2.pending";
+  const std::string date = "2026/12/01 10:00:00.000";
+  WriteFile(journal, JournalLine("call", date, "0311111111") +
+                         JournalLine("answered", date, "0311111111", 3) +
+                         JournalLine("call", "\x1b[31mevil\a", "0322222222") +
+                         JournalLine("call", "9999/99/99 99:99:99.999", "0333333333") +
+                         JournalLine("call", date, std::string(5000, '4')) +
+                         JournalLine("call", date, "") +
+                         JournalLine("hungup", date, "0311111111", -99999));
+  chmod(journal.c_str(), 0600);
+  RunAsAnotherUserWhenRoot();
+  auto program = StartProgram({"-arun"});
+  ASSERT_TRUE(LogHas("前回書き込めなかった記録をすべて書き込みました。"));
+  EXPECT_EQ(Query("SELECT phone_number, state, offhook_seconds FROM incoming_numbers"),
+            std::vector<std::string>{"0311111111|1|3"});
+  EXPECT_EQ(Query("SELECT phone_number FROM phone_numbers"),
+            std::vector<std::string>{"0311111111"});
+  for (int line = 3; line <= 7; ++line)
+    EXPECT_NE(MainLog().find(fmt::sprintf("] %d行目 [", line)), std::string::npos) << line;
+  program->Terminate();
+  ASSERT_EQ(program->WaitExit(), 0);
+  // Writable by others: kept aside, never read.
+  WriteFile(journal, JournalLine("call", date, "0344444444"));
+  ASSERT_EQ(chmod(journal.c_str(), 0666), 0);
+  program = StartProgram({"-arun"});
+  ASSERT_TRUE(LogHas("保留していた書き込みのファイルを読み込まずに"));
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  EXPECT_EQ(Query("SELECT count(*) FROM incoming_numbers WHERE phone_number = '0344444444'"),
+            std::vector<std::string>{"0"});
+}
+
+// A long journal is written between the events of the run: a live call is
+// recorded and the exit command obeyed while it is written.
+TEST_F(ProcessLifeTest, ALongJournalHoldsUpNeitherCallsNorTheExit) {
+  WriteIni("MirelKT5Port=TEST");
+  std::string lines;
+  for (int i = 0; i < 200000; ++i)
+    lines += JournalLine("call",
+                         fmt::sprintf("2026/11/%02d %02d:%02d:%02d.000", 1 + i / 86400 % 28,
+                                      i / 3600 % 24, i / 60 % 60, i % 60),
+                         fmt::sprintf("04%08d", i));
+  const std::string journal = home.Path() + "/teloria2.pending";
+  WriteFile(journal, lines);
+  chmod(journal.c_str(), 0600);
+  auto program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  ASSERT_EQ(SimCall(900, "0399999999", false), "100100");
+  ASSERT_TRUE(WaitFor([&] {
+    return Query("SELECT state FROM incoming_numbers WHERE phone_number = '0399999999'") ==
+           std::vector<std::string>{"2"};
+  }));
+  EXPECT_EQ(MainLog().find("前回書き込めなかった記録をすべて書き込みました。"), std::string::npos);
+  EXPECT_EQ(StartProgram({"-exit"})->WaitExit(), 0);
+  EXPECT_EQ(program->WaitExit(), 0);
+  // What was not written yet stays for the next start.
+  EXPECT_NE(ReadFile(journal).substr(0, 5), std::string(5, '\0'));
 }
