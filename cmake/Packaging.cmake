@@ -23,7 +23,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://teloria.example/)
-# Not libraries the binaries link: the Japanese glyphs of the windows, and
-# Qt's platform for Wayland sessions without XWayland.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, qt6-wayland")
+# Not libraries the binaries link: the Japanese glyphs of the windows, Qt's
+# own texts in Japanese (file dialogs, buttons), the desktop's file dialog on
+# GTK desktops, and Qt's platform for Wayland sessions without XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+  "fonts-ipafont-gothic | fonts-noto-cjk, qt6-translations-l10n, qt6-gtk-platformtheme, qt6-wayland")
+# Dates in the package: the changelog's (reproducible packages).
+set(changelog ${CMAKE_SOURCE_DIR}/data/changelog)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog})
+execute_process(COMMAND dpkg-parsechangelog -l ${changelog} -S Timestamp
+  OUTPUT_VARIABLE TELORIA_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+  COMMAND_ERROR_IS_FATAL ANY)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/CPackProject.cmake.in ${CMAKE_BINARY_DIR}/CPackProject.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackProject.cmake)
 include(CPack)

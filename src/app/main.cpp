@@ -15,6 +15,7 @@
 #include "ui/Fonts.h"
 #include "ui/HeadlessFront.h"
 #include "ui/MessageBoxes.h"
+#include "ui/QtTranslations.h"
 #include "ui/TrayIcon.h"
 #include "ui/TrayMenu.h"
 #include "ui/UiWindows.h"
@@ -63,6 +64,7 @@ int RunProgram(int argc, char** argv, TMainFormDeps deps) {
   QApplication::setWindowIcon(TTrayIcon::ImageOf(0));
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setFont(ProportionalGothic(9));
+  LoadQtTranslations(*QCoreApplication::instance());
   TTrayIcon tray;
   TTrayMenu menu;
   AttachTrayMenu(tray, menu);

@@ -36,11 +36,12 @@ namespace {
 const char* const kClientWindowName = "TELORIA2_CLIENT_WINDOW_MMF";
 const char* const kBalloonText = "\r\n  このアイコンをクリックするとメニューが出ます。  \r\n";
 // Without a tray there is no icon to click: the windows open from the desktop
-// entry's actions or the command line.
+// entry's actions or the command line. A notification daemon wraps the lines
+// itself, so they break only between sentences.
 const char* const kNoTrayBalloonText =
-    "\r\n  タスクトレイがないため、各画面はアプリケーションメニューの\r\n"
-    "  Teloria II の項目（電話帳、着信履歴、設定など）から開けます。\r\n"
-    "  端末からは teloria2 -show settings などで開けます。  \r\n";
+    "タスクトレイがないため、各画面はアプリケーションメニューの Teloria II "
+    "の項目（登録一覧、電話着信履歴、各種設定など）から開けます。\r\n"
+    "端末からは teloria2 -show settings などで開けます。";
 
 // Timer handlers run from the event loop: nothing may escape them.
 void Guarded(const char* what, const std::function<void()>& fn) {

@@ -110,7 +110,8 @@ uint32_t TMainForm::CMShowWindow(uint32_t window, bool notify) {
   if (kind == TProgramWindow::NumberDisplay) {
     if (!ShowLastCall()) {
       if (notify)
-        ShowBalloon("Teloria II: 番号表示", "表示する着信がありません。", TBalloonIcon::Info);
+        ShowBalloon("Teloria II: 着信電話情報の表示", "表示する着信がありません。",
+                    TBalloonIcon::Info);
       return CommandResultNoCall;
     }
   } else if (const TMenuHandler handler = MenuHandlerOf(kind)) {

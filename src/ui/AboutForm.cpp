@@ -4,6 +4,8 @@
 #include "ui/EventGuard.h"
 #include "ui/Fonts.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PlatformAbilities.h"
+#include "ui/WindowFront.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -68,6 +70,7 @@ QPixmap ProductPicture() {
 }
 
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
+  MakeOwnWindow(*this);
   setObjectName("AboutForm");
   setWindowTitle(QString::fromUtf8("Teloria II について"));
   QFont font = ProportionalGothic(9);
@@ -109,7 +112,8 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
   connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
 
   // FormCreate: the constant opacity of the layered window.
-  setWindowOpacity(Opacity / 255.0);
+  if (PlatformSetsWindowOpacity())
+    setWindowOpacity(Opacity / 255.0);
 }
 
 bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {

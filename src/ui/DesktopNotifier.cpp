@@ -34,8 +34,9 @@ QDBusMessage Call(const char* method) {
 
 } // namespace
 
-// A balloon's text keeps its blank lines and margins for the tray's frame; a
-// notification has its own.
+// A balloon's text as written keeps blank lines and margins that Windows'
+// balloon frame needed; a notification, and Qt's own tray balloon, have
+// margins of their own.
 QString NotificationBody(const std::string& text) {
   QStringList lines = QString::fromStdString(text).replace("\r\n", "\n").split('\n');
   for (QString& line : lines)

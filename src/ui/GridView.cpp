@@ -13,9 +13,10 @@ namespace {
 
 const QColor FixedBackground(0, 0, 192);
 const QColor FixedText(Qt::white);
-constexpr int TextLeft = 2;
+// Cells and headings keep the same room on both sides of their texts.
+constexpr int TextLeft = 4;
 constexpr int GridLine = 1;
-constexpr int HeadingPadding = 2;
+constexpr int HeadingPadding = TextLeft;
 constexpr int HeadingBorders = 2;
 constexpr int TextTop = 4;
 constexpr int EdgeGrip = 3;
@@ -146,8 +147,8 @@ int TGridView::FittingWidth(int column) const {
       QFontMetricsF(horizontalHeader()->font())
           .horizontalAdvance(
               gridModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
-  return std::max(static_cast<int>(std::ceil(text)) + TextLeft + GridLine,
-                  static_cast<int>(std::ceil(heading)) + HeadingPadding + HeadingBorders);
+  return std::max(static_cast<int>(std::ceil(text)) + 2 * TextLeft + GridLine,
+                  static_cast<int>(std::ceil(heading)) + 2 * HeadingPadding + HeadingBorders);
 }
 
 bool TGridView::SelectedRange(int& top, int& bottom) const {

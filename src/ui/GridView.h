@@ -39,8 +39,8 @@ std::string RowNumberText(int row);
 
 // The grid of the list windows: whole-row selection of one contiguous block,
 // user-sizable columns (on the heading) and rows (on the fixed column's
-// lines), fixed cells white on blue, texts word-wrapped 2 pixels from the
-// left and 4 from the top.
+// lines), fixed cells white on blue, texts word-wrapped 4 pixels from the
+// left, like the headings, and 4 from the top.
 class TGridView : public QTableView {
   Q_OBJECT
 public:
@@ -48,7 +48,8 @@ public:
 
   void SetRowHeight(int height);
   // Sets the column widths, each widened where its heading or the model's
-  // widest text would not fit.
+  // widest text would not fit with room on both sides (so a width of 0 is
+  // just wide enough).
   void SetColumnWidths(const int* widths, int count);
   // The selected block as model rows; false when nothing is selected.
   bool SelectedRange(int& top, int& bottom) const;

@@ -17,9 +17,10 @@
 
 namespace {
 
-constexpr int ColWidths[3][TIncomingListModel::ColumnCount] = {{64, 164, 128, 280, 96, 120, 72},
-                                                               {84, 204, 168, 330, 120, 144, 96},
-                                                               {104, 244, 208, 400, 144, 176, 120}};
+// 0: as wide as the column's texts at the size's font (the call's date).
+constexpr int ColWidths[3][TIncomingListModel::ColumnCount] = {{64, 0, 128, 280, 96, 120, 72},
+                                                               {84, 0, 168, 330, 120, 144, 96},
+                                                               {104, 0, 208, 400, 144, 176, 120}};
 
 const TListWindowKind Kind = {.Name = "IncomingList",
                               .Caption = "電話着信履歴",

@@ -8,6 +8,7 @@
 #include "ui/PaintStamp.h"
 #include "ui/PhonePicture.h"
 #include "ui/PixelFonts.h"
+#include "ui/PlatformAbilities.h"
 #include "ui/UiWindows.h"
 #include "ui/WindowPreload.h"
 
@@ -105,11 +106,13 @@ void TIncomingNoticeForm::CreateControls() {
   top->setObjectName("Gradient1");
   auto* rest = new TGradient(panel, QColor(255, 255, 204), Qt::white, Qt::Horizontal);
   rest->setObjectName("Gradient2");
+  // The information picture keeps clear of the title's first letter: drawn
+  // 24 pixels wide at the left of its box, and beneath the title.
+  const QIcon info = style()->standardIcon(QStyle::SP_MessageBoxInformation);
+  NewPicture(panel, "InfoImage", info.pixmap(24, 24), {12, 9});
   const QString title = QString::fromUtf8("Teloria II からのお知らせ");
   NewLabel(panel, "TitleLabel2", title, PixelFont(13, false), Qt::black)->move(40, 12);
   NewLabel(panel, "TitleLabel1", title, PixelFont(13, false), Qt::white)->move(38, 10);
-  const QIcon info = style()->standardIcon(QStyle::SP_MessageBoxInformation);
-  NewPicture(panel, "InfoImage", info.pixmap(32, 32), {12, 9});
   image1_ = NewPicture(panel, "Image1", PhonePicture(32, true), {23, 50});
   closeButton_ = new QToolButton(panel);
   closeButton_->setObjectName("CloseButton");
@@ -149,7 +152,8 @@ bool TIncomingNoticeForm::RingMode() const {
 
 void TIncomingNoticeForm::SetOpacity(int alpha) {
   opacity_ = alpha;
-  setWindowOpacity(alpha / 255.0);
+  if (PlatformSetsWindowOpacity())
+    setWindowOpacity(alpha / 255.0);
   emit OpacityStep(alpha);
 }
 

@@ -43,6 +43,8 @@ TListSearchBar::TListSearchBar(std::function<void()> load, QWidget* parent)
   searchLabel_ = new QLabel("絞込内容", this);
   searchLabel_->setObjectName("SearchLabel");
   searchLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // Clear of the field it names.
+  searchLabel_->setContentsMargins(0, 0, 6, 0);
   searchEdit_ = new QLineEdit(this);
   searchEdit_->setObjectName("SearchEdit");
   LimitCp932Bytes(*searchEdit_, SearchMaxBytes);

@@ -11,6 +11,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/PixelFonts.h"
 #include "ui/RowsModel.h"
+#include "ui/ScreenFit.h"
 #include "ui/SettingsSubscription.h"
 #include "ui/WindowState.h"
 
@@ -130,6 +131,7 @@ void TListWindow::Layout(int dispSize) {
       (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) == 0;
   if (normal || !kind_.WidthOnlyWhenNormal)
     resize(kind_.WindowWidths[dispSize_], height());
+  KeepOnScreen(*this);
 }
 
 void TListWindow::CMSettingsChanged() {

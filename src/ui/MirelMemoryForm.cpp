@@ -7,6 +7,7 @@
 #include "ui/DisplaySize.h"
 #include "ui/Fonts.h"
 #include "ui/GridView.h"
+#include "ui/ScreenFit.h"
 #include "ui/WindowFront.h"
 #include "ui/WindowState.h"
 
@@ -152,6 +153,7 @@ void TFormMirelMemory::LayoutForSize(int dispSize) {
   for (int column = 0; column < 5; ++column)
     MemoryListGrid->setColumnWidth(column, layout.ColWidths[column]);
   resize(layout.WindowWidth, height());
+  KeepOnScreen(*this);
 }
 
 void TFormMirelMemory::CMSettingsChanged() {

@@ -11,6 +11,7 @@
 #include "ui/EventGuard.h"
 #include "ui/LiveCallTimes.h"
 #include "ui/PixelFonts.h"
+#include "ui/ScreenFit.h"
 #include "ui/SettingsSubscription.h"
 #include "ui/UiWindows.h"
 #include "ui/WindowPreload.h"
@@ -263,7 +264,7 @@ void TNumberDisplayForm::LayOut(int dispSize) {
     findChild<QWidget*>(value)->setGeometry(valueLeft, top, valueWidth, height);
   };
   for (const TCell& cell : kCells) {
-    findChild<QWidget*>(cell.Caption)->setFont(FixedPixels(l.FontHeight));
+    findChild<QWidget*>(cell.Caption)->setFont(FixedPixels(l.FontHeight - CaptionFontReduction));
     findChild<QWidget*>(cell.Value)->setFont(FixedPixels(l.FontHeight));
   }
   const int h = l.LineHeight;
@@ -290,6 +291,7 @@ void TNumberDisplayForm::LayOut(int dispSize) {
   // Shrinks to the smallest size the minimums allow.
   resize(0, 0);
   StretchToContainer();
+  KeepOnScreen(*this);
 }
 
 // The name, memo and command fields keep their distance to the right edge.
@@ -362,6 +364,8 @@ void TNumberDisplayForm::BringToUser() {
     hide();
     show();
   }
+  // Bounds kept from a smaller text size may reach past the screen.
+  KeepOnScreen(*this);
   raise();
   activateWindow();
 }

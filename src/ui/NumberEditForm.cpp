@@ -10,6 +10,7 @@
 #include "ui/LiveCallTimes.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PixelFonts.h"
+#include "ui/ScreenFit.h"
 #include "ui/SettingsSubscription.h"
 #include "ui/UiWindows.h"
 
@@ -41,7 +42,8 @@ struct TEditLayout {
   int MemoHeight;
   int CaptionWidth;
   int FieldLeft;
-  // The wide fields are the container's width less this.
+  // The wide fields are the container's width less this: their right
+  // margin is the captions' left one.
   int WideMargin;
   int MemoTops[3];
   int CommandTop;
@@ -54,7 +56,8 @@ struct TEditLayout {
   int OffHookWidth;
   int OnHookLabelLeft;
   int OnHookEditLeft;
-  // Of TopContainerPanel.
+  // Of TopContainerPanel; the height ends 16 pixels below the times, the
+  // last row, so that the buttons follow the fields.
   int MinWidth;
   int MinHeight;
 };
@@ -67,7 +70,7 @@ constexpr TEditLayout Layouts[3] = {
      .MemoHeight = 56,
      .CaptionWidth = 124,
      .FieldLeft = 146,
-     .WideMargin = 194,
+     .WideMargin = 164,
      .MemoTops = {42, 102, 162},
      .CommandTop = 222,
      .NumberTop = 248,
@@ -79,13 +82,13 @@ constexpr TEditLayout Layouts[3] = {
      .OnHookLabelLeft = 274,
      .OnHookEditLeft = 402,
      .MinWidth = 638,
-     .MinHeight = 424},
+     .MinHeight = 312},
     {.FontHeight = 20,
      .LineHeight = 26,
      .MemoHeight = 66,
      .CaptionWidth = 146,
      .FieldLeft = 168,
-     .WideMargin = 216,
+     .WideMargin = 186,
      .MemoTops = {46, 116, 186},
      .CommandTop = 256,
      .NumberTop = 286,
@@ -97,13 +100,13 @@ constexpr TEditLayout Layouts[3] = {
      .OnHookLabelLeft = 314,
      .OnHookEditLeft = 464,
      .MinWidth = 750,
-     .MinHeight = 471},
+     .MinHeight = 358},
     {.FontHeight = 24,
      .LineHeight = 30,
      .MemoHeight = 76,
      .CaptionWidth = 168,
      .FieldLeft = 190,
-     .WideMargin = 238,
+     .WideMargin = 208,
      .MemoTops = {50, 130, 210},
      .CommandTop = 290,
      .NumberTop = 326,
@@ -115,7 +118,7 @@ constexpr TEditLayout Layouts[3] = {
      .OnHookLabelLeft = 354,
      .OnHookEditLeft = 526,
      .MinWidth = 864,
-     .MinHeight = 519},
+     .MinHeight = 408},
 };
 
 // The database keeps memo line breaks as CR LF, as the Windows program wrote
@@ -272,8 +275,9 @@ void TNumberEditForm::Layout(int dispSize) {
   dispSize_ = LayoutSizeOf(dispSize);
   const TEditLayout& l = Layouts[dispSize_];
   const QFont font = FixedPixels(l.FontHeight);
+  const QFont captionFont = FixedPixels(l.FontHeight - CaptionFontReduction);
   for (QWidget* w : container_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-    w->setFont(font);
+    w->setFont(qobject_cast<QLabel*>(w) != nullptr ? captionFont : font);
   numberFindButton_->setFont(FixedPixels(ButtonFontHeight));
   const auto row = [&](QLabel* label, QWidget* field, int top, int height, int width) {
     label->setGeometry(CaptionLeft, top, l.CaptionWidth, height);
@@ -286,8 +290,10 @@ void TNumberEditForm::Layout(int dispSize) {
   onHookSecondsEdit_->setGeometry(l.OnHookEditLeft, l.TimesTop, l.OffHookWidth, l.LineHeight);
   container_->setMinimumSize(l.MinWidth, l.MinHeight);
   LayoutWideFields();
-  // Shrink to the smallest size the minimums allow.
+  // Shrink to the smallest size the minimums allow, those of this size.
+  layout()->activate();
   resize(0, 0);
+  KeepOnScreen(*this);
 }
 
 void TNumberEditForm::LayoutWideFields() {

@@ -18,10 +18,10 @@
 
 namespace {
 
-constexpr int ColWidths[3][TPhoneListModel::ColumnCount] = {
-    {64, 128, 164, 180, 180, 180, 160, 280},
-    {84, 168, 204, 220, 220, 220, 200, 330},
-    {104, 208, 244, 260, 260, 260, 240, 400}};
+// 0: as wide as the column's texts at the size's font (the last call's date).
+constexpr int ColWidths[3][TPhoneListModel::ColumnCount] = {{64, 128, 164, 180, 180, 180, 160, 0},
+                                                            {84, 168, 204, 220, 220, 220, 200, 0},
+                                                            {104, 208, 244, 260, 260, 260, 240, 0}};
 
 const TListWindowKind Kind = {.Name = "PhoneList",
                               .Caption = "登録一覧",
@@ -87,11 +87,11 @@ void TPhoneListForm::ShowCounts() {
 void TPhoneListForm::ShowBookState() {
   GuardEvent("電話帳の共有状態を表示できません。", [this] {
     const TOfficeBookState state = PhoneBook().OfficeState();
-    std::string text = "電話帳: この端末のみ";
+    std::string text = "登録一覧: この端末のみ";
     if (!state.Book.empty() && state.Version < 0)
-      text = fmt::sprintf("電話帳: 事務所 (%s) を取り寄せ中", state.Book);
+      text = fmt::sprintf("登録一覧: 事務所 (%s) を取り寄せ中", state.Book);
     else if (!state.Book.empty())
-      text = fmt::sprintf("電話帳: 事務所 (%s) 版 %d", state.Book, state.Version);
+      text = fmt::sprintf("登録一覧: 事務所 (%s) 版 %d", state.Book, state.Version);
     if (state.Unconfirmed > 0)
       text += fmt::sprintf("　未確認の変更 %d 件", state.Unconfirmed);
     bookStatus_->showMessage(QString::fromStdString(text));

@@ -84,6 +84,7 @@ void LimitCp932Bytes(QLineEdit* edit, size_t maxBytes) {
 } // namespace
 
 TSettingForm::TSettingForm(QWidget* parent) : QDialog(parent) {
+  MakeOwnWindow(*this);
   setObjectName("SettingForm");
   setWindowTitle(QString::fromUtf8("各種設定 - Teloria　II"));
   QFont font = ProportionalGothic(9);
@@ -300,7 +301,8 @@ QWidget* TSettingForm::CreateStartTab() {
 QWidget* TSettingForm::CreateShareTab() {
   QVBoxLayout* layout = nullptr;
   QWidget* page = MakePage("TabSheet5", layout);
-  layout->addWidget(MakeHeading("Panel7", "ほかのPCとMQTTブローカーで着信を共有します", page));
+  layout->addWidget(
+      MakeHeading("Panel7", "MQTTブローカーを通じて、ほかのPCと着信を共有します", page));
   QGroupBox* mode = Make<QGroupBox>("GroupBox7", page, QString::fromUtf8("共有方法"));
   auto* modeLayout = new QVBoxLayout(mode);
   ShareOffRadio = Make<QRadioButton>("ShareOffRadio", mode, QString::fromUtf8("共有しない"));

@@ -4,6 +4,7 @@
 #include "ui/DesktopNotifier.h"
 #include "ui/EventGuard.h"
 #include "ui/PhonePicture.h"
+#include "ui/PlatformAbilities.h"
 
 #include <QCursor>
 #include <QMenu>
@@ -30,10 +31,6 @@ std::string CutChars(const std::string& text, int limit) {
     return text;
   return QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()), limit)
       .toStdString();
-}
-
-QString ForDisplay(const std::string& text) {
-  return QString::fromStdString(text).replace("\r\n", "\n");
 }
 
 int BalloonIconKind(TBalloonIcon icon) {
@@ -113,8 +110,9 @@ void TTrayIcon::Register() {
   tray_->setIcon(icon_);
   tray_->setToolTip(QString::fromStdString(tipHelp_));
   // Qt shows the icon as soon as a tray host appears, so it is asked even
-  // when none is there yet.
-  tray_->setVisible(visible_);
+  // when none is there yet, where Qt can watch for one.
+  if (!visible_ || TrayAvailable() || PlatformWatchesForATray())
+    tray_->setVisible(visible_);
 }
 
 void TTrayIcon::SetImageIndex(int index) {
@@ -157,7 +155,8 @@ bool TTrayIcon::ShowBalloon(const std::string& title, const std::string& text, i
     return true;
   }
   const QString qtTitle = QString::fromStdString(balloon_->Title);
-  const QString qtText = ForDisplay(balloon_->Text);
+  // The tray's balloon has margins of its own, as a notification has.
+  const QString qtText = NotificationBody(balloon_->Text);
   if (iconKind == 4 || iconKind == 5)
     tray_->showMessage(qtTitle, qtText, icon_, timeOut);
   else

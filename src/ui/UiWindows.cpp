@@ -142,11 +142,10 @@ void TWindows::ShowSettings() {
   ShowKept(settings_);
 }
 
+// One about window; shown again it comes to the front, as a desktop action
+// asks.
 void TWindows::ShowAbout() {
-  if (!about_)
-    about_ = std::make_unique<TAboutForm>();
-  if (!about_->isVisible())
-    about_->show();
+  ShowKept(about_);
 }
 
 bool TWindows::AskYesNo(const std::string& text) {

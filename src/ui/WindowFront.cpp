@@ -9,3 +9,7 @@ void BringForward(QWidget& window) {
   window.raise();
   window.activateWindow();
 }
+
+void MakeOwnWindow(QWidget& window) {
+  window.setWindowFlags(Qt::Window);
+}

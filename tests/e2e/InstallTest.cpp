@@ -87,6 +87,43 @@ protected:
     EXPECT_EQ(Run(program, {"-exit"}, nullptr, UserEnv()), 0);
     EXPECT_EQ(running.WaitExit(), 0);
   }
+
+  // The user unit as systemd reads it, its program and manual page those of
+  // the tree under `root`.
+  void ExpectVerifiedUserUnit(const std::string& root) {
+    std::string unit = ReadFile(root + "/usr/lib/systemd/user/teloria2.service");
+    const std::string program = "ExecStart=/usr/bin/teloria2 ";
+    const size_t at = unit.find(program);
+    ASSERT_NE(at, std::string::npos) << unit;
+    unit.replace(at, program.size(), "ExecStart=" + root + "/usr/bin/teloria2 ");
+    WriteFile(home.Path() + "/teloria2.service", unit);
+    std::string output;
+    EXPECT_EQ(
+        Run("/usr/bin/systemd-analyze", {"--user", "verify", home.Path() + "/teloria2.service"},
+            &output,
+            {"XDG_RUNTIME_DIR=" + home.Path() + "/run", "MANPATH=" + root + "/usr/share/man"}),
+        0)
+        << output;
+    EXPECT_EQ(output, "");
+  }
+
+  // Every date in the package is the changelog's, and packing the same build
+  // again, later, gives the same bytes.
+  void ExpectReproducible(const std::string& deb) {
+    const time_t epoch = TELORIA_SOURCE_DATE_EPOCH;
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::gmtime(&epoch));
+    std::string output;
+    ASSERT_EQ(Run("/usr/bin/dpkg-deb", {"-c", deb}, &output, {"TZ=UTC"}), 0);
+    std::istringstream listing(output);
+    for (std::string entry; std::getline(listing, entry);)
+      EXPECT_NE(entry.find(date), std::string::npos) << entry;
+    const std::string again = home.Path() + "/again";
+    ASSERT_EQ(Run(TELORIA_CPACK, {"--config", TELORIA_BUILD_DIR "/CPackConfig.cmake", "-B", again}),
+              0);
+    EXPECT_EQ(ReadFile(again + "/" + std::filesystem::path(deb).filename().string()),
+              ReadFile(deb));
+  }
 };
 
 TEST_F(InstallTest, InstalledTreeRunsAndItsDesktopFilesAreValid) {
@@ -179,5 +216,7 @@ TEST_F(InstallTest, DebianPackageHoldsTheTreeAndItsProgramsRunExtracted) {
   }
   ASSERT_EQ(Run("/bin/gzip", {"-dc", root + "/usr/share/doc/teloria2/changelog.gz"}, &output), 0);
   EXPECT_EQ(output.rfind("teloria2 (" TELORIA_VERSION ") ", 0), 0u) << output;
+  ExpectVerifiedUserUnit(root);
   RunProgramOf(root + "/usr");
+  ExpectReproducible(deb);
 }

@@ -144,6 +144,11 @@ TEST_F(ProcessLifeTest, SimulatorCallIsRecordedAnsweredWithItsSeconds) {
             std::vector<std::string>{"0312345678|1|5|30"});
   program->Terminate();
   EXPECT_EQ(program->WaitExit(), 0);
+  // Offscreen has neither window opacity nor a tray: the program asks
+  // rather than trying, and its output stays quiet.
+  const std::string output = ReadFile(home.Path() + "/output.txt");
+  EXPECT_EQ(output.find("window opacity"), std::string::npos) << output;
+  EXPECT_EQ(output.find("systemTrayWindowChanged"), std::string::npos) << output;
 }
 
 // Neither the Wayland plugin nor a compositor nor an X display: no abort.

@@ -9,11 +9,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QtTest>
+#include <cmath>
 #include <fmt/printf.h>
 
 class TIncomingListFormTest : public TListWindowTest<TIncomingListForm, &TWindows::IncomingList> {
@@ -232,10 +234,19 @@ private slots:
           for (int r = 0; r < model.rowCount(); ++r)
             texts << model.data(model.index(r, c), Qt::DisplayRole).toString();
           for (const QString& text : texts)
-            QVERIFY2(QFontMetricsF(grid->font()).horizontalAdvance(text) + 3 <=
+            // 4 pixels on either side, and the grid line.
+            QVERIFY2(QFontMetricsF(grid->font()).horizontalAdvance(text) + 9 <=
                          grid->columnWidth(c),
                      qPrintable(QString("%1 at size %2").arg(text).arg(size)));
         }
+        // The call dates are as wide as their texts need, no wider.
+        const int dates = grid == &Form().Grid() ? 1 : 7;
+        const qreal needed = std::max(
+            QFontMetricsF(grid->font()).horizontalAdvance("0000/00/00 00:00:00") + 9,
+            QFontMetricsF(grid->horizontalHeader()->font())
+                    .horizontalAdvance(model.headerData(dates, Qt::Horizontal).toString()) +
+                10);
+        QCOMPARE(grid->columnWidth(dates), static_cast<int>(std::ceil(needed)));
       }
     }
   }
@@ -245,11 +256,12 @@ private slots:
     Windows().ShowIncomingList();
     Form().Grid().setColumnWidth(3, 3);
     Form().setGeometry(30, 40, 1000, 420);
+    const int smallDates = Form().Grid().columnWidth(1);
     Windows().FreeAll();
     AppSettings.DispSize = 2;
     Windows().ShowIncomingList();
     QCOMPARE(Form().Grid().columnWidth(3), 10);
-    QCOMPARE(Form().Grid().columnWidth(1), 164); // saved widths win over the layout
+    QCOMPARE(Form().Grid().columnWidth(1), smallDates); // saved widths win over the layout
     QCOMPARE(Form().Grid().columnWidth(0), 104);
     QCOMPARE(Form().height(), 420);
   }

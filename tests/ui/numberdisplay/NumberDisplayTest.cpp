@@ -213,15 +213,49 @@ private slots:
       QCOMPARE(Geometry("OnHookSecondsLabel"), QRect(e.rCapLeft, e.times, e.capW, e.line));
       QCOMPARE(Geometry("OnHookSecondsEdit"), QRect(e.rValLeft, e.times, e.timeW, e.line));
       QCOMPARE(Windows().NumberDisplay()->findChild<QWidget*>("Memo2")->font().pixelSize(), e.font);
+      // Captions a little smaller, so that each keeps room at both ends.
       QCOMPARE(
           Windows().NumberDisplay()->findChild<QWidget*>("PhoneNumberLabel")->font().pixelSize(),
-          e.font);
+          e.font - 2);
+      for (const char* name : {"OffHookSecondsLabel", "PrevIncomingDateLabel"}) {
+        const QLabel* caption = Windows().NumberDisplay()->findChild<QLabel*>(name);
+        QVERIFY(QFontMetrics(caption->font()).horizontalAdvance(caption->text()) + 12 <=
+                caption->width());
+      }
     }
     // A wider window stretches the name, memos and command.
     Windows().NumberDisplay()->resize(Windows().NumberDisplay()->width() + 100,
                                       Windows().NumberDisplay()->height());
     QCOMPARE(Geometry("OwnerNameEdit").width(),
              Windows().NumberDisplay()->findChild<QWidget*>("TopContainerPanel")->width() - 238);
+  }
+
+  // Grown to the large text at the right of the screen, shown or hidden
+  // meanwhile, the display stays within the screen, its edit button too.
+  void GrownDisplayStaysWithinTheScreen() {
+    for (const bool hiddenWhileGrowing : {false, true}) {
+      AppSettings.DispSize = 0;
+      Windows().ShowNumberDisplay(Registered());
+      TNumberDisplayForm& form = *Windows().NumberDisplay();
+      const QRect area = form.screen()->availableGeometry();
+      QCOMPARE(area.width(), 1280);
+      form.move(640, 400);
+      if (hiddenWhileGrowing)
+        form.hide();
+      AppSettings.DispSize = 2;
+      form.SettingsChanged();
+      Windows().ShowNumberDisplay(Registered());
+      QVERIFY(form.width() >= 864); // grown: 640 + 864 would reach past 1280
+      QVERIFY2(area.contains(form.frameGeometry()), qPrintable(QString("%1,%2 %3x%4")
+                                                                   .arg(form.x())
+                                                                   .arg(form.y())
+                                                                   .arg(form.width())
+                                                                   .arg(form.height())));
+      const QWidget* edit = form.findChild<QWidget*>("EditButton");
+      QVERIFY(area.contains(QRect(edit->mapToGlobal(QPoint(0, 0)), edit->size())));
+      Windows().FreeAll();
+      std::filesystem::remove(WindowStateFileName());
+    }
   }
 
   void SettingsNoticeRenamesMemosAndRelaysOut() {

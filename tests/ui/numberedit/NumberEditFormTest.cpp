@@ -249,8 +249,13 @@ private slots:
     QTRY_COMPARE(form->DispSize(), 0);
     QCOMPARE(Edit(form, "PhoneNumberEdit").geometry(), QRect(146, 248, 172, 22));
     QCOMPARE(form->findChild<QLabel*>("Memo2Label")->text(), QString("趣味"));
-    const int width = form->findChild<QWidget*>("TopContainerPanel")->width();
-    QCOMPARE(Edit(form, "OwnerNameEdit").width(), width - 194);
+    const QWidget* container = form->findChild<QWidget*>("TopContainerPanel");
+    // The same margin on the right of the wide fields as left of the captions,
+    // and 16 pixels below the last row.
+    QCOMPARE(Edit(form, "OwnerNameEdit").width(), container->width() - 164);
+    QCOMPARE(container->width() - Edit(form, "OwnerNameEdit").geometry().right() - 1,
+             form->findChild<QLabel*>("OwnerNameLabel")->x());
+    QCOMPARE(container->height(), Edit(form, "OnHookSecondsEdit").geometry().bottom() + 1 + 16);
   }
 
   void OpensBelowTheDisplayWindowAndListsTheBook() {

@@ -123,7 +123,8 @@ private slots:
   void OfficeChangesReachTheListAndAnOpenEditWindow() {
     AddEntries(3);
     Windows().ShowPhoneList();
-    QCOMPARE(Child<QStatusBar>("BookStatusBar").currentMessage(), QString("電話帳: この端末のみ"));
+    QCOMPARE(Child<QStatusBar>("BookStatusBar").currentMessage(),
+             QString("登録一覧: この端末のみ"));
     TNumberEditForm* editor = Windows().NewNumberEdit(nullptr);
     editor->FillFromRow(Form().Rows()[1]); // entry 2
     QSignalSpy resets(Form().Grid().model(), &QAbstractItemModel::modelReset);
@@ -137,7 +138,7 @@ private slots:
     QCOMPARE(Form().Rows().Count(), 2);
     QCOMPARE(Form().Rows()[0].GetValue("owner_name"), std::string("事務所の名前"));
     QCOMPARE(Child<QStatusBar>("BookStatusBar").currentMessage(),
-             QString("電話帳: 事務所 (desk1) 版 7"));
+             QString("登録一覧: 事務所 (desk1) 版 7"));
     auto& name = *editor->findChild<QLineEdit*>("OwnerNameEdit");
     QCOMPARE(name.text(), QString("名前2"));
     auto& reload = *editor->findChild<QPushButton*>("ReloadButton");
