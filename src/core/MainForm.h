@@ -96,6 +96,7 @@ public:
   const QTimer& BalloonHelpHideTimer() const { return balloonHelpHideTimer_; }
   const QTimer& PendingWritesTimer() const { return pendingWritesTimer_; }
   const QTimer& CallPaintTimer() const { return callPaintTimer_; }
+  const QTimer& RuntimeCheckTimer() const { return runtimeCheckTimer_; }
 
   // The queue of this window: what it posts to itself runs in order.
   const TPostTargetPtr& PostTarget() const { return postTarget_; }
@@ -106,6 +107,9 @@ public:
   void CMAlreadyRunning();
   void CMShutdown();
   void SetTrayIconState(bool connected);
+  // The runtime folder (lock, endpoint, shared blocks) is made again when
+  // it was removed under the running instance.
+  void RuntimeCheckTimerTimer();
 
   // Incoming calls
   void OnSessionGroup(TMirelKT5CommBase& sender, const IKT5GroupEventArgs& args);
@@ -168,6 +172,9 @@ public:
   TMirelKT5CommBase& MemorySession() override;
 
 private:
+  std::unique_ptr<TMessageEndpoint> NewEndpoint();
+  void PublishHandle();
+  bool RuntimeFilesLost() const;
   void CreateSessions();
   void ConnectTimers();
   bool PrepareFolder();
@@ -254,6 +261,9 @@ private:
   QTimer pendingWritesTimer_;
   // The longest the writes wait for the paint of the call shown last.
   QTimer callPaintTimer_;
+  QTimer runtimeCheckTimer_;
+  // A runtime folder that could not be made again was told in the log.
+  bool runtimeLossTold_ = false;
   // Calls shown, so that only the paint of the latest releases the writes.
   unsigned callShowings_ = 0;
   // The incoming_order given to a call last as it was shown.
