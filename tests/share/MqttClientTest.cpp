@@ -1,7 +1,7 @@
 // The libmosquitto client against the Debian broker: its thread hands every
 // status and message to the owner's queue.
-#include "fakes/MosquittoBroker.h"
 #include "share/MqttClient.h"
+#include "fakes/MosquittoBroker.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
