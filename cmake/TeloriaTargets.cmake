@@ -49,15 +49,21 @@ function(teloria_test name)
   endif()
 endfunction()
 
-# teloria_qtest(NAME SOURCES... DEPS...): a QtTest executable, run offscreen.
+# teloria_qtest(NAME SOURCES... DEPS... [THREADS]): a QtTest executable, run
+# offscreen. THREADS as for teloria_test.
 function(teloria_qtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADS" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE teloria_flags ${ARG_DEPS} Qt6::Test)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   set_target_properties(${name} PROPERTIES AUTOMOC ON
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES LABELS ui
+  set(labels ui)
+  if(ARG_THREADS)
+    add_dependencies(thread_tests ${name})
+    list(APPEND labels threads)
+  endif()
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}"
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TELORIA2_BIN=${CMAKE_BINARY_DIR}/bin;${TELORIA_NO_SESSION_BUS}")
 endfunction()

@@ -65,19 +65,12 @@ TMainForm::TMainForm(TMainFormDeps deps)
     deps_.Quit = [] { QCoreApplication::exit(0); };
   ConnectTimers();
   try {
-    const auto handler = [this](uint32_t m, uint32_t w, uint32_t l) { return Dispatch(m, w, l); };
-    const auto onError = [](const std::string& text) { Log(llWarning, text); };
-    endpoint_ = deps_.EndpointHandle != 0
-                    ? std::make_unique<TMessageEndpoint>(deps_.EndpointHandle, postTarget_, handler,
-                                                         onError)
-                    : std::make_unique<TMessageEndpoint>(postTarget_, handler, onError);
+    endpoint_ = NewEndpoint();
     handle_ = endpoint_->Handle();
   } catch (const std::exception& e) {
     LogException(llError, "メッセージの受信口を作成できません。", e);
   }
-  clientWindowMapping_ = handle_ != 0 ? PublishSharedValue(handle_, kClientWindowName) : 0;
-  if (handle_ != 0 && clientWindowMapping_ == 0)
-    LogFmt(llError, "共有メモリを使用できません。[%s]", kClientWindowName);
+  PublishHandle();
   listenerHandle_ = handle_ != 0 ? handle_ : NewListenerHandle();
   CreateSessions();
   ready_ = false;
@@ -106,6 +99,7 @@ TMainForm::~TMainForm() {
   }
   checkResetMirelTimeTimer_.stop();
   usbDevCheckTimer_.stop();
+  runtimeCheckTimer_.stop();
   CloseSharedValue(clientWindowMapping_);
   share_.reset();
   simReceiver_.reset();
@@ -113,6 +107,21 @@ TMainForm::~TMainForm() {
   comm_.reset();
   if (MainForm == this)
     MainForm = nullptr;
+}
+
+std::unique_ptr<TMessageEndpoint> TMainForm::NewEndpoint() {
+  const auto handler = [this](uint32_t m, uint32_t w, uint32_t l) { return Dispatch(m, w, l); };
+  const auto onError = [](const std::string& text) { Log(llWarning, text); };
+  return deps_.EndpointHandle != 0
+             ? std::make_unique<TMessageEndpoint>(deps_.EndpointHandle, postTarget_, handler,
+                                                  onError)
+             : std::make_unique<TMessageEndpoint>(postTarget_, handler, onError);
+}
+
+void TMainForm::PublishHandle() {
+  clientWindowMapping_ = handle_ != 0 ? PublishSharedValue(handle_, kClientWindowName) : 0;
+  if (handle_ != 0 && clientWindowMapping_ == 0)
+    LogFmt(llError, "共有メモリを使用できません。[%s]", kClientWindowName);
 }
 
 void TMainForm::CreateSessions() {
@@ -166,8 +175,10 @@ void TMainForm::ConnectTimers() {
   setup(pendingWritesTimer_, "PendingWritesTimer", 1000, &TMainForm::PendingWritesTimerTimer);
   setup(callPaintTimer_, "CallPaintTimer", 100, &TMainForm::CallPainted);
   setup(replayTimer_, "ReplayTimer", 0, &TMainForm::ReplayTimerTimer);
+  setup(runtimeCheckTimer_, "RuntimeCheckTimer", 2000, &TMainForm::RuntimeCheckTimerTimer);
   checkResetMirelTimeTimer_.start();
   usbDevCheckTimer_.start();
+  runtimeCheckTimer_.start();
 }
 
 void TMainForm::Post(std::function<void()> fn) {

@@ -98,6 +98,7 @@ public:
   const QTimer& PendingWritesTimer() const { return pendingWritesTimer_; }
   const QTimer& CallPaintTimer() const { return callPaintTimer_; }
   const QTimer& ReplayTimer() const { return replayTimer_; }
+  const QTimer& RuntimeCheckTimer() const { return runtimeCheckTimer_; }
 
   // The queue of this window: what it posts to itself runs in order.
   const TPostTargetPtr& PostTarget() const { return postTarget_; }
@@ -108,6 +109,9 @@ public:
   void CMAlreadyRunning();
   void CMShutdown();
   void SetTrayIconState(bool connected);
+  // The runtime folder (lock, endpoint, shared blocks) is made again when
+  // it was removed under the running instance.
+  void RuntimeCheckTimerTimer();
 
   // Incoming calls
   void OnSessionGroup(TMirelKT5CommBase& sender, const IKT5GroupEventArgs& args);
@@ -169,6 +173,9 @@ public:
   TMirelKT5CommBase& MemorySession() override;
 
 private:
+  std::unique_ptr<TMessageEndpoint> NewEndpoint();
+  void PublishHandle();
+  bool RuntimeFilesLost() const;
   void CreateSessions();
   void ConnectTimers();
   bool PrepareFolder();
@@ -273,6 +280,9 @@ private:
   // Writes the next batch of the journal of an earlier run: at once while
   // the database takes them, every second while it refuses them.
   QTimer replayTimer_;
+  QTimer runtimeCheckTimer_;
+  // A runtime folder that could not be made again was told in the log.
+  bool runtimeLossTold_ = false;
   // Calls shown, so that only the paint of the latest releases the writes.
   unsigned callShowings_ = 0;
   // What was put on screen (calls and ring announcements), so that a call

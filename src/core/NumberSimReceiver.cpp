@@ -36,10 +36,24 @@ bool CopyRecord(const TSharedMemory& block, TRecord& record, const char* failure
 } // namespace
 
 TNumberSimReceiver::TNumberSimReceiver() {
+  CreateBlocks();
+}
+
+void TNumberSimReceiver::CreateBlocks() {
   groupBlock_ = CreateBlock(GroupBlockName, TGroupEventRecord::Size,
                             "ファイル作成できません。(Error=%d)", lastError_);
   memoryBlock_ = CreateBlock(MemoryBlockName, TReceivePacketRecord::Size,
                              "ファイル作成できません。2(Error=%d)", lastError_);
+}
+
+bool TNumberSimReceiver::BlocksLost() const {
+  std::lock_guard lock(mutex_);
+  return (groupBlock_ && groupBlock_->Lost()) || (memoryBlock_ && memoryBlock_->Lost());
+}
+
+void TNumberSimReceiver::MakeBlocksAgain() {
+  std::lock_guard lock(mutex_);
+  CreateBlocks();
 }
 
 TNumberSimReceiver::~TNumberSimReceiver() = default;

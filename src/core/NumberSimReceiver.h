@@ -30,7 +30,14 @@ public:
 
   std::string LastError() const;
 
+  // A block's name no longer leads to it (the runtime folder was removed):
+  // the simulator cannot reach it. MakeBlocksAgain replaces both.
+  bool BlocksLost() const;
+  void MakeBlocksAgain();
+
 private:
+  void CreateBlocks();
+
   mutable std::mutex mutex_;
   std::string lastError_;
   std::unique_ptr<TSharedMemory> groupBlock_;

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -35,6 +36,13 @@ void LogRefusedRuntimeFolder() {
            "実行時フォルダ [%s] は所有者またはアクセス権が正しくないため使用しません。"
            "代わりに [%s] を使用します。",
            choice.Refused, choice.Folder);
+}
+
+void LogUnlockedDataFolder(const TSingleInstance& instance) {
+  if (instance.DataLockError() != 0)
+    LogFmt(llWarning, "データフォルダをロックできません。[%s] %s",
+           ProgramFolder() + "/" + TSingleInstance::DataLockFileName,
+           std::strerror(instance.DataLockError()));
 }
 
 using TSteadyClock = std::chrono::steady_clock;
@@ -119,6 +127,11 @@ std::unique_ptr<TSingleInstance> TakeSingleInstance(const TCommandLine& command,
   if (exitCode != nullptr)
     *exitCode = 0;
   LogRefusedRuntimeFolder();
+  // The data folder holds the second lock; a start that may stay needs it
+  // there, as TELORIA2_HOME may name a folder not yet made. One that cannot
+  // be made ends the start-up later, with its error shown.
+  if (command.Verb != TCommandVerb::Exit)
+    PrepareProgramFolder();
   auto instance = std::make_unique<TSingleInstance>();
   if (instance->Held()) {
     // The lock holder owns the socket folder; the shared blocks it replaces
@@ -126,6 +139,7 @@ std::unique_ptr<TSingleInstance> TakeSingleInstance(const TCommandLine& command,
     RemoveDeadEndpoints();
     if (command.Verb == TCommandVerb::Exit)
       return nullptr; // nothing to close
+    LogUnlockedDataFolder(*instance);
     return instance;
   }
   if (command.Verb == TCommandVerb::Show || command.Verb == TCommandVerb::Exit) {

@@ -375,9 +375,13 @@ void TMessageEndpoint::Bind(int fd) {
     throw EMessageEndpointError(SystemError("bind to " + path_, errno));
 }
 
+bool TMessageEndpoint::SocketFileIsOurs() const {
+  struct stat info {};
+  return ::stat(path_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
+}
+
 // Only our own socket file: a successor may already have replaced it.
 void TMessageEndpoint::RemoveSocketFile() const {
-  struct stat info {};
-  if (::stat(path_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_)
+  if (SocketFileIsOurs())
     ::unlink(path_.c_str());
 }

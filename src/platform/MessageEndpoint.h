@@ -53,10 +53,14 @@ public:
 
   TWindowHandle Handle() const { return handle_; }
   const std::string& Path() const { return path_; }
+  // The socket file is gone or no longer ours (its folder was removed):
+  // senders cannot reach this endpoint any more.
+  bool Lost() const { return !SocketFileIsOurs(); }
 
 private:
   TUniqueFd Listen();
   void Bind(int fd);
+  bool SocketFileIsOurs() const;
   void RemoveSocketFile() const;
 
   TWindowHandle handle_;

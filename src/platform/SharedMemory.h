@@ -40,6 +40,10 @@ public:
   // or cannot be read.
   bool CopyOut(uint8_t* out) const;
 
+  // A created block whose name no longer stands for it: its folder was
+  // removed, or another owner replaced it. Others cannot open it any more.
+  bool Lost() const { return created_ && !StillOurs(); }
+
   // The file that holds the block of that name.
   static std::string PathOf(const std::string& name);
 

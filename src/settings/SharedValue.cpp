@@ -43,6 +43,12 @@ void CloseSharedValue(int handle) {
   published.erase(handle);
 }
 
+bool SharedValueLost(int handle) {
+  std::lock_guard lock(tableMutex);
+  const auto it = published.find(handle);
+  return it != published.end() && it->second->Lost();
+}
+
 uint32_t ReadSharedValue(const std::string& name) {
   const TSharedMemory block(name, 4, TSharedMemory::TMode::Open);
   uint8_t bytes[4];

@@ -10,4 +10,7 @@
 // holds, reads as 0.
 int PublishSharedValue(uint32_t value, const std::string& name);
 void CloseSharedValue(int handle);
+// The published value can no longer be read by name (its folder was
+// removed): publish it anew.
+bool SharedValueLost(int handle);
 uint32_t ReadSharedValue(const std::string& name);

@@ -30,6 +30,7 @@ private slots:
   void UnusableDatabaseIsFatalAndUntouched();
   void HistoryIsTrimmedAtStart();
   void SecondInstanceMakesTheRunningOneShowItsBalloon();
+  void RemovedRuntimeFolderIsMadeAgainAndKeepsASecondStartOut();
   void CommandLineVerbsOpenTheirWindowOnceReady();
   void SecondStartWithAVerbHandsItToTheRunningInstance();
   void PortsNotPermittedAreLoggedOnceAndToldInOneBalloon();
@@ -208,6 +209,36 @@ void MainFormStartupTest::SecondInstanceMakesTheRunningOneShowItsBalloon() {
   QCOMPARE(h.tray.Balloons[0].Title, std::string("Teloria II は既に起動しています。"));
   QVERIFY(h.form->BalloonHelpHideTimer().isActive());
   QVERIFY(h.MainLog().find("[info ] 二重起動のため終了します。") != std::string::npos);
+}
+
+// As some session cleaners do: the folder goes under the running program.
+void MainFormStartupTest::RemovedRuntimeFolderIsMadeAgainAndKeepsASecondStartOut() {
+  TControllerHarness h;
+  h.CopyTemplate();
+  AppSettings.MirelKT5Port = "TEST";
+  h.instance = std::make_unique<TSingleInstance>();
+  QVERIFY(h.Start({"teloria2", "-arun"}));
+  const std::string folder = h.home.Path() + "/run/teloria2";
+  std::filesystem::remove_all(folder);
+  // Meanwhile a second start ends at once: the data folder is taken.
+  QVERIFY(TakeSingleInstance() == nullptr);
+  QVERIFY(QTest::qWaitFor(
+      [&] { return ReadSharedValue("TELORIA2_CLIENT_WINDOW_MMF") == h.form->Handle(); }, 10000));
+  for (const char* name : {"___KsoCtiClient___.lock", TNumberSimReceiver::GroupBlockName,
+                           TNumberSimReceiver::MemoryBlockName})
+    QVERIFY2(std::filesystem::exists(folder + "/" + name), name);
+  QVERIFY(!TSingleInstance().Held());
+  // Reached again through its endpoint.
+  auto second = std::async(std::launch::async, [] { return TakeSingleInstance() == nullptr; });
+  QVERIFY(QTest::qWaitFor(
+      [&] { return second.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+      10000));
+  QVERIFY(second.get());
+  QCOMPARE(h.tray.Balloons.size(), size_t(1));
+  QCOMPARE(h.tray.Balloons[0].Title, std::string("Teloria II は既に起動しています。"));
+  const std::string remade =
+      "[warng] 実行時フォルダ [" + folder + "] のファイルが失われていたため、作り直しました。";
+  QCOMPARE(CountOf(h.MainLog(), remade), size_t(1));
 }
 
 void MainFormStartupTest::CommandLineVerbsOpenTheirWindowOnceReady() {

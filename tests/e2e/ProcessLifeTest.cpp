@@ -70,6 +70,46 @@ TEST_F(ProcessLifeTest, SecondStartAndShutdownRequest) {
   EXPECT_EQ(CountOf(MainLog(), "ログ終了"), 1u);
 }
 
+// A desktop session and a shell without XDG_RUNTIME_DIR have runtime folders
+// of their own; the data folder is one.
+TEST_F(ProcessLifeTest, SecondStartFromAnotherRuntimeFolderEndsAsAlreadyRunning) {
+  const std::string shell = home.Path() + "/shell";
+  std::filesystem::create_directory(shell);
+  RunAsAnotherUserWhenRoot();
+  WriteIni("MirelKT5Port=TEST");
+  auto first = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  extraEnv = {"XDG_RUNTIME_DIR=" + shell};
+  EXPECT_EQ(StartProgram({"-arun"})->WaitExit(), 0);
+  EXPECT_TRUE(LogHas("[info ] 二重起動のため終了します。"));
+  EXPECT_FALSE(std::filesystem::exists(shell + "/teloria2/___KsoCtiClient___.lock"));
+  extraEnv = {};
+  EXPECT_TRUE(first->Running());
+  EXPECT_EQ(Tool("teloria2-number-sim", {"call", "2", "900", "0312345678"}), "100");
+  ASSERT_TRUE(CallsReach(1));
+  EXPECT_EQ(StartProgram({"-exit"})->WaitExit(), 0);
+  EXPECT_EQ(first->WaitExit(), 0);
+  EXPECT_EQ(CountOf(MainLog(), "ログ開始"), 1u);
+  EXPECT_EQ(Query("SELECT phone_number FROM incoming_numbers"),
+            std::vector<std::string>{"0312345678"});
+}
+
+// As some session cleaners do: the runtime folder goes under the program.
+TEST_F(ProcessLifeTest, RuntimeFolderRemovedWhileRunningIsMadeAgainForTheVerbs) {
+  RunAsAnotherUserWhenRoot();
+  WriteIni("MirelKT5Port=TEST");
+  auto program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Tool("teloria2-number-sim", {"query"}) == "100"; }));
+  std::filesystem::remove_all(home.Path() + "/run/teloria2");
+  EXPECT_EQ(StartProgram({"-show", "history"}, "verb.txt")->WaitExit(30000), 0);
+  EXPECT_TRUE(LogHas("[info ] コマンドラインの指示で画面を開きました。[history]"));
+  EXPECT_TRUE(LogHas("] のファイルが失われていたため、作り直しました。"));
+  EXPECT_EQ(Tool("teloria2-number-sim", {"query"}), "100");
+  EXPECT_EQ(StartProgram({"-exit"}, "verb.txt")->WaitExit(30000), 0);
+  EXPECT_EQ(program->WaitExit(), 0);
+  EXPECT_EQ(CountOf(MainLog(), "ログ開始"), 1u);
+}
+
 TEST_F(ProcessLifeTest, ClosingItsTerminalEndsTheProgramAsTheExitCommandDoes) {
   WriteIni("MirelKT5Port=TEST");
   auto program = StartProgram({"-arun"});

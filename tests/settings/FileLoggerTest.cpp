@@ -4,9 +4,13 @@
 #include "settings/Logging.h"
 #include "support/TempFolder.h"
 
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -121,6 +125,47 @@ TEST_F(FileLoggerTest, LogExceptionPutsTheCauseOnItsOwnLine) {
   MainLogger.Close();
   EXPECT_EQ(LogText("ksocti.20261207.log"),
             "2026/12/07 22:41:13.052 [error] 登録失敗\r\n[原因] disk I/O error\r\n");
+}
+
+// The port's watch thread, the scanner, the message listener and the main
+// thread all log, while the program's end may close the file.
+TEST_F(FileLoggerTest, LinesFromManyThreadsAreWholeNoneLostAndInOrder) {
+  constexpr int kThreads = 4, kLines = 150;
+  TFileLogger logger("ksocti");
+  logger.SetLogDir("logs");
+  std::atomic<bool> writing{true};
+  std::thread closer([&] {
+    while (writing) {
+      logger.Close();
+      std::this_thread::yield();
+    }
+  });
+  {
+    std::vector<std::jthread> threads;
+    for (int t = 0; t < kThreads; ++t)
+      threads.emplace_back([&logger, t] {
+        for (int i = 0; i < kLines; ++i)
+          logger.WriteFmt(llInfo, "スレッド%d 行%d %s", t, i, std::string(60, char('a' + t)));
+      });
+  }
+  writing = false;
+  closer.join();
+  const std::string text = LogText("ksocti.20261207.log");
+  std::vector<int> next(kThreads, 0);
+  size_t lines = 0, at = 0;
+  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    const std::string line = text.substr(at, end - at);
+    int t = -1, i = -1;
+    ASSERT_EQ(std::sscanf(line.c_str(), "2026/12/07 22:41:13.052 [info ] スレッド%d 行%d", &t, &i),
+              2)
+        << line;
+    ASSERT_TRUE(t >= 0 && t < kThreads) << line;
+    EXPECT_EQ(i, next[t]++) << line;
+    EXPECT_EQ(line.substr(line.size() - 61), " " + std::string(60, char('a' + t))) << line;
+    ++lines;
+  }
+  EXPECT_EQ(lines, size_t(kThreads * kLines));
+  EXPECT_EQ(at, text.size()); // nothing after the last line
 }
 
 class DeleteOldFilesTest : public FileLoggerTest {
