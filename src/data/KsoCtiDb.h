@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // The call database: phone book (phone_numbers), incoming-call history
 // (incoming_numbers) and schema version (version_info). Every operation is
@@ -78,6 +79,14 @@ public:
   // (by date, then order), oldest first, with the phone book's name and memos.
   std::unique_ptr<TTableRows> GetOwnIncomingAfter(int order, const std::string& dateText, int count,
                                                   int window);
+
+  // The adapter's own memory. This PC's own calls dated from `from` to `to`
+  // (incoming_order, incoming_date, phone_number, state), oldest first.
+  std::unique_ptr<TTableRows> GetOwnIncomingBetween(const std::string& from, const std::string& to);
+  // The fingerprints of the memory records read before; a new one is kept
+  // with the `keep` newest.
+  std::vector<std::string> GetMemoryRecordMarks();
+  void AddMemoryRecordMark(const std::string& fingerprint, int keep);
 
   // The office's phone book. The book this copy follows ("" for none), its
   // version applied here and this database's token.

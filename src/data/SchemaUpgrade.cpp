@@ -55,6 +55,14 @@ const std::string kVersion3[] = {
     "INSERT INTO version_info (version_no, note) VALUES (3, 'Teloria II schema 3')",
 };
 
+// Version 4: the fingerprints of the adapter's memory records read before
+// (number, both date-times and outcome), so that a stored call is added to
+// the history at most once, and one deleted or trimmed there never again.
+const std::string kVersion4[] = {
+    "CREATE TABLE memory_records (fingerprint TEXT NOT NULL PRIMARY KEY)",
+    "INSERT INTO version_info (version_no, note) VALUES (4, 'Teloria II schema 4')",
+};
+
 void Run(TSQLiteDatabase& db, std::span<const std::string> statements) {
   TTransaction transaction(db);
   for (const std::string& statement : statements)
@@ -73,4 +81,6 @@ void TKsoCtiDb::UpgradeSchema() {
     Run(db_, kVersion2);
   if (FirstValueText("SELECT count(*) FROM sqlite_master WHERE name = 'book_state'") == "0")
     Run(db_, kVersion3);
+  if (FirstValueText("SELECT count(*) FROM sqlite_master WHERE name = 'memory_records'") == "0")
+    Run(db_, kVersion4);
 }
