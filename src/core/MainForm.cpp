@@ -1,5 +1,7 @@
 #include "core/MainForm.h"
 
+#include "core/MemoryCatchUp.h"
+
 #include "base/Exception.h"
 #include "base/Text.h"
 #include "common2/MirelKT5Comm.h"
@@ -7,6 +9,7 @@
 #include "core/CommandLine.h"
 #include "core/DebugFile.h"
 #include "core/LastIncomingInfo.h"
+#include "core/MemoryCatchUp.h"
 #include "core/Messages.h"
 #include "core/MirelKT5CommSim.h"
 #include "core/NumberSimReceiver.h"
@@ -104,6 +107,7 @@ TMainForm::~TMainForm() {
   checkResetMirelTimeTimer_.stop();
   usbDevCheckTimer_.stop();
   CloseSharedValue(clientWindowMapping_);
+  catchUp_.reset();
   share_.reset();
   simReceiver_.reset();
   commSim_.reset();
@@ -115,13 +119,16 @@ TMainForm::~TMainForm() {
 void TMainForm::CreateSessions() {
   simReceiver_ = std::make_unique<TNumberSimReceiver>();
   commSim_ = std::make_unique<TMirelKT5CommSim>(*simReceiver_);
-  commSim_->OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
+  catchUp_ = std::make_unique<TMemoryCatchUp>(postTarget_);
+  // The catch-up hears of the line's packets first, so that it pauses at once.
+  const auto onGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
+    if (a)
+      catchUp_->LineEvent(a->PacketKind);
     OnSessionGroup(s, a);
   };
+  commSim_->OnGroup = onGroup;
   comm_ = std::make_unique<TMirelKT5Comm>(postTarget_, deps_.DeviceFactory);
-  comm_->OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
-    OnSessionGroup(s, a);
-  };
+  comm_->OnGroup = onGroup;
   comm_->OnClosed = [this](TMirelKT5CommBase&, const IKT5ClosedEventArgs& a) {
     OnSessionClosed(a);
   };

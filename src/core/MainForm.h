@@ -27,6 +27,8 @@
 #include <vector>
 
 class TCallShare;
+class TMemoryCatchUp;
+struct TStoredCall;
 class TMessageEndpoint;
 class TMirelKT5CommBase;
 class TMirelKT5Comm;
@@ -186,6 +188,9 @@ private:
   void LeaveShareReceiveMode();
   void ShareStateChanged();
   void StartSearchAgain();
+  // The adapter's stored calls the history lacks, read after a session opens.
+  void StartMemoryCatchUp();
+  void MemoryCatchUpRead(const std::vector<TStoredCall>& calls);
   bool SearchOutdated(const std::string& targetPort) const;
   void OnSessionClosed(const IKT5ClosedEventArgs& args);
   void OnSessionTrace(const IKT5TraceEventArgs& args);
@@ -244,6 +249,8 @@ private:
   std::unique_ptr<TMirelKT5Comm> comm_;
   std::unique_ptr<TMirelKT5Scanner> scanner_;
   std::unique_ptr<TCallShare> share_;
+  // Reads a session's memory; ended before the sessions go.
+  std::unique_ptr<TMemoryCatchUp> catchUp_;
   QTimer debugCheckTimer_;
   QTimer mirelCheckTimer_;
   QTimer balloonHelpHideTimer_;

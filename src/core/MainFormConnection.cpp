@@ -89,6 +89,7 @@ void TMainForm::CMPortSearchDone(const std::string& targetPort, const std::strin
     // A start refused while this search ran left the timer on.
     mirelCheckTimer_.stop();
     SetTrayIconState(true);
+    StartMemoryCatchUp();
   } catch (const std::exception& e) {
     LogBoth(llError, fmt::sprintf("MirelUSB/RX2に接続できません。Port=[%s]\r\n[例外] %s", foundPort,
                                   e.what()));
@@ -186,6 +187,7 @@ void TMainForm::EnterSimMode() {
   mirelCheckTimer_.stop();
   simMode_ = true;
   Log(llInfo, "電話番号発信シミュレータモード開始");
+  StartMemoryCatchUp();
 }
 
 void TMainForm::CMPortDenied(const std::string& port) {
