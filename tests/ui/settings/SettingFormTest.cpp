@@ -91,6 +91,7 @@ private slots:
     AppSettings.DispSize = 5;
     AppSettings.Memo2Caption = "会社";
     AppSettings.AutoRun = true;
+    AppSettings.MemoryCatchUp = true;
     Open();
     QCOMPARE(f->windowTitle(), QString::fromUtf8("各種設定 - Teloria　II"));
     QCOMPARE(f->PageControl1->currentWidget(), f->TabSheet1);
@@ -105,7 +106,7 @@ private slots:
     QVERIFY(f->FontLargeButton->isChecked()); // any size beyond 1 is large
     QCOMPARE(f->Memo2CaptionEdit->text(), QString::fromUtf8("会社"));
     QVERIFY(f->AutoRunCheck->isChecked());
-    QVERIFY(f->MemoryCatchUpCheck->isChecked()); // on unless switched off
+    QVERIFY(f->MemoryCatchUpCheck->isChecked());
     QCOMPARE(f->MemoryCatchUpCheck->text(),
              QString::fromUtf8("接続時に本体メモリの着信を履歴に取り込む"));
     QCOMPARE(f->MemoryCatchUpCheck->parentWidget(), f->TabSheet1);
