@@ -321,15 +321,16 @@ TMirelKT5CommCompo::TReceiveResult TMirelKT5CommCompo::ReceiveStep(bool cts) {
     return TReceiveResult::Skipped;
   }
   std::lock_guard lock(lock_);
+  Trace(fmt::sprintf("INキューサイズ : %d", InQueueSize()));
   const bool received = ReadDriverQueue();
   DispatchBuffered();
   return received ? TReceiveResult::Received : TReceiveResult::Empty;
 }
 
 // Moves what the driver holds (at most 1024 bytes) into the framing buffer.
+// Without a trace line: an exchange asks every few milliseconds.
 bool TMirelKT5CommCompo::ReadDriverQueue() {
   const int waiting = InQueueSize();
-  Trace(fmt::sprintf("INキューサイズ : %d", waiting));
   if (waiting <= 0)
     return false;
   std::array<uint8_t, TReceiveBuffer::MaxRead> incoming;
