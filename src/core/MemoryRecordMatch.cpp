@@ -7,10 +7,10 @@ namespace {
 
 constexpr double SecondsPerDay = 86400.0;
 
-std::string OutcomeLetters(const TKT5MirelKT5ReceivePacket& packet) {
-  if (packet.Answered)
+std::string OutcomeLetters(bool answered, bool unanswered) {
+  if (answered)
     return "OF";
-  return packet.Unanswered ? "UR" : "--";
+  return unanswered ? "UR" : "--";
 }
 
 // Whole seconds from a to b, rounded: dates built from minutes carry
@@ -45,6 +45,13 @@ int TStoredCall::RingSeconds() const {
   return static_cast<int>(std::max(0LL, SecondsFrom(Incoming, Ended)));
 }
 
+std::string StoredCallFingerprint(const std::string& number, TDateTime incoming, TDateTime ended,
+                                  bool answered, bool unanswered) {
+  const std::string endedText = ended == 0 ? "-" : FormatDateTime("yyyymmddhhnn", ended);
+  return FormatDateTime("yyyymmddhhnn", incoming) + "|" + number + "|" + endedText + "|" +
+         OutcomeLetters(answered, unanswered);
+}
+
 std::optional<TStoredCall> StoredCallOf(const TKT5MirelKT5ReceivePacket& packet) {
   if (packet.NoDateTime || packet.IncomingDateTime == 0)
     return std::nullopt;
@@ -54,9 +61,8 @@ std::optional<TStoredCall> StoredCallOf(const TKT5MirelKT5ReceivePacket& packet)
   call.Ended = packet.EventDateTime;
   call.Answered = packet.Answered;
   call.Unanswered = packet.Unanswered;
-  const std::string ended = call.Ended == 0 ? "-" : FormatDateTime("yyyymmddhhnn", call.Ended);
-  call.Fingerprint = FormatDateTime("yyyymmddhhnn", call.Incoming) + "|" + call.Number + "|" +
-                     ended + "|" + OutcomeLetters(packet);
+  call.Fingerprint =
+      StoredCallFingerprint(call.Number, call.Incoming, call.Ended, call.Answered, call.Unanswered);
   return call;
 }
 
@@ -78,13 +84,16 @@ TCatchUpPlan PlanCatchUp(std::vector<TStoredCall> stored, const std::vector<THis
   TCatchUpPlan plan;
   for (const TStoredCall& call : stored) {
     const std::optional<size_t> match = TakeHistoryCall(call, history, taken);
+    // A call left open (its end lost) ends, also when its record was read
+    // before.
+    if (match && history[*match].State < 2 && (call.Answered || call.Unanswered))
+      plan.Finish.emplace_back(history[*match], call);
     // A record is considered once, even when the memory holds it twice.
     if (known.count(call.Fingerprint) != 0 || !planned.insert(call.Fingerprint).second)
       continue;
     plan.Seen.push_back(call.Fingerprint);
     if (match) {
-      if (history[*match].State < 2 && (call.Answered || call.Unanswered))
-        plan.Finish.emplace_back(history[*match], call);
+      // In the history, or deleted from it: nothing to add.
     } else if (!firstRead || SecondsFrom(newestCall, call.Incoming) > 0 || newestCall == 0) {
       plan.Add.push_back(call);
     }

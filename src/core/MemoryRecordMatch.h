@@ -27,8 +27,10 @@ struct TStoredCall {
   int RingSeconds() const;
 };
 
-// A call of this PC's own history that a stored call may be.
+// A call of this PC's own history that a stored call may be; one deleted
+// from the history (by the user or the limit) still takes its record.
 struct THistoryCall {
+  static constexpr int Deleted = 3;
   TCallKey Key;
   std::string Number;
   TDateTime Date = 0;
@@ -45,6 +47,11 @@ struct TCatchUpPlan {
   std::vector<std::string> Seen;
 };
 
+// What tells a stored call from every other: its number, both date-times
+// (by the adapter's clock) and its outcome.
+std::string StoredCallFingerprint(const std::string& number, TDateTime incoming, TDateTime ended,
+                                  bool answered, bool unanswered);
+
 // The stored call of a memory-record packet; none for an empty record or
 // one whose incoming date does not decode.
 std::optional<TStoredCall> StoredCallOf(const TKT5MirelKT5ReceivePacket& packet);
@@ -56,8 +63,8 @@ bool WithinRecordMinute(TDateTime recordMinute, TDateTime historyDate);
 // Matches the stored calls with the history's calls around their dates (one
 // history call to at most one record, same number) and decides what to add
 // and what to finish. Records seen before (`known`) change nothing but still
-// take their history call. The first reading ever (`known` empty: no
-// fingerprint, not even of an empty memory) adds only calls newer than
-// `newestCall` (0: the history is empty).
+// take their history call, and finish it when it is still open. The first reading ever (`known`
+// empty: no fingerprint, not even of an empty memory) adds only calls newer than `newestCall` (0:
+// the history is empty).
 TCatchUpPlan PlanCatchUp(std::vector<TStoredCall> stored, const std::vector<THistoryCall>& history,
                          const std::set<std::string>& known, TDateTime newestCall);

@@ -7,6 +7,7 @@
 
 #include "base/Exception.h"
 #include "base/Text.h"
+#include "data/BusyTimeoutScope.h"
 #include "data/CallHistory.h"
 #include "data/KsoCtiDb.h"
 #include "data/NumberRules.h"
@@ -22,6 +23,7 @@ constexpr double Minute = 1.0 / 1440.0;
 constexpr int MarksKept = 1000;
 // Kept with the fingerprints once the memory has been read.
 const char* const ReadingMark = "read";
+constexpr int BriefWaitMs = 100;
 
 std::string DateText(TDateTime value) {
   return FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", value);
@@ -94,6 +96,9 @@ void AddCall(const TStoredCall& call, bool& limitLogged) {
 std::vector<TStoredCall> RecordRecoveredCalls(const std::vector<TStoredCall>& stored) {
   if (!CtiDb)
     throw Exception("データベースが開かれていません。");
+  // A database held by another program fails the reading, which the next
+  // connection repeats, rather than holding up the calls on this thread.
+  const TBusyTimeoutScope briefly(*CtiDb, BriefWaitMs);
   TTransaction transaction = CtiDb->Transaction();
   const std::vector<std::string> marks = CtiDb->GetMemoryRecordMarks();
   const std::set<std::string> known(marks.begin(), marks.end());

@@ -81,7 +81,8 @@ public:
                                                   int window);
 
   // The adapter's own memory. This PC's own calls dated from `from` to `to`
-  // (incoming_order, incoming_date, phone_number, state), oldest first.
+  // (incoming_order, incoming_date, phone_number, state), oldest first,
+  // with those deleted from the history since (order 0, state 3).
   std::unique_ptr<TTableRows> GetOwnIncomingBetween(const std::string& from, const std::string& to);
   // The fingerprints of the memory records read before; a new one is kept
   // with the `keep` newest.

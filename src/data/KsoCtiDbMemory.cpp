@@ -1,11 +1,14 @@
 // The statements of the catch-up from the adapter's own memory.
 #include "data/KsoCtiDb.h"
 
+// Calls deleted from the history come with state 3.
 std::unique_ptr<TTableRows> TKsoCtiDb::GetOwnIncomingBetween(const std::string& from,
                                                              const std::string& to) {
   return QueryRows("SELECT incoming_order, incoming_date, phone_number, state"
                    " FROM incoming_numbers WHERE station IS NULL"
                    " AND incoming_date >= ?1 AND incoming_date <= ?2"
+                   " UNION ALL SELECT 0, incoming_date, phone_number, 3 FROM memory_deleted"
+                   " WHERE incoming_date >= ?1 AND incoming_date <= ?2"
                    " ORDER BY incoming_date, incoming_order",
                    {from, to});
 }

@@ -57,9 +57,17 @@ const std::string kVersion3[] = {
 
 // Version 4: the fingerprints of the adapter's memory records read before
 // (number, both date-times and outcome), so that a stored call is added to
-// the history at most once, and one deleted or trimmed there never again.
+// the history at most once; and this PC's own calls deleted from the
+// history (by the user or the limit), the newest thousand, so that the
+// adapter's record of one, never read yet, does not bring it back.
 const std::string kVersion4[] = {
     "CREATE TABLE memory_records (fingerprint TEXT NOT NULL PRIMARY KEY)",
+    "CREATE TABLE memory_deleted (phone_number TEXT, incoming_date TEXT NOT NULL)",
+    "CREATE TRIGGER memory_deleted_calls AFTER DELETE ON incoming_numbers"
+    " WHEN OLD.station IS NULL BEGIN"
+    " INSERT INTO memory_deleted VALUES (OLD.phone_number, OLD.incoming_date);"
+    " DELETE FROM memory_deleted WHERE rowid <= (SELECT max(rowid) FROM memory_deleted) - 1000;"
+    " END",
     "INSERT INTO version_info (version_no, note) VALUES (4, 'Teloria II schema 4')",
 };
 

@@ -142,4 +142,19 @@ TEST_F(MemoryRecordMatchTest, CallsLeftOpenTakeTheRecordsOutcome) {
   EXPECT_TRUE(plan.Add.empty());
 }
 
+// A call deleted from the history takes its record like a call still there:
+// the record is remembered and never added.
+TEST_F(MemoryRecordMatchTest, DeletedCallsTakeTheirRecordAndKnownOpenCallsStillEnd) {
+  const TStoredCall deleted = Stored("011", m);
+  const TStoredCall open = Stored("022", m, false);
+  const auto plan = PlanCatchUp(
+      {deleted, open},
+      {History(0, "011", m + 5 * Second, THistoryCall::Deleted), History(2, "022", m, 0)},
+      {open.Fingerprint}, 0);
+  EXPECT_TRUE(plan.Add.empty());
+  EXPECT_EQ(plan.Seen, (std::vector<std::string>{deleted.Fingerprint}));
+  ASSERT_EQ(plan.Finish.size(), 1u);
+  EXPECT_EQ(plan.Finish[0].first.Key.Order, 2);
+}
+
 } // namespace

@@ -221,12 +221,17 @@ TEST_F(KsoCtiDbTest, CallStatesAndOwnerNames) {
 }
 
 // The catch-up from the adapter's memory: this PC's calls around a date,
-// oldest first, and the fingerprints of the records read, the newest kept.
+// oldest first, those deleted since among them, and the fingerprints of the records read, the
+// newest kept.
 TEST_F(KsoCtiDbTest, OwnCallsBetweenDatesAndMemoryRecordMarks) {
   AddCalls(5);
+  CtiDb->DeleteIncoming(3, CallDate(2)); // kept aside, as state 3
   const auto rows = CtiDb->GetOwnIncomingBetween(CallDate(1), CallDate(3));
   ASSERT_EQ(rows->Count(), 3);
   EXPECT_EQ((*rows)[0].GetValue("incoming_date"), CallDate(1));
+  EXPECT_EQ((*rows)[1].GetValue("phone_number"), "032");
+  EXPECT_EQ((*rows)[1].GetValue("state"), "3");
+  EXPECT_EQ((*rows)[1].GetValue("incoming_order"), "0");
   EXPECT_EQ((*rows)[2].GetValue("phone_number"), "033");
   EXPECT_EQ((*rows)[2].GetValue("state"), "0");
   for (const char* mark : {"a", "b", "a", "c", "d"})
