@@ -273,6 +273,7 @@ void TMainForm::ChooseMode() {
     SetTrayIconState(true);
     simMode_ = true;
     Log(llInfo, "電話番号発信シミュレータモード開始");
+    StartMemoryCatchUp();
   } else {
     SetTrayIconState(false);
     mirelCheckTimer_.setInterval(2000);
