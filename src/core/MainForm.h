@@ -137,6 +137,10 @@ public:
   void CheckResetMirelTimeTimerTimer();
   void CMSettingsChanged();
   std::string GetConnectedPort() const override;
+  // The program ends (its event loop has stopped): the adapter's session
+  // closes after handing on what the port already read, and the calls it
+  // carried are handled before anything is written for the last time.
+  void HandleReadBeforeClosing();
   // Scanner: the user may not open `port`; told once per port, a balloon once.
   void CMPortDenied(const std::string& port);
 

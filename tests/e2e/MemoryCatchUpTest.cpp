@@ -163,3 +163,20 @@ TEST_F(MemoryCatchUpTest, KilledAtRandomMomentsEveryCallIsRecordedOnce) {
   EXPECT_EQ(Query("SELECT phone_number, state FROM incoming_numbers ORDER BY phone_number"),
             expected);
 }
+
+// A caller number read just before SIGTERM is still recorded: the port
+// hands on what it read before it closes.
+TEST_F(MemoryCatchUpTest, ANumberReadJustBeforeSigtermIsRecorded) {
+  WriteIni("MirelKT5Port=" + home.Path() + "/adapter\r\nMemoryCatchUp=0");
+  for (int round = 0; round < 5; ++round) {
+    const size_t connections = CountOf(MainLog(), Connected);
+    program = StartProgram({"-arun"});
+    ASSERT_TRUE(WaitFor([&] { return CountOf(MainLog(), Connected) > connections; }));
+    const std::string number = "03" + std::to_string(44440000 + round);
+    Play({"ring", "number " + number});
+    Stop();
+    EXPECT_EQ(Query("SELECT count(*) FROM incoming_numbers WHERE phone_number = '" + number + "'"),
+              std::vector<std::string>{"1"})
+        << round;
+  }
+}
