@@ -6,6 +6,8 @@
 #include "core/MemoryCatchUp.h"
 #include "core/RecoveredCalls.h"
 #include "data/KsoCtiDb.h"
+#include "data/NumberRules.h"
+#include "data/PhoneBook.h"
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 
@@ -31,6 +33,9 @@ void TMainForm::MemoryCatchUpRead(const std::vector<TStoredCall>& calls) {
     if (added.empty())
       return;
     deps_.Windows->IncomingListReload();
+    for (const TStoredCall& call : added)
+      if (const auto entry = IsValidNumber(call.Number) ? PhoneBook().Find(call.Number) : nullptr)
+        deps_.Windows->PhoneListRowSaved(*entry);
     ShowBalloon("Teloria II",
                 fmt::sprintf("本体メモリから %d 件の着信を履歴に追加しました。",
                              static_cast<int>(added.size())),

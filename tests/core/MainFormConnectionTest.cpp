@@ -280,6 +280,7 @@ void MainFormConnectionTest::StoredCallsAreCaughtUpSilentlyAtEachConnection() {
   QCOMPARE((*calls)[1].GetValue("connected"), std::string("0"));
   QCOMPARE(h->windows.Count("ShowIncomingNotice"), 0);
   QCOMPARE(h->windows.Count("IncomingListReload"), 1);
+  QCOMPARE(h->windows.Count("PhoneListRowSaved"), 1); // the withheld call has no entry
   const auto entry = CtiDb->FindPhoneNumber("0312340001");
   QVERIFY(entry);
   QCOMPARE(entry->GetValue("last_incoming_date"), std::string("2026/12/08 07:00:00.000"));
