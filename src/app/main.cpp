@@ -45,6 +45,7 @@ int RunController(TMainFormDeps deps, TWindows* windows) {
   if (windows != nullptr)
     windows->SetController(form.get());
   QCoreApplication::exec();
+  form->HandleReadBeforeClosing();
   // Windows first (they read the controller), then the controller, which
   // stops its timers, joins the scanner and closes the port.
   if (windows != nullptr) {

@@ -55,7 +55,7 @@ void TMirelKT5Comm::Close(bool silent) {
   if (!compo_.Active())
     return;
   try {
-    compo_.Close();
+    compo_.CloseAfterPending();
     // The call in progress ends with the port: finished later, it would
     // span the whole time the port was closed.
     FinishGroup();

@@ -1,5 +1,8 @@
 #include "common2/MirelKT5CommCompo.h"
 
+#include <deque>
+#include <utility>
+
 #include <fmt/printf.h>
 
 #include "common2/DCBObject.h"
@@ -9,10 +12,32 @@
 
 // Posted deliveries of one open period share this; closing shuts it, so what
 // is still queued for the old period is dropped with its copies.
+// The calls wait here in order, so that a close can still run them itself.
 struct TMirelKT5CommCompo::TDeliveryGate {
   explicit TDeliveryGate(TMirelKT5CommCompo& compo) : Compo(compo) {}
   TMirelKT5CommCompo& Compo;
   std::atomic<bool> Open{true};
+  std::mutex Mutex;
+  std::deque<std::pair<THandlerCall, bool>> Waiting;
+
+  void Add(THandlerCall call, bool reportFailure) {
+    std::lock_guard lock(Mutex);
+    Waiting.emplace_back(std::move(call), reportFailure);
+  }
+  // The oldest call still waiting; false when none is or the gate is shut.
+  bool TakeNext(std::pair<THandlerCall, bool>& next) {
+    std::lock_guard lock(Mutex);
+    if (!Open || Waiting.empty())
+      return false;
+    next = std::move(Waiting.front());
+    Waiting.pop_front();
+    return true;
+  }
+  void RunNext() {
+    std::pair<THandlerCall, bool> next;
+    if (TakeNext(next))
+      Compo.RunHandler(next.first, next.second);
+  }
 };
 
 std::string SerialDevicePath(const std::string& portName) {
@@ -81,6 +106,14 @@ void TMirelKT5CommCompo::Open() {
 }
 
 void TMirelKT5CommCompo::Close() {
+  Shut(false);
+}
+
+void TMirelKT5CommCompo::CloseAfterPending() {
+  Shut(!InHandler());
+}
+
+void TMirelKT5CommCompo::Shut(bool handOnRead) {
   if (!active_)
     return;
   Trace("***回線クローズ***");
@@ -90,12 +123,25 @@ void TMirelKT5CommCompo::Close() {
   StopWatchThread();
   if (!watchThread_) {
     std::lock_guard lock(lock_);
+    if (handOnRead)
+      PassOnWaitingPackets();
     PurgeQueues();
     if (const int rc = device_->Close(); rc != 0)
       Trace("CloseHandle", static_cast<uint32_t>(rc));
     device_.reset();
   }
+  if (handOnRead)
+    RunWaitingDeliveries();
   ReplaceGate(true);
+}
+
+// On the owner's thread: what the watch thread read and posted runs now, in
+// order, instead of being dropped with the gate.
+void TMirelKT5CommCompo::RunWaitingDeliveries() {
+  const std::shared_ptr<TDeliveryGate> gate = CurrentGate();
+  std::pair<THandlerCall, bool> next;
+  while (gate->TakeNext(next))
+    RunHandler(next.first, next.second);
 }
 
 // What is still queued for this open period is dropped; what comes after
@@ -172,6 +218,7 @@ bool TMirelKT5CommCompo::CheckModemStatus() {
 // --- event paths ---
 
 void TMirelKT5CommCompo::RunHandler(const THandlerCall& call, bool reportFailure) {
+  const THandlerScope scope(handlerDepth_);
   try {
     call(*this);
   } catch (const std::exception& e) {
@@ -188,10 +235,9 @@ void TMirelKT5CommCompo::Deliver(THandlerCall call, bool reportFailure) {
     RunHandler(call, reportFailure);
     return;
   }
-  postTarget_->Post([gate = CurrentGate(), call = std::move(call), reportFailure] {
-    if (gate->Open)
-      gate->Compo.RunHandler(call, reportFailure);
-  });
+  const std::shared_ptr<TDeliveryGate> gate = CurrentGate();
+  gate->Add(std::move(call), reportFailure);
+  postTarget_->Post([gate] { gate->RunNext(); });
 }
 
 void TMirelKT5CommCompo::Trace(const std::string& msg, uint32_t code) {
@@ -275,22 +321,31 @@ TMirelKT5CommCompo::TReceiveResult TMirelKT5CommCompo::ReceiveStep(bool cts) {
     return TReceiveResult::Skipped;
   }
   std::lock_guard lock(lock_);
+  Trace(fmt::sprintf("INキューサイズ : %d", InQueueSize()));
+  const bool received = ReadDriverQueue();
+  DispatchBuffered();
+  return received ? TReceiveResult::Received : TReceiveResult::Empty;
+}
+
+// Moves what the driver holds (at most 1024 bytes) into the framing buffer.
+// Without a trace line: an exchange asks every few milliseconds.
+bool TMirelKT5CommCompo::ReadDriverQueue() {
   const int waiting = InQueueSize();
-  Trace(fmt::sprintf("INキューサイズ : %d", waiting));
-  TReceiveResult result = TReceiveResult::Empty;
-  if (waiting > 0) {
-    std::array<uint8_t, TReceiveBuffer::MaxRead> incoming;
-    const size_t count = std::min<size_t>(static_cast<size_t>(waiting), incoming.size());
-    ReadOverlapped(std::span(incoming.data(), count));
-    buffer_.Append(std::span(incoming.data(), count));
-    result = TReceiveResult::Received;
-  }
+  if (waiting <= 0)
+    return false;
+  std::array<uint8_t, TReceiveBuffer::MaxRead> incoming;
+  const size_t count = std::min<size_t>(static_cast<size_t>(waiting), incoming.size());
+  ReadOverlapped(std::span(incoming.data(), count));
+  buffer_.Append(std::span(incoming.data(), count));
+  return true;
+}
+
+void TMirelKT5CommCompo::DispatchBuffered() {
   std::array<uint8_t, TReceiveBuffer::Capacity> chunk;
   while (const size_t length = buffer_.TakeChunk(chunk)) {
     Trace("パケット読み込み");
     DispatchChunk(std::span(chunk.data(), length));
   }
-  return result;
 }
 
 bool TMirelKT5CommCompo::ReadCtsForEvent() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -61,7 +62,15 @@ public:
   void SetPostTarget(TPostTargetPtr target) { postTarget_ = std::move(target); }
 
   void Open();
+  // Drops what was read but not yet handed to the handlers.
   void Close();
+  // On the owner's thread: first hands every packet already read (what
+  // waits in the driver's queue too) to its handler, in order, so that a
+  // call read just before the program ends is not lost. Called from inside
+  // a handler it closes as Close does.
+  void CloseAfterPending();
+  // A handler of this component runs on the calling thread's stack.
+  bool InHandler() const { return handlerDepth_ > 0; }
 
   int InQueueSize();
   int OutQueueSize();
@@ -103,6 +112,15 @@ private:
   std::shared_ptr<TDeliveryGate> CurrentGate();
   void ReplaceGate(bool reopen);
   void RunHandler(const THandlerCall& call, bool reportFailure);
+  void RunWaitingDeliveries();
+  void Shut(bool handOnRead);
+  struct THandlerScope {
+    explicit THandlerScope(std::atomic<int>& depth) : Depth(depth) { ++Depth; }
+    ~THandlerScope() { --Depth; }
+    THandlerScope(const THandlerScope&) = delete;
+    THandlerScope& operator=(const THandlerScope&) = delete;
+    std::atomic<int>& Depth;
+  };
   template <typename Packet, typename Handler>
   void DispatchPacket(const Handler& handler, std::span<const uint8_t> chunk);
   void DispatchChunk(std::span<const uint8_t> chunk);
@@ -112,6 +130,12 @@ private:
   bool WriteOverlapped(std::span<const uint8_t> data);
   void ReadOverlapped(std::span<uint8_t> data);
   void RunMemoryRead(std::span<const uint8_t> command, std::span<uint8_t> reply, bool extended);
+  bool ReceiveReply(std::span<uint8_t> reply);
+  void WaitForInput(std::chrono::steady_clock::time_point deadline);
+  // With the lock held: driver queue → framing buffer → handlers.
+  bool ReadDriverQueue();
+  void DispatchBuffered();
+  void PassOnWaitingPackets();
   void SendCommand(std::span<const uint8_t> command, uint32_t timeoutCode);
   void EndExchange();
   void RequireOpen() const;
@@ -131,6 +155,8 @@ private:
   // Read by every thread that traces, while the owner may open the port.
   std::atomic<bool> asyncNow_{false};
   std::atomic<bool> destroying_{false};
+  // Handlers running (owner's thread, or the watch thread when async).
+  std::atomic<int> handlerDepth_{0};
   TPostTargetPtr postTarget_;
   TSerialDeviceFactory deviceFactory_;
   // Set and reset by the owner with the lock held, which an exchange on

@@ -14,7 +14,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto ExchangeTimeout = std::chrono::milliseconds(1000);
 constexpr auto PollInterval = std::chrono::milliseconds(10);
-constexpr auto ExtendedReplyPause = std::chrono::milliseconds(50);
 
 // Polls `done` every 10 ms until it holds or the timeout has passed.
 template <typename Done> void PollUntil(Done done) {
@@ -128,6 +127,42 @@ void TMirelKT5CommCompo::SendCommand(std::span<const uint8_t> command, uint32_t 
   }
 }
 
+// Packets already waiting are the line's, not a reply: an exchange hands them
+// on instead of discarding them with the driver's queues.
+void TMirelKT5CommCompo::PassOnWaitingPackets() {
+  ReadDriverQueue();
+  DispatchBuffered();
+}
+
+// Waits up to one poll interval for input, waking at once when bytes arrive.
+void TMirelKT5CommCompo::WaitForInput(std::chrono::steady_clock::time_point deadline) {
+  const auto sliceEnd = std::min(deadline, Clock::now() + PollInterval);
+  if (device_->WaitReady(false, RemainingMs(sliceEnd)) != 0)
+    std::this_thread::sleep_until(sliceEnd);
+}
+
+// Frames what arrives until a chunk of the reply's length comes; every other
+// packet goes on to its handler exactly as the receive step would send it, so
+// a call that rings during a memory read is not lost.
+bool TMirelKT5CommCompo::ReceiveReply(std::span<uint8_t> reply) {
+  const auto deadline = Clock::now() + ExchangeTimeout;
+  std::array<uint8_t, TReceiveBuffer::Capacity> chunk;
+  while (true) {
+    ReadDriverQueue();
+    while (const size_t length = buffer_.TakeChunk(chunk)) {
+      if (length == reply.size() && chunk[0] == Stx) {
+        std::copy_n(chunk.begin(), length, reply.begin());
+        DispatchBuffered();
+        return true;
+      }
+      DispatchChunk(std::span(chunk.data(), length));
+    }
+    if (Clock::now() >= deadline)
+      return false;
+    WaitForInput(deadline);
+  }
+}
+
 void TMirelKT5CommCompo::RunMemoryRead(std::span<const uint8_t> command, std::span<uint8_t> reply,
                                        bool extended) {
   RequireOpen();
@@ -137,25 +172,20 @@ void TMirelKT5CommCompo::RunMemoryRead(std::span<const uint8_t> command, std::sp
     Trace("***MirelRX2メモリ読み出し終了***");
   });
   RequireDevice();
-  PurgeQueues();
+  PassOnWaitingPackets();
   if (!IsCtsOn()) {
     Trace("CTSがOFFのためメモリ読み出しできません。");
     throw MakeCommError(CommErrorCode::CtsOff);
   }
   Trace("メモリ読み出しコマンド送信");
   SendCommand(command, CommErrorCode::MemorySendTimeout);
-  if (extended)
-    std::this_thread::sleep_for(ExtendedReplyPause);
-  const int expected = static_cast<int>(reply.size());
-  PollUntil([&] { return InQueueSize() >= expected; });
-  const int waiting = InQueueSize();
-  if (waiting != expected) {
+  if (!ReceiveReply(reply)) {
+    const int waiting = buffer_.Count() + InQueueSize();
     Trace(fmt::sprintf("受信タイムアウトまたは受信データ異常発生（InQueSize=%d）", waiting));
     throw MakeCommError(CommErrorCode::MemoryReceiveTimeout);
   }
   Trace(extended ? "受信キューから電話番号パケットの読み込み(MT)"
                  : "受信キューから電話番号パケットの読み込み");
-  ReadOverlapped(reply);
 }
 
 void TMirelKT5CommCompo::ReadMemory(uint8_t index, TPhoneNumberPacket& reply) {
@@ -188,7 +218,7 @@ void TMirelKT5CommCompo::WriteDateTime(TDateTime value) {
     Trace("***MirelRX2メモリ書き出し終了***");
   });
   RequireDevice();
-  PurgeQueues();
+  PassOnWaitingPackets();
   if (!IsCtsOn()) {
     Trace("CTSがOFFのためメモリ書き出しできません。");
     throw MakeCommError(CommErrorCode::CtsOff);

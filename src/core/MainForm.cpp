@@ -1,5 +1,7 @@
 #include "core/MainForm.h"
 
+#include "core/MemoryCatchUp.h"
+
 #include "base/Exception.h"
 #include "base/Text.h"
 #include "common2/MirelKT5Comm.h"
@@ -7,6 +9,7 @@
 #include "core/CommandLine.h"
 #include "core/DebugFile.h"
 #include "core/LastIncomingInfo.h"
+#include "core/MemoryCatchUp.h"
 #include "core/Messages.h"
 #include "core/MirelKT5CommSim.h"
 #include "core/NumberSimReceiver.h"
@@ -101,6 +104,7 @@ TMainForm::~TMainForm() {
   usbDevCheckTimer_.stop();
   runtimeCheckTimer_.stop();
   CloseSharedValue(clientWindowMapping_);
+  catchUp_.reset();
   share_.reset();
   simReceiver_.reset();
   commSim_.reset();
@@ -127,13 +131,16 @@ void TMainForm::PublishHandle() {
 void TMainForm::CreateSessions() {
   simReceiver_ = std::make_unique<TNumberSimReceiver>();
   commSim_ = std::make_unique<TMirelKT5CommSim>(*simReceiver_);
-  commSim_->OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
+  catchUp_ = std::make_unique<TMemoryCatchUp>(postTarget_);
+  // The catch-up hears of the line's packets first, so that it pauses at once.
+  const auto onGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
+    if (a)
+      catchUp_->LineEvent(a->PacketKind);
     OnSessionGroup(s, a);
   };
+  commSim_->OnGroup = onGroup;
   comm_ = std::make_unique<TMirelKT5Comm>(postTarget_, deps_.DeviceFactory);
-  comm_->OnGroup = [this](TMirelKT5CommBase& s, const IKT5GroupEventArgs& a) {
-    OnSessionGroup(s, a);
-  };
+  comm_->OnGroup = onGroup;
   comm_->OnClosed = [this](TMirelKT5CommBase&, const IKT5ClosedEventArgs& a) {
     OnSessionClosed(a);
   };
@@ -287,6 +294,7 @@ void TMainForm::ChooseMode() {
     SetTrayIconState(true);
     simMode_ = true;
     Log(llInfo, "電話番号発信シミュレータモード開始");
+    StartMemoryCatchUp();
   } else {
     SetTrayIconState(false);
     mirelCheckTimer_.setInterval(2000);

@@ -28,6 +28,8 @@
 #include <vector>
 
 class TCallShare;
+class TMemoryCatchUp;
+struct TStoredCall;
 class TMessageEndpoint;
 class TMirelKT5CommBase;
 class TMirelKT5Comm;
@@ -140,6 +142,10 @@ public:
   void CheckResetMirelTimeTimerTimer();
   void CMSettingsChanged();
   std::string GetConnectedPort() const override;
+  // The program ends (its event loop has stopped): the adapter's session
+  // closes after handing on what the port already read, and the calls it
+  // carried are handled before anything is written for the last time.
+  void HandleReadBeforeClosing();
   // Scanner: the user may not open `port`; told once per port, a balloon once.
   void CMPortDenied(const std::string& port);
 
@@ -194,6 +200,9 @@ private:
   void LeaveShareReceiveMode();
   void ShareStateChanged();
   void StartSearchAgain();
+  // The adapter's stored calls the history lacks, read after a session opens.
+  void StartMemoryCatchUp();
+  void MemoryCatchUpRead(const std::vector<TStoredCall>& calls);
   bool SearchOutdated(const std::string& targetPort) const;
   void OnSessionClosed(const IKT5ClosedEventArgs& args);
   void OnSessionTrace(const IKT5TraceEventArgs& args);
@@ -267,6 +276,8 @@ private:
   std::unique_ptr<TMirelKT5Comm> comm_;
   std::unique_ptr<TMirelKT5Scanner> scanner_;
   std::unique_ptr<TCallShare> share_;
+  // Reads a session's memory; ended before the sessions go.
+  std::unique_ptr<TMemoryCatchUp> catchUp_;
   QTimer debugCheckTimer_;
   QTimer mirelCheckTimer_;
   QTimer balloonHelpHideTimer_;

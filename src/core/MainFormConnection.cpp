@@ -10,6 +10,7 @@
 #include "settings/AppSettings.h"
 #include "settings/Logging.h"
 
+#include <QCoreApplication>
 #include <fmt/printf.h>
 
 namespace {
@@ -89,6 +90,7 @@ void TMainForm::CMPortSearchDone(const std::string& targetPort, const std::strin
     // A start refused while this search ran left the timer on.
     mirelCheckTimer_.stop();
     SetTrayIconState(true);
+    StartMemoryCatchUp();
   } catch (const std::exception& e) {
     LogBoth(llError, fmt::sprintf("MirelUSB/RX2に接続できません。Port=[%s]\r\n[例外] %s", foundPort,
                                   e.what()));
@@ -186,6 +188,7 @@ void TMainForm::EnterSimMode() {
   mirelCheckTimer_.stop();
   simMode_ = true;
   Log(llInfo, "電話番号発信シミュレータモード開始");
+  StartMemoryCatchUp();
 }
 
 void TMainForm::CMPortDenied(const std::string& port) {
@@ -209,6 +212,16 @@ void TMainForm::CMPortDenied(const std::string& port) {
   ShowBalloon("Teloria II: ポートを開けません",
               fmt::sprintf("\r\n  %s を開く権限がありません。\r\n  %s  \r\n", port, advice),
               TBalloonIcon::Warning);
+}
+
+void TMainForm::HandleReadBeforeClosing() {
+  if (!comm_ || !comm_->IsOpen())
+    return;
+  comm_->Close(true);
+  // A packet's group event posts the call, whose handling may post its hook
+  // events: a few rounds run them all.
+  for (int round = 0; round < 4; ++round)
+    QCoreApplication::sendPostedEvents(nullptr, 0);
 }
 
 std::string TMainForm::GetConnectedPort() const {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 // The call database: phone book (phone_numbers), incoming-call history
 // (incoming_numbers) and schema version (version_info). Every operation is
@@ -85,6 +86,15 @@ public:
   // (by date, then order), oldest first, with the phone book's name and memos.
   std::unique_ptr<TTableRows> GetOwnIncomingAfter(int order, const std::string& dateText, int count,
                                                   int window);
+
+  // The adapter's own memory. This PC's own calls dated from `from` to `to`
+  // (incoming_order, incoming_date, phone_number, state), oldest first,
+  // with those deleted from the history since (order 0, state 3).
+  std::unique_ptr<TTableRows> GetOwnIncomingBetween(const std::string& from, const std::string& to);
+  // The fingerprints of the memory records read before; a new one is kept
+  // with the `keep` newest.
+  std::vector<std::string> GetMemoryRecordMarks();
+  void AddMemoryRecordMark(const std::string& fingerprint, int keep);
 
   // The office's phone book. The book this copy follows ("" for none), its
   // version applied here and this database's token.

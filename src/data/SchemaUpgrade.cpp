@@ -55,6 +55,22 @@ const std::string kVersion3[] = {
     "INSERT INTO version_info (version_no, note) VALUES (3, 'Teloria II schema 3')",
 };
 
+// Version 4: the fingerprints of the adapter's memory records read before
+// (number, both date-times and outcome), so that a stored call is added to
+// the history at most once; and this PC's own calls deleted from the
+// history (by the user or the limit), the newest thousand, so that the
+// adapter's record of one, never read yet, does not bring it back.
+const std::string kVersion4[] = {
+    "CREATE TABLE memory_records (fingerprint TEXT NOT NULL PRIMARY KEY)",
+    "CREATE TABLE memory_deleted (phone_number TEXT, incoming_date TEXT NOT NULL)",
+    "CREATE TRIGGER memory_deleted_calls AFTER DELETE ON incoming_numbers"
+    " WHEN OLD.station IS NULL BEGIN"
+    " INSERT INTO memory_deleted VALUES (OLD.phone_number, OLD.incoming_date);"
+    " DELETE FROM memory_deleted WHERE rowid <= (SELECT max(rowid) FROM memory_deleted) - 1000;"
+    " END",
+    "INSERT INTO version_info (version_no, note) VALUES (4, 'Teloria II schema 4')",
+};
+
 void Run(TSQLiteDatabase& db, std::span<const std::string> statements) {
   TTransaction transaction(db);
   for (const std::string& statement : statements)
@@ -73,4 +89,6 @@ void TKsoCtiDb::UpgradeSchema() {
     Run(db_, kVersion2);
   if (FirstValueText("SELECT count(*) FROM sqlite_master WHERE name = 'book_state'") == "0")
     Run(db_, kVersion3);
+  if (FirstValueText("SELECT count(*) FROM sqlite_master WHERE name = 'memory_records'") == "0")
+    Run(db_, kVersion4);
 }

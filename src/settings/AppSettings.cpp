@@ -81,6 +81,7 @@ void TAppSettings::Load() {
   ExecHour = ini.ReadString(kSettings, "ExecHour", d.ExecHour);
   ExecMinute = ini.ReadString(kSettings, "ExecMinute", d.ExecMinute);
   AutoRun = ReadBool(ini, kSettings, "AutoRun", d.AutoRun);
+  MemoryCatchUp = ReadBool(ini, kSettings, "MemoryCatchUp", d.MemoryCatchUp);
   PhoneLimit = ini.ReadInteger(kSettings, "PhoneLimit", d.PhoneLimit);
   IncomingLimit = ini.ReadInteger(kSettings, "IncomingLimit", d.IncomingLimit);
   LogDir = ini.ReadString(kLogging, "LogDir", d.LogDir);
@@ -111,7 +112,7 @@ void TAppSettings::Save() const {
       number("PlayPreviewSound", PlayPreviewSound) && number("UseDefaultSound", UseDefaultSound) &&
       text("SoundFileName", SoundFileName) && number("SetAutoDateTime", SetAutoDateTime) &&
       text("ExecHour", ExecHour) && text("ExecMinute", ExecMinute) && number("AutoRun", AutoRun) &&
-      SaveShare(ini, Share);
+      number("MemoryCatchUp", MemoryCatchUp) && SaveShare(ini, Share);
   if (!ok)
     throw EAppSettingsError(fmt::sprintf("%s に書き込めません", ini.FileName()));
 }
@@ -132,5 +133,6 @@ void TAppSettings::Assign(const TAppSettings& source) {
   ExecHour = source.ExecHour;
   ExecMinute = source.ExecMinute;
   AutoRun = source.AutoRun;
+  MemoryCatchUp = source.MemoryCatchUp;
   Share = source.Share;
 }

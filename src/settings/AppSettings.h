@@ -53,6 +53,8 @@ public:
   std::string ExecHour;
   std::string ExecMinute;
   bool AutoRun = false;
+  // Read the adapter's stored calls into the history at each connection.
+  bool MemoryCatchUp = true;
   // [Settings.Share], written by Save
   TShareSettings Share;
   // [Settings], hand-edited only

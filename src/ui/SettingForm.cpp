@@ -151,6 +151,9 @@ QWidget* TSettingForm::CreateConnectionTab() {
   grid->addWidget(MirelConnResetButton, 2, 2);
   grid->setColumnStretch(1, 1);
   layout->addWidget(group);
+  MemoryCatchUpCheck = Make<QCheckBox>(
+      "MemoryCatchUpCheck", page, QString::fromUtf8("接続時に本体メモリの着信を履歴に取り込む"));
+  layout->addWidget(MemoryCatchUpCheck);
   layout->addStretch();
   return page;
 }

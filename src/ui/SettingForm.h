@@ -75,6 +75,7 @@ public:
   QLineEdit* Memo2CaptionEdit = nullptr;
   QLineEdit* Memo3CaptionEdit = nullptr;
   QCheckBox* AutoRunCheck = nullptr;
+  QCheckBox* MemoryCatchUpCheck = nullptr;
   QRadioButton* ShareOffRadio = nullptr;
   QRadioButton* ShareSendRadio = nullptr;
   QRadioButton* ShareReceiveRadio = nullptr;

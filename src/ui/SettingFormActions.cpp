@@ -117,6 +117,7 @@ void TSettingForm::FillFromSettings(const TAppSettings& settings) {
   Memo2CaptionEdit->setText(Q(settings.Memo2Caption));
   Memo3CaptionEdit->setText(Q(settings.Memo3Caption));
   AutoRunCheck->setChecked(settings.AutoRun);
+  MemoryCatchUpCheck->setChecked(settings.MemoryCatchUp);
   FillShare(settings.Share);
 }
 
@@ -167,6 +168,7 @@ bool TSettingForm::CollectSettings(TAppSettings& settings) {
   settings.Memo2Caption = Memo2CaptionEdit->text().toStdString();
   settings.Memo3Caption = Memo3CaptionEdit->text().toStdString();
   settings.AutoRun = AutoRunCheck->isChecked();
+  settings.MemoryCatchUp = MemoryCatchUpCheck->isChecked();
   return CollectShare(settings.Share);
 }
 

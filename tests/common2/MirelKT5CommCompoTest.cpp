@@ -83,6 +83,42 @@ TEST_F(OpenCloseTest, DeliveriesQueuedAtCloseAreDropped) {
   EXPECT_TRUE(traces.empty());
 }
 
+// The program ending right after a caller number was read: the close hands
+// what was read, and what still waits in the driver's queue, to the
+// handlers in order; handlers that close the port close it as Close does.
+TEST_F(OpenCloseTest, CloseAfterPendingHandsOnWhatWasReadFirst) {
+  std::atomic<bool> framed{false};
+  compo->OnAsyncTrace = [&](TMirelKT5CommCompo&, const std::string& msg, uint32_t) {
+    if (msg == "着信情報Paket")
+      framed = true;
+  };
+  compo->Open();
+  line->Receive(NumberPacket);
+  ASSERT_TRUE(WaitFor([&] { return framed.load(); }));
+  line->HoldEvents(true);
+  line->Receive(FakePackets::Hook("030520709", "UR"));
+  compo->CloseAfterPending();
+  EXPECT_EQ(events, (std::vector<std::string>{"phone:" + NumberPacket,
+                                              "hook:" + FakePackets::Hook("030520709", "UR")}));
+  EXPECT_FALSE(compo->InHandler());
+  post->Pump();
+  EXPECT_EQ(events.size(), 2u);
+
+  // From inside a handler nothing runs ahead of it: the rest is dropped.
+  line->HoldEvents(false);
+  compo->OnKyokuseiHanten = [&](TMirelKT5CommCompo& c, const TKyokuseiHantenPacket&) {
+    EXPECT_TRUE(c.InHandler());
+    c.CloseAfterPending();
+  };
+  framed = false;
+  compo->Open();
+  line->Receive(ReversalPacket + NumberPacket);
+  ASSERT_TRUE(WaitFor([&] { return framed.load(); }));
+  post->Pump();
+  EXPECT_FALSE(compo->Active());
+  EXPECT_EQ(events.size(), 2u);
+}
+
 TEST_F(OpenCloseTest, QueueCountsOfAClosedPortAreZeroWithATrace) {
   EXPECT_EQ(compo->InQueueSize(), 0);
   EXPECT_FALSE(compo->IsCtsOn());

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 #include <unistd.h>
 
 #include "base/Clock.h"
@@ -91,6 +92,31 @@ TEST_F(PtySessionTest, MemoryReadAndClockSetReachTheAdapter) {
   EXPECT_TRUE(packet->NoDateTime);
   comm->SetDateTime(EncodeDateTime({2024, 3, 5, 7, 8, 59, 0}));
   EXPECT_EQ(sim->WaitFor("recv C"), "recv C 202403050708");
+}
+
+// A call that rings while the memory is read (the adapter's reply is slow)
+// reaches the session as if no read ran, and the read still succeeds with
+// the call the adapter kept from before.
+TEST_F(PtySessionTest, CallDuringAMemoryReadIsNotLost) {
+  sim.reset();
+  sim = std::make_unique<TAdapterSimProcess>(
+      std::vector<std::string>{"--link", link, "--reply-delay", "400"});
+  ASSERT_EQ(sim->WaitFor("ready ").rfind("ready /dev/pts/", 0), 0u);
+  ASSERT_TRUE(sim->Run("number 0311112222 030520708"));
+  ASSERT_TRUE(sim->Run("unanswered 030520709"));
+  comm->Open();
+  IKT5MirelKT5ReceivePacket packet;
+  std::thread reader([&] { EXPECT_NO_THROW(comm->ReadMemory(1, packet)); });
+  EXPECT_EQ(sim->WaitFor("recv "), "recv MT 01");
+  ASSERT_TRUE(sim->Run("ring"));
+  ASSERT_TRUE(sim->Run("number 0312345678"));
+  reader.join();
+  ASSERT_TRUE(packet);
+  EXPECT_EQ(packet->PhoneNumber, "0311112222");
+  EXPECT_TRUE(packet->Unanswered);
+  ASSERT_TRUE(PumpUntilLog(2));
+  EXPECT_EQ(log, (std::vector<std::string>{"group1", "group2"}));
+  EXPECT_EQ(groups[1]->PhoneNumber, "0312345678");
 }
 
 TEST_F(PtySessionTest, PlainMemoryReadProbesThePort) {

@@ -19,6 +19,7 @@ private slots:
   void UnpluggedAdapterIsNoticedAndSearchedAgain();
   void FailingSessionHandlerIsLogged();
   void SettingsSavedDuringASearchLeaveNoSearchLoop();
+  void StoredCallsAreCaughtUpSilentlyAtEachConnection();
 
 private:
   // Opens the session on the virtual adapter as a finished search would.
@@ -256,3 +257,37 @@ void MainFormConnectionTest::SettingsSavedDuringASearchLeaveNoSearchLoop() {
 
 QTEST_GUILESS_MAIN(MainFormConnectionTest)
 #include "MainFormConnectionTest.moc"
+
+// The adapter's memory read after the session opens: its calls recorded
+// without a popup, one balloon; connecting again adds nothing.
+void MainFormConnectionTest::StoredCallsAreCaughtUpSilentlyAtEachConnection() {
+  AppSettings.MemoryCatchUp = true;
+  // 8 December 2026 (the fixed clock's day) is a Tuesday.
+  QVERIFY(sim->Ask("memory 1 120820700 0312340001 120820702 OF").rfind("ok ", 0) == 0);
+  QVERIFY(sim->Ask("memory 3 120820650 P 120820651 UR").rfind("ok ", 0) == 0);
+  QVERIFY(Connect());
+  QTRY_COMPARE_WITH_TIMEOUT(h->tray.Balloons.size(), size_t{1}, 10000);
+  QCOMPARE(h->tray.Balloons[0].Title, std::string("Teloria II"));
+  QCOMPARE(h->tray.Balloons[0].Text,
+           std::string("本体メモリから 2 件の着信を履歴に追加しました。"));
+  const auto calls = CtiDb->GetIncomingList(10);
+  QCOMPARE(calls->Count(), 2);
+  QCOMPARE((*calls)[0].GetValue("incoming_date"), std::string("2026/12/08 07:00:00.000"));
+  QCOMPARE((*calls)[0].GetValue("connected"), std::string("1"));
+  QCOMPARE((*calls)[0].GetValue("offhook_seconds"), std::string("120"));
+  QCOMPARE((*calls)[0].GetValue("state"), std::string("2"));
+  QCOMPARE((*calls)[1].GetValue("phone_number"), std::string("P"));
+  QCOMPARE((*calls)[1].GetValue("connected"), std::string("0"));
+  QCOMPARE(h->windows.Count("ShowIncomingNotice"), 0);
+  QCOMPARE(h->windows.Count("IncomingListReload"), 1);
+  QCOMPARE(h->windows.Count("PhoneListRowSaved"), 1); // the withheld call has no entry
+  const auto entry = CtiDb->FindPhoneNumber("0312340001");
+  QVERIFY(entry);
+  QCOMPARE(entry->GetValue("last_incoming_date"), std::string("2026/12/08 07:00:00.000"));
+
+  h->form->Comm().Close(false);
+  QVERIFY(Connect());
+  QTRY_VERIFY_WITH_TIMEOUT(CountOf(h->MainLog(), "本体メモリの着信を確認しました。") == 2, 10000);
+  QCOMPARE(CtiDb->GetIncomingList(10)->Count(), 2);
+  QCOMPARE(h->tray.Balloons.size(), size_t{1});
+}

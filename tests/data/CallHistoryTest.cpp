@@ -126,7 +126,9 @@ TEST_F(CallHistoryTest, AnOlderDatabaseIsUpgradedWhenOpenedKeepingItsCalls) {
   sqlite3_close(db);
   CreateCtiDb();
   CreateCtiDb();
-  EXPECT_EQ(CtiDb->GetVersionInfo()->GetValue("version_no"), "3");
+  EXPECT_EQ(CtiDb->GetVersionInfo()->GetValue("version_no"), "4");
+  CtiDb->AddMemoryRecordMark("read", 10);
+  EXPECT_EQ(CtiDb->GetMemoryRecordMarks(), std::vector<std::string>{"read"});
   bool added = false;
   CallHistory().AddStationCall("desk1", StationCall(1, 0, 2), added);
   EXPECT_EQ(CallHistory().List(10)->Count(), 2);

@@ -49,7 +49,7 @@ TEST_F(KsoCtiDbTest, TemplateCopyHappensOnceAndVersionIsReadable) {
   EXPECT_FALSE(CreateDatabaseFromTemplate()); // the target exists
   const auto version = CtiDb->GetVersionInfo();
   ASSERT_NE(version, nullptr);
-  EXPECT_EQ(version->GetValue("version_no"), "3");
+  EXPECT_EQ(version->GetValue("version_no"), "4");
   EXPECT_FALSE(version->GetValue("note").empty());
   EXPECT_EQ(CtiDb->GetPhoneNumberCount(), 0);
 }
@@ -218,6 +218,27 @@ TEST_F(KsoCtiDbTest, CallStatesAndOwnerNames) {
   CtiDb->DeleteIncoming(missed, CallDate(2));
   CtiDb->DeleteIncoming(missed, CallDate(9)); // another call's date: no match
   EXPECT_EQ(CallCount(), 2);
+}
+
+// The catch-up from the adapter's memory: this PC's calls around a date,
+// oldest first, those deleted since among them, and the fingerprints of the records read, the
+// newest kept.
+TEST_F(KsoCtiDbTest, OwnCallsBetweenDatesAndMemoryRecordMarks) {
+  AddCalls(5);
+  CtiDb->DeleteIncoming(3, CallDate(2)); // kept aside, as state 3
+  const auto rows = CtiDb->GetOwnIncomingBetween(CallDate(1), CallDate(3));
+  ASSERT_EQ(rows->Count(), 3);
+  EXPECT_EQ((*rows)[0].GetValue("incoming_date"), CallDate(1));
+  EXPECT_EQ((*rows)[1].GetValue("phone_number"), "032");
+  EXPECT_EQ((*rows)[1].GetValue("state"), "3");
+  EXPECT_EQ((*rows)[1].GetValue("incoming_order"), "0");
+  EXPECT_EQ((*rows)[2].GetValue("phone_number"), "033");
+  EXPECT_EQ((*rows)[2].GetValue("state"), "0");
+  for (const char* mark : {"a", "b", "a", "c", "d"})
+    CtiDb->AddMemoryRecordMark(mark, 3);
+  auto marks = CtiDb->GetMemoryRecordMarks();
+  std::sort(marks.begin(), marks.end());
+  EXPECT_EQ(marks, (std::vector<std::string>{"b", "c", "d"}));
 }
 
 TEST_F(KsoCtiDbTest, IncomingListIsLimitedToTheNewest) {

@@ -24,6 +24,9 @@ public:
     std::filesystem::create_directories(home.Path() + "/run");
     setenv("XDG_RUNTIME_DIR", (home.Path() + "/run").c_str(), 1);
     AppSettings = TAppSettings();
+    // The adapter's memory is read only where a test asks for it: the fake
+    // lines would otherwise see its commands among their own.
+    AppSettings.MemoryCatchUp = false;
     MainLogger.SetLogDir(home.Path() + "/logs");
     MainLogger.SetLevels(AllLogLevels);
     ScanLogger.SetLogDir(home.Path() + "/logs");

@@ -40,16 +40,18 @@ TEST_F(AppSettingsTest, NoFileGivesEveryDefault) {
 }
 
 TEST_F(AppSettingsTest, BooleansAreTrueOnlyForOneAndNumbersMayBeHex) {
-  WriteFile(ini, Utf8ToCp932("[Settings]\r\nExecCmdEnabled=2\r\nUseDefaultSound=abc\r\n"
-                             "AutoRun=1\r\nIncomingLimit=0x10\r\nPhoneLimit=x\r\n"
-                             "Memo1Caption=  氏名  \r\n[Settings.Logging]\r\nLogPortScan=1\r\n"
-                             "LogDir=/var/tmp/t2\r\n[Settings.Share]\r\nBookStation=\r\n"));
+  WriteFile(ini,
+            Utf8ToCp932("[Settings]\r\nExecCmdEnabled=2\r\nUseDefaultSound=abc\r\n"
+                        "AutoRun=1\r\nMemoryCatchUp=2\r\nIncomingLimit=0x10\r\nPhoneLimit=x\r\n"
+                        "Memo1Caption=  氏名  \r\n[Settings.Logging]\r\nLogPortScan=1\r\n"
+                        "LogDir=/var/tmp/t2\r\n[Settings.Share]\r\nBookStation=\r\n"));
   TAppSettings s;
   s.Load();
   EXPECT_EQ(s.Share.BookStation, std::optional<std::string>(""));
   EXPECT_FALSE(s.ExecCmdEnabled);
   EXPECT_TRUE(s.UseDefaultSound);
   EXPECT_TRUE(s.AutoRun);
+  EXPECT_FALSE(s.MemoryCatchUp);
   EXPECT_EQ(s.IncomingLimit, 16);
   EXPECT_EQ(s.PhoneLimit, 10000);
   EXPECT_EQ(s.Memo1Caption, "氏名");
@@ -71,7 +73,7 @@ TEST_F(AppSettingsTest, SaveWritesTheUserKeysInOrderAndCreatesTheFile) {
                         "Memo2Caption=会社\r\nMemo3Caption=メモ3\r\nIncomingDisplayMode=1\r\n"
                         "ExecCmdEnabled=1\r\nShowIncomingPreview=0\r\nPlayPreviewSound=1\r\n"
                         "UseDefaultSound=1\r\nSoundFileName=\r\nSetAutoDateTime=0\r\n"
-                        "ExecHour=\r\nExecMinute=\r\nAutoRun=0\r\n"
+                        "ExecHour=\r\nExecMinute=\r\nAutoRun=0\r\nMemoryCatchUp=1\r\n"
                         "[Settings.Share]\r\nMode=1\r\nHost=localhost\r\nPort=1883\r\n"
                         "User=\r\nPassword=秘密 pw\r\nCaFile=\r\nTopic=teloria2/office\r\n"
                         "HomeAssistant=1\r\n"));
@@ -99,6 +101,7 @@ TEST_F(AppSettingsTest, AssignCopiesOnlyTheSavedFields) {
   TAppSettings source;
   source.MirelKT5Port = "COM3";
   source.AutoRun = true;
+  source.MemoryCatchUp = false;
   source.ExecMinute = "30";
   source.Share.Mode = 2;
   source.Share.Host = "broker.office";
@@ -108,6 +111,7 @@ TEST_F(AppSettingsTest, AssignCopiesOnlyTheSavedFields) {
   target.Assign(source);
   EXPECT_EQ(target.MirelKT5Port, "COM3");
   EXPECT_TRUE(target.AutoRun);
+  EXPECT_FALSE(target.MemoryCatchUp);
   EXPECT_EQ(target.ExecMinute, "30");
   EXPECT_EQ(target.Share, source.Share);
   EXPECT_EQ(target.PhoneLimit, 10000);

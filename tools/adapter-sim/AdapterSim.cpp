@@ -142,6 +142,7 @@ void TAdapterSim::Execute(const std::string& line) {
 void TAdapterSim::ExecuteWrite(const std::string& line, const std::string& bytes) {
   if (!pty_)
     throw ECommandError("unplugged: no line to write to");
+  calls_.Played(bytes);
   Queue(bytes);
   running_ = TRunning{line, TClock::now(), queuedBytes_};
   FinishRunning();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallMemory.h"
 #include "DeviceLink.h"
 #include "DeviceResponder.h"
 #include "PseudoTerminal.h"
@@ -61,6 +62,7 @@ private:
   TDeviceLink link_;
   std::unique_ptr<TPseudoTerminal> pty_; // none while unplugged
   TDeviceResponder responder_;
+  TCallMemory calls_{responder_};
   TUniqueFd signals_;
   std::string input_;
   bool inputEnded_ = false;

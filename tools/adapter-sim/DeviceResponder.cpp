@@ -88,6 +88,11 @@ void TDeviceResponder::SetRecord(int index, std::optional<TMemoryRecord> record)
   memory_.at(index - 1) = std::move(record);
 }
 
+void TDeviceResponder::Store(TMemoryRecord record) {
+  std::move_backward(memory_.begin(), memory_.end() - 1, memory_.end());
+  memory_.front() = std::move(record);
+}
+
 TDateTime TDeviceResponder::AdapterNow() const {
   return Now() + clockOffset_;
 }

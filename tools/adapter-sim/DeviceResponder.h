@@ -22,6 +22,8 @@ public:
   std::vector<TReceived> Feed(std::string_view bytes);
   // Slot 1..30; no record empties it.
   void SetRecord(int index, std::optional<TMemoryRecord> record);
+  // A new call in slot 1: the others move down, the oldest of 30 goes.
+  void Store(TMemoryRecord record);
   // The adapter's clock: the PC's clock until the host sets it.
   TDateTime AdapterNow() const;
   // Bytes of an unfinished command are forgotten, as when the line drops.

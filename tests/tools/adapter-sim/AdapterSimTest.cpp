@@ -124,6 +124,33 @@ TEST_F(AdapterSimTest, MemoryReadsAnswerWithTheStoredRecord) {
   EXPECT_EQ(empty[1], '9');
 }
 
+// The adapter keeps the calls it plays: newest first, once answered or
+// ended unanswered, 30 at most.
+TEST_F(AdapterSimTest, PlayedCallsAreKeptInTheMemoryNewestFirst) {
+  const auto memoryRecord = [this](const std::string& index) {
+    line_->Write(Stx + "MT" + index + Etx);
+    EXPECT_EQ(sim_->NextLine(), "recv MT " + index);
+    return line_->Read(42);
+  };
+  for (int call = 0; call < 31; ++call) {
+    Wire(fmt::sprintf("number 0%d 030521010", 100 + call), 31);
+    Wire("offhook 030521011", 13);
+    Wire("onhook 030521015", 13);
+  }
+  Wire("ring", 4);
+  Wire("number P 030521020", 31);
+  Wire("unanswered 030521021", 13);
+  Wire("ring", 4);
+  Wire("number 0999 030521030", 31); // still ringing: not kept yet
+  EXPECT_EQ(memoryRecord("01"),
+            Stx + "030521020" + "P" + std::string(19, ' ') + "030521021UR" + Etx);
+  EXPECT_EQ(memoryRecord("02"),
+            Stx + "030521010" + "0130" + std::string(16, ' ') + "030521011OF" + Etx);
+  // The first two calls played have left the 30 slots.
+  EXPECT_EQ(memoryRecord("30"),
+            Stx + "030521010" + "0102" + std::string(16, ' ') + "030521011OF" + Etx);
+}
+
 TEST_F(AdapterSimTest, UnknownBytesFromTheHostAreShownInHex) {
   line_->Write(Stx + "X1" + Etx);
   EXPECT_EQ(sim_->NextLine(), "recv ? 02 58 31 03");

@@ -91,6 +91,7 @@ private slots:
     AppSettings.DispSize = 5;
     AppSettings.Memo2Caption = "会社";
     AppSettings.AutoRun = true;
+    AppSettings.MemoryCatchUp = true;
     Open();
     QCOMPARE(f->windowTitle(), QString::fromUtf8("各種設定 - Teloria　II"));
     QCOMPARE(f->PageControl1->currentWidget(), f->TabSheet1);
@@ -105,6 +106,10 @@ private slots:
     QVERIFY(f->FontLargeButton->isChecked()); // any size beyond 1 is large
     QCOMPARE(f->Memo2CaptionEdit->text(), QString::fromUtf8("会社"));
     QVERIFY(f->AutoRunCheck->isChecked());
+    QVERIFY(f->MemoryCatchUpCheck->isChecked());
+    QCOMPARE(f->MemoryCatchUpCheck->text(),
+             QString::fromUtf8("接続時に本体メモリの着信を履歴に取り込む"));
+    QCOMPARE(f->MemoryCatchUpCheck->parentWidget(), f->TabSheet1);
     QCOMPARE(f->findChild<QGroupBox*>("GroupBox5")->title(), QString::fromUtf8("ログオン時に起動"));
     QVERIFY(!f->MirelConnResetButton->isEnabled());
     QCOMPARE(f->findChild<QLabel*>("Panel2")->text(),
@@ -215,6 +220,7 @@ private slots:
     f->FontMiddleButton->click();
     f->Memo1CaptionEdit->setText(QString::fromUtf8(" 担当 "));
     f->AutoRunCheck->setChecked(true);
+    f->MemoryCatchUpCheck->setChecked(false);
     QTest::mouseClick(f->OkButton, Qt::LeftButton);
     QVERIFY(boxes->Errors.empty());
     QVERIFY(!f->isVisible());
@@ -228,6 +234,7 @@ private slots:
     QCOMPARE(AppSettings.Memo1Caption, std::string(" 担当 ")); // kept as typed
     QCOMPARE(ini.ReadString("Settings", "Memo1Caption", ""), std::string("担当"));
     QCOMPARE(ini.ReadString("Settings", "AutoRun", ""), std::string("1"));
+    QCOMPARE(ini.ReadString("Settings", "MemoryCatchUp", ""), std::string("0"));
     QCOMPARE(ini.ReadString("Settings", "PhoneLimit", ""), std::string("50"));
     QCOMPARE(ini.ReadString("Settings", "IncomingLimit", ""), std::string("0x10"));
     QCOMPARE(ini.ReadString("Settings.Logging", "LogLevel", ""), std::string("3"));

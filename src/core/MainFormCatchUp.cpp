@@ -1,0 +1,46 @@
+// The catch-up from the adapter's own memory whenever a session opens: the
+// calls that rang while this program was not taking them.
+#include "core/MainForm.h"
+
+#include "core/LastIncomingInfo.h"
+#include "core/MemoryCatchUp.h"
+#include "core/RecoveredCalls.h"
+#include "data/KsoCtiDb.h"
+#include "data/NumberRules.h"
+#include "data/PhoneBook.h"
+#include "settings/AppSettings.h"
+#include "settings/Logging.h"
+
+#include <fmt/printf.h>
+
+void TMainForm::StartMemoryCatchUp() {
+  if (!AppSettings.MemoryCatchUp || AppClosing || !CtiDb)
+    return;
+  Log(llDebug, "本体メモリの着信の確認を始めます。");
+  catchUp_->Start(
+      MemorySession(), [this](const std::vector<TStoredCall>& calls) { MemoryCatchUpRead(calls); },
+      [](const std::string& message) {
+        LogFmt(llWarning, "本体メモリの着信を読み込めませんでした。\r\n[原因] %s", message);
+      });
+}
+
+// Recorded silently: the calls are old, so nothing rings or pops up.
+void TMainForm::MemoryCatchUpRead(const std::vector<TStoredCall>& calls) {
+  try {
+    const std::vector<TStoredCall> added = RecordRecoveredCalls(calls);
+    LogFmt(llInfo, "本体メモリの着信を確認しました。記録=%d, 追加=%d",
+           static_cast<int>(calls.size()), static_cast<int>(added.size()));
+    if (added.empty())
+      return;
+    deps_.Windows->IncomingListReload();
+    for (const TStoredCall& call : added)
+      if (const auto entry = IsValidNumber(call.Number) ? PhoneBook().Find(call.Number) : nullptr)
+        deps_.Windows->PhoneListRowSaved(*entry);
+    ShowBalloon("Teloria II",
+                fmt::sprintf("本体メモリから %d 件の着信を履歴に追加しました。",
+                             static_cast<int>(added.size())),
+                TBalloonIcon::Info);
+  } catch (const std::exception& e) {
+    LogException(llError, "本体メモリの着信を履歴に追加できませんでした。", e);
+  }
+}
