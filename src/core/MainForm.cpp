@@ -96,7 +96,9 @@ TMainForm::~TMainForm() {
     debugCheckTimer_.stop();
     replayTimer_.stop();
     scanner_.reset();
-    CloseSessions();
+    // The end of a call in progress, which closing the port reports, is
+    // among the last writes (done already when the program ends normally).
+    HandleReadBeforeClosing();
     WriteBeforeClosing();
     RemoveSettingsListener(listenerHandle_);
   }
@@ -151,17 +153,6 @@ void TMainForm::CreateSessions() {
     LogException(llError, "MirelKT5通信のイベント処理でエラーが発生しました。", Exception(message));
   };
   CreateShare();
-}
-
-// The end of a call in progress, which closing the port reports, is
-// handled before the last writes, so that it is among them.
-void TMainForm::CloseSessions() {
-  try {
-    comm_->Close(true);
-  } catch (const std::exception& e) {
-    LogException(llError, "MirelKT5通信を終了できません。", e);
-  }
-  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void TMainForm::ConnectTimers() {

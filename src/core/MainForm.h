@@ -256,7 +256,6 @@ private:
   void TrimHistory();
   void WritePending();
   void WriteBeforeClosing();
-  void CloseSessions();
   void ShowCall(TIncomingCall& call, const TTableRow& callRow);
   void CallRecorded(const TIncomingCall& call);
   bool ShowLastCall();

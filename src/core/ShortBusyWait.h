@@ -1,8 +1,9 @@
 #pragma once
 
+#include "data/BusyTimeoutScope.h"
 #include "data/KsoCtiDb.h"
 
-#include <algorithm>
+#include <optional>
 
 // The call's writes wait only briefly for a lock held by another program:
 // a refused write is kept and retried anyway, while a long wait would hold
@@ -10,17 +11,11 @@
 // talk times are taken when they are handled.
 class TShortBusyWait {
 public:
-  TShortBusyWait() : saved_(CtiDb ? CtiDb->BusyTimeout() : 0) {
+  TShortBusyWait() {
     if (CtiDb)
-      CtiDb->SetBusyTimeout(std::min(saved_, 100));
+      scope_.emplace(*CtiDb, 100);
   }
-  ~TShortBusyWait() {
-    if (CtiDb)
-      CtiDb->SetBusyTimeout(saved_);
-  }
-  TShortBusyWait(const TShortBusyWait&) = delete;
-  TShortBusyWait& operator=(const TShortBusyWait&) = delete;
 
 private:
-  int saved_;
+  std::optional<TBusyTimeoutScope> scope_;
 };
