@@ -49,9 +49,13 @@ bool ReadRegularFile(const std::string& path, std::string& bytes, size_t limit) 
   if (!file.Valid())
     return false;
   bytes.clear();
+  return ReadOpenFile(file.Get(), bytes, limit);
+}
+
+bool ReadOpenFile(int fd, std::string& bytes, size_t limit) {
   char buffer[65536];
   while (bytes.size() < limit) {
-    const ssize_t n = ::read(file.Get(), buffer, std::min(sizeof(buffer), limit - bytes.size()));
+    const ssize_t n = ::read(fd, buffer, std::min(sizeof(buffer), limit - bytes.size()));
     if (n == 0)
       return true;
     if (n < 0 && errno == EINTR)

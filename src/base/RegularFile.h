@@ -16,6 +16,9 @@ TUniqueFd OpenRegularFile(const std::string& path, int flags, mode_t mode = 0600
 // The same for `name` in the folder open as `folder`.
 TUniqueFd OpenRegularFileAt(int folder, const std::string& name, int flags, mode_t mode = 0600);
 
+// Reads what is left of an open file, at most `limit` bytes in all; false,
+// with errno set, when it cannot be read.
+bool ReadOpenFile(int fd, std::string& bytes, size_t limit = std::string::npos);
 // Reads a regular file from its start, at most `limit` bytes; false, with
 // errno set, when it cannot be opened or read.
 bool ReadRegularFile(const std::string& path, std::string& bytes, size_t limit = std::string::npos);

@@ -51,20 +51,6 @@ bool WriteZeros(int fd, size_t from, size_t to) {
   return true;
 }
 
-bool ReadAll(int fd, std::string& bytes) {
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::pread(fd, buffer, sizeof(buffer), static_cast<off_t>(bytes.size()));
-    if (n == 0)
-      return true;
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0)
-      return false;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-}
-
 // Why a file in the journal's place is not taken as ours ("" when it is):
 // anyone who could write it could plant calls in the history.
 std::string Refusal(const struct stat& st) {
@@ -97,6 +83,12 @@ void MoveAside(const std::string& path, const std::string& why) {
            std::strerror(errno));
 }
 
+void LogUnreadable(const std::string& path) {
+  LogFmt(llError,
+         "保留していた書き込みのファイルを読み込めません。次回の起動時に読み込みます。[%s] (%s)",
+         path, std::strerror(errno));
+}
+
 void LogContent(const std::string& path, const TPendingContent& content) {
   for (const TPendingContent::TRefusedLine& refused : content.Refused)
     LogFmt(llError, "保留していた書き込みの正しくない記録を書き込みません。[%s] %d行目 [%s]", path,
@@ -117,36 +109,33 @@ std::vector<TPendingRecord> TPendingJournal::Open() {
     if (errno == ENOENT)
       Create(path);
     else
-      LogFmt(
-          llError,
-          "保留していた書き込みのファイルを読み込めません。次回の起動時に読み込みます。[%s] (%s)",
-          path, std::strerror(errno));
+      LogUnreadable(path);
     return {};
   }
-  if (const std::string why = Refusal(st); !why.empty()) {
-    MoveAside(path, why);
-    Create(path);
-    return {};
-  }
+  if (const std::string why = Refusal(st); !why.empty())
+    return Replace(path, why);
   return Read(path);
+}
+
+// Another's file is kept aside, and a journal of our own made instead.
+std::vector<TPendingRecord> TPendingJournal::Replace(const std::string& path,
+                                                     const std::string& why) {
+  MoveAside(path, why);
+  Create(path);
+  return {};
 }
 
 std::vector<TPendingRecord> TPendingJournal::Read(const std::string& path) {
   TUniqueFd fd = OpenRegularFile(path, O_RDWR | O_NOFOLLOW);
   struct stat st {};
   std::string bytes;
-  if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !ReadAll(fd.Get(), bytes)) {
-    LogFmt(llError,
-           "保留していた書き込みのファイルを読み込めません。次回の起動時に読み込みます。[%s] (%s)",
-           path, std::strerror(errno));
+  if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !ReadOpenFile(fd.Get(), bytes)) {
+    LogUnreadable(path);
     return {};
   }
   // Replaced between the look and the open.
-  if (const std::string why = Refusal(st); !why.empty()) {
-    MoveAside(path, why);
-    Create(path);
-    return {};
-  }
+  if (const std::string why = Refusal(st); !why.empty())
+    return Replace(path, why);
   const TPendingContent content = ParsePendingContent(bytes);
   LogContent(path, content);
   fd_ = std::move(fd);

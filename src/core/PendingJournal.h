@@ -30,6 +30,7 @@ public:
 
 private:
   std::vector<TPendingRecord> Read(const std::string& path);
+  std::vector<TPendingRecord> Replace(const std::string& path, const std::string& why);
   void Create(const std::string& path);
   void Reserve();
   void CleanAfter(size_t end, size_t dirtyEnd);

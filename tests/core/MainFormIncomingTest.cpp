@@ -38,6 +38,17 @@ private:
     h->form->CommSim().InjectGroupEvent(ev);
     TControllerHarness::Drain();
   }
+  // Another program makes the database refuse every new call for good.
+  void RefuseNewCalls() {
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open((h->home.Path() + "/teloria2.db3").c_str(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db,
+                          "CREATE TRIGGER refuse BEFORE INSERT ON incoming_numbers "
+                          "BEGIN SELECT RAISE(ABORT, 'refused'); END;",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    sqlite3_close(db);
+  }
   std::unique_ptr<TTableRow> NewestCall() {
     auto rows = CtiDb->GetIncomingList(1);
     return rows->Count() == 0 ? nullptr : rows->Items(0).Clone();
@@ -266,16 +277,7 @@ void MainFormIncomingTest::CallIsWrittenOnceItsWindowIsPaintedOrLater() {
 void MainFormIncomingTest::FailedHistoryRowLeavesEarlierCallsAlone() {
   Feed(GroupEvent(2, 60, "0311111111"));
   const auto first = NewestCall();
-  {
-    sqlite3* db = nullptr;
-    QCOMPARE(sqlite3_open((h->home.Path() + "/teloria2.db3").c_str(), &db), SQLITE_OK);
-    QCOMPARE(sqlite3_exec(db,
-                          "CREATE TRIGGER refuse BEFORE INSERT ON incoming_numbers "
-                          "BEGIN SELECT RAISE(ABORT, 'refused'); END;",
-                          nullptr, nullptr, nullptr),
-             SQLITE_OK);
-    sqlite3_close(db);
-  }
+  RefuseNewCalls();
   h->windows.Calls.clear();
   Feed(GroupEvent(2, 61, "0322222222"));
   Feed(GroupEvent(3, 61, "0322222222", 4));
@@ -386,16 +388,7 @@ void MainFormIncomingTest::AWriteNeverRunsInsideAnother() {
 // A call the database refused for good is taken off the screen only while
 // nothing was shown after it: not a newer call's ring announcement.
 void MainFormIncomingTest::RefusedCallWithdrawsOnlyWhatItShowed() {
-  {
-    sqlite3* db = nullptr;
-    QCOMPARE(sqlite3_open((h->home.Path() + "/teloria2.db3").c_str(), &db), SQLITE_OK);
-    QCOMPARE(sqlite3_exec(db,
-                          "CREATE TRIGGER refuse BEFORE INSERT ON incoming_numbers "
-                          "BEGIN SELECT RAISE(ABORT, 'refused'); END;",
-                          nullptr, nullptr, nullptr),
-             SQLITE_OK);
-    sqlite3_close(db);
-  }
+  RefuseNewCalls();
   AppSettings.IncomingDisplayMode = 2;
   AppSettings.ShowIncomingPreview = true;
   h->windows.HoldPaints = true;

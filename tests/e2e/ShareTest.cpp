@@ -20,6 +20,12 @@
 // Calls shared through a real mosquitto broker that the test runs itself.
 class ShareTest : public E2eTest {
 protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    // Every showing of the popup is stamped into this file once painted.
+    setenv("TELORIA2_PAINT_STAMP", (home.Path() + "/popup-stamps.txt").c_str(), 1);
+  }
+  void TearDown() override { unsetenv("TELORIA2_PAINT_STAMP"); }
   void StartBroker(std::vector<std::pair<std::string, std::string>> users = {},
                    const std::string& acl = "") {
     broker = std::make_unique<TMosquittoBroker>(home.Path() + "/broker", std::move(users));
@@ -120,12 +126,8 @@ protected:
   }
 
   bool PopupShown(int timeoutMs = 10000) const {
-    return WaitFor(
-        [&] {
-          return ReadFile(home.Path() + "/output.txt").find("setting window opacity") !=
-                 std::string::npos;
-        },
-        std::chrono::milliseconds(timeoutMs));
+    return WaitFor([&] { return !ReadFile(home.Path() + "/popup-stamps.txt").empty(); },
+                   std::chrono::milliseconds(timeoutMs));
   }
 
   std::unique_ptr<TMosquittoBroker> broker;
