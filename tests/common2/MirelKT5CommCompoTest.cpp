@@ -6,7 +6,20 @@
 
 namespace {
 
-using OpenCloseTest = CompoFixture;
+class OpenCloseTest : public CompoFixture {
+protected:
+  // Opens the port and waits until the watch thread has framed a caller number.
+  void OpenAndFrameANumber() {
+    compo->OnAsyncTrace = [this](TMirelKT5CommCompo&, const std::string& msg, uint32_t) {
+      if (msg == "着信情報Paket")
+        framed = true;
+    };
+    compo->Open();
+    line->Receive(NumberPacket);
+    ASSERT_TRUE(WaitFor([&] { return framed.load(); }));
+  }
+  std::atomic<bool> framed{false};
+};
 
 TEST_F(OpenCloseTest, BareNameOpensUnderDevAndPathsStayAsGiven) {
   compo->Open();
@@ -68,14 +81,7 @@ TEST_F(OpenCloseTest, CloseWhileTheWatchThreadWaitsEndsItQuietly) {
 }
 
 TEST_F(OpenCloseTest, DeliveriesQueuedAtCloseAreDropped) {
-  std::atomic<bool> framed{false};
-  compo->OnAsyncTrace = [&](TMirelKT5CommCompo&, const std::string& msg, uint32_t) {
-    if (msg == "着信情報Paket")
-      framed = true;
-  };
-  compo->Open();
-  line->Receive(NumberPacket);
-  ASSERT_TRUE(WaitFor([&] { return framed.load(); }));
+  OpenAndFrameANumber();
   compo->Close(); // joins the watch thread: everything it posted is queued
   EXPECT_GT(post->Pending(), 0u);
   post->Pump();
@@ -87,14 +93,7 @@ TEST_F(OpenCloseTest, DeliveriesQueuedAtCloseAreDropped) {
 // what was read, and what still waits in the driver's queue, to the
 // handlers in order; handlers that close the port close it as Close does.
 TEST_F(OpenCloseTest, CloseAfterPendingHandsOnWhatWasReadFirst) {
-  std::atomic<bool> framed{false};
-  compo->OnAsyncTrace = [&](TMirelKT5CommCompo&, const std::string& msg, uint32_t) {
-    if (msg == "着信情報Paket")
-      framed = true;
-  };
-  compo->Open();
-  line->Receive(NumberPacket);
-  ASSERT_TRUE(WaitFor([&] { return framed.load(); }));
+  OpenAndFrameANumber();
   line->HoldEvents(true);
   line->Receive(FakePackets::Hook("030520709", "UR"));
   compo->CloseAfterPending();
