@@ -219,9 +219,11 @@ void TMainForm::HandleReadBeforeClosing() {
     return;
   comm_->Close(true);
   // A packet's group event posts the call, whose handling may post its hook
-  // events: a few rounds run them all.
+  // events: a few rounds run them all. Only the controller's own: a window's
+  // (a memory read failing as the port closes) could open a box that waits
+  // for the user with the program already ending.
   for (int round = 0; round < 4; ++round)
-    QCoreApplication::sendPostedEvents(nullptr, 0);
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 std::string TMainForm::GetConnectedPort() const {
