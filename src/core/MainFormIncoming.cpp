@@ -167,12 +167,7 @@ TMainForm::TWriteResult TMainForm::WriteHookEvent(const TKT5GroupEventArgs& ev,
   const uint8_t kind = ev.PacketKind;
   const TWriteResult result = UpdateCallRow(
       call, std::string(HookText(kind)) + "を記録できません。", [&](const TCallKey& key) {
-        if (kind == 3)
-          CallHistory().SetAnswered(key, ev.RingSeconds);
-        else if (kind == 4)
-          CallHistory().SetHungUp(key, ev.TalkSeconds);
-        else
-          CallHistory().SetNotAnswered(key);
+        WriteHookState(key, HookRecord(ev, {call.When, call.Number}));
       });
   // The history window is refreshed when a call ends, not when it is answered.
   if (kind != 3 && result != TWriteResult::Busy)

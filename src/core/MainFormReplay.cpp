@@ -91,12 +91,8 @@ void TMainForm::ReplayRecord(const TPendingRecord& record, std::vector<TTableRow
     }
     if (record.Call.Date >= newest.Date)
       newest = {order, record.Call.Date};
-  } else if (stored && record.Kind == 3) {
-    CallHistory().SetAnswered(*stored, record.Seconds);
-  } else if (stored && record.Kind == 4) {
-    CallHistory().SetHungUp(*stored, record.Seconds);
   } else if (stored) {
-    CallHistory().SetNotAnswered(*stored);
+    WriteHookState(*stored, record);
   }
 }
 

@@ -84,6 +84,15 @@ bool ParseLine(std::string_view line, TPendingRecord& record) {
 
 } // namespace
 
+void WriteHookState(const TCallKey& call, const TPendingRecord& record) {
+  if (record.Kind == 3)
+    CallHistory().SetAnswered(call, record.Seconds);
+  else if (record.Kind == 4)
+    CallHistory().SetHungUp(call, record.Seconds);
+  else
+    CallHistory().SetNotAnswered(call);
+}
+
 std::string PendingRecordLine(const TPendingRecord& record) {
   return fmt::sprintf("%s\t%s\t%s\t%d\n", KindNames[record.Kind - 2], Escape(record.Call.Date),
                       Escape(record.Call.Number), record.Seconds);

@@ -17,6 +17,9 @@ struct TPendingRecord {
   int Seconds = 0;
 };
 
+// Writes the hook state a record (kind 3 to 5) holds into the call's row.
+void WriteHookState(const TCallKey& call, const TPendingRecord& record);
+
 // The record as one line of the journal, its line break included:
 // "<kind> TAB <date> TAB <number> TAB <seconds>", "%" and control
 // characters as "%XX".

@@ -112,16 +112,6 @@ TEST_F(PendingJournalTest, KeepsItsRoomAndACutLineSpoilsNoLaterRecord) {
   EXPECT_TRUE(Numbers().empty());
 }
 
-TEST_F(PendingJournalTest, RefusedRecordsAreLoggedWithTheirLineAndNeverReturned) {
-  WriteFile(path, Line(Call("0311111111")) + Line(Call("0312345678", "\x1B[31mevil\a")));
-  ::chmod(path.c_str(), 0600);
-  EXPECT_EQ(Numbers(), std::vector<std::string>{"0311111111"});
-  EXPECT_NE(Log().find("[error] 保留していた書き込みの正しくない記録を書き込みません。[" + path +
-                       "] 2行目 [call%09%1B[31mevil%07%090312345678%090]"),
-            std::string::npos)
-      << Log();
-}
-
 // Anyone else who could write the file could plant calls in the history.
 TEST_F(PendingJournalTest, AFileNotOursAloneIsMovedAsideUnread) {
   const std::string planted = Line(Call("0399999999"));
