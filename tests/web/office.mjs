@@ -8,12 +8,15 @@ import fs from 'node:fs';
 import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
+import { createRequire } from 'node:module';
 import { createInterface } from 'node:readline';
-import { chromium } from 'playwright-core';
-import mqtt from 'mqtt';
 
 const build = process.env.TELORIA_BUILD_DIR;
 const source = process.env.TELORIA_SOURCE_DIR;
+// The page's own libraries, from its lock file.
+const require = createRequire(path.join(source, 'web/package.json'));
+const { chromium } = require('playwright-core');
+const mqtt = require('mqtt');
 const bin = path.join(build, 'bin');
 export const BASE = 'teloria2/office';
 export const BOOK_NAME = '山田商店';

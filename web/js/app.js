@@ -73,8 +73,22 @@ function brokerUrl() {
   return `${location.protocol === 'https:' ? 'wss' : 'ws'}://${location.host}/mqtt`;
 }
 
+// Debian's mosquitto 2.0 writes a large message to a websocket a few KB per
+// turn of its loop, and turns its loop on traffic or every tenth of a second:
+// a history page took a second. While answers are awaited, a tiny packet
+// every few milliseconds keeps it turning.
+let nudging = null;
+function nudge() {
+  if (nudging || !office?.pending.length) return;
+  nudging = setInterval(() => {
+    if (client?.connected && office.pending.length) client.unsubscribe('teloria2-web/nudge');
+    else nudging = clearInterval(nudging) ?? null;
+  }, 5);
+}
+
 function publish(requests) {
   for (const r of requests) client?.publish(r.topic, r.payload, { qos: 1 });
+  nudge();
 }
 
 function start(login) {
