@@ -155,6 +155,7 @@ function selectTab(name, focus = false) {
     $(t).hidden = t !== name;
   }
   if (focus) $(`tab-${name}`).focus();
+  history.replaceState(null, '', `#${name}`);
   render();
 }
 
@@ -291,6 +292,8 @@ setInterval(() => {
   if (shown('now')) dirty = true;
 }, 1000);
 
+const first = location.hash.slice(1);
+if (tabs.includes(first)) selectTab(first);
 const saved = JSON.parse(sessionStorage.getItem(CREDENTIALS) || 'null');
 if (saved) start(saved);
 else showLogin();
