@@ -85,6 +85,17 @@ test('at 390x844 no view scrolls sideways', async () => {
   assert.deepEqual(page.problems, []);
 });
 
+test('a wrong password is told on the log-in form, and nothing is kept', async () => {
+  const wrong = await office.chromium.newPage();
+  await wrong.goto(office.url);
+  await wrong.fill('#user', 'viewer');
+  await wrong.fill('#password', 'not-the-password');
+  await wrong.click('button[type=submit]');
+  await wrong.waitForSelector('#loginError >> text=ユーザー名またはパスワードが違います。');
+  assert.equal(await wrong.evaluate(() => sessionStorage.length), 0);
+  await wrong.close();
+});
+
 test('the viewer account cannot publish a call or a status', async () => {
   const viewer = await office.client('viewer');
   const spy = await office.client('desk1');
