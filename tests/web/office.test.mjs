@@ -33,18 +33,21 @@ function online() {
   return { office, request };
 }
 
-test('a station coming online is asked for its whole history, page after page, and asked again only after answers', () => {
+test('a station coming online is asked for its whole history page after page; gone offline, its request is given up', () => {
   const { office, request } = online();
   assert.deepEqual(request, { topic: `${base}/st1/request`, v: 1, id: request.id, desk, what: 'calls', after: null });
   const [next] = answer(office, request, [record(1), record(2)], true);
   assert.deepEqual(next.after, { incoming_order: 2, incoming_date: record(2).incoming_date });
-  assert.deepEqual(office.take(`${base}/st1/status`, status(false), 0), []);
+  assert.equal(office.waiting(0), true);
   assert.deepEqual(office.take(`${base}/st1/status`, status(true), 0), []); // on its way already
-  // Wanted again while on its way: asked again after the last page.
-  const [again] = answer(office, next, [record(3)]);
-  assert.equal(again.what, 'calls');
-  assert.deepEqual(answer(office, again, []), []);
+  assert.deepEqual(answer(office, next, [record(3)]), []);
+  assert.equal(office.waiting(0), false);
   assert.deepEqual(office.calls().map((c) => c.order), [3, 2, 1]);
+  office.take(`${base}/st1/status`, status(false), 0);
+  const [back] = sent(office.take(`${base}/st1/status`, status(true), 0));
+  office.take(`${base}/st1/status`, status(false), 0);
+  assert.equal(office.waiting(0), false);
+  assert.deepEqual(back.after, { incoming_order: 3, incoming_date: record(3).incoming_date });
   // Another desk's answer, an old id, another major version: nothing.
   assert.deepEqual(answer(office, { id: 'other', what: 'calls' }, [record(9)]), []);
   assert.equal(office.take(`${base}/st1/call`, JSON.stringify({ v: 2, kind: 2, incoming_order: 8, incoming_date: record(8).incoming_date }), 0).length, 0);
@@ -92,6 +95,8 @@ test('an unanswered request goes again under a new id; a station with another da
 test('the book is taken whole, then version by version; a gap asks for the changes', () => {
   const office = new Office({ base, desk, bookStation: 'desk1' });
   const book = (station, payload) => sent(office.take(`${base}/desk1/${station}`, JSON.stringify(payload), 0));
+  sent(office.connect(0));
+  office.disconnect(); // the whole book is begun again, not waited for
   const [whole] = sent(office.connect(0));
   assert.deepEqual([whole.topic, whole.what, whole.after], [`${base}/desk1/request`, 'book-whole', '']);
   const entry = (number, owner_name) => ({ number, owner_name, memo1: '', memo2: '', memo3: '' });

@@ -79,9 +79,9 @@ function brokerUrl() {
 // every few milliseconds keeps it turning.
 let nudging = null;
 function nudge() {
-  if (nudging || !office?.pending.length) return;
+  if (nudging || !office?.waiting(Date.now())) return;
   nudging = setInterval(() => {
-    if (client?.connected && office.pending.length) client.unsubscribe('teloria2-web/nudge');
+    if (client?.connected && office.waiting(Date.now())) client.unsubscribe('teloria2-web/nudge');
     else nudging = clearInterval(nudging) ?? null;
   }, 5);
 }
@@ -118,7 +118,11 @@ function start(login) {
     render();
   });
   c.on('message', (topic, payload) => {
-    publish(office.take(topic, payload, Date.now()));
+    try {
+      publish(office.take(topic, payload, Date.now()));
+    } catch (error) {
+      console.warn('読み取れないメッセージを無視しました。', topic, error);
+    }
     dirty = true;
   });
   c.on('error', (error) => {

@@ -9,6 +9,7 @@
 const DEFAULT_BASE = 'teloria2/office';
 // A request unanswered this long is sent again under a new id.
 const ANSWER_WAIT_MS = 10000;
+const ANSWER_DUE_MS = 3000;
 const DATE_PATTERN = /^\d{4}\/\d{2}\/\d{2} \d{2}:\d{2}:\d{2}\.\d{3}$/;
 const NAME_PATTERN = /^[A-Za-z0-9_-]{1,64}$/;
 
@@ -151,6 +152,7 @@ class Office {
   disconnect() {
     this.connected = false;
     this.pending = [];
+    this.bookWhole = null; // begun again once connected
     for (const s of this.stations.values()) s.live = null;
   }
 
@@ -171,8 +173,12 @@ class Office {
     const was = s.online;
     s.online = m.online === true;
     s.adapter = s.online && m.adapter === true;
-    if (!s.online) s.live = null;
     const out = [];
+    if (!s.online) {
+      s.live = null;
+      this.pending = this.pending.filter((p) => p.station !== name); // asked again when back
+      if (name === this.bookStation) this.bookWhole = null;
+    }
     // Another database under the same name: its keys mean other calls.
     if (typeof m.instance === 'string' && s.instance !== null && m.instance !== s.instance) {
       s.calls.clear();
@@ -256,6 +262,11 @@ class Office {
     return out;
   }
 
+  // Whether an answer is due: a request sent in the last few seconds.
+  waiting(now) {
+    return this.pending.some((p) => now - p.sentAt < ANSWER_DUE_MS);
+  }
+
   takeResponse(station, m, now) {
     const i = this.pending.findIndex((p) => p.id === m.id && p.station === station && p.what === m.what);
     if (i < 0 || !Array.isArray(m.items)) return [];
@@ -267,7 +278,7 @@ class Office {
         const call = callOfRecord(station, item);
         if (call) this.merge(s, call);
       }
-      if (m.more === true || p.again) this.askCalls(s, now, out);
+      if (m.more === true) this.askCalls(s, now, out);
     } else if (p.what === 'book-whole') this.takeWholePage(m, now, out);
     else if (p.what === 'book-changes') this.takeChanges(m, p.again, now, out);
     return out;
