@@ -100,7 +100,8 @@ test('the book is taken whole, then version by version; a gap asks for the chang
   const [whole] = sent(office.connect(0));
   assert.deepEqual([whole.topic, whole.what, whole.after], [`${base}/desk1/request`, 'book-whole', '']);
   const entry = (number, owner_name) => ({ number, owner_name, memo1: '', memo2: '', memo3: '' });
-  const [changes] = book(`response/${desk}`, { id: whole.id, station: 'desk1', what: 'book-whole', items: [{ version: 4 }, entry('031', '山田')], more: false });
+  const bookId = '0123456789abcdef';
+  const [changes] = book(`response/${desk}`, { id: whole.id, station: 'desk1', what: 'book-whole', book_id: bookId, items: [{ version: 4 }, entry('031', '山田')], more: false });
   assert.deepEqual(changes.after, { version: 4 });
   book(`response/${desk}`, { id: changes.id, station: 'desk1', what: 'book-changes', items: [] });
   book('book', { version: 5, change: { kind: 'save', entries: [entry('032', '田中')] } });
@@ -109,4 +110,8 @@ test('the book is taken whole, then version by version; a gap asks for the chang
   const [gap] = book('book', { version: 8, change: { kind: 'save', entries: [entry('033', '佐藤')] } });
   assert.deepEqual(gap.after, { version: 6 });
   assert.equal(office.entry('032').name, '田中');
+  // Another book under the same station: taken whole again.
+  book(`response/${desk}`, { id: gap.id, station: 'desk1', what: 'book-changes', book_id: bookId, items: [] });
+  const [anew] = book('book', { version: 1, book_id: 'fedcba9876543210', change: { kind: 'save', entries: [] } });
+  assert.equal(anew.what, 'book-whole');
 });

@@ -116,6 +116,7 @@ class Office {
     this.stations = new Map();
     this.book = new Map(); // number -> entry
     this.bookVersion = -1;
+    this.bookId = null; // "book_id": the book's own, made when it was begun
     this.bookWhole = null; // entries of a whole-book fetch under way
     this.pending = []; // requests on their way: { id, station, what, after, sentAt, again }
     this.count = 0;
@@ -298,6 +299,7 @@ class Office {
     if (!this.bookWhole) return;
     const [head, ...entries] = m.items;
     if (this.bookWhole.version === undefined) this.bookWhole.version = head?.version;
+    this.bookWhole.id ??= typeof m.book_id === 'string' ? m.book_id : null;
     for (const e of entries) if (e && typeof e.number === 'string') this.bookWhole.set(e.number, entryOf(e));
     if (m.more === true && entries.length > 0) {
       const last = entries[entries.length - 1].number;
@@ -305,14 +307,20 @@ class Office {
       return;
     }
     this.book = this.bookWhole;
+    this.bookId = this.bookWhole.id;
     this.bookVersion = Number.isInteger(this.bookWhole.version) ? this.bookWhole.version : 0;
     this.bookWhole = null;
     this.catchUpBook(now, out);
   }
 
+  // A book begun anew at the book station: its versions count again.
+  otherBook(m) {
+    return typeof m.book_id === 'string' && this.bookId !== null && m.book_id !== this.bookId;
+  }
+
   takeChanges(m, again, now, out) {
     const first = m.items[0];
-    if (m.items.length === 1 && first?.whole === true) {
+    if ((m.items.length === 1 && first?.whole === true) || this.otherBook(m)) {
       this.bookVersion = -1;
       this.catchUpBook(now, out);
       return;
@@ -324,7 +332,8 @@ class Office {
   takeBookVersion(station, m, now) {
     if (station !== this.bookStation || this.bookWhole || this.bookVersion < 0) return [];
     const out = [];
-    if (!this.applyVersion(m)) this.catchUpBook(now, out);
+    if (this.otherBook(m)) this.bookVersion = -1;
+    if (this.bookVersion < 0 || !this.applyVersion(m)) this.catchUpBook(now, out);
     return out;
   }
 
