@@ -30,7 +30,8 @@ after(() => office.stop());
 
 test('the histories load whole, are searchable, and 未応答 shows exactly the unanswered calls', async () => {
   await searchCalls(page, '');
-  await waitFor(async () => (await count(page, 'callCount')) === 2 * CALLS, 'both histories');
+  // Paced by the broker's websockets (see the README), not by the page.
+  await waitFor(async () => (await count(page, 'callCount')) === 2 * CALLS, 'both histories', 60000);
   await searchCalls(page, '0600000123');
   await waitFor(async () => (await count(page, 'callCount')) === 1, 'one call found');
   assert.match(await text(page, '#callList li'), /st2.*0600000123.*応答/);
