@@ -73,10 +73,10 @@ function brokerUrl() {
   return `${location.protocol === 'https:' ? 'wss' : 'ws'}://${location.host}/mqtt`;
 }
 
-// Debian's mosquitto 2.0 writes a large message to a websocket a few KB per
-// turn of its loop, and turns its loop on traffic or every tenth of a second:
-// a history page took a second. While answers are awaited, a tiny packet
-// every few milliseconds keeps it turning.
+// Debian's mosquitto 2.0.11 writes a large message to a websocket in pieces,
+// the next one only when its loop turns again, which traffic from that
+// socket hastens: a history page took a second. While an answer is due, a
+// tiny packet every few milliseconds keeps it coming.
 let nudging = null;
 function nudge() {
   if (nudging || !office?.waiting(Date.now())) return;
