@@ -114,7 +114,10 @@ function start(login) {
   c.on('connect', () => {
     everConnected = true;
     setState('接続しました');
-    c.subscribe(subscriptions(base, desk), { qos: 1 }, () => publish(office.connect(Date.now())));
+    // The broker takes the subscription before the requests that follow it,
+    // so an answer cannot come before the page listens.
+    c.subscribe(subscriptions(base, desk), { qos: 1 });
+    publish(office.connect(Date.now()));
     render();
   });
   c.on('message', (topic, payload) => {
