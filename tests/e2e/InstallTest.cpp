@@ -51,6 +51,12 @@ protected:
         "share/doc/teloria2/copyright",
         "share/doc/teloria2/changelog.gz",
         "lib/systemd/user/teloria2.service",
+        "share/teloria2/web/index.html",
+        "share/teloria2/web/style.css",
+        "share/teloria2/web/js/app.js",
+        "share/teloria2/web/js/chart.js",
+        "share/teloria2/web/js/office.js",
+        "share/teloria2/web/js/vendor/mqtt.min.js",
     };
     for (const char* size : {"16", "22", "24", "32", "48", "64", "128", "256"})
       files.push_back(std::string("share/icons/hicolor/") + size + "x" + size +
