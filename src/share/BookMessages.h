@@ -58,7 +58,7 @@ struct TBookVersion {
   std::string Desk;
   int64_t Seq = 0;
   TBookChange Change;
-  std::string BookId;
+  std::string BookId{};
 };
 
 // Each throws ECallMessageError saying what is wrong with anything else.

@@ -75,8 +75,7 @@ std::optional<TShareRequest> TCallSender::RequestOf(const TMqttMessage& message)
 }
 
 void TCallSender::Answer(const TShareRequest& request, QJsonArray items, bool more) {
-  const TShareResponse response{request.Id,   station_, request.What, std::move(items), more,
-                                request.Desk, {}};
+  const TShareResponse response{request.Id, station_, request.What, std::move(items), more};
   client_.Publish(
       {ResponseTopic(base_, station_, request.Desk), EncodeShareResponse(response), false});
 }

@@ -31,8 +31,8 @@ struct TShareResponse {
   std::string What;
   QJsonArray Items;
   bool More = false;
-  std::string Desk;   // "" for none
-  std::string BookId; // "" for none
+  std::string Desk{};   // "" for none
+  std::string BookId{}; // "" for none
 };
 
 // The JSON object of a payload; throws ECallMessageError for anything else.
