@@ -61,6 +61,14 @@ TBookEdit EditOf(const TBookChange& change) {
   return edit;
 }
 
+// The numbers an edit saves or deletes.
+std::set<std::string> NumbersOf(const TBookChange& change) {
+  std::set<std::string> numbers(change.Numbers.begin(), change.Numbers.end());
+  for (const TBookEntry& entry : change.Entries)
+    numbers.insert(entry.Number);
+  return numbers;
+}
+
 std::string Json(const QJsonObject& object) {
   return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
@@ -514,10 +522,7 @@ void TOfficeBook::TakeEditAnswer(const TShareResponse& response) {
     return;
   const int64_t seq = SeqOf(response.Items.first());
   if (seq > Db().GetBookOutboxTop()) {
-    LogFmt(llWarning,
-           "この端末の識別子が別のデータベースでも使われています。作り直します。端末=[%s]", desk_);
-    RenewDesk();
-    SendOutbox();
+    AnotherHasThisDeskId();
     return;
   }
   Db().DeleteBookOutboxUpTo(std::min(seq, sentTop_));
@@ -551,6 +556,31 @@ bool TOfficeBook::SameBook(const std::string& bookId) {
   return false;
 }
 
+void TOfficeBook::AnotherHasThisDeskId() {
+  LogFmt(llWarning, "この端末の識別子が別のデータベースでも使われています。作り直します。端末=[%s]",
+         desk_);
+  RenewDesk();
+  SendOutbox();
+}
+
+// A version of this desk id's edit that no edit of this database made:
+// beyond them, or other entries than the edit of its number holds.
+bool TOfficeBook::ForeignEdit(int64_t seq, const TBookChange& change) {
+  if (seq > Db().GetBookOutboxTop())
+    return true;
+  const auto rows = Db().GetBookOutbox(book_);
+  for (int i = 0; i < rows->Count(); ++i) {
+    if (Int64Of((*rows)[i].GetValue("seq")) != seq)
+      continue;
+    const std::set<std::string> ours = NumbersOf(BookChangeOf(
+        QJsonDocument::fromJson(QByteArray::fromStdString((*rows)[i].GetValue("change")))
+            .object()));
+    const std::set<std::string> applied = NumbersOf(change);
+    return !std::includes(ours.begin(), ours.end(), applied.begin(), applied.end());
+  }
+  return false;
+}
+
 // Its edits not confirmed go again, as a new desk's, from 1.
 void TOfficeBook::RenewDesk() {
   Db().RenewBookToken(BookState()->GetValue("home"));
@@ -569,7 +599,11 @@ bool TOfficeBook::TakeVersion(const TBookVersion& v) {
     return true;
   if (v.Version != version_ + 1)
     return false;
-  const bool own = v.Desk == desk_;
+  bool own = v.Desk == desk_;
+  if (own && ForeignEdit(v.Seq, v.Change)) {
+    AnotherHasThisDeskId();
+    own = false;
+  }
   PhoneBook().ApplyOffice(EditOf(v.Change), [&] {
     Db().SetBookState(book_, v.Version);
     if (own)

@@ -81,6 +81,8 @@ private:
   void TakeEditAnswer(const TShareResponse& response);
   bool SentHere(const std::string& id) const;
   bool SameBook(const std::string& bookId);
+  void AnotherHasThisDeskId();
+  bool ForeignEdit(int64_t seq, const TBookChange& change);
   void RenewDesk();
   bool TakeVersion(const TBookVersion& version);
   void TakeChanges(const QJsonArray& items, bool more);

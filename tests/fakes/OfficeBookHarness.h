@@ -48,14 +48,21 @@ public:
     Run([this] { office.reset(); });
   }
   // The PC's database replaced by another file (a copy, a fresh one), the
-  // program started again on it.
-  void Reopen(const std::string& file) {
-    Stop();
-    db_.reset();
-    std::filesystem::remove(File());
-    std::filesystem::copy_file(file, File());
-    db_ = OpenCtiDb(File());
-    Start();
+  // program started again on it; `inPlace`: written over the file, which
+  // stays the same file.
+  void Reopen(const std::string& file, bool inPlace = false) {
+    Closed([&] {
+      if (inPlace) {
+        std::filesystem::copy_file(file, File(), std::filesystem::copy_options::overwrite_existing);
+      } else {
+        std::filesystem::remove(File());
+        std::filesystem::copy_file(file, File());
+      }
+    });
+  }
+  // A copy of the database as it is now (a backup).
+  void CopyTo(const std::string& file) {
+    Closed([&] { std::filesystem::copy_file(File(), file); });
   }
 
   // Runs `fn` as this PC, then what that posted.
@@ -106,6 +113,15 @@ public:
   bool OfferOnJoin = true;
 
 private:
+  // Runs `fn` with the program stopped and its database closed.
+  template <typename Fn> void Closed(Fn&& fn) {
+    Stop();
+    db_.reset();
+    fn();
+    db_ = OpenCtiDb(File());
+    Start();
+  }
+
   // Puts this PC's database and edit hook in place for its lifetime.
   class TAsThisPc {
   public:
