@@ -21,6 +21,7 @@ private slots:
   void DeskAsksAgainWhatGoesUnansweredWhileTheStationIsOnline();
   void SharingTurnedOffRemovesTheHubSensorsAndAReadablePasswordIsWarnedOnce();
   void ANewNumberTheFullBookRefusesIsDroppedOnEveryDesk();
+  void AnOfficeBookThatCannotStartStartsLater();
 
 private:
   void Start(int mode) {
@@ -42,6 +43,12 @@ private:
     m.TalkSeconds = 45;
     clients.Deliver("teloria2/office/desk1/call", EncodeCallMessage(m));
     TControllerHarness::Drain();
+  }
+  void Sql(const std::string& sql) {
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open((h->home.Path() + "/teloria2.db3").c_str(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
   }
   size_t Requests() const { return clients.On("teloria2/office/desk1/request/reception").size(); }
   std::string Shown() const {
@@ -156,6 +163,23 @@ void MainFormShareTest::ANewNumberTheFullBookRefusesIsDroppedOnEveryDesk() {
   const auto answers = clients.On("teloria2/office/desk1/response/deskA");
   QCOMPARE(answers.size(), size_t(1));
   QCOMPARE(SeqOf(DecodeShareResponse(answers[0]).Items.first()), int64_t(1));
+}
+
+// Without the book its edit hook is missing: this PC's edits would stay here.
+void MainFormShareTest::AnOfficeBookThatCannotStartStartsLater() {
+  std::filesystem::copy_file(h->home.Path() + "/teloria2.db3.init",
+                             h->home.Path() + "/teloria2.db3");
+  Sql("DELETE FROM book_state");
+  Start(1);
+  QVERIFY(h->MainLog().find("事務所の電話帳を使えません。") != std::string::npos);
+  Sql("INSERT INTO book_state (book, version, token) VALUES ('', 0, '')");
+  h->form->Share().CatchUpTimerTimer();
+  clients.Status(TMqttState::Connected);
+  TTableRow entry;
+  entry.SetValue("phone_number", "0311112222");
+  PhoneBook().Save(entry);
+  TControllerHarness::Drain();
+  QCOMPARE(clients.On("teloria2/office/desk1/book").size(), size_t(1));
 }
 
 QTEST_GUILESS_MAIN(MainFormShareTest)
