@@ -1,11 +1,13 @@
 #include "base/Clock.h"
 #include "base/Exception.h"
 #include "core/StationCalls.h"
+#include "data/CsvRow.h"
 #include "fakes/OfficeBookHarness.h"
 #include "settings/AppSettings.h"
 #include "share/BookMessages.h"
 #include "share/ShareExchange.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 // The office's phone book between a book station and its desks, each with a
@@ -77,6 +79,31 @@ TEST_F(OfficeBookTest, AVersionNotSentWhenTheStationEndedIsSentAtItsNextStart) {
   office.station.Run([&] { office.station.office->Connected(); });
   office.Flush();
   EXPECT_EQ(desk.Entries(), std::vector<std::string>{"0300000001="});
+}
+
+// ---- A whole book taken while changes arrive ----
+
+// Two pages; the changes made meanwhile follow from the first page's version.
+TEST_F(OfficeBookTest, AWholeBookTakenWhileChangesArriveEndsAsTheBook) {
+  office.station.Run([] {
+    TCsvRows records;
+    for (int i = 0; i < TOfficeBook::PageEntries + 100; ++i) {
+      records.Add(std::make_unique<TCsvRow>());
+      records[i].Add(fmt::format("06{:08}", i));
+    }
+    PhoneBook().Import(records, 10000, false);
+  });
+  office.station.TakeSent();
+  TBookPeer& desk = office.Add("desk1");
+  desk.BookOnline();
+  for (TBookPeer* pc : {&desk, &office.station})
+    for (const TMqttMessage& message : pc->TakeSent())
+      office.Broadcast(message, pc);
+  office.station.Save("0600000599", "途中");
+  office.station.Delete("0600000000");
+  office.Flush();
+  EXPECT_EQ(desk.Entries().size(), size_t(TOfficeBook::PageEntries + 99));
+  EXPECT_EQ(desk.Entries(), office.station.Entries());
 }
 
 // ---- A desk's edit ----
