@@ -33,6 +33,9 @@ void TKsoCtiDb::SetBookPublished(int64_t version) {
 }
 
 bool TKsoCtiDb::KeepBookIdentity(const std::string& home) {
+  // A file without the book's tables is no database of ours: its first use says so.
+  if (FirstValueText("SELECT count(*) FROM sqlite_master WHERE name = 'book_state'") == "0")
+    return false;
   const std::unique_ptr<TTableRow> state = GetBookState();
   if (state && state->GetValue("home") == home && !state->GetValue("token").empty())
     return false;
