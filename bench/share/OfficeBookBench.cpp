@@ -102,12 +102,13 @@ int main() {
   std::vector<double> millis;
   for (int i = 1; i <= kEdits; ++i) {
     const std::string name = "版" + std::to_string(i);
+    const std::string deskId = "editor-00000000000000ed";
     const TDeskEdit edit{
-        "editor", i, {"save", {{"0300000007", name, "", "", "", "", ""}}, {}, "editor", ""}};
-    const TShareRequest request{"editor-" + std::to_string(i), "editor", BookEditSubject,
+        deskId, i, {"save", {{"0300000007", name, "", "", "", "", ""}}, {}, "editor", ""}};
+    const TShareRequest request{deskId + "-" + std::to_string(i), deskId, BookEditSubject,
                                 DeskEditJson(edit)};
     start = std::chrono::steady_clock::now();
-    if (!editor.Publish("teloria2/office/book/request", EncodeShareRequest(request)) ||
+    if (!editor.Publish("teloria2/office/book/request/editor", EncodeShareRequest(request)) ||
         !WaitFor(
             [&] {
               return Value(desk, "SELECT owner_name FROM phone_numbers WHERE phone_number = "

@@ -94,7 +94,7 @@ void TCallShare::Start() {
       };
     }
     StartBook(station);
-    if (desk_ || book_)
+    if (desk_ || !OfficeBookStation(running_, station).empty())
       catchUpTimer_.start();
   }
   if (OnStateChanged)
@@ -132,9 +132,11 @@ void TCallShare::Stop(bool sharingEnds) {
   if (desk_)
     desk_->Offline();
   catchUpTimer_.stop();
+  // The desk records the calls it still holds as it goes: the book's edit
+  // hook is in place until then.
+  desk_.reset();
   book_.reset();
   sender_.reset();
-  desk_.reset();
   // Sends what it was given while connected, disconnects and joins its thread.
   client_.reset();
   ++generation_;
@@ -246,6 +248,21 @@ void TCallShare::CatchUpTimerTimer() {
     desk_->Tick();
   if (book_)
     book_->Tick();
+  else
+    RetryBook();
+}
+
+// A book that could not start (its state unreadable for a while) starts
+// later: without it this PC's edits would stay on this PC. Connected, it
+// starts on a new connection, which brings the kept statuses it missed.
+void TCallShare::RetryBook() {
+  if (!client_)
+    return;
+  StartBook(ShareStationName(running_.Station));
+  if (book_ && connected_) {
+    Stop(false);
+    Start();
+  }
 }
 
 void TCallShare::WarnOfReadablePassword() {

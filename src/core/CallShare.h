@@ -72,6 +72,7 @@ public:
 private:
   void Start();
   void StartBook(const std::string& station);
+  void RetryBook();
   void LeaveOfficeBook();
   void Stop(bool sharingEnds);
   void WarnOfReadablePassword();

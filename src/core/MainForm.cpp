@@ -206,6 +206,8 @@ void TMainForm::CMStartup() {
     version = "不明";
   }
   LogFmt(llInfo, "DB Version: %s", version);
+  // The office book's edit hook is in place before anything writes.
+  share_->Apply(AppSettings.Share);
   ReplayPendingWrites();
   scanner_ = std::make_unique<TMirelKT5Scanner>(
       deps_.ScannerPorts, deps_.DeviceFactory,

@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <charconv>
 #include <fmt/printf.h>
+#include <random>
 
 namespace {
 
@@ -60,6 +61,14 @@ TBookEdit EditOf(const TBookChange& change) {
   return edit;
 }
 
+// The numbers an edit saves or deletes.
+std::set<std::string> NumbersOf(const TBookChange& change) {
+  std::set<std::string> numbers(change.Numbers.begin(), change.Numbers.end());
+  for (const TBookEntry& entry : change.Entries)
+    numbers.insert(entry.Number);
+  return numbers;
+}
+
 std::string Json(const QJsonObject& object) {
   return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
@@ -80,29 +89,54 @@ TKsoCtiDb& Db() {
   return *CtiDb;
 }
 
+std::unique_ptr<TTableRow> BookState() {
+  std::unique_ptr<TTableRow> state = Db().GetBookState();
+  if (!state)
+    throw Exception("電話帳の共有状態を読めません。");
+  return state;
+}
+
+// A book's id: 16 random hex digits.
+std::string NewBookId() {
+  std::random_device random;
+  return fmt::format("{:08x}{:08x}", random(), random());
+}
+
 } // namespace
 
 TOfficeBook::TOfficeBook(IMqttClient& client, TPostTargetPtr owner, std::string base,
                          std::string station, std::string book)
     : client_(client), owner_(std::move(owner)), base_(std::move(base)),
-      station_(std::move(station)), book_(std::move(book)), requests_(station_) {
-  const std::unique_ptr<TTableRow> state = Db().GetBookState();
-  if (!state)
-    throw Exception("電話帳の共有状態を読めません。");
+      station_(std::move(station)), book_(std::move(book)), desk_(DeskId(station_)),
+      requests_(desk_) {
+  const std::unique_ptr<TTableRow> state = BookState();
+  bookId_ = state->GetValue("book_id");
   if (state->GetValue("book") == book_) {
-    version_ = Int64Of(state->GetValue("version"));
+    // A desk that knows no id of the book (a copy of a database, or one
+    // older than the ids) takes it whole again; its edits stay.
+    version_ = Holds() || !bookId_.empty() ? Int64Of(state->GetValue("version")) : -1;
   } else {
     // A book this copy has not followed: the station begins it at version
     // 0, a desk (-1) takes it whole and offers it what it lacks.
     version_ = Holds() ? 0 : -1;
+    bookId_.clear();
     TTransaction transaction = Db().Transaction();
     Db().SetBookState(book_, version_);
+    Db().SetBookId(bookId_);
+    Db().SetBookPublished(0);
     Db().ClearBookOutbox();
     Db().ClearBookChanges();
     transaction.Commit();
   }
-  desk_ = station_ + "-" + state->GetValue("token");
-  published_ = version_;
+  // The station's own book, begun or found in a copy of its database: a
+  // new id, so that no desk applies its versions to another book's.
+  if (Holds() && bookId_.empty()) {
+    bookId_ = NewBookId();
+    Db().SetBookId(bookId_);
+  }
+  // What was committed and not yet sent when the program ended goes when
+  // connected.
+  published_ = Holds() ? Int64Of(BookState()->GetValue("published")) : version_;
   if (Holds())
     PhoneBook().SetEditHook([this](const TBookEdit& edit) { RecordEdit(edit); });
   else
@@ -113,6 +147,10 @@ TOfficeBook::TOfficeBook(IMqttClient& client, TPostTargetPtr owner, std::string 
 
 TOfficeBook::~TOfficeBook() {
   PhoneBook().SetEditHook(nullptr);
+}
+
+std::string TOfficeBook::DeskId(const std::string& station) {
+  return station + "-" + BookState()->GetValue("token");
 }
 
 void TOfficeBook::Post(std::function<void()> fn) {
@@ -142,7 +180,10 @@ bool TOfficeBook::Take(const TMqttMessage& message) {
   using TKind = TShareTopic::TKind;
   try {
     if (Holds() && topic.Kind == TKind::Request && topic.Station == station_) {
-      const TShareRequest request = DecodeShareRequest(message.Payload);
+      // A kept request would be served again to every new connection.
+      if (message.Retain)
+        return false;
+      const TShareRequest request = DecodeShareRequestFrom(topic.Desk, message.Payload);
       if (!IsBookSubject(request.What))
         return false;
       Serve(request);
@@ -184,7 +225,7 @@ void TOfficeBook::Tick() {
   const TDateTime now = Now();
   const TDateTime since = now - AnswerWaitSeconds / 86400;
   for (const auto& [station, request] : requests_.Overdue(since, now))
-    client_.Publish({RequestTopic(base_, station), EncodeShareRequest(request), false});
+    client_.Publish({RequestTopic(base_, station, station_), EncodeShareRequest(request), false});
   if (sentSeq_ != 0 && sentAt_ < since) {
     sentSeq_ = 0; // unconfirmed: all of it again, in order
     SendOutbox();
@@ -195,7 +236,7 @@ void TOfficeBook::Tick() {
 
 // Inside the edit's transaction: the edit becomes the next version.
 void TOfficeBook::RecordEdit(const TBookEdit& edit) {
-  TBookVersion version{CurrentVersion() + 1, {}, 0, ChangeOf(edit, station_)};
+  TBookVersion version{CurrentVersion() + 1, {}, 0, ChangeOf(edit, station_), bookId_};
   if (applying_) {
     version.Desk = applying_->Desk;
     version.Seq = applying_->Seq;
@@ -229,6 +270,7 @@ void TOfficeBook::PublishNew() {
       }
     }
     published_ = version_;
+    Db().SetBookPublished(published_);
     OfficeChanged();
   } catch (const std::exception& e) {
     LogException(llError, "電話帳の変更を共有できません。", e);
@@ -248,22 +290,32 @@ void TOfficeBook::Serve(const TShareRequest& request) {
 }
 
 // Each desk's edits once each and in its order: an edit seen already is
-// only confirmed again, one after a missing edit waits for it. The answer
-// tells the last of the desk's edits applied.
+// only confirmed again, one after a missing edit waits for it. A desk id
+// new here begins at its first edit: any other is someone else's number
+// under a made-up id. The answer tells the last of the desk's edits applied.
 void TOfficeBook::ApplyDeskEdit(const TShareRequest& request) {
   TDeskEdit edit = DeskEditOf(request.After);
+  if (edit.Desk != request.Desk)
+    throw ECallMessageError("変更の desk が依頼と違います");
   const int64_t last = Db().GetBookDeskSeq(edit.Desk);
+  if (last < 0 && edit.Seq != 1) {
+    LogFmt(llWarning, "知らない端末の途中の変更は受け付けません。端末=[%s] seq=%d",
+           WithoutControlCharacters(edit.Desk), static_cast<int>(edit.Seq));
+    return;
+  }
   int64_t confirmed = last;
-  if (last < 0 || edit.Seq == last + 1) {
+  if (edit.Seq == last + 1 || last < 0) {
     LogFmt(llInfo, "端末からの電話帳の変更を反映します。端末=[%s] 種類=[%s]",
            WithoutControlCharacters(edit.Desk), edit.Change.Kind);
     applying_ = std::move(edit);
     recorded_ = false;
     PhoneBook().SetEditsFromOffice(true);
     try {
+      TTransaction transaction = Db().Transaction();
       ApplyChange(applying_->Change);
       if (!recorded_) // nothing to change: the edit is done all the same
         Db().SetBookDeskSeq(applying_->Desk, applying_->Seq);
+      transaction.Commit();
       confirmed = applying_->Seq;
     } catch (const std::exception& e) {
       LogException(llError, "端末からの電話帳の変更を反映できません。", e);
@@ -271,7 +323,7 @@ void TOfficeBook::ApplyDeskEdit(const TShareRequest& request) {
     PhoneBook().SetEditsFromOffice(false);
     applying_.reset();
   }
-  Answer(request, QJsonArray{VersionJson(confirmed < 0 ? 0 : confirmed)}, false);
+  Answer(request, QJsonArray{SeqJson(confirmed < 0 ? 0 : confirmed)}, false);
 }
 
 // Under the rules and the limit of this PC's book; its own commands stay.
@@ -353,9 +405,11 @@ QJsonArray TOfficeBook::WholePage(const QJsonValue& after, bool& more) {
 }
 
 void TOfficeBook::Answer(const TShareRequest& request, QJsonArray items, bool more) {
-  const TShareResponse response{request.Id, station_, request.What, std::move(items), more};
-  client_.Publish(
-      {ResponseTopic(base_, station_, request.Desk), EncodeShareResponse(response), false});
+  const TShareResponse response{request.Id, station_,     request.What, std::move(items),
+                                more,       request.Desk, bookId_};
+  const std::string desk = StationOfDeskId(request.Desk);
+  client_.Publish({ResponseTopic(base_, station_, desk.empty() ? request.Desk : desk),
+                   EncodeShareResponse(response), false});
 }
 
 // ---- A desk ----
@@ -381,10 +435,11 @@ void TOfficeBook::SendOutbox() {
       const QJsonDocument change =
           QJsonDocument::fromJson(QByteArray::fromStdString((*rows)[i].GetValue("change")));
       const TDeskEdit edit{desk_, seq, BookChangeOf(change.object())};
-      const TShareRequest request{fmt::format("{}-{}", desk_, seq), station_, BookEditSubject,
+      const TShareRequest request{fmt::format("{}-{}", desk_, seq), desk_, BookEditSubject,
                                   DeskEditJson(edit)};
-      client_.Publish({RequestTopic(base_, book_), EncodeShareRequest(request), false});
+      client_.Publish({RequestTopic(base_, book_, station_), EncodeShareRequest(request), false});
       sentSeq_ = seq;
+      sentTop_ = std::max(sentTop_, seq);
       sentAt_ = Now();
     }
   } catch (const std::exception& e) {
@@ -438,15 +493,15 @@ void TOfficeBook::TakeWhole(bool joining) {
 
 void TOfficeBook::Ask(const char* what, QJsonValue after) {
   if (auto request = requests_.Ask(book_, what, std::move(after), Now()))
-    client_.Publish({RequestTopic(base_, book_), EncodeShareRequest(*request), false});
+    client_.Publish({RequestTopic(base_, book_, station_), EncodeShareRequest(*request), false});
 }
 
+// Only answers to this database's own requests count.
 void TOfficeBook::TakeAnswer(const TShareResponse& response) {
+  if (response.Desk != desk_ || !SameBook(response.BookId))
+    return;
   if (response.What == BookEditSubject) {
-    if (response.Items.isEmpty())
-      return;
-    Db().DeleteBookOutboxUpTo(VersionOf(response.Items.first()));
-    OfficeChanged();
+    TakeEditAnswer(response);
     return;
   }
   const auto answered = requests_.Answered(response);
@@ -455,21 +510,104 @@ void TOfficeBook::TakeAnswer(const TShareResponse& response) {
   if (response.What == BookChangesSubject)
     TakeChanges(response.Items, response.More || answered->AskAgain);
   else
-    TakeWholePage(response.Items, response.More);
+    TakeWholePage(response.Items, response.More, response.BookId);
+}
+
+// The edits confirmed go, never one not sent yet. A confirmation beyond
+// every edit this database made tells that another database has its desk
+// id (a copy of it, written over the file): it takes an id of its own and
+// sends its edits again under it.
+void TOfficeBook::TakeEditAnswer(const TShareResponse& response) {
+  if (response.Items.isEmpty() || !SentHere(response.Id))
+    return;
+  const int64_t seq = SeqOf(response.Items.first());
+  if (seq > Db().GetBookOutboxTop()) {
+    AnotherHasThisDeskId();
+    return;
+  }
+  Db().DeleteBookOutboxUpTo(std::min(seq, sentTop_));
+  OfficeChanged();
+}
+
+// An edit request of this run: "<desk id>-<seq>".
+bool TOfficeBook::SentHere(const std::string& id) const {
+  const std::string prefix = desk_ + "-";
+  if (id.size() <= prefix.size() || id.compare(0, prefix.size(), prefix) != 0)
+    return false;
+  const std::string seq = id.substr(prefix.size());
+  return seq.find_first_not_of("0123456789") == std::string::npos && Int64Of(seq) >= 1 &&
+         Int64Of(seq) <= sentTop_;
+}
+
+// A book of another id (begun anew, or a station's database replaced or
+// restored) is joined again, as a new desk: nothing of it is applied on
+// top of the book this copy holds.
+bool TOfficeBook::SameBook(const std::string& bookId) {
+  if (bookId.empty() || bookId_.empty() || bookId == bookId_)
+    return true;
+  LogFmt(llWarning, "事務所の電話帳が別の電話帳に替わりました。加わり直します。電話帳=[%s]", book_);
+  RenewDesk();
+  bookId_.clear();
+  version_ = -1;
+  whole_.reset();
+  requests_.Forget(book_);
+  OfficeChanged();
+  CatchUp();
+  return false;
+}
+
+void TOfficeBook::AnotherHasThisDeskId() {
+  LogFmt(llWarning, "この端末の識別子が別のデータベースでも使われています。作り直します。端末=[%s]",
+         desk_);
+  RenewDesk();
+  SendOutbox();
+}
+
+// A version of this desk id's edit that no edit of this database made:
+// beyond them, or other entries than the edit of its number holds.
+bool TOfficeBook::ForeignEdit(int64_t seq, const TBookChange& change) {
+  if (seq > Db().GetBookOutboxTop())
+    return true;
+  const auto rows = Db().GetBookOutbox(book_);
+  for (int i = 0; i < rows->Count(); ++i) {
+    if (Int64Of((*rows)[i].GetValue("seq")) != seq)
+      continue;
+    const std::set<std::string> ours = NumbersOf(BookChangeOf(
+        QJsonDocument::fromJson(QByteArray::fromStdString((*rows)[i].GetValue("change")))
+            .object()));
+    const std::set<std::string> applied = NumbersOf(change);
+    return !std::includes(ours.begin(), ours.end(), applied.begin(), applied.end());
+  }
+  return false;
+}
+
+// Its edits not confirmed go again, as a new desk's, from 1.
+void TOfficeBook::RenewDesk() {
+  Db().RenewBookToken(BookState()->GetValue("home"));
+  desk_ = DeskId(station_);
+  requests_ = TShareRequests(desk_);
+  sentSeq_ = 0;
+  sentTop_ = 0;
 }
 
 // The next version in order: applied, and the desk's own edit it came from
 // confirmed. False for a version after a missing one.
 bool TOfficeBook::TakeVersion(const TBookVersion& v) {
+  if (!SameBook(v.BookId))
+    return false;
   if (v.Version <= version_)
     return true;
   if (v.Version != version_ + 1)
     return false;
-  const bool own = v.Desk == desk_;
+  bool own = v.Desk == desk_;
+  if (own && ForeignEdit(v.Seq, v.Change)) {
+    AnotherHasThisDeskId();
+    own = false;
+  }
   PhoneBook().ApplyOffice(EditOf(v.Change), [&] {
     Db().SetBookState(book_, v.Version);
     if (own)
-      Db().DeleteBookOutboxUpTo(v.Seq);
+      Db().DeleteBookOutboxUpTo(std::min(v.Seq, sentTop_));
   });
   version_ = v.Version;
   OfficeChanged();
@@ -490,11 +628,18 @@ void TOfficeBook::TakeChanges(const QJsonArray& items, bool more) {
     CatchUp();
 }
 
-void TOfficeBook::TakeWholePage(const QJsonArray& items, bool more) {
+void TOfficeBook::TakeWholePage(const QJsonArray& items, bool more, const std::string& bookId) {
   if (!whole_ || items.isEmpty())
     return;
-  if (whole_->Version < 0)
+  if (whole_->Version < 0) {
     whole_->Version = VersionOf(items.first());
+    whole_->BookId = bookId;
+  } else if (bookId != whole_->BookId) {
+    // Another book since the first page: from its first page again.
+    whole_ = TWhole{-1, {}, {}, whole_->Joining, whole_->Exported};
+    Ask(WholeBookSubject, QString());
+    return;
+  }
   TBookEdit page{TBookEdit::TKind::Import, {}, {}};
   for (qsizetype i = 1; i < items.size(); ++i) {
     page.Entries.push_back(RowOf(BookEntryOf(items[i])));
@@ -529,8 +674,12 @@ void TOfficeBook::FinishWhole() {
   }
   TBookEdit gone{
       TBookEdit::TKind::Delete, {}, whole.Joining ? std::vector<std::string>{} : lacking};
-  PhoneBook().ApplyOffice(gone, [&] { Db().SetBookState(book_, whole.Version); });
+  PhoneBook().ApplyOffice(gone, [&] {
+    Db().SetBookState(book_, whole.Version);
+    Db().SetBookId(whole.BookId);
+  });
   version_ = whole.Version;
+  bookId_ = whole.BookId;
   LogFmt(llInfo, "事務所の電話帳を全件取り寄せました。電話帳=[%s] 版=%d 件数=%d", book_,
          static_cast<int>(version_), static_cast<int>(whole.Numbers.size()));
   OfficeChanged();

@@ -69,6 +69,7 @@ private:
   QJsonArray ChangesAfter(int64_t version, bool& more);
   QJsonArray WholePage(const QJsonValue& after, bool& more);
   void Answer(const TShareRequest& request, QJsonArray items, bool more);
+  static std::string DeskId(const std::string& station);
   // A desk.
   void JournalEdit(const TBookEdit& edit);
   void SendOutbox();
@@ -77,9 +78,15 @@ private:
   void TakeWhole(bool joining);
   void Ask(const char* what, QJsonValue after);
   void TakeAnswer(const TShareResponse& response);
+  void TakeEditAnswer(const TShareResponse& response);
+  bool SentHere(const std::string& id) const;
+  bool SameBook(const std::string& bookId);
+  void AnotherHasThisDeskId();
+  bool ForeignEdit(int64_t seq, const TBookChange& change);
+  void RenewDesk();
   bool TakeVersion(const TBookVersion& version);
   void TakeChanges(const QJsonArray& items, bool more);
-  void TakeWholePage(const QJsonArray& items, bool more);
+  void TakeWholePage(const QJsonArray& items, bool more, const std::string& bookId);
   void FinishWhole();
   void AskJoin(std::vector<std::string> numbers, std::string exported);
   void OfficeChanged();
@@ -91,6 +98,8 @@ private:
   const std::string book_;
   // This database among the book's desks: the station and its token.
   std::string desk_;
+  // The book's id ("" for a desk that has not taken it yet).
+  std::string bookId_;
   // The version applied here; -1 for a desk that has not taken the book yet.
   int64_t version_ = 0;
   // The book station: the newest version published; the desk edit being applied.
@@ -101,11 +110,14 @@ private:
   std::set<std::string> online_;
   int64_t sentSeq_ = 0;
   TDateTime sentAt_ = 0;
+  // The last edit sent by this run: no answer confirms more.
+  int64_t sentTop_ = 0;
   TShareRequests requests_;
   // The whole book on its way: its version when it began, the numbers it
   // held, and whether this copy joins the book with it.
   struct TWhole {
     int64_t Version = -1;
+    std::string BookId;
     std::set<std::string> Numbers;
     bool Joining = false;
     std::string Exported;

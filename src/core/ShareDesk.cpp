@@ -157,7 +157,7 @@ std::optional<TCallRecord> TShareDesk::MarkOf(const std::string& station) const 
 void TShareDesk::Ask(const std::string& station, const std::optional<TCallRecord>& after) {
   if (auto request = requests_.Ask(station, CallsSubject, CallKeyJson(after), Now())) {
     LogFmt(llDebug, "着信情報を送信元に問い合わせます。送信元=[%s] ID=[%s]", station, request->Id);
-    client_.Publish({RequestTopic(base_, station), EncodeShareRequest(*request), false});
+    client_.Publish({RequestTopic(base_, station, desk_), EncodeShareRequest(*request), false});
   }
 }
 
@@ -192,7 +192,7 @@ void TShareDesk::Tick() {
   const TDateTime now = Now();
   for (const auto& [station, request] : requests_.Overdue(now - AnswerWaitSeconds / 86400, now)) {
     if (online_.count(station) != 0)
-      client_.Publish({RequestTopic(base_, station), EncodeShareRequest(request), false});
+      client_.Publish({RequestTopic(base_, station, desk_), EncodeShareRequest(request), false});
     else
       requests_.Forget(station);
   }

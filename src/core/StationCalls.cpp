@@ -48,6 +48,10 @@ std::vector<TTableRow> RecordStationCalls(const std::string& station,
   bool limitLogged = false;
   if (!CtiDb)
     throw Exception("データベースが開かれていません。");
+  // An office book has its callers from the stations' live calls: an old
+  // call would bring back an entry the office deleted since.
+  const auto office = CtiDb->GetBookState();
+  const bool registers = !office || office->GetValue("book").empty();
   TTransaction transaction = CtiDb->Transaction();
   for (const TCallRecord& call : calls) {
     bool added = false;
@@ -56,6 +60,8 @@ std::vector<TTableRow> RecordStationCalls(const std::string& station,
       continue;
     if (PhoneBook().Find(call.Number)) {
       PhoneBook().RaiseLastIncomingDate(call.Number, call.Date);
+    } else if (!registers) {
+      continue;
     } else if (!PhoneBook().IsFull(AppSettings.PhoneLimit)) {
       registered.push_back(EntryOf(call));
       PhoneBook().Register(registered.back());

@@ -203,8 +203,29 @@ std::string DatabaseFileProblem() {
   return ContentProblem(path);
 }
 
-void CreateCtiDb() {
-  auto db = std::make_unique<TKsoCtiDb>(CtiDbFileName());
+namespace {
+
+// Which file on which system: a copy (another PC, a backup restored, a
+// template copied) has another. A copy written over the file in place
+// keeps it; the book's answers tell that case (TOfficeBook).
+std::string DatabaseIdentity(const std::string& fileName) {
+  std::string machine;
+  ReadFileBytes("/etc/machine-id", machine);
+  struct stat st {};
+  if (::stat(fileName.c_str(), &st) != 0)
+    return {};
+  return fmt::format("{}:{}:{}", Trim(machine), st.st_dev, st.st_ino);
+}
+
+} // namespace
+
+std::unique_ptr<TKsoCtiDb> OpenCtiDb(const std::string& fileName) {
+  auto db = std::make_unique<TKsoCtiDb>(fileName);
   db->UpgradeSchema();
-  CtiDb = std::move(db);
+  db->KeepBookIdentity(DatabaseIdentity(fileName));
+  return db;
+}
+
+void CreateCtiDb() {
+  CtiDb = OpenCtiDb(CtiDbFileName());
 }

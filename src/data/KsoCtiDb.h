@@ -24,6 +24,8 @@ public:
   bool InTransaction() const { return db_.InTransaction(); }
   // A transaction that rolls back unless committed.
   TTransaction Transaction() { return TTransaction(db_); }
+  // The same, or part of the one open already.
+  TTransaction JoinedTransaction() { return TTransaction(db_, true); }
   // How long a statement waits for a lock held by another program.
   void SetBusyTimeout(int milliseconds) { db_.SetBusyTimeout(milliseconds); }
   int BusyTimeout() const { return db_.BusyTimeout(); }
@@ -97,9 +99,19 @@ public:
   void AddMemoryRecordMark(const std::string& fingerprint, int keep);
 
   // The office's phone book. The book this copy follows ("" for none), its
-  // version applied here and this database's token.
+  // version applied here, its id (book_id), this database's token and the
+  // last version the book station published (published).
   std::unique_ptr<TTableRow> GetBookState();
   void SetBookState(const std::string& book, int64_t version);
+  void SetBookId(const std::string& bookId);
+  void SetBookPublished(int64_t version);
+  // A database whose file is not the one its token was made for (`home`:
+  // the file's identity) is a copy: it gets a token of its own, forgets the
+  // book's id, and its unconfirmed edits are numbered from 1 under the new
+  // token. True when that happened.
+  bool KeepBookIdentity(const std::string& home);
+  // The same for a database found to share its token with another.
+  void RenewBookToken(const std::string& home);
   // The book station: a change it applied, the `keep` newest kept; the first
   // `count` after a version (version, change), oldest first; the oldest kept
   // (0 for none).
@@ -115,6 +127,8 @@ public:
   std::unique_ptr<TTableRows> GetBookOutbox(const std::string& book);
   int GetBookOutboxCount(const std::string& book);
   void DeleteBookOutboxUpTo(int64_t seq);
+  // The last seq given to an edit of this database (0 for none).
+  int64_t GetBookOutboxTop();
   void ClearBookOutbox();
   // The first `count` entries after a number, by number.
   std::unique_ptr<TTableRows> GetPhoneNumbersAfter(const std::string& number, int count);
@@ -149,7 +163,9 @@ bool CreateDatabaseFromTemplate();
 // and nothing beside it, is changed or created (but the shared index of a
 // log left without one, which SQLite needs to read the log).
 std::string DatabaseFileProblem();
-// Opens the database file into CtiDb, its schema brought up to date.
+// Opens a call database, its schema brought up to date.
+std::unique_ptr<TKsoCtiDb> OpenCtiDb(const std::string& fileName);
+// Opens the database file into CtiDb.
 void CreateCtiDb();
 
 // The incoming_order that follows `order`: 1 after 999999999.

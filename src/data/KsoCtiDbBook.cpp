@@ -17,11 +17,42 @@ int64_t Int64Of(const TTableRows& rows) {
 } // namespace
 
 std::unique_ptr<TTableRow> TKsoCtiDb::GetBookState() {
-  return QueryRow("SELECT book, version, token FROM book_state");
+  return QueryRow("SELECT book, version, token, book_id, home, published FROM book_state");
 }
 
 void TKsoCtiDb::SetBookState(const std::string& book, int64_t version) {
   db_.Execute("UPDATE book_state SET book = ?1, version = ?2", {book, version});
+}
+
+void TKsoCtiDb::SetBookId(const std::string& bookId) {
+  db_.Execute("UPDATE book_state SET book_id = ?1", {bookId});
+}
+
+void TKsoCtiDb::SetBookPublished(int64_t version) {
+  db_.Execute("UPDATE book_state SET published = ?1", {version});
+}
+
+bool TKsoCtiDb::KeepBookIdentity(const std::string& home) {
+  // A file without the book's tables is no database of ours: its first use says so.
+  if (FirstValueText("SELECT count(*) FROM sqlite_master WHERE name = 'book_state'") == "0")
+    return false;
+  const std::unique_ptr<TTableRow> state = GetBookState();
+  if (state && state->GetValue("home") == home && !state->GetValue("token").empty())
+    return false;
+  RenewBookToken(home);
+  return true;
+}
+
+void TKsoCtiDb::RenewBookToken(const std::string& home) {
+  TTransaction transaction(db_);
+  db_.Execute("UPDATE book_state SET token = lower(hex(randomblob(8))), book_id = '', home = ?1",
+              {home});
+  // Negative first: no seq is ever taken twice on the way.
+  db_.Execute("UPDATE book_outbox SET seq = -seq");
+  db_.Execute("UPDATE book_outbox SET seq = (SELECT max(seq) FROM book_outbox) - seq + 1");
+  db_.Execute("UPDATE sqlite_sequence SET seq = (SELECT coalesce(max(seq), 0) FROM book_outbox)"
+              " WHERE name = 'book_outbox'");
+  transaction.Commit();
 }
 
 void TKsoCtiDb::AddBookChange(int64_t version, const std::string& change, int64_t keep) {
@@ -71,6 +102,11 @@ int TKsoCtiDb::GetBookOutboxCount(const std::string& book) {
 
 void TKsoCtiDb::DeleteBookOutboxUpTo(int64_t seq) {
   db_.Execute("DELETE FROM book_outbox WHERE seq <= ?1", {seq});
+}
+
+int64_t TKsoCtiDb::GetBookOutboxTop() {
+  return Int64Of(*QueryRows("SELECT coalesce((SELECT seq FROM sqlite_sequence"
+                            " WHERE name = 'book_outbox'), 0) AS n"));
 }
 
 void TKsoCtiDb::ClearBookOutbox() {

@@ -103,7 +103,7 @@ bool TPhoneBook::HasRoomFor(const std::string& number, int limit) {
 
 void TPhoneBook::Save(TTableRow& entry) {
   TKsoCtiDb& db = Db();
-  TTransaction transaction = db.Transaction();
+  TTransaction transaction = db.JoinedTransaction();
   const std::unique_ptr<TTableRow> stored = db.FindPhoneNumber(entry.GetValue("phone_number"));
   Store(db, entry, stored.get(), NowDateText());
   Edited({TBookEdit::TKind::Save, {entry}, {}});
@@ -125,7 +125,7 @@ TImportResult TPhoneBook::ImportFile(const std::string& fileName, int limit) {
 TImportResult TPhoneBook::Import(const TCsvRows& records, int limit, bool keepCommands) {
   TKsoCtiDb& db = Db();
   TBookEdit edit{TBookEdit::TKind::Import, {}, {}};
-  TTransaction transaction = db.Transaction();
+  TTransaction transaction = db.JoinedTransaction();
   TImportResult result;
   result.Records = records.Count();
   // Counted once and kept current: a count per record would cost a scan each.
@@ -174,7 +174,7 @@ void TPhoneBook::ExportFile(const std::string& fileName) {
 
 void TPhoneBook::Delete(const std::vector<std::string>& numbers) {
   TKsoCtiDb& db = Db();
-  TTransaction transaction = db.Transaction();
+  TTransaction transaction = db.JoinedTransaction();
   for (const std::string& number : numbers)
     db.DeletePhoneNumber(number);
   Edited({TBookEdit::TKind::Delete, {}, numbers});

@@ -70,7 +70,7 @@ public:
   // A stored number may always be saved again; a new one only below `limit`.
   bool HasRoomFor(const std::string& number, int limit);
 
-  // Stores `entry` in one transaction, in place of a stored entry of its
+  // Stores `entry` in one transaction (or the one open), in place of a stored entry of its
   // number, whose created_date and last_incoming_date it keeps;
   // last_updated (and created_date of a new entry) become now. `entry`
   // receives the dates.
@@ -84,7 +84,7 @@ public:
   TImportResult Import(const TCsvRows& records, int limit, bool keepCommands);
   // Writes the whole book to a CSV file as the phone list exports it.
   void ExportFile(const std::string& fileName);
-  // Deletes the entries of these numbers in one transaction.
+  // Deletes the entries of these numbers in one transaction (or the one open).
   void Delete(const std::vector<std::string>& numbers);
 
   // The call path: a new number's entry as given (the caller has seen that
@@ -97,6 +97,7 @@ public:
   // Each edit above, given to `hook` inside its transaction before the
   // commit (a hook that throws undoes the edit); null: none.
   void SetEditHook(std::function<void(const TBookEdit&)> hook) { editHook_ = std::move(hook); }
+  const std::function<void(const TBookEdit&)>& EditHook() const { return editHook_; }
   // While true, the edits above are another desk's, applied here for the
   // office: the listeners are told so.
   void SetEditsFromOffice(bool fromOffice) { editsFromOffice_ = fromOffice; }

@@ -47,7 +47,7 @@ const std::string kVersion2[] = {
 // confirmed yet (book_outbox), in order.
 const std::string kVersion3[] = {
     "CREATE TABLE book_state (book TEXT NOT NULL, version INTEGER NOT NULL, token TEXT NOT NULL)",
-    "INSERT INTO book_state VALUES ('', 0, lower(hex(randomblob(8))))",
+    "INSERT INTO book_state VALUES ('', 0, '')",
     "CREATE TABLE book_changes (version INTEGER NOT NULL PRIMARY KEY, change TEXT NOT NULL)",
     "CREATE TABLE book_desks (desk TEXT NOT NULL PRIMARY KEY, seq INTEGER NOT NULL)",
     "CREATE TABLE book_outbox (seq INTEGER PRIMARY KEY AUTOINCREMENT, book TEXT NOT NULL,"
@@ -71,6 +71,19 @@ const std::string kVersion4[] = {
     "INSERT INTO version_info (version_no, note) VALUES (4, 'Teloria II schema 4')",
 };
 
+// Version 5: the office book's identities. book_id is the id of the book
+// this copy follows (made by the book station when it begins a book; ""
+// until known); home tells where the token was made (see
+// KeepBookIdentity), so that a copy of the file gets a token of its own;
+// published is the last version the book station sent.
+const std::string kVersion5[] = {
+    "ALTER TABLE book_state ADD COLUMN book_id TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE book_state ADD COLUMN home TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE book_state ADD COLUMN published INTEGER NOT NULL DEFAULT 0",
+    "UPDATE book_state SET published = version",
+    "INSERT INTO version_info (version_no, note) VALUES (5, 'Teloria II schema 5')",
+};
+
 void Run(TSQLiteDatabase& db, std::span<const std::string> statements) {
   TTransaction transaction(db);
   for (const std::string& statement : statements)
@@ -91,4 +104,7 @@ void TKsoCtiDb::UpgradeSchema() {
     Run(db_, kVersion3);
   if (FirstValueText("SELECT count(*) FROM sqlite_master WHERE name = 'memory_records'") == "0")
     Run(db_, kVersion4);
+  if (FirstValueText("SELECT count(*) FROM pragma_table_info('book_state') WHERE name = 'home'") ==
+      "0")
+    Run(db_, kVersion5);
 }

@@ -6,8 +6,14 @@ TTransaction::TTransaction(TSQLiteDatabase& db) : db_(db) {
   db_.BeginTransaction();
 }
 
+TTransaction::TTransaction(TSQLiteDatabase& db, bool join) : db_(db) {
+  own_ = !(join && db_.InTransaction());
+  if (own_)
+    db_.BeginTransaction();
+}
+
 TTransaction::~TTransaction() {
-  if (!open_)
+  if (!open_ || !own_)
     return;
   try {
     db_.Rollback();
@@ -17,6 +23,7 @@ TTransaction::~TTransaction() {
 }
 
 void TTransaction::Commit() {
-  db_.Commit();
+  if (own_)
+    db_.Commit();
   open_ = false;
 }

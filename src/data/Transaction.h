@@ -9,6 +9,9 @@ class TSQLiteDatabase;
 class TTransaction {
 public:
   explicit TTransaction(TSQLiteDatabase& db);
+  // With `join`, a transaction open already is joined instead: it is its
+  // owner's to commit or roll back.
+  TTransaction(TSQLiteDatabase& db, bool join);
   ~TTransaction();
   TTransaction(const TTransaction&) = delete;
   TTransaction& operator=(const TTransaction&) = delete;
@@ -18,4 +21,5 @@ public:
 private:
   TSQLiteDatabase& db_;
   bool open_ = true;
+  bool own_ = true;
 };

@@ -125,13 +125,14 @@ QJsonObject BookVersionJson(const TBookVersion& v) {
   return {{"version", static_cast<double>(v.Version)},
           {"desk", Q(v.Desk)},
           {"seq", static_cast<double>(v.Seq)},
-          {"change", BookChangeJson(v.Change)}};
+          {"change", BookChangeJson(v.Change)},
+          {"book_id", Q(v.BookId)}};
 }
 
 TBookVersion BookVersionOf(const QJsonValue& value) {
   const QJsonObject o = ObjectOf(value, "version");
   return {Int64(o, "version"), Text(o, "desk", 200), Int64(o, "seq"),
-          BookChangeOf(o.value("change"))};
+          BookChangeOf(o.value("change")), Text(o, "book_id", 16)};
 }
 
 std::string EncodeBookVersion(const TBookVersion& version) {
@@ -148,4 +149,12 @@ QJsonObject VersionJson(int64_t version) {
 
 int64_t VersionOf(const QJsonValue& value) {
   return Int64(ObjectOf(value, "version"), "version");
+}
+
+QJsonObject SeqJson(int64_t seq) {
+  return {{"seq", static_cast<double>(seq)}};
+}
+
+int64_t SeqOf(const QJsonValue& value) {
+  return Int64(ObjectOf(value, "seq"), "seq");
 }

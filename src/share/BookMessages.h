@@ -51,12 +51,14 @@ struct TDeskEdit {
 };
 
 // A change the book station applied: the book's version it made, and the
-// desk edit it came from (none for the station's own).
+// desk edit it came from (none for the station's own); `BookId` the book's
+// random id ("" from a station that sent none).
 struct TBookVersion {
   int64_t Version = 0;
   std::string Desk;
   int64_t Seq = 0;
   TBookChange Change;
+  std::string BookId{};
 };
 
 // Each throws ECallMessageError saying what is wrong with anything else.
@@ -73,3 +75,6 @@ TBookVersion DecodeBookVersion(const std::string& payload);
 // A version number in a request or an answer.
 QJsonObject VersionJson(int64_t version);
 int64_t VersionOf(const QJsonValue& value);
+// The answer to a desk's edit: the last of that desk's edits applied.
+QJsonObject SeqJson(int64_t seq);
+int64_t SeqOf(const QJsonValue& value);

@@ -62,10 +62,11 @@ void TCallSender::PublishStatus(bool online) {
 }
 
 std::optional<TShareRequest> TCallSender::RequestOf(const TMqttMessage& message) const {
-  if (message.Topic != RequestTopic(base_, station_) || message.Retain)
+  const TShareTopic topic = ParseShareTopic(base_, message.Topic);
+  if (topic.Kind != TShareTopic::TKind::Request || topic.Station != station_ || message.Retain)
     return std::nullopt;
   try {
-    return DecodeShareRequest(message.Payload);
+    return DecodeShareRequestFrom(topic.Desk, message.Payload);
   } catch (const ECallMessageError& e) {
     LogFmt(llWarning, "共有の依頼を読み取れません。Topic=[%s] [詳細] %s", message.Topic,
            e.Message());

@@ -22,7 +22,7 @@ TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::strin
                              ResponseTopic(base, "+", station)};
     options.Will = DeskMessage(base, station, false);
   } else {
-    options.Subscriptions = {RequestTopic(base, station)};
+    options.Subscriptions = {RequestTopic(base, station, "+")};
     options.Will = StatusMessage(base, station, false, false, false);
   }
   // Topics a receiving desk has already are not subscribed twice: the
@@ -30,7 +30,7 @@ TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::strin
   std::vector<std::string>& topics = options.Subscriptions;
   const std::string book = OfficeBookStation(settings, station);
   if (book == station && receiving) {
-    topics.push_back(RequestTopic(base, station));
+    topics.push_back(RequestTopic(base, station, "+"));
   } else if (!book.empty() && book != station) {
     topics.push_back(BookTopic(base, book));
     topics.push_back(DeskTopic(base, book));

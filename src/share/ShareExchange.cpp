@@ -56,20 +56,48 @@ TShareRequest DecodeShareRequest(const std::string& payload) {
   return {Name(o, "id"), Name(o, "desk"), Name(o, "what"), o.value("after")};
 }
 
+TShareRequest DecodeShareRequestFrom(const std::string& from, const std::string& payload) {
+  TShareRequest request = DecodeShareRequest(payload);
+  if (request.Desk != from && StationOfDeskId(request.Desk) != from)
+    throw ECallMessageError("desk が依頼のトピックと違います");
+  return request;
+}
+
+std::string StationOfDeskId(const std::string& desk) {
+  constexpr size_t kToken = 16;
+  if (desk.size() < kToken + 2 || desk[desk.size() - kToken - 1] != '-')
+    return {};
+  const std::string_view token = std::string_view(desk).substr(desk.size() - kToken);
+  if (!std::all_of(token.begin(), token.end(),
+                   [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }))
+    return {};
+  return desk.substr(0, desk.size() - kToken - 1);
+}
+
 std::string EncodeShareResponse(const TShareResponse& r) {
-  return Json({{"id", Q(r.Id)},
-               {"station", Q(r.Station)},
-               {"what", Q(r.What)},
-               {"items", r.Items},
-               {"more", r.More}});
+  QJsonObject o{{"id", Q(r.Id)},
+                {"station", Q(r.Station)},
+                {"what", Q(r.What)},
+                {"items", r.Items},
+                {"more", r.More}};
+  if (!r.Desk.empty())
+    o["desk"] = Q(r.Desk);
+  if (!r.BookId.empty())
+    o["book_id"] = Q(r.BookId);
+  return Json(o);
 }
 
 TShareResponse DecodeShareResponse(const std::string& payload) {
   const QJsonObject o = ShareJsonObject(payload);
   if (!o.value("items").isArray())
     throw ECallMessageError("items が配列ではありません");
-  return {Name(o, "id"), Name(o, "station"), Name(o, "what"), o.value("items").toArray(),
-          o.value("more").toBool(false)};
+  return {Name(o, "id"),
+          Name(o, "station"),
+          Name(o, "what"),
+          o.value("items").toArray(),
+          o.value("more").toBool(false),
+          o.contains("desk") ? Name(o, "desk") : std::string(),
+          o.contains("book_id") ? Name(o, "book_id") : std::string()};
 }
 
 TShareRequests::TShareRequests(std::string desk)

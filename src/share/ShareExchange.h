@@ -15,7 +15,9 @@
 // of a subject (`What`) after a position (`After`, which only the two sides
 // of that subject understand; null: from the start). The station answers on
 // the desk's response topic with the request's id, a page at a time: `More`
-// says that asking on from the last item may bring more.
+// says that asking on from the last item may bring more. `Desk` names the
+// asking desk: its station, or a desk id "<station>-<token>" of the office
+// book; an answer names it again, and the book's answers the book's id.
 struct TShareRequest {
   std::string Id;
   std::string Desk;
@@ -29,6 +31,8 @@ struct TShareResponse {
   std::string What;
   QJsonArray Items;
   bool More = false;
+  std::string Desk{};   // "" for none
+  std::string BookId{}; // "" for none
 };
 
 // The JSON object of a payload; throws ECallMessageError for anything else.
@@ -37,6 +41,11 @@ QJsonObject ShareJsonObject(const std::string& payload);
 // Compact JSON; decoding throws ECallMessageError saying what is wrong.
 std::string EncodeShareRequest(const TShareRequest& request);
 TShareRequest DecodeShareRequest(const std::string& payload);
+// A request from the request topic of the station `from`: its desk must be
+// that station or one of its desk ids.
+TShareRequest DecodeShareRequestFrom(const std::string& from, const std::string& payload);
+// The station of a desk id "<station>-<16 hex digits>"; "" for anything else.
+std::string StationOfDeskId(const std::string& desk);
 std::string EncodeShareResponse(const TShareResponse& response);
 TShareResponse DecodeShareResponse(const std::string& payload);
 
@@ -73,8 +82,8 @@ private:
   };
   std::string NewId();
 
-  const std::string desk_;
-  const std::string run_;
+  std::string desk_;
+  std::string run_;
   uint64_t count_ = 0;
   std::vector<TAsked> asked_;
 };

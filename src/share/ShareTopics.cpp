@@ -66,8 +66,9 @@ std::string StatusTopic(const std::string& base, const std::string& station) {
   return StationTopic(base, station, "status");
 }
 
-std::string RequestTopic(const std::string& base, const std::string& station) {
-  return StationTopic(base, station, "request");
+std::string RequestTopic(const std::string& base, const std::string& station,
+                         const std::string& desk) {
+  return StationTopic(base, station, "request/") + desk;
 }
 
 std::string ResponseTopic(const std::string& base, const std::string& station,
@@ -94,15 +95,14 @@ TShareTopic ParseShareTopic(const std::string& base, const std::string& topic) {
       return {};
   if (levels[0] == kDesks)
     return levels.size() == 2 ? TShareTopic{TKind::Desk, {}, levels[1]} : TShareTopic{};
-  if (levels.size() == 3 && levels[1] == "response")
-    return {TKind::Response, levels[0], levels[2]};
+  if (levels.size() == 3 && (levels[1] == "response" || levels[1] == "request"))
+    return {levels[1] == "response" ? TKind::Response : TKind::Request, levels[0], levels[2]};
   if (levels.size() != 2)
     return {};
-  const TKind kind = levels[1] == "call"      ? TKind::Call
-                     : levels[1] == "status"  ? TKind::Status
-                     : levels[1] == "request" ? TKind::Request
-                     : levels[1] == "book"    ? TKind::Book
-                                              : TKind::Other;
+  const TKind kind = levels[1] == "call"     ? TKind::Call
+                     : levels[1] == "status" ? TKind::Status
+                     : levels[1] == "book"   ? TKind::Book
+                                             : TKind::Other;
   return kind == TKind::Other ? TShareTopic{} : TShareTopic{kind, levels[0], {}};
 }
 

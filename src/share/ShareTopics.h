@@ -13,14 +13,17 @@
 //   <base>/<station>/status              retained; the will sets it offline
 //   <base>/<station>/ringing             retained "ON" / "OFF"
 //   <base>/<station>/last_caller[/attributes]   retained
-//   <base>/<station>/request             a receiving desk asks the station
+//   <base>/<station>/request/<desk>      a desk asks the station (the level
+//                                        names the asking desk's station, so
+//                                        that an account asks only as itself)
 //   <base>/<station>/response/<desk>     the station's answer to that desk
 //   <base>/<station>/book                the changes of the office's phone book
 //                                        that this station holds (QoS 1)
 //   <base>/desks/<desk>                  retained: a receiving desk is online
 std::string CallTopic(const std::string& base, const std::string& station);
 std::string StatusTopic(const std::string& base, const std::string& station);
-std::string RequestTopic(const std::string& base, const std::string& station);
+std::string RequestTopic(const std::string& base, const std::string& station,
+                         const std::string& desk);
 std::string ResponseTopic(const std::string& base, const std::string& station,
                           const std::string& desk);
 std::string DeskTopic(const std::string& base, const std::string& desk);

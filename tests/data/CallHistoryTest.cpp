@@ -126,7 +126,7 @@ TEST_F(CallHistoryTest, AnOlderDatabaseIsUpgradedWhenOpenedKeepingItsCalls) {
   sqlite3_close(db);
   CreateCtiDb();
   CreateCtiDb();
-  EXPECT_EQ(CtiDb->GetVersionInfo()->GetValue("version_no"), "4");
+  EXPECT_EQ(CtiDb->GetVersionInfo()->GetValue("version_no"), "5");
   CtiDb->AddMemoryRecordMark("read", 10);
   EXPECT_EQ(CtiDb->GetMemoryRecordMarks(), std::vector<std::string>{"read"});
   bool added = false;

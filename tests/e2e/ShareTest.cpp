@@ -481,14 +481,15 @@ protected:
     return {std::move(number), std::move(name), std::move(memo1), "", "", "", ""};
   }
 
-  // An edit of another desk, as it sends it to the book station.
+  // An edit of another desk's database, as it sends it to the book station.
   void Edit(const std::string& kind, std::vector<TBookEntry> entries,
-            std::vector<std::string> numbers = {}, const std::string& desk = "deskA") {
+            std::vector<std::string> numbers = {}, const std::string& account = "deskA") {
+    const std::string desk = account + "-00000000000000ed";
     const int64_t seq = ++seqs[desk];
-    const TDeskEdit edit{desk, seq, {kind, std::move(entries), std::move(numbers), desk, ""}};
+    const TDeskEdit edit{desk, seq, {kind, std::move(entries), std::move(numbers), account, ""}};
     const TShareRequest request{desk + "-" + std::to_string(seq), desk, BookEditSubject,
                                 DeskEditJson(edit)};
-    ASSERT_TRUE(editor->Publish(Topic("desk1", "request"), EncodeShareRequest(request)));
+    ASSERT_TRUE(editor->Publish(Topic("desk1", "request/" + account), EncodeShareRequest(request)));
   }
 
   // The office's part of a PC's book, and the version it has applied.
@@ -565,7 +566,7 @@ TEST_F(OfficeBookTest, ADeskAwayCatchesUpAndEditsKeptWhileTheBookStationIsAwayAr
   ASSERT_TRUE(SameBooks(all, 30));
   EXPECT_EQ(BookOf(home.Path()).back(), "version 50");
 
-  // Desk A registers the 20 callers of desk2's calls while the book station is off.
+  // Desk A registers the 20 callers of desk2's live calls while the book station is off.
   NewFolder("deskA");
   auto deskA = StartIn("deskA", "Mode=2\r\nStation=deskA\r\nBookStation=desk1\r\n");
   dataFolder = home.Path() + "/deskA";
@@ -573,7 +574,16 @@ TEST_F(OfficeBookTest, ADeskAwayCatchesUpAndEditsKeptWhileTheBookStationIsAwayAr
   dataFolder = home.Path();
   station->Terminate();
   ASSERT_EQ(station->WaitExit(), 0);
-  auto desk2 = StartStation("desk2", 20, "BookStation=desk1\r\n");
+  for (int i = 1; i <= 20; ++i)
+    for (const int kind : {1, 2, 5}) {
+      TCallMessage m = OldCall("desk2", i);
+      m.Id = fmt::format("desk2-r-{}-{}", i, kind);
+      m.Kind = kind;
+      m.IncomingDate = m.Date = FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", Now());
+      if (kind == 1)
+        m.IncomingOrder.reset(), m.IncomingDate.reset();
+      ASSERT_TRUE(editor->Publish(Topic("desk2", "call"), EncodeCallMessage(m)));
+    }
   const auto unconfirmed = [&] {
     const std::string saved = std::exchange(dataFolder, home.Path() + "/deskA");
     const std::string count = Query("SELECT count(*) FROM book_outbox").at(0);
@@ -597,7 +607,8 @@ TEST_F(OfficeBookTest, ADeskAwayCatchesUpAndEditsKeptWhileTheBookStationIsAwayAr
   }
   EXPECT_EQ(applied, registered);
 
-  // The book station begun anew: the desk joins it, its own book kept first.
+  // The book station begun anew: every desk joins it, its own book kept
+  // first (the offer declined without a screen).
   station->Terminate();
   ASSERT_EQ(station->WaitExit(), 0);
   std::filesystem::copy_file(BinFolder() + "/teloria2.db3.init", dataFolder + "/teloria2.db3",
@@ -605,6 +616,25 @@ TEST_F(OfficeBookTest, ADeskAwayCatchesUpAndEditsKeptWhileTheBookStationIsAwayAr
   station = StartIn("desk1", "Mode=1\r\nStation=desk1\r\n");
   EXPECT_TRUE(
       WaitFor([&] { return Exported(home.Path()).find("0700000029,版29,") != std::string::npos; }));
+  Edit("save", {Entry("0311112222", "新しい電話帳")}, {}, "deskB");
+  EXPECT_TRUE(SameBooks({home.Path() + "/desk1", home.Path(), home.Path() + "/deskA"}, 1));
+}
+
+// The callers of old calls a joining desk catches up are no new callers of
+// the office book: an entry the office deleted stays deleted.
+TEST_F(OfficeBookTest, AnEntryTheOfficeDeletedStaysDeletedWhenADeskJoinsAndCatchesUpItsCalls) {
+  StartBookStation();
+  auto desk2 = StartStation("desk2", 20, "BookStation=desk1\r\n");
+  const std::string number = OldCall("desk2", 1).PhoneNumber;
+  Edit("save", {Entry(number, "取引先")});
+  Edit("delete", {}, {number});
+  ASSERT_TRUE(WaitFor([&] { return BookOf(home.Path() + "/desk2").back() == "version 2"; }));
+  StartReception();
+  ASSERT_TRUE(WaitFor([&] {
+    return Query("SELECT count(*) FROM incoming_numbers") == std::vector<std::string>{"20"};
+  }));
+  EXPECT_TRUE(SameBooks({home.Path() + "/desk1", home.Path(), home.Path() + "/desk2"}, 0));
+  EXPECT_EQ(Query("SELECT count(*) FROM book_outbox").at(0), "0");
 }
 
 TEST_F(OfficeBookTest, AJoiningDeskKeepsEveryOwnEntryInTheOfficeBookOrItsExportedFile) {

@@ -109,16 +109,17 @@ TEST(ShareTopicsTest, ReceiverKeepsItsSessionAndSenderLeavesAWill) {
   s.Mode = 1;
   const TMqttOptions sender = ShareClientOptions(s, "desk1");
   EXPECT_TRUE(sender.CleanSession);
-  EXPECT_EQ(sender.Subscriptions, std::vector<std::string>{"office/desk1/request"});
+  EXPECT_EQ(sender.Subscriptions, std::vector<std::string>{"office/desk1/request/+"});
   ASSERT_TRUE(sender.Will);
   EXPECT_EQ(sender.Will->Payload, StatusMessage("office", "desk1", false, false, false).Payload);
   EXPECT_TRUE(sender.Will->Retain);
   EXPECT_EQ(ShareStationName(" a/b+#\n "), "a_b__");
   // Another PC's phone book: its changes, its status and its answers, none twice.
   s.BookStation = "pc9";
-  EXPECT_EQ(ShareClientOptions(s, "desk1").Subscriptions,
-            (std::vector<std::string>{"office/desk1/request", "office/pc9/book", "office/desks/pc9",
-                                      "office/pc9/status", "office/pc9/response/desk1"}));
+  EXPECT_EQ(
+      ShareClientOptions(s, "desk1").Subscriptions,
+      (std::vector<std::string>{"office/desk1/request/+", "office/pc9/book", "office/desks/pc9",
+                                "office/pc9/status", "office/pc9/response/desk1"}));
   s.Mode = 2;
   EXPECT_EQ(ShareClientOptions(s, "desk1").Subscriptions,
             (std::vector<std::string>{"office/+/call", "office/+/status", "office/+/response/desk1",
