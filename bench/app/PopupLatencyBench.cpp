@@ -32,17 +32,24 @@ constexpr const char* kLoad = ", every core busy";
 constexpr const char* kLoad = "";
 #endif
 
-// stress-ng with one CPU worker per core, or nothing on an idle run.
-std::unique_ptr<TProgramProcess> BusyCores(const std::string& home) {
+// stress-ng with one CPU worker per core, or nothing on an idle run; false
+// when it could not start.
+bool BusyCores(const std::string& home, std::unique_ptr<TProgramProcess>& load) {
 #ifdef TELORIA2_BUSY_CORES
-  return std::make_unique<TProgramProcess>(
+  load = std::make_unique<TProgramProcess>(
       TELORIA2_STRESS_NG,
       std::vector<std::string>{"--cpu", std::to_string(::sysconf(_SC_NPROCESSORS_ONLN))},
       std::vector<std::string>{}, home + "/stress.txt");
+  // One that cannot start ends at once; one that runs is still there.
+  if (load->WaitExit(500) >= 0) {
+    std::fprintf(stderr, "%s did not start\n", TELORIA2_STRESS_NG);
+    return false;
+  }
 #else
   (void)home;
-  return nullptr;
+  (void)load;
 #endif
+  return true;
 }
 
 std::string Measure(const char* text) {
@@ -59,7 +66,9 @@ int main() {
   TPopupProgram program;
   if (!program.Start())
     return 1;
-  std::unique_ptr<TProgramProcess> load = BusyCores(program.Home());
+  std::unique_ptr<TProgramProcess> load;
+  if (!BusyCores(program.Home(), load))
+    return 1;
   const std::vector<double> millis = PlayCalls(program.Line(), program.Stamps(), kCalls);
   load.reset();
   if (millis.empty())
