@@ -5,12 +5,11 @@
 // adapter itself (the virtual adapter's line code), so the moment of the
 // write is known; the program reports the paint through its opt-in hook
 // TELORIA2_PAINT_STAMP. Both times are CLOCK_MONOTONIC.
+// Built a second time as app_popup_loaded_latency_bench: the same calls with
+// every core kept busy at normal priority by stress-ng, started here.
 // Needs an X server:  xvfb-run -a -s "-screen 0 1280x1024x24" app_popup_latency_bench
 #include "BenchResult.h"
-#include "LogTail.h"
-#include "PopupLine.h"
-#include "ProgramProcess.h"
-#include "base/CodePage.h"
+#include "PopupProgram.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +17,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <poll.h>
 #include <unistd.h>
 #include <vector>
@@ -26,6 +26,36 @@ namespace {
 
 constexpr int kCalls = 200;
 
+#ifdef TELORIA2_BUSY_CORES
+constexpr const char* kLoad = ", every core busy";
+#else
+constexpr const char* kLoad = "";
+#endif
+
+// stress-ng with one CPU worker per core, or nothing on an idle run; false
+// when it could not start.
+bool BusyCores(const std::string& home, std::unique_ptr<TProgramProcess>& load) {
+#ifdef TELORIA2_BUSY_CORES
+  load = std::make_unique<TProgramProcess>(
+      TELORIA2_STRESS_NG,
+      std::vector<std::string>{"--cpu", std::to_string(::sysconf(_SC_NPROCESSORS_ONLN))},
+      std::vector<std::string>{}, home + "/stress.txt");
+  // One that cannot start ends at once; one that runs is still there.
+  if (load->WaitExit(500) >= 0) {
+    std::fprintf(stderr, "%s did not start\n", TELORIA2_STRESS_NG);
+    return false;
+  }
+#else
+  (void)home;
+  (void)load;
+#endif
+  return true;
+}
+
+std::string Measure(const char* text) {
+  return std::string(text) + kLoad;
+}
+
 } // namespace
 
 int main() {
@@ -33,47 +63,27 @@ int main() {
     std::fprintf(stderr, "needs an X server, e.g. xvfb-run -a %s\n", "app_popup_latency_bench");
     return 2;
   }
-  std::string pattern = (std::filesystem::temp_directory_path() / "teloria2-popup-XXXXXX").string();
-  const std::string home = ::mkdtemp(pattern.data());
-  std::filesystem::create_directories(home + "/run");
-  std::filesystem::permissions(home + "/run", std::filesystem::perms::owner_all);
-  TAdapterLine line(home + "/adapter");
-  std::ofstream(home + "/teloria2.ini", std::ios::binary) << Utf8ToCp932(
-      "[Settings]\r\nMirelKT5Port=" + home + "/adapter\r\nIncomingDisplayMode=1\r\n");
-  ::unsetenv("QT_QPA_PLATFORM");
-  TProgramProcess program(TELORIA2_PROGRAM, {"-arun"},
-                          {"TELORIA2_HOME=" + home, "XDG_RUNTIME_DIR=" + home + "/run",
-                           "TELORIA2_PAINT_STAMP=" + home + "/paint.txt"},
-                          home + "/output.txt");
-  TLogTail log(home + "/logs");
-  const auto connected = [&] {
-    for (const std::string& text : log.NewLines())
-      if (text.find("MirelUSB/RX2に接続しました。") != std::string::npos)
-        return true;
-    return false;
-  };
-  if (!line.ServeUntil(connected, 30000)) {
-    std::fprintf(stderr, "teloria2 did not connect (see %s)\n", home.c_str());
+  TPopupProgram program;
+  if (!program.Start())
     return 1;
-  }
-
-  TStampFile stamps(home + "/paint.txt");
-  const std::vector<double> millis = PlayCalls(line, stamps, kCalls);
+  std::unique_ptr<TProgramProcess> load;
+  if (!BusyCores(program.Home(), load))
+    return 1;
+  const std::vector<double> millis = PlayCalls(program.Line(), program.Stamps(), kCalls);
+  load.reset();
   if (millis.empty())
     return 1;
-  program.Terminate();
-  program.WaitExit();
-  std::error_code ignored;
-  std::filesystem::remove_all(home, ignored);
+  program.Succeeded();
 
   std::vector<double> sorted = millis;
   std::sort(sorted.rbegin(), sorted.rend());
   std::printf("slowest calls: %.1f %.1f %.1f %.1f %.1f ms\n", sorted[0], sorted[1], sorted[2],
               sorted[3], sorted[4]);
-  PrintResult("first call after start to popup painted", FigureText(millis.front(), "ms"));
-  PrintResult("caller number on the line to popup painted, median",
+  PrintResult(Measure("first call after start to popup painted"), FigureText(millis.front(), "ms"));
+  PrintResult(Measure("caller number on the line to popup painted, median"),
               FigureText(Percentile(millis, 50), "ms"));
-  PrintUnder("caller number on the line to popup painted, p99", Percentile(millis, 99), 16.7, "ms");
-  PrintUnder("caller number on the line to popup painted, max", sorted.front(), 33, "ms");
+  PrintUnder(Measure("caller number on the line to popup painted, p99"), Percentile(millis, 99),
+             16.7, "ms");
+  PrintUnder(Measure("caller number on the line to popup painted, max"), sorted.front(), 33, "ms");
   return 0;
 }
