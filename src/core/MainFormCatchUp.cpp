@@ -26,8 +26,15 @@ void TMainForm::StartMemoryCatchUp() {
       });
 }
 
-// Recorded silently: the calls are old, so nothing rings or pops up.
+// Recorded silently: the calls are old, so nothing rings or pops up. A
+// call shown whose row still waits (for its paint, or for the database) is
+// not in the history yet: the records wait for it, or its record would
+// become a second row of the same call.
 void TMainForm::MemoryCatchUpRead(const std::vector<TStoredCall>& calls) {
+  if (!pendingWrites_.empty() || writingPending_) {
+    heldCatchUp_ = calls;
+    return;
+  }
   try {
     const std::vector<TRecoveredCall> changed = RecordRecoveredCalls(calls);
     const auto added = std::count_if(changed.begin(), changed.end(),
@@ -50,4 +57,12 @@ void TMainForm::MemoryCatchUpRead(const std::vector<TStoredCall>& calls) {
   } catch (const std::exception& e) {
     LogException(llError, "本体メモリの着信を履歴に追加できませんでした。", e);
   }
+}
+
+// The writes that held the records back are done.
+void TMainForm::RecordHeldCatchUp() {
+  if (!heldCatchUp_)
+    return;
+  Post([this, calls = std::move(*heldCatchUp_)] { MemoryCatchUpRead(calls); });
+  heldCatchUp_.reset();
 }
