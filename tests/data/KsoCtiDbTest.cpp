@@ -49,7 +49,7 @@ TEST_F(KsoCtiDbTest, TemplateCopyHappensOnceAndVersionIsReadable) {
   EXPECT_FALSE(CreateDatabaseFromTemplate()); // the target exists
   const auto version = CtiDb->GetVersionInfo();
   ASSERT_NE(version, nullptr);
-  EXPECT_EQ(version->GetValue("version_no"), "4");
+  EXPECT_EQ(version->GetValue("version_no"), "5");
   EXPECT_FALSE(version->GetValue("note").empty());
   EXPECT_EQ(CtiDb->GetPhoneNumberCount(), 0);
 }
