@@ -10,6 +10,7 @@
 #include "share/CallSender.h"
 #include "share/ShareConnection.h"
 #include "share/Station.h"
+#include "share/StationStatus.h"
 
 #include <fmt/printf.h>
 
@@ -17,6 +18,20 @@ namespace {
 
 bool Shares(int mode) {
   return mode == 1 || mode == 2;
+}
+
+// This database's id, which tells two PCs under one station name apart; a
+// PC without its database sends under an id of this run.
+std::string InstanceId() {
+  try {
+    if (CtiDb)
+      if (const auto state = CtiDb->GetBookState())
+        if (const std::string token = state->GetValue("token"); IsShareId(token))
+          return token;
+  } catch (const std::exception& e) {
+    LogException(llWarning, "データベースの識別子を読めません。", e);
+  }
+  return RandomShareId();
 }
 
 } // namespace
@@ -77,21 +92,24 @@ void TCallShare::Start() {
     WarnOfReadablePassword();
     ++generation_;
     lastStatus_.reset();
-    dropReported_ = false;
+    dropReported_ = nameWarned_ = false;
     TMqttEvents events;
     events.OnStatus = Current(&TCallShare::StatusChanged);
     events.OnMessage = Current(&TCallShare::MessageArrived);
     events.OnDropped = Current(&TCallShare::Dropped);
-    client_ = clients_(ShareClientOptions(running_, station), owner_, std::move(events));
+    events.OnRefused = Current(&TCallShare::Refused);
+    const TStationStatus identity{station, true, false, false, InstanceId(), RandomShareId()};
+    client_ = clients_(ShareClientOptions(running_, station, identity), owner_, std::move(events));
     if (running_.Mode == 1) {
       sender_ =
-          std::make_unique<TCallSender>(*client_, running_.Topic, station, running_.HomeAssistant);
+          std::make_unique<TCallSender>(*client_, running_.Topic, identity, running_.HomeAssistant);
     } else {
       desk_ = std::make_unique<TShareDesk>(*client_, owner_, running_, station, Session);
       desk_->OnRecorded = [this](const std::vector<TTableRow>& registered) {
         if (OnCallsRecorded)
           OnCallsRecorded(registered);
       };
+      desk_->OnWarning = [this](const std::string& text) { Warn(text); };
     }
     StartBook(station);
     if (desk_ || !OfficeBookStation(running_, station).empty())
@@ -205,8 +223,27 @@ void TCallShare::MessageArrived(const TMqttMessage& message) {
   if (desk_)
     desk_->Take(message);
   else if (sender_)
-    if (const auto request = sender_->RequestOf(message))
-      Answer(*request);
+    SenderTake(message);
+}
+
+void TCallShare::SenderTake(const TMqttMessage& message) {
+  const TCallSender::TNameUse use = sender_->TakeOwnStatus(message);
+  if (use != TCallSender::TNameUse::Own) {
+    const std::string text = fmt::sprintf(StationNameInUseText, sender_->Identity().Station);
+    LogFmt(llError, "%s", text);
+    if (use == TCallSender::TNameUse::Refused)
+      Log(llError,
+          "先に接続していたPCがあるため、ステーション名を変えるまで着信情報を送信しません。");
+    if (!std::exchange(nameWarned_, true))
+      Warn(text);
+  }
+  if (const auto request = sender_->RequestOf(message))
+    Answer(*request);
+}
+
+void TCallShare::Warn(const std::string& text) {
+  if (OnWarning)
+    OnWarning(text);
 }
 
 // A page of this PC's history after the desk's key; a failure leaves the
@@ -218,7 +255,7 @@ void TCallShare::Answer(const TShareRequest& request) {
   }
   try {
     QJsonArray items;
-    for (const TCallRecord& call : OwnCallsAfter(CallKeyOf(request.After), TShareDesk::PageCalls))
+    for (const TCallRecord& call : OwnCallsAfter(CallMarkOf(request.After), TShareDesk::PageCalls))
       items.push_back(CallRecordJson(call));
     const bool more = items.size() == TShareDesk::PageCalls;
     sender_->Answer(request, std::move(items), more);
@@ -272,9 +309,9 @@ void TCallShare::WarnOfReadablePassword() {
          "MQTTブローカーのパスワードを保存したファイルを他のユーザーが読めます。"
          "設定を保存し直すと所有者だけが読めるようにします。File=[%s]",
          TAppSettings::FileName());
-  if (!passwordWarned_ && OnWarning)
-    OnWarning("設定ファイルのMQTTパスワードを他のユーザーが読めます。\r\n"
-              "設定画面で保存し直して下さい。");
+  if (!passwordWarned_)
+    Warn("設定ファイルのMQTTパスワードを他のユーザーが読めます。\r\n"
+         "設定画面で保存し直して下さい。");
   passwordWarned_ = true;
 }
 
@@ -284,6 +321,11 @@ void TCallShare::Dropped(size_t dropped) {
          "MQTTの送信待ちが上限を超えたため、古いメッセージを破棄しました。(破棄 %d 件)",
          static_cast<int>(dropped));
   dropReported_ = true;
+}
+
+void TCallShare::Refused(const TMqttMessage& message) {
+  LogFmt(llError, "MQTTのライブラリが受け付けないメッセージを破棄しました。Topic=[%s] サイズ=%d",
+         message.Topic, static_cast<int>(message.Payload.size()));
 }
 
 void TCallShare::GroupEventHandled(const IKT5GroupEventArgs& event) {
@@ -302,4 +344,12 @@ void TCallShare::SourceConnected(bool connected) {
   sourceConnected_ = connected;
   if (sender_ && connected_)
     sender_->Status(connected);
+}
+
+void TCallShare::CallsRecovered(const std::vector<TRecoveredCall>& calls) {
+  if (!sender_)
+    return;
+  for (const TRecoveredCall& call : calls)
+    if (std::optional<TCallMessage> message = TSentCalls::RecoveredMessage(call))
+      sender_->Send(std::move(*message));
 }

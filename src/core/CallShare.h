@@ -48,6 +48,9 @@ public:
   void GroupEventHandled(const IKT5GroupEventArgs& event);
   // Mode 1: the adapter (or simulator) connection, told in the status.
   void SourceConnected(bool connected);
+  // Mode 1: calls the adapter's memory added to the history or ended there
+  // go to the desks, which record them silently.
+  void CallsRecovered(const std::vector<TRecoveredCall>& calls);
 
   // Mode 2: the incoming row of a number event of Session's group `groupNo`
   // becomes that of the sending station's call: its station ("_Station"),
@@ -79,6 +82,9 @@ private:
   void StatusChanged(const TMqttStatus& status);
   void LogStatus(const TMqttStatus& status);
   void MessageArrived(const TMqttMessage& message);
+  void SenderTake(const TMqttMessage& message);
+  void Warn(const std::string& text);
+  void Refused(const TMqttMessage& message);
   void Answer(const TShareRequest& request);
   void Dropped(size_t dropped);
   // Drops what an older connection posted after it was replaced.
@@ -98,5 +104,6 @@ private:
   bool sourceConnected_ = false;
   bool dropReported_ = false;
   bool passwordWarned_ = false;
+  bool nameWarned_ = false;
   std::optional<TMqttStatus> lastStatus_;
 };

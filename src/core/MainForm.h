@@ -9,6 +9,7 @@
 #include "core/IRingSound.h"
 #include "core/ITrayIcon.h"
 #include "core/IWindows.h"
+#include "core/MemoryRecordMatch.h"
 #include "core/MirelKT5Scanner.h"
 #include "core/PendingJournal.h"
 #include "data/SQLiteError.h"
@@ -29,7 +30,6 @@
 
 class TCallShare;
 class TMemoryCatchUp;
-struct TStoredCall;
 class TMessageEndpoint;
 class TMirelKT5CommBase;
 class TMirelKT5Comm;
@@ -203,6 +203,7 @@ private:
   // The adapter's stored calls the history lacks, read after a session opens.
   void StartMemoryCatchUp();
   void MemoryCatchUpRead(const std::vector<TStoredCall>& calls);
+  void RecordHeldCatchUp();
   bool SearchOutdated(const std::string& targetPort) const;
   void OnSessionClosed(const IKT5ClosedEventArgs& args);
   void OnSessionTrace(const IKT5TraceEventArgs& args);
@@ -317,6 +318,8 @@ private:
   // Writes held for a call's paint or refused by the database for now,
   // oldest first.
   std::deque<TPendingWrite> pendingWrites_;
+  // The adapter's records read while calls shown waited for their writes.
+  std::optional<std::vector<TStoredCall>> heldCatchUp_;
   // Why it last refused one, for the log line that starts an outage.
   std::optional<ESQLiteException> refusal_;
   // A pending write of this outage could not be kept in the journal.

@@ -481,6 +481,7 @@ void TMainForm::WritePending() {
     if (result == TWriteResult::Done && Outage())
       LogFmt(llDebug, "保留していた書き込みを行いました。[%s]", next.What);
   }
+  RecordHeldCatchUp();
   if (!Outage())
     return;
   pendingWritesTimer_.stop();

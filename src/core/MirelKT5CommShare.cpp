@@ -9,16 +9,17 @@ void TMirelKT5CommShare::ReadMemory(uint8_t, IKT5MirelKT5ReceivePacket&) {
   throw EMirelKT5CommException(CommErrorKind::ReadMemoryFailed, "メモリ読み出しエラー");
 }
 
-std::deque<TMirelKT5CommShare::TCall>::iterator
-TMirelKT5CommShare::CallOf(const std::string& station, int32_t senderGroupNo) {
+// A message of another run of its station ends that run's calls here.
+std::deque<TMirelKT5CommShare::TCall>::iterator TMirelKT5CommShare::CallOf(const TCallMessage& m) {
+  std::erase_if(calls_, [&](const TCall& c) { return c.Station == m.Station && c.Run != m.Run; });
   const auto found = std::find_if(calls_.begin(), calls_.end(), [&](const TCall& c) {
-    return c.SenderGroupNo == senderGroupNo && c.Station == station;
+    return c.Is(m.Station, m.Run, m.GroupNo);
   });
   if (found != calls_.end())
     return found;
   if (calls_.size() >= RememberedCalls)
     calls_.pop_front();
-  TCall call{station, senderGroupNo, {}};
+  TCall call{m.Station, m.Run, m.GroupNo, {}};
   call.Group.GroupNo = TakeGroupNo();
   call.Group.KyokuseiHantenAt = Now();
   calls_.push_back(std::move(call));
@@ -26,7 +27,7 @@ TMirelKT5CommShare::CallOf(const std::string& station, int32_t senderGroupNo) {
 }
 
 void TMirelKT5CommShare::InjectMessage(const TCallMessage& message) {
-  const auto call = CallOf(message.Station, message.GroupNo);
+  const auto call = CallOf(message);
   TKT5GroupEventArgs& g = call->Group;
   const TDateTime now = Now();
   g.PacketKind = static_cast<uint8_t>(message.Kind);
@@ -67,10 +68,14 @@ void TMirelKT5CommShare::InjectMessage(const TCallMessage& message) {
     OnGroup(*this, event);
 }
 
-bool TMirelKT5CommShare::Tracks(const std::string& station, int32_t senderGroupNo) const {
-  return std::any_of(calls_.begin(), calls_.end(), [&](const TCall& c) {
-    return c.SenderGroupNo == senderGroupNo && c.Station == station;
-  });
+bool TMirelKT5CommShare::Tracks(const std::string& station, const std::string& run,
+                                int32_t senderGroupNo) const {
+  return std::any_of(calls_.begin(), calls_.end(),
+                     [&](const TCall& c) { return c.Is(station, run, senderGroupNo); });
+}
+
+void TMirelKT5CommShare::ForgetStation(const std::string& station) {
+  std::erase_if(calls_, [&](const TCall& c) { return c.Station == station; });
 }
 
 std::optional<TCallMessage> TMirelKT5CommShare::TakeNumberMessage(int32_t groupNo) {

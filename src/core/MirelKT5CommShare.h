@@ -9,7 +9,8 @@
 #include <string>
 
 // The session of a receiving station: calls come from the broker as call
-// messages, already grouped by their sending station. Each call gets a group
+// messages, already grouped by their sending station and its run (a run's
+// group numbers start again in the next). Each call gets a group
 // number of this process, so calls of several senders never share one with
 // each other or with the local sessions, and raises OnGroup as an adapter's
 // call would. There is no adapter behind it to read or to set.
@@ -27,8 +28,10 @@ public:
   // Updates the message's call with it and raises OnGroup with a copy. The
   // durations are the sender's, which measured them on the line.
   void InjectMessage(const TCallMessage& message);
-  // Whether a call of that station and sender's group is in progress here.
-  bool Tracks(const std::string& station, int32_t senderGroupNo) const;
+  // Whether a call of that station, run and sender's group is in progress here.
+  bool Tracks(const std::string& station, const std::string& run, int32_t senderGroupNo) const;
+  // The station went offline or started again: none of its calls goes on.
+  void ForgetStation(const std::string& station);
   // The number message behind the number event of this group, handed over
   // once (the event's handling may come after many more messages).
   std::optional<TCallMessage> TakeNumberMessage(int32_t groupNo);
@@ -39,10 +42,15 @@ public:
 private:
   struct TCall {
     std::string Station;
+    std::string Run;
     int32_t SenderGroupNo = 0;
     TKT5GroupEventArgs Group;
+
+    bool Is(const std::string& station, const std::string& run, int32_t group) const {
+      return SenderGroupNo == group && Station == station && Run == run;
+    }
   };
-  std::deque<TCall>::iterator CallOf(const std::string& station, int32_t senderGroupNo);
+  std::deque<TCall>::iterator CallOf(const TCallMessage& message);
 
   bool open_ = false;
   std::deque<TCall> calls_;

@@ -80,7 +80,7 @@ void RegisterCaller(const TStoredCall& call, const std::string& date, bool& limi
   }
 }
 
-void AddCall(const TStoredCall& call, bool& limitLogged) {
+TCallKey AddCall(const TStoredCall& call, bool& limitLogged) {
   const std::string date = DateText(call.Incoming);
   const TCallKey key{CallHistory().AddCall(call.Number, date), date};
   if (call.Answered || call.Unanswered)
@@ -89,11 +89,12 @@ void AddCall(const TStoredCall& call, bool& limitLogged) {
   LogFmt(llInfo, "本体メモリの着信を履歴に追加しました。電話番号=[%s], 着信日時=[%s], %s",
          call.Number, FormatDateTime("yyyy/mm/dd hh:nn", call.Incoming),
          call.Answered ? "応答" : (call.Unanswered ? "未応答" : "不明"));
+  return key;
 }
 
 } // namespace
 
-std::vector<TStoredCall> RecordRecoveredCalls(const std::vector<TStoredCall>& stored) {
+std::vector<TRecoveredCall> RecordRecoveredCalls(const std::vector<TStoredCall>& stored) {
   if (!CtiDb)
     throw Exception("データベースが開かれていません。");
   // A database held by another program fails the reading, which the next
@@ -107,15 +108,18 @@ std::vector<TStoredCall> RecordRecoveredCalls(const std::vector<TStoredCall>& st
     plan = PlanCatchUp(stored, HistoryAround(stored), known,
                        DateTimeFromTextDef(CallHistory().NewestOwnCallDate(), 0));
   bool limitLogged = false;
+  std::vector<TRecoveredCall> changed;
   for (const TStoredCall& call : plan.Add)
-    AddCall(call, limitLogged);
-  for (const auto& [open, call] : plan.Finish)
+    changed.push_back({AddCall(call, limitLogged), call, true});
+  for (const auto& [open, call] : plan.Finish) {
     SetOutcome(open.Key, call, open.State);
+    changed.push_back({open.Key, call, false});
+  }
   // An adapter read once, even with an empty memory, is read for the first
   // time no more: its later calls are all new.
   plan.Seen.push_back(ReadingMark);
   for (const std::string& mark : plan.Seen)
     CtiDb->AddMemoryRecordMark(mark, MarksKept);
   transaction.Commit();
-  return plan.Add;
+  return changed;
 }

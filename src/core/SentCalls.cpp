@@ -57,3 +57,18 @@ TCallMessage TSentCalls::MessageOf(const TKT5GroupEventArgs& ev, const TLastInco
     m.TalkSeconds = ev.TalkSeconds;
   return m;
 }
+
+std::optional<TCallMessage> TSentCalls::RecoveredMessage(const TRecoveredCall& recovered) {
+  const TStoredCall& call = recovered.Call;
+  if (!call.Answered && !call.Unanswered)
+    return std::nullopt;
+  TCallMessage m;
+  m.Kind = call.Answered ? 4 : 5;
+  m.GroupNo = RecoveredGroup;
+  m.PhoneNumber = call.Number;
+  m.IncomingOrder = recovered.Key.Order;
+  m.IncomingDate = recovered.Key.Date;
+  m.RingSeconds = call.Answered ? call.RingSeconds() : 0;
+  LookUp(call.Number, m);
+  return m;
+}

@@ -10,14 +10,6 @@
 #include <fmt/printf.h>
 #include <map>
 
-namespace {
-
-bool Later(const TCallRecord& a, const TCallRecord& b) {
-  return std::tie(a.Date, a.Order) > std::tie(b.Date, b.Order);
-}
-
-} // namespace
-
 TShareDesk::TShareDesk(IMqttClient& client, TPostTargetPtr owner, const TShareSettings& settings,
                        std::string desk, TMirelKT5CommShare& session)
     : client_(client), owner_(std::move(owner)), base_(settings.Topic), desk_(std::move(desk)),
@@ -77,7 +69,7 @@ void TShareDesk::CallArrived(const TDeskInput& input) {
 
 // A call seen live from its start stays live to its end.
 bool TShareDesk::Live(const TCallMessage& call) const {
-  if (session_.Tracks(call.Station, call.GroupNo))
+  if (session_.Tracks(call.Station, call.Run, call.GroupNo))
     return true;
   if (call.Kind != 1 && call.Kind != 2)
     return false;
@@ -119,8 +111,18 @@ bool TShareDesk::Record(const std::string& station, const std::vector<TCallRecor
   }
 }
 
+// A station gone, or started again, ends its calls in progress here.
 void TShareDesk::StatusArrived(const TDeskInput& input) {
-  if (!input.Online) {
+  const TStationStatus& status = input.Status;
+  const auto known = statuses_.find(input.Station);
+  const bool wasOnline = known != statuses_.end() && known->second.Online;
+  if (wasOnline && status.Online && !status.Instance.empty() && !known->second.Instance.empty() &&
+      status.Instance != known->second.Instance)
+    NameInUse(input.Station);
+  if (!status.Online || !wasOnline || status.Run != known->second.Run)
+    session_.ForgetStation(input.Station);
+  statuses_[input.Station] = status;
+  if (!status.Online) {
     online_.erase(input.Station);
     requests_.Forget(input.Station);
   } else if (online_.insert(input.Station).second) {
@@ -128,8 +130,15 @@ void TShareDesk::StatusArrived(const TDeskInput& input) {
   }
 }
 
+void TShareDesk::NameInUse(const std::string& station) {
+  const std::string text = fmt::sprintf(StationNameInUseText, station);
+  LogFmt(llError, "%s", text);
+  if (warned_.insert(station).second && OnWarning)
+    OnWarning(text);
+}
+
 void TShareDesk::CatchUp(const std::string& station) {
-  std::optional<TCallRecord> mark;
+  std::optional<TCallMark> mark;
   try {
     mark = MarkOf(station);
   } catch (const std::exception& e) {
@@ -140,23 +149,27 @@ void TShareDesk::CatchUp(const std::string& station) {
   Ask(station, mark);
 }
 
-// The newest call of the station that ended here. At the first contact with
-// a station, the calls this desk recorded before calls kept their station's
-// key are not asked for again.
-std::optional<TCallRecord> TShareDesk::MarkOf(const std::string& station) const {
-  TCallRecord key;
-  if (const auto mark = CallHistory().StationMark(station)) {
-    key.Order = mark->Order;
-    key.Date = mark->Date;
-    return key;
+// Just before the first of the station's recent calls not ended here (its
+// end lost or not yet come), else after the last that ended here. At the
+// first contact with a station, the calls this desk recorded before calls
+// kept their station's key are not asked for again.
+std::optional<TCallMark> TShareDesk::MarkOf(const std::string& station) const {
+  const auto ended = CallHistory().StationMark(station);
+  if (!ended) {
+    const std::string date = CallHistory().NewestOwnCallDate();
+    return date.empty() ? std::nullopt : std::optional(TCallMark{0, date, false});
   }
-  key.Date = CallHistory().NewestOwnCallDate();
-  return key.Date.empty() ? std::nullopt : std::optional(key);
+  TCallMark mark{ended->Order, ended->Date, true};
+  if (const auto open = CallHistory().OldestOpenStationCall(station, PageCalls))
+    if (std::tie(open->Order, open->Date) <= std::tie(mark.Order, mark.Date))
+      mark = {open->Order - 1, open->Date, true};
+  return mark;
 }
 
-void TShareDesk::Ask(const std::string& station, const std::optional<TCallRecord>& after) {
-  if (auto request = requests_.Ask(station, CallsSubject, CallKeyJson(after), Now())) {
+void TShareDesk::Ask(const std::string& station, const std::optional<TCallMark>& after) {
+  if (auto request = requests_.Ask(station, CallsSubject, CallMarkJson(after), Now())) {
     LogFmt(llDebug, "着信情報を送信元に問い合わせます。送信元=[%s] ID=[%s]", station, request->Id);
+    byOrder_[station] = after && after->ByOrder;
     client_.Publish({RequestTopic(base_, station, desk_), EncodeShareRequest(*request), false});
   }
 }
@@ -181,9 +194,9 @@ void TShareDesk::AnswerArrived(const TDeskInput& input) {
     return;
   LogFmt(llInfo, "送信元から着信情報を取り寄せました。送信元=[%s] 件数=%d", input.Station,
          static_cast<int>(calls.size()));
+  // A page ends with the last call in the order asked for.
   if (response.More && !calls.empty())
-    Ask(input.Station, *std::max_element(calls.begin(), calls.end(),
-                                         [](const auto& a, const auto& b) { return Later(b, a); }));
+    Ask(input.Station, TCallMark{calls.back().Order, calls.back().Date, byOrder_[input.Station]});
   else if (answered->AskAgain)
     CatchUp(input.Station);
 }

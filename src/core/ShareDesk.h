@@ -18,14 +18,19 @@
 #include <vector>
 
 // The receiving side of office sharing. The stations' histories are the
-// truth: this desk keeps, per station, the key of the newest of its calls
-// that ended here, and asks the station for the calls after it whenever the
+// truth: this desk keeps, per station, the key of the last of its calls (by
+// the station's order) that ended here, and asks the station for the calls
+// after it, or from the first recent one not ended here, whenever the
 // station comes online (which its retained status also says at each new
 // connection of this desk) and whenever a message of the station is missing.
 // Answers are recorded silently, a page at a time; each call once.
 // A live call (its ring or number younger than StaleSeconds) goes through
 // the session to the controller, which rings, shows and records it; an older
 // one is recorded silently. Main thread only.
+// Said by a desk and by the station itself, with the station's name.
+inline constexpr const char* StationNameInUseText =
+    "ステーション名 %s が複数のPCで使われています。";
+
 class TShareDesk {
 public:
   TShareDesk(IMqttClient& client, TPostTargetPtr owner, const TShareSettings& settings,
@@ -46,6 +51,8 @@ public:
 
   // Calls were recorded without being shown; the phone-book entries added.
   std::function<void(const std::vector<TTableRow>& registered)> OnRecorded;
+  // Something the user should know once: a balloon.
+  std::function<void(const std::string& text)> OnWarning;
 
   // How many calls one answer holds at most.
   static constexpr int PageCalls = 200;
@@ -60,9 +67,10 @@ private:
   bool Record(const std::string& station, const std::vector<TCallRecord>& calls);
   void StatusArrived(const TDeskInput& input);
   void CatchUp(const std::string& station);
-  void Ask(const std::string& station, const std::optional<TCallRecord>& after);
+  void NameInUse(const std::string& station);
+  void Ask(const std::string& station, const std::optional<TCallMark>& after);
   void AnswerArrived(const TDeskInput& input);
-  std::optional<TCallRecord> MarkOf(const std::string& station) const;
+  std::optional<TCallMark> MarkOf(const std::string& station) const;
 
   IMqttClient& client_;
   const TPostTargetPtr owner_;
@@ -73,6 +81,11 @@ private:
   TCallReceiver receiver_;
   TShareRequests requests_;
   std::set<std::string> online_;
+  // The last status of each station, and those warned of as used by two PCs.
+  std::map<std::string, TStationStatus> statuses_;
+  std::set<std::string> warned_;
+  // Whether the request on its way to a station asked by its order.
+  std::map<std::string, bool> byOrder_;
   // Stations whose calls could not be recorded: asked again at the next tick.
   std::set<std::string> retry_;
   // Calls to record silently, written together once the queue is read.

@@ -75,9 +75,10 @@ std::vector<TTableRow> RecordStationCalls(const std::string& station,
   return registered;
 }
 
-std::vector<TCallRecord> OwnCallsAfter(const std::optional<TCallRecord>& after, int count) {
+std::vector<TCallRecord> OwnCallsAfter(const std::optional<TCallMark>& after, int count) {
   const TCallKey key = after ? TCallKey{after->Order, after->Date} : TCallKey{};
-  const auto rows = CallHistory().OwnCallsAfter(key, count, AppSettings.IncomingLimit);
+  const auto rows =
+      CallHistory().OwnCallsAfter(key, count, AppSettings.IncomingLimit, after && after->ByOrder);
   std::vector<TCallRecord> calls;
   for (int i = 0; i < rows->Count(); ++i) {
     const TTableRow& r = (*rows)[i];

@@ -17,5 +17,6 @@ std::vector<TTableRow> RecordStationCalls(const std::string& station,
                                           const std::vector<TCallRecord>& calls);
 
 // This PC's own calls after `after` (null: all), as the history has them,
-// for a desk that asks: at most `count`, among the newest IncomingLimit.
-std::vector<TCallRecord> OwnCallsAfter(const std::optional<TCallRecord>& after, int count);
+// for a desk that asks: at most `count`, among the newest IncomingLimit, in
+// the mark's order.
+std::vector<TCallRecord> OwnCallsAfter(const std::optional<TCallMark>& after, int count);

@@ -64,13 +64,23 @@ std::optional<TCallKey> TCallHistory::StationMark(const std::string& station) {
   return TCallKey{order, mark->GetValue("station_date")};
 }
 
+std::optional<TCallKey> TCallHistory::OldestOpenStationCall(const std::string& station,
+                                                            int recent) {
+  const auto call = Db().GetOldestOpenStationCall(station, recent);
+  if (!call)
+    return std::nullopt;
+  int order = 0;
+  TryParseInt32(call->GetValue("station_order"), order);
+  return TCallKey{order, call->GetValue("incoming_date")};
+}
+
 std::string TCallHistory::NewestOwnCallDate() {
   return Db().GetNewestOwnIncomingDate();
 }
 
 std::unique_ptr<TTableRows> TCallHistory::OwnCallsAfter(const TCallKey& after, int count,
-                                                        int window) {
-  return Db().GetOwnIncomingAfter(after.Order, after.Date, count, window);
+                                                        int window, bool byOrder) {
+  return Db().GetOwnIncomingAfter(after.Order, after.Date, count, window, byOrder);
 }
 
 std::unique_ptr<TTableRows> TCallHistory::List(int limit) {

@@ -56,14 +56,21 @@ public:
   // (state, connected, offhook_seconds, onhook_seconds). Returns the call's
   // key here; `added` tells whether it is new.
   TCallKey AddStationCall(const std::string& station, const TTableRow& call, bool& added);
-  // The station's key (order and date there) of the newest of its calls that
-  // ended here, which deleting or trimming calls does not move back.
+  // The station's key (order and date there) of the last of its calls, by
+  // its order, that ended here, which deleting or trimming calls does not
+  // move back.
   std::optional<TCallKey> StationMark(const std::string& station);
+  // The station's key of the first of its calls, by its order, not ended
+  // here, among its `recent` last calls here.
+  std::optional<TCallKey> OldestOpenStationCall(const std::string& station, int recent);
   // The date of the newest call of this PC itself ("" without one).
   std::string NewestOwnCallDate();
   // For another station: this PC's own calls after `after` among its newest
-  // `window`, oldest first, at most `count`, with the names of the phone book.
-  std::unique_ptr<TTableRows> OwnCallsAfter(const TCallKey& after, int count, int window);
+  // `window`, at most `count`, with the names of the phone book; in the
+  // order they were added to the history (`byOrder`, which a call recovered
+  // later, though older, follows), or by date.
+  std::unique_ptr<TTableRows> OwnCallsAfter(const TCallKey& after, int count, int window,
+                                            bool byOrder);
 
   // The newest `limit` calls with the owner names of the phone book.
   std::unique_ptr<TTableRows> List(int limit);

@@ -318,17 +318,32 @@ std::string TKsoCtiDb::GetNewestOwnIncomingDate() {
       "SELECT coalesce(max(incoming_date), '') FROM incoming_numbers WHERE station IS NULL");
 }
 
+std::unique_ptr<TTableRow> TKsoCtiDb::GetOldestOpenStationCall(const std::string& station,
+                                                               int recent) {
+  const auto rows = QueryRows("SELECT station_order, incoming_date FROM"
+                              " (SELECT station_order, incoming_date, state FROM incoming_numbers"
+                              "  WHERE station = ?1 AND station_order IS NOT NULL"
+                              "  ORDER BY station_order DESC, incoming_date DESC LIMIT ?2)"
+                              " WHERE state < 2 ORDER BY station_order, incoming_date LIMIT 1",
+                              {station, static_cast<std::int64_t>(recent)});
+  return rows->Count() == 0 ? nullptr : (*rows)[0].Clone();
+}
+
 std::unique_ptr<TTableRows> TKsoCtiDb::GetOwnIncomingAfter(int order, const std::string& dateText,
-                                                           int count, int window) {
-  return QueryRows("SELECT i.incoming_order, i.incoming_date, i.phone_number, i.state, i.connected,"
-                   " i.offhook_seconds, i.onhook_seconds, p.owner_name, p.memo1, p.memo2, p.memo3"
+                                                           int count, int window, bool byOrder) {
+  const char* const key =
+      byOrder ? "i.incoming_order, i.incoming_date" : "i.incoming_date, i.incoming_order";
+  return QueryRows(
+      fmt::sprintf("SELECT i.incoming_order, i.incoming_date, i.phone_number, i.state,"
+                   " i.connected, i.offhook_seconds, i.onhook_seconds, p.owner_name, p.memo1,"
+                   " p.memo2, p.memo3"
                    " FROM (SELECT * FROM incoming_numbers WHERE station IS NULL"
                    "       ORDER BY incoming_date DESC, incoming_order DESC LIMIT ?4) i"
                    " LEFT OUTER JOIN phone_numbers p ON i.phone_number = p.phone_number"
-                   " WHERE (i.incoming_date, i.incoming_order) > (?2, ?1)"
-                   " ORDER BY i.incoming_date, i.incoming_order LIMIT ?3",
-                   {static_cast<std::int64_t>(order), dateText, static_cast<std::int64_t>(count),
-                    static_cast<std::int64_t>(window)});
+                   " WHERE (%s) > (%s) ORDER BY %s LIMIT ?3",
+                   key, byOrder ? "?1, ?2" : "?2, ?1", key),
+      {static_cast<std::int64_t>(order), dateText, static_cast<std::int64_t>(count),
+       static_cast<std::int64_t>(window)});
 }
 
 int FollowingIncomingOrder(int order) {

@@ -79,15 +79,19 @@ public:
   // already takes the outcome unless its own is further on (state). Returns
   // the incoming_order of the row here; `added` tells whether it is new.
   int AddStationIncoming(const std::string& station, const TTableRow& call, bool& added);
-  // The station's order and date of the newest of its calls that ended
-  // here (station_order, station_date), or nullptr.
+  // The station's order and date of the last of its calls, by its order,
+  // that ended here (station_order, station_date), or nullptr.
   std::unique_ptr<TTableRow> GetShareMark(const std::string& station);
+  // Among the station's `recent` last calls here by its order, the first
+  // not ended (station_order, incoming_date), or nullptr.
+  std::unique_ptr<TTableRow> GetOldestOpenStationCall(const std::string& station, int recent);
   // The date of the newest call of this PC ("" without one).
   std::string GetNewestOwnIncomingDate();
   // Among this PC's newest `window` calls, the first `count` after the key
-  // (by date, then order), oldest first, with the phone book's name and memos.
+  // (by order, then date, with `byOrder`; else by date, then order), with
+  // the phone book's name and memos.
   std::unique_ptr<TTableRows> GetOwnIncomingAfter(int order, const std::string& dateText, int count,
-                                                  int window);
+                                                  int window, bool byOrder);
 
   // The adapter's own memory. This PC's own calls dated from `from` to `to`
   // (incoming_order, incoming_date, phone_number, state), oldest first,

@@ -17,14 +17,17 @@ namespace {
 // and the triggers keep it whoever writes a call's end.
 
 // What both triggers do with a call that ended: its key becomes the
-// station's mark unless the mark is newer.
-const std::string kMarkEndedCall =
-    " WHEN NEW.station IS NOT NULL AND NEW.state = 2 BEGIN"
-    " INSERT INTO share_marks VALUES (NEW.station, NEW.station_order, NEW.incoming_date)"
-    " ON CONFLICT (station) DO UPDATE SET station_order = excluded.station_order,"
-    " station_date = excluded.station_date"
-    " WHERE (excluded.station_date, excluded.station_order) > (station_date, station_order);"
-    " END";
+// station's mark unless the mark is further on (by `first`, then `second`).
+std::string MarkEndedCall(const std::string& first, const std::string& second) {
+  return " WHEN NEW.station IS NOT NULL AND NEW.state = 2 BEGIN"
+         " INSERT INTO share_marks VALUES (NEW.station, NEW.station_order, NEW.incoming_date)"
+         " ON CONFLICT (station) DO UPDATE SET station_order = excluded.station_order,"
+         " station_date = excluded.station_date"
+         " WHERE (excluded." +
+         first + ", excluded." + second + ") > (" + first + ", " + second + "); END";
+}
+
+const std::string kMarkEndedCall = MarkEndedCall("station_date", "station_order");
 
 const std::string kVersion2[] = {
     "ALTER TABLE incoming_numbers ADD COLUMN station TEXT",
@@ -71,16 +74,26 @@ const std::string kVersion4[] = {
     "INSERT INTO version_info (version_no, note) VALUES (4, 'Teloria II schema 4')",
 };
 
-// Version 5: the office book's identities. book_id is the id of the book
-// this copy follows (made by the book station when it begins a book; ""
-// until known); home tells where the token was made (see
-// KeepBookIdentity), so that a copy of the file gets a token of its own;
-// published is the last version the book station sent.
+// Version 5: the office's identities and a station's order.
+// book_id is the id of the book this copy follows (made by the book station
+// when it begins a book; "" until known); home tells where the token was
+// made (see KeepBookIdentity), so that a copy of the file gets a token of its
+// own; published is the last version the book station sent. A station's mark
+// is the last of its calls by the station's order, not by date: a call the
+// station recovers from its adapter's memory later, though older, comes after
+// it, and desks ask for calls by order.
+const std::string kMarkEndedCallByOrder = MarkEndedCall("station_order", "station_date");
+
 const std::string kVersion5[] = {
     "ALTER TABLE book_state ADD COLUMN book_id TEXT NOT NULL DEFAULT ''",
     "ALTER TABLE book_state ADD COLUMN home TEXT NOT NULL DEFAULT ''",
     "ALTER TABLE book_state ADD COLUMN published INTEGER NOT NULL DEFAULT 0",
     "UPDATE book_state SET published = version",
+    "DROP TRIGGER share_marks_insert",
+    "DROP TRIGGER share_marks_update",
+    "CREATE TRIGGER share_marks_insert AFTER INSERT ON incoming_numbers" + kMarkEndedCallByOrder,
+    "CREATE TRIGGER share_marks_update AFTER UPDATE OF state ON incoming_numbers" +
+        kMarkEndedCallByOrder,
     "INSERT INTO version_info (version_no, note) VALUES (5, 'Teloria II schema 5')",
 };
 
@@ -104,7 +117,6 @@ void TKsoCtiDb::UpgradeSchema() {
     Run(db_, kVersion3);
   if (FirstValueText("SELECT count(*) FROM sqlite_master WHERE name = 'memory_records'") == "0")
     Run(db_, kVersion4);
-  if (FirstValueText("SELECT count(*) FROM pragma_table_info('book_state') WHERE name = 'home'") ==
-      "0")
+  if (FirstValueText("SELECT count(*) FROM version_info WHERE version_no = 5") == "0")
     Run(db_, kVersion5);
 }

@@ -88,21 +88,23 @@ TCallRecord CallRecordOf(const QJsonValue& value) {
   return c;
 }
 
-QJsonValue CallKeyJson(const std::optional<TCallRecord>& key) {
-  if (!key)
+QJsonValue CallMarkJson(const std::optional<TCallMark>& mark) {
+  if (!mark)
     return QJsonValue::Null;
-  return QJsonObject{{"incoming_order", key->Order}, {"incoming_date", Q(key->Date)}};
+  QJsonObject o{{"incoming_order", mark->Order}, {"incoming_date", Q(mark->Date)}};
+  if (mark->ByOrder)
+    o["by"] = "order";
+  return o;
 }
 
-std::optional<TCallRecord> CallKeyOf(const QJsonValue& value) {
+std::optional<TCallMark> CallMarkOf(const QJsonValue& value) {
   if (value.isNull() || value.isUndefined())
     return std::nullopt;
   if (!value.isObject())
     Fail("after");
-  TCallRecord key;
-  key.Order = Int(value.toObject(), "incoming_order", std::numeric_limits<int>::min());
-  key.Date = Date(value.toObject(), "incoming_date");
-  return key;
+  const QJsonObject o = value.toObject();
+  return TCallMark{Int(o, "incoming_order", std::numeric_limits<int>::min()),
+                   Date(o, "incoming_date"), Text(o, "by") == "order"};
 }
 
 std::optional<TCallRecord> CallRecordOf(const TCallMessage& m) {

@@ -33,10 +33,21 @@ QJsonObject CallRecordJson(const TCallRecord& call);
 // Throws ECallMessageError for anything that is not such a call.
 TCallRecord CallRecordOf(const QJsonValue& value);
 
-// A position in a station's history: the calls after this key (by date, then
-// order); null for the whole history.
-QJsonValue CallKeyJson(const std::optional<TCallRecord>& key);
-std::optional<TCallRecord> CallKeyOf(const QJsonValue& value);
+// A position in a station's history: the calls after this key, by the
+// station's order, then date ("by":"order"), which is the order the calls
+// came into its history, a call recovered later from the adapter's memory
+// after the rest; or by date, then order (no "by": a desk of an earlier
+// version, or one that has never recorded an ended call of the station).
+struct TCallMark {
+  int Order = 0;
+  std::string Date;
+  bool ByOrder = false;
+
+  bool operator==(const TCallMark&) const = default;
+};
+// Null for the whole history.
+QJsonValue CallMarkJson(const std::optional<TCallMark>& mark);
+std::optional<TCallMark> CallMarkOf(const QJsonValue& value);
 
 // What a call message tells of its call, once the sender has recorded it:
 // nothing for a ring, an end, or a call without the sender's key.

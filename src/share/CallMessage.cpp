@@ -1,6 +1,8 @@
 #include "share/CallMessage.h"
 
 #include "base/Text.h"
+#include "share/Station.h"
+#include "share/StationStatus.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -96,6 +98,8 @@ std::string EncodeCallMessage(const TCallMessage& m) {
   QJsonObject o;
   o["id"] = Q(m.Id);
   o["station"] = Q(m.Station);
+  if (!m.Run.empty())
+    o["run"] = Q(m.Run);
   o["kind"] = m.Kind;
   o["event"] = CallEventName(m.Kind);
   o["group"] = m.GroupNo;
@@ -126,6 +130,11 @@ TCallMessage DecodeCallMessage(const std::string& payload) {
   TCallMessage m;
   m.Id = ReadTag(o, "id");
   m.Station = ReadTag(o, "station");
+  if (!IsShareName(m.Station))
+    Fail("station が正しくありません");
+  m.Run = ReadText(o, "run", false);
+  if (o.contains("run") && !IsShareId(m.Run))
+    Fail("run が正しくありません");
   m.Kind = ReadInt(o, "kind", true, 0);
   if (!KnownKind(m.Kind))
     Fail(fmt::sprintf("kind %d は着信の種別ではありません", m.Kind));

@@ -14,7 +14,11 @@ struct TCallMessage {
   // sender; a message delivered twice has the same.
   std::string Id;
   std::string Station; // the sending PC
+  // The sender's run, as in its status ("" from a sender that does not say):
+  // group numbers start again in every run.
+  std::string Run;
   int Kind = 0;
+  // RecoveredGroup for a call recovered from the adapter's memory: no live call.
   int32_t GroupNo = 0;
   std::string PhoneNumber; // empty until the number has arrived
   // The sender's history key (incoming order and date), once it registered the call.
@@ -32,6 +36,9 @@ struct TCallMessage {
 
   bool operator==(const TCallMessage&) const = default;
 };
+
+// The group of a call message that is no live call's.
+inline constexpr int32_t RecoveredGroup = -1;
 
 class ECallMessageError : public Exception {
 public:

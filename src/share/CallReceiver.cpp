@@ -19,8 +19,7 @@ TDeskInput TCallReceiver::Take(const TMqttMessage& message) {
   if (!ours || !Allowed(topic.Station, message.Topic))
     return {};
   if (topic.Kind == TKind::Status)
-    return {
-        TDeskInput::TKind::Status, topic.Station, {}, false, StatusSaysOnline(message.Payload), {}};
+    return TakeStatus(message, topic.Station);
   if (topic.Kind == TKind::Response)
     return TakeResponse(message, topic.Station);
   if (message.Retain) {
@@ -31,7 +30,7 @@ TDeskInput TCallReceiver::Take(const TMqttMessage& message) {
 }
 
 TDeskInput TCallReceiver::TakeCall(const TMqttMessage& message, const std::string& station) {
-  TDeskInput input{TDeskInput::TKind::Call, station, {}, false, false, {}};
+  TDeskInput input{TDeskInput::TKind::Call, station, {}, false, {}, {}};
   try {
     input.Call = DecodeCallMessage(message.Payload);
   } catch (const ECallMessageError& e) {
@@ -53,7 +52,7 @@ TDeskInput TCallReceiver::TakeCall(const TMqttMessage& message, const std::strin
 }
 
 TDeskInput TCallReceiver::TakeResponse(const TMqttMessage& message, const std::string& station) {
-  TDeskInput input{TDeskInput::TKind::Response, station, {}, false, false, {}};
+  TDeskInput input{TDeskInput::TKind::Response, station, {}, false, {}, {}};
   try {
     input.Response = DecodeShareResponse(message.Payload);
   } catch (const ECallMessageError& e) {
@@ -62,6 +61,20 @@ TDeskInput TCallReceiver::TakeResponse(const TMqttMessage& message, const std::s
     return {};
   }
   return SameStation(message.Topic, station, input.Response.Station) ? input : TDeskInput{};
+}
+
+// One that cannot be read says the station is gone, as an empty one does.
+TDeskInput TCallReceiver::TakeStatus(const TMqttMessage& message, const std::string& station) {
+  TDeskInput input{TDeskInput::TKind::Status, station, {}, false, {}, {}};
+  try {
+    if (!message.Payload.empty())
+      input.Status = DecodeStationStatus(message.Payload);
+  } catch (const ECallMessageError& e) {
+    LogFmt(llWarning, "共有された状態を読み取れません。Topic=[%s] [詳細] %s", message.Topic,
+           e.Message());
+  }
+  input.Status.Station = station;
+  return input;
 }
 
 bool TCallReceiver::Allowed(const std::string& station, const std::string& topic) {

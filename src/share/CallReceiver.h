@@ -4,6 +4,7 @@
 #include "share/MqttOutbox.h"
 #include "share/ShareExchange.h"
 #include "share/StationSequence.h"
+#include "share/StationStatus.h"
 
 #include <set>
 #include <string>
@@ -14,8 +15,8 @@ struct TDeskInput {
   TKind Kind = TKind::Nothing;
   std::string Station;
   TCallMessage Call;
-  bool Gap = false;    // a call message, with something before it missing
-  bool Online = false; // a station's status
+  bool Gap = false; // a call message, with something before it missing
+  TStationStatus Status;
   TShareResponse Response;
 };
 
@@ -34,6 +35,7 @@ public:
 private:
   TDeskInput TakeCall(const TMqttMessage& message, const std::string& station);
   TDeskInput TakeResponse(const TMqttMessage& message, const std::string& station);
+  TDeskInput TakeStatus(const TMqttMessage& message, const std::string& station);
   bool Allowed(const std::string& station, const std::string& topic);
   bool SameStation(const std::string& topic, const std::string& station,
                    const std::string& said) const;

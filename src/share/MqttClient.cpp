@@ -20,7 +20,7 @@ namespace {
 // A stop request is noticed at least this often while the thread waits on
 // the network; a publish or a disconnect wakes it at once.
 constexpr int kLoopTimeoutMs = 1000;
-// How long a stop waits for what was handed over to be written.
+// How long a stop waits for the broker to take what was given.
 constexpr auto kFlushTime = std::chrono::milliseconds(1000);
 // How long the owner waits for the thread to end; a thread still caught in a
 // name lookup or a connect is left to finish on its own.
@@ -31,6 +31,13 @@ std::string ErrorText(int rc, int err) {
   if (rc == MOSQ_ERR_ERRNO)
     return std::strerror(err);
   return mosquitto_strerror(rc);
+}
+
+// What the library refuses for the message itself, however often it is
+// offered: its topic or payload.
+bool Unsendable(int rc) {
+  return rc == MOSQ_ERR_INVAL || rc == MOSQ_ERR_MALFORMED_UTF8 || rc == MOSQ_ERR_PAYLOAD_SIZE ||
+         rc == MOSQ_ERR_OVERSIZE_PACKET || rc == MOSQ_ERR_QOS_NOT_SUPPORTED;
 }
 
 template <typename Fn> void Guarded(Fn fn) noexcept {
@@ -61,18 +68,20 @@ public:
       Post([fn = events_.OnDropped, dropped] { fn(dropped); });
   }
 
-  // Nothing is reported from now on; a connection that is up is closed after
-  // what it was given has been written.
+  // Nothing is reported from now on; a connection that is up is closed once
+  // the broker has taken what it was given (a station's last "offline"
+  // among it), or after kFlushTime.
   void RequestStop() {
     {
       std::lock_guard lock(postMutex_);
       silenced_ = true;
     }
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     stop_ = true;
+    wake_.notify_all();
+    wake_.wait_for(lock, kFlushTime, [this] { return !connected_ || outbox_.Empty(); });
     if (mosq_ != nullptr)
       mosquitto_disconnect(mosq_);
-    wake_.notify_all();
   }
 
   bool WaitFinished(std::chrono::milliseconds timeout) {
@@ -132,6 +141,7 @@ private:
       mosq_ = nullptr;
       connected_ = false;
       outbox_.ConnectionLost();
+      wake_.notify_all();
     }
     mosquitto_destroy(mosq);
     return accepted;
@@ -204,11 +214,12 @@ private:
           status.Detail = ErrorText(rc, err);
         break;
       }
-      // Stopping: a connection that is up first writes what it was given.
+      // Stopping: a connection that is up ends with the disconnect that
+      // follows the flush; this is only in case it never comes.
       if (stop_ && (!accepted || std::chrono::steady_clock::now() > flushUntil))
         break;
       if (stop_ && flushUntil == std::chrono::steady_clock::time_point::max())
-        flushUntil = std::chrono::steady_clock::now() + kFlushTime;
+        flushUntil = std::chrono::steady_clock::now() + 2 * kFlushTime;
     }
     if (accepted)
       status.State = TMqttState::Lost;
@@ -230,6 +241,8 @@ private:
     std::lock_guard lock(mutex_);
     for (const int mid : noted.Acks)
       outbox_.Acknowledged(mid);
+    if (outbox_.Empty())
+      wake_.notify_all();
     if (noted.Connack == 0 && !accepted) {
       accepted = connected_ = true;
       for (const std::string& topic : options_.Subscriptions)
@@ -240,16 +253,26 @@ private:
     return true;
   }
 
-  // Under mutex_, while connected.
+  // Under mutex_, while connected. A message the library refuses for good
+  // is dropped, never holding up those behind it.
   void SendWaiting() {
     while (const TMqttMessage* next = outbox_.Next()) {
       int mid = 0;
-      if (mosquitto_publish(mosq_, &mid, next->Topic.c_str(),
-                            static_cast<int>(next->Payload.size()), next->Payload.data(), 1,
-                            next->Retain) != MOSQ_ERR_SUCCESS)
+      const int rc = mosquitto_publish(mosq_, &mid, next->Topic.c_str(),
+                                       static_cast<int>(next->Payload.size()), next->Payload.data(),
+                                       1, next->Retain);
+      if (rc == MOSQ_ERR_SUCCESS)
+        outbox_.MarkSent(mid);
+      else if (Unsendable(rc))
+        Refused(outbox_.DropNext());
+      else
         return;
-      outbox_.MarkSent(mid);
     }
+  }
+
+  void Refused(TMqttMessage message) {
+    if (events_.OnRefused)
+      Post([fn = events_.OnRefused, message = std::move(message)] { fn(message); });
   }
 
   struct TNoted {

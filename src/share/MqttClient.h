@@ -45,13 +45,16 @@ struct TMqttEvents {
   std::function<void(const TMqttMessage&)> OnMessage;
   // Messages dropped so far because the queue was full.
   std::function<void(size_t dropped)> OnDropped;
+  // A message the library refused (a topic or payload it does not take),
+  // dropped so that the messages after it go on.
+  std::function<void(const TMqttMessage& refused)> OnRefused;
 };
 
 // A connection to an MQTT broker kept up on a thread of its own: it connects,
 // retries with back-off and reconnects without being asked. Destroying it
-// reports nothing more, writes what it has handed over, disconnects and
-// joins its thread; a thread stuck in a name lookup or a connect for
-// seconds is left to end on its own.
+// reports nothing more, sends what it was given and waits for the broker
+// to take it (at most a second), disconnects and joins its thread; a thread
+// stuck in a name lookup or a connect for seconds is left to end on its own.
 class IMqttClient {
 public:
   virtual ~IMqttClient() = default;

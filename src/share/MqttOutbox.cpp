@@ -23,6 +23,12 @@ void TMqttOutbox::MarkSent(int mid) {
   waiting_.pop_front();
 }
 
+TMqttMessage TMqttOutbox::DropNext() {
+  TMqttMessage dropped = std::move(waiting_.front());
+  waiting_.pop_front();
+  return dropped;
+}
+
 void TMqttOutbox::Acknowledged(int mid) {
   const auto it = std::find_if(unacknowledged_.begin(), unacknowledged_.end(),
                                [mid](const auto& entry) { return entry.first == mid; });

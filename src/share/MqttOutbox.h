@@ -25,6 +25,10 @@ public:
   const TMqttMessage* Next() const { return waiting_.empty() ? nullptr : &waiting_.front(); }
   // Next() was handed to the connection under this message id.
   void MarkSent(int mid);
+  // Next() can never be sent: it goes.
+  TMqttMessage DropNext();
+  // Nothing waits and the broker has taken everything handed over.
+  bool Empty() const { return waiting_.empty() && unacknowledged_.empty(); }
   void Acknowledged(int mid);
   void ConnectionLost();
   size_t Waiting() const { return waiting_.size(); }

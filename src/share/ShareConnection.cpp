@@ -3,7 +3,8 @@
 #include "share/ShareTopics.h"
 #include "share/Station.h"
 
-TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::string& station) {
+TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::string& station,
+                                const TStationStatus& identity) {
   TMqttOptions options;
   options.Host = settings.Host;
   options.Port = settings.Port;
@@ -15,6 +16,8 @@ TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::strin
   const std::string login = LoginName();
   if (!login.empty())
     options.ClientId += "-" + login;
+  if (!receiving && !identity.Instance.empty())
+    options.ClientId += "-" + identity.Instance;
   options.CleanSession = !receiving;
   const std::string& base = settings.Topic;
   if (receiving) {
@@ -22,8 +25,11 @@ TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::strin
                              ResponseTopic(base, "+", station)};
     options.Will = DeskMessage(base, station, false);
   } else {
-    options.Subscriptions = {RequestTopic(base, station, "+")};
-    options.Will = StatusMessage(base, station, false, false, false);
+    options.Subscriptions = {RequestTopic(base, station, "+"), StatusTopic(base, station)};
+    TStationStatus offline = identity;
+    offline.Station = station;
+    offline.Online = false;
+    options.Will = StatusMessage(base, offline);
   }
   // Topics a receiving desk has already are not subscribed twice: the
   // broker would deliver their messages twice.

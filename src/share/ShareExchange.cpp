@@ -1,6 +1,7 @@
 #include "share/ShareExchange.h"
 
 #include "share/CallMessage.h"
+#include "share/Station.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,15 +19,13 @@ QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// A name that also serves as a topic level: no "/", "+", "#" or controls.
+// A name that also serves as a topic level, which every broker and client
+// library takes: letters, digits, "_" and "-" (an id is a desk's id, a run
+// and a count).
 std::string Name(const QJsonObject& o, const char* key) {
   const QJsonValue value = o.value(key);
   const std::string text = value.toString().toStdString();
-  const bool usable = value.isString() && !text.empty() && text.size() <= 200 &&
-                      text.find_first_of("/+#") == std::string::npos &&
-                      std::none_of(text.begin(), text.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-  if (!usable)
+  if (!value.isString() || !IsShareName(text, 200))
     throw ECallMessageError(fmt::format("{} が正しくありません", key));
   return text;
 }

@@ -1,6 +1,7 @@
 #include "share/ShareTopics.h"
 
 #include "base/Text.h"
+#include "share/Station.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -94,9 +95,16 @@ TShareTopic ParseShareTopic(const std::string& base, const std::string& topic) {
     if (level.empty())
       return {};
   if (levels[0] == kDesks)
-    return levels.size() == 2 ? TShareTopic{TKind::Desk, {}, levels[1]} : TShareTopic{};
+    return levels.size() == 2 && IsShareName(levels[1], MaxDeskIdChars)
+               ? TShareTopic{TKind::Desk, {}, levels[1]}
+               : TShareTopic{};
+  if (!IsShareName(levels[0]))
+    return {};
   if (levels.size() == 3 && (levels[1] == "response" || levels[1] == "request"))
-    return {levels[1] == "response" ? TKind::Response : TKind::Request, levels[0], levels[2]};
+    return IsShareName(levels[2], MaxDeskIdChars)
+               ? TShareTopic{levels[1] == "response" ? TKind::Response : TKind::Request,
+                             levels[0], levels[2]}
+               : TShareTopic{};
   if (levels.size() != 2)
     return {};
   const TKind kind = levels[1] == "call"     ? TKind::Call
@@ -104,16 +112,6 @@ TShareTopic ParseShareTopic(const std::string& base, const std::string& topic) {
                      : levels[1] == "book"   ? TKind::Book
                                              : TKind::Other;
   return kind == TKind::Other ? TShareTopic{} : TShareTopic{kind, levels[0], {}};
-}
-
-TMqttMessage StatusMessage(const std::string& base, const std::string& station, bool online,
-                           bool adapterConnected, bool ringing) {
-  QJsonObject status;
-  status["station"] = Q(station);
-  status["online"] = online;
-  status["adapter"] = online && adapterConnected;
-  status["ringing"] = online && ringing;
-  return {StatusTopic(base, station), Json(status), true};
 }
 
 TMqttMessage DeskMessage(const std::string& base, const std::string& desk, bool online) {

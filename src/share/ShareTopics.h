@@ -29,7 +29,8 @@ std::string ResponseTopic(const std::string& base, const std::string& station,
 std::string DeskTopic(const std::string& base, const std::string& desk);
 std::string BookTopic(const std::string& base, const std::string& station);
 
-// What a topic under the base is, and the station and desk it names.
+// What a topic under the base is, and the station and desk it names; Other
+// for a station level or desk level that is no name (IsShareName).
 struct TShareTopic {
   enum class TKind { Other, Call, Status, Request, Response, Desk, Book };
   TKind Kind = TKind::Other;
@@ -37,11 +38,9 @@ struct TShareTopic {
   std::string Desk;
 };
 TShareTopic ParseShareTopic(const std::string& base, const std::string& topic);
+// The longest desk id: its name, "-" and a token of 16 characters.
+inline constexpr size_t MaxDeskIdChars = 64 + 1 + 16;
 
-// Retained: whether the sending station is online, its adapter connected and
-// a call ringing.
-TMqttMessage StatusMessage(const std::string& base, const std::string& station, bool online,
-                           bool adapterConnected, bool ringing);
 // Retained: whether a receiving desk is online.
 TMqttMessage DeskMessage(const std::string& base, const std::string& desk, bool online);
 // Whether a status message says online; false for anything else.

@@ -2,9 +2,12 @@
 
 #include "base/Text.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <fmt/format.h>
 #include <limits.h>
 #include <pwd.h>
+#include <random>
 #include <unistd.h>
 
 std::string StationName() {
@@ -18,10 +21,23 @@ std::string ShareStationName(const std::string& configured) {
   std::string name = Trim(configured);
   if (name.empty())
     name = StationName();
+  name.resize(std::min(name.size(), MaxShareNameChars));
   for (char& c : name)
-    if (c == '/' || c == '+' || c == '#' || static_cast<unsigned char>(c) < 0x20)
+    if (!IsShareName(std::string_view(&c, 1)))
       c = '_';
   return name;
+}
+
+bool IsShareName(std::string_view name, size_t most) {
+  return !name.empty() && name.size() <= most && std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-';
+  });
+}
+
+std::string RandomShareId() {
+  std::random_device random;
+  return fmt::format("{:08x}{:08x}", random(), random());
 }
 
 std::string LoginName() {

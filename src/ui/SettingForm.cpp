@@ -317,6 +317,13 @@ QWidget* TSettingForm::CreateShareTab() {
   modeLayout->addWidget(ShareSendRadio);
   modeLayout->addWidget(ShareReceiveRadio);
   layout->addWidget(mode);
+  // The name travels in every topic and message: other PCs take only these.
+  QLabel* names = MakeLabel("Label16",
+                            "ステーション名（設定ファイルの Station。空ならホスト名）に使える文字は"
+                            "半角英数字と「_」「-」の64文字までです。ほかの文字は「_」になります。",
+                            page);
+  names->setWordWrap(true);
+  layout->addWidget(names);
   layout->addWidget(CreateBrokerGroup());
   auto* state = new QHBoxLayout;
   ShareStatusLabel = MakeLabel("ShareStatusLabel", "", page);

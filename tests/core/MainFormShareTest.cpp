@@ -6,6 +6,7 @@
 #include "share/BookMessages.h"
 #include "share/CallCatchUp.h"
 #include "share/ShareExchange.h"
+#include "share/StationStatus.h"
 
 #include <filesystem>
 #include <sqlite3.h>
@@ -22,6 +23,8 @@ private slots:
   void SharingTurnedOffRemovesTheHubSensorsAndAReadablePasswordIsWarnedOnce();
   void ANewNumberTheFullBookRefusesIsDroppedOnEveryDesk();
   void AnOfficeBookThatCannotStartStartsLater();
+  void ADeskAsksFromTheFirstCallNotEndedHereByTheStationsOrder();
+  void AStationsNextRunEndsItsCallsHereAndTwoPcsUnderItsNameAreWarnedOfOnce();
 
 private:
   void Start(int mode) {
@@ -51,6 +54,16 @@ private:
     sqlite3_close(db);
   }
   size_t Requests() const { return clients.On("teloria2/office/desk1/request/reception").size(); }
+  TShareRequest LastRequest() const {
+    return DecodeShareRequest(clients.On("teloria2/office/desk1/request/reception").back());
+  }
+  void Status(const std::string& instance, const std::string& run, bool online = true) {
+    clients.Deliver(
+        "teloria2/office/desk1/status",
+        StatusMessage("teloria2/office", {"desk1", online, true, false, instance, run}).Payload,
+        true);
+    TControllerHarness::Drain();
+  }
   std::string Shown() const {
     return h->windows.Last("ShowIncomingNotice")->Row.GetValue("owner_name");
   }
@@ -180,6 +193,47 @@ void MainFormShareTest::AnOfficeBookThatCannotStartStartsLater() {
   PhoneBook().Save(entry);
   TControllerHarness::Drain();
   QCOMPARE(clients.On("teloria2/office/desk1/book").size(), size_t(1));
+}
+
+void MainFormShareTest::ADeskAsksFromTheFirstCallNotEndedHereByTheStationsOrder() {
+  Start(2);
+  const std::string late = FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", Now() - 120.0 / 86400);
+  const std::string later = FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", Now() - 110.0 / 86400);
+  // Recorded silently: orders 1 and 3 ended, order 2 (dated later) not.
+  Call(1, 4, "0311112201", late);
+  Call(2, 2, "0311112202", later);
+  Call(3, 4, "0311112203", late);
+  Status(std::string(16, 'a'), std::string(16, '1'));
+  // The first contact asked already; its answer brings the next request.
+  clients.Deliver("teloria2/office/desk1/response/reception",
+                  EncodeShareResponse({LastRequest().Id, "desk1", "calls", QJsonArray{}, false}));
+  TControllerHarness::Drain();
+  QCOMPARE(CallMarkOf(LastRequest().After), std::optional(TCallMark{1, later, true}));
+}
+
+void MainFormShareTest::AStationsNextRunEndsItsCallsHereAndTwoPcsUnderItsNameAreWarnedOfOnce() {
+  Start(2);
+  const TMirelKT5CommShare& session = h->form->Share().Session;
+  const std::string a(16, 'a');
+  Status(a, std::string(16, '1'));
+  TCallMessage ring;
+  ring.Id = "desk1-" + std::string(16, '1') + "-1";
+  ring.Station = "desk1";
+  ring.Run = std::string(16, '1');
+  ring.Kind = 1;
+  ring.GroupNo = 0;
+  ring.Date = NowDateText();
+  clients.Deliver("teloria2/office/desk1/call", EncodeCallMessage(ring));
+  TControllerHarness::Drain();
+  QVERIFY(session.Tracks("desk1", ring.Run, 0));
+  Status(a, std::string(16, '2')); // died mid-call and started again
+  QVERIFY(!session.Tracks("desk1", ring.Run, 0));
+  QCOMPARE(h->tray.Balloons.size(), size_t(0));
+  for (const char instance : {'b', 'a', 'b'})
+    Status(std::string(16, instance), std::string(16, '2'));
+  QCOMPARE(h->tray.Balloons.size(), size_t(1));
+  QVERIFY(h->MainLog().find("ステーション名 desk1 が複数のPCで使われています。") !=
+          std::string::npos);
 }
 
 QTEST_GUILESS_MAIN(MainFormShareTest)

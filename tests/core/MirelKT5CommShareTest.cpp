@@ -52,12 +52,29 @@ TEST_F(MirelKT5CommShareTest, EachSendersCallGetsAGroupOfItsOwnWithTheSendersDur
   EXPECT_TRUE(events[4]->OnHookReceived);
   EXPECT_EQ(events[4]->TalkSeconds, 40);
   EXPECT_EQ(events[5]->PacketKind, 7);
-  EXPECT_TRUE(session.Tracks("desk2", 5));
-  EXPECT_FALSE(session.Tracks("desk1", 5));
+  EXPECT_TRUE(session.Tracks("desk2", "", 5));
+  EXPECT_FALSE(session.Tracks("desk1", "", 5));
   // The number message, for its event's handling, once.
   EXPECT_EQ(session.TakeNumberMessage(events[2]->GroupNo)->PhoneNumber, "0312345678");
   EXPECT_FALSE(session.TakeNumberMessage(events[2]->GroupNo));
   // Ended: the same sender's group number again is a new call here.
   session.InjectMessage(Message("desk1", 5, 1));
   EXPECT_NE(events.back()->GroupNo, events[0]->GroupNo);
+}
+
+TEST_F(MirelKT5CommShareTest, AStationsNextRunOrItsGoingOfflineEndsItsCallsHere) {
+  TCallMessage ring = Message("desk1", 0, 1);
+  ring.Run = "0000000000000001";
+  session.InjectMessage(ring);
+  session.InjectMessage(Message("desk2", 0, 1));
+  // The station died mid-call; its next run numbers its groups from 0 again.
+  ring.Run = "0000000000000002";
+  session.InjectMessage(ring);
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_NE(events[2]->GroupNo, events[0]->GroupNo);
+  EXPECT_FALSE(session.Tracks("desk1", "0000000000000001", 0));
+  EXPECT_TRUE(session.Tracks("desk1", "0000000000000002", 0));
+  session.ForgetStation("desk1");
+  EXPECT_FALSE(session.Tracks("desk1", "0000000000000002", 0));
+  EXPECT_TRUE(session.Tracks("desk2", "", 0));
 }

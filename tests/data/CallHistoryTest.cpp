@@ -82,15 +82,26 @@ TEST_F(CallHistoryTest, AStationsCallIsRecordedOnceAndItsEndMarksWhereADeskAsksF
   EXPECT_FALSE(added);
   CallHistory().AddStationCall("desk1", StationCall(5, 1, 1), added); // never back
   EXPECT_EQ(CallHistory().List(5)->Items(0).GetValue("onhook_seconds"), "40");
-  CallHistory().AddStationCall("desk1", StationCall(4, 0, 2), added); // an older one
+  CallHistory().AddStationCall("desk1", StationCall(4, 2, 2), added); // before it, by order
   CallHistory().AddStationCall("desk2", StationCall(6, 2, 2), added); // another station's
   EXPECT_EQ(CallHistory().StationMark("desk1"), (TCallKey{5, Date(1)}));
+  // After it by order though older: recovered by the station from its adapter.
+  CallHistory().AddStationCall("desk1", StationCall(6, 0, 2), added);
+  EXPECT_EQ(CallHistory().StationMark("desk1"), (TCallKey{6, Date(0)}));
   // Ended by the hook updates of a live call; deleting it does not move the mark back.
   const TCallKey live = CallHistory().AddStationCall("desk1", StationCall(7, 3, 0), added);
   CallHistory().SetHungUp(live, 9);
   CallHistory().Delete({live});
   EXPECT_EQ(CallHistory().StationMark("desk1"), (TCallKey{7, Date(3)}));
-  EXPECT_EQ(CallHistory().List(10)->Count(), 3);
+  EXPECT_EQ(CallHistory().List(10)->Count(), 4);
+  // The first not ended here, among the station's recent calls.
+  CallHistory().AddStationCall("desk1", StationCall(9, 5, 1), added);
+  CallHistory().AddStationCall("desk1", StationCall(8, 6, 0), added);
+  EXPECT_EQ(CallHistory().OldestOpenStationCall("desk1", 5), (TCallKey{8, Date(6)}));
+  EXPECT_FALSE(CallHistory().OldestOpenStationCall("desk2", 5));
+  CallHistory().AddStationCall("desk1", StationCall(10, 7, 2), added);
+  CallHistory().AddStationCall("desk1", StationCall(11, 8, 2), added);
+  EXPECT_EQ(CallHistory().OldestOpenStationCall("desk1", 3), (TCallKey{9, Date(5)}));
 }
 
 TEST_F(CallHistoryTest, AStationAnswersWithItsOwnCallsAfterAKeyOldestFirst) {
@@ -101,9 +112,9 @@ TEST_F(CallHistoryTest, AStationAnswersWithItsOwnCallsAfterAKeyOldestFirst) {
   entry.SetValue("phone_number", "030");
   entry.SetValue("owner_name", "山田商店");
   CtiDb->InsertPhoneNumber(entry);
-  const auto calls = [](const TCallKey& after, int count, int window) {
+  const auto calls = [](const TCallKey& after, int count, int window, bool byOrder = false) {
     std::string text;
-    const auto rows = CallHistory().OwnCallsAfter(after, count, window);
+    const auto rows = CallHistory().OwnCallsAfter(after, count, window, byOrder);
     for (int i = 0; i < rows->Count(); ++i)
       text += (*rows)[i].GetValue("incoming_order") + (*rows)[i].GetValue("owner_name") + " ";
     return text;
@@ -112,6 +123,10 @@ TEST_F(CallHistoryTest, AStationAnswersWithItsOwnCallsAfterAKeyOldestFirst) {
   EXPECT_EQ(calls(own[1], 10, 10), "3 4 ");
   EXPECT_EQ(calls({}, 10, 3), "2 3 4 ");
   EXPECT_EQ(CallHistory().NewestOwnCallDate(), Date(3));
+  // Added after the others, dated before them: last by order only.
+  CallHistory().AddCall("035", Date(0));
+  EXPECT_EQ(calls(own[1], 10, 10), "3 4 ");
+  EXPECT_EQ(calls(own[1], 10, 10, true), "3 4 6 "); // 5 is desk2's
 }
 
 TEST_F(CallHistoryTest, AnOlderDatabaseIsUpgradedWhenOpenedKeepingItsCalls) {

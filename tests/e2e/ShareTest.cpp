@@ -8,6 +8,7 @@
 #include "share/ShareExchange.h"
 #include "share/ShareTopics.h"
 #include "share/Station.h"
+#include "share/StationStatus.h"
 
 #include "base/Clock.h"
 
@@ -82,6 +83,26 @@ protected:
         folder + "/output.txt");
   }
 
+  // What `fn` reads of the PC in that folder under home.
+  template <typename Fn> auto In(const std::string& pc, Fn fn) {
+    const std::string saved = std::exchange(dataFolder, home.Path() + "/" + pc);
+    const auto result = fn();
+    dataFolder = saved;
+    return result;
+  }
+
+  // Receiving desks, each in a folder of its own, connected.
+  std::vector<std::unique_ptr<TProgramProcess>> StartDesks(const std::vector<std::string>& desks) {
+    std::vector<std::unique_ptr<TProgramProcess>> running;
+    for (const std::string& desk : desks) {
+      NewFolder(desk);
+      running.push_back(StartIn(desk, "Mode=2\r\nStation=" + desk + "\r\n"));
+    }
+    for (const std::string& desk : desks)
+      EXPECT_TRUE(In(desk, [&] { return LogHas("MQTTブローカーに接続しました。"); }));
+    return running;
+  }
+
   std::string Count(const std::string& where = "1") const {
     return Query("SELECT count(*) FROM incoming_numbers WHERE " + where).at(0);
   }
@@ -112,7 +133,7 @@ protected:
   static std::vector<TCallMessage> Calls(const std::vector<TMqttTestClient::TReceived>& received) {
     std::vector<TCallMessage> calls;
     for (const auto& r : received)
-      if (r.Topic == Topic(StationName(), "call"))
+      if (r.Topic == Topic(ShareStationName(""), "call"))
         calls.push_back(DecodeCallMessage(r.Payload));
     return calls;
   }
@@ -148,11 +169,15 @@ TEST_F(ShareTest, SenderPublishesEveryEventItsStatusAndTheHubSensors) {
   TMqttTestClient hub(broker->Port(), {"teloria2/office/#", "homeassistant/#"});
   ASSERT_TRUE(hub.WaitConnected());
   StartSender("HomeAssistant=1\r\n");
-  const std::string station = StationName();
+  const std::string station = ShareStationName("");
   ASSERT_TRUE(WaitFor([&] {
-    return hub.Last(Topic(station, "status")) ==
-           R"({"adapter":true,"online":true,"ringing":false,"station":")" + station + R"("})";
+    const std::string status = hub.Last(Topic(station, "status"));
+    return !status.empty() && DecodeStationStatus(status).Adapter;
   }));
+  const TStationStatus announced = DecodeStationStatus(hub.Last(Topic(station, "status")));
+  EXPECT_EQ(announced.Station, station);
+  EXPECT_FALSE(announced.Ringing);
+  EXPECT_TRUE(IsShareId(announced.Instance) && IsShareId(announced.Run));
 
   Play({"ring", "number 0312345678", "sleep 1100", "offhook", "sleep 1100", "onhook"});
   ASSERT_TRUE(hub.WaitUntil([](const auto& r) { return Calls(r).size() >= 5; }));
@@ -162,7 +187,8 @@ TEST_F(ShareTest, SenderPublishesEveryEventItsStatusAndTheHubSensors) {
   for (const TCallMessage& c : calls) {
     kinds.push_back(c.Kind);
     ids.insert(c.Id);
-    EXPECT_EQ(c.Station, StationName());
+    EXPECT_EQ(c.Station, ShareStationName(""));
+    EXPECT_EQ(c.Run, announced.Run);
     EXPECT_EQ(c.GroupNo, calls[0].GroupNo);
   }
   EXPECT_EQ(kinds, (std::vector<int>{1, 2, 3, 4, 7}));
@@ -186,7 +212,7 @@ TEST_F(ShareTest, SenderPublishesEveryEventItsStatusAndTheHubSensors) {
   EXPECT_GE(calls[3].TalkSeconds, 1);
 
   // The hub's two sensors, found without configuration there.
-  const std::string node = "teloria2_" + StationName();
+  const std::string node = "teloria2_" + ShareStationName("");
   EXPECT_NE(hub.Last("homeassistant/sensor/" + node + "/last_caller/config")
                 .find(R"("json_attributes_topic":")" + Topic(station, "last_caller/attributes")),
             std::string::npos);
@@ -233,7 +259,7 @@ TEST_F(ShareTest, HeadlessSenderWithNoDisplayAtAllPublishesItsCalls) {
 
 TEST_F(ShareTest, TheBrokersWillMarksAVanishedSenderOfflineAndNotRinging) {
   StartBroker();
-  const std::string status = Topic(StationName(), "status");
+  const std::string status = Topic(ShareStationName(""), "status");
   TMqttTestClient hub(broker->Port(), {status});
   ASSERT_TRUE(hub.WaitConnected());
   StartSender();
@@ -244,8 +270,8 @@ TEST_F(ShareTest, TheBrokersWillMarksAVanishedSenderOfflineAndNotRinging) {
   program->Kill();
   EXPECT_EQ(program->WaitExit(), 128 + SIGKILL);
   EXPECT_TRUE(WaitFor([&] {
-    return hub.Last(status) ==
-           StatusMessage("teloria2/office", StationName(), false, false, false).Payload;
+    const TStationStatus left = DecodeStationStatus(hub.Last(status));
+    return !left.Online && !left.Adapter && !left.Ringing;
   }));
 }
 
@@ -394,6 +420,94 @@ TEST_F(ShareTest, OverlappingCallsOfTwoStationsEndAsTheyDidLateOnesStaySilentFor
   EXPECT_TRUE(LogHas("共有を許可されていない送信元のメッセージを無視しました。送信元=[intruder]"));
   EXPECT_TRUE(WaitFor([&] { return broker->Log().find("Denied PUBLISH") != std::string::npos; }));
   EXPECT_EQ(Count(), "7");
+}
+
+// Each PC in a folder of its own: the station plays calls on its adapter,
+// two desks take them from the broker.
+TEST_F(ShareTest, ABurstOfCallsEndsEveryCallOnEveryDesk) {
+  StartBroker();
+  const std::vector<std::string> desks{"deskA", "deskB"};
+  const auto running = StartDesks(desks);
+  StartSender();
+  for (int i = 0; i < 20; ++i)
+    Play({"ring", fmt::format("number 0390000{:03}", i), "offhook", "onhook"});
+  ASSERT_TRUE(WaitFor([&] { return Count("state = 2") == "20"; }, std::chrono::seconds(30)));
+  for (const std::string& desk : desks)
+    EXPECT_TRUE(In(desk,
+                   [&] {
+                     return WaitFor([&] { return Count("state = 2") == "20"; },
+                                    std::chrono::seconds(30));
+                   }))
+        << desk << " " << In(desk, [&] { return Count(); });
+  // Each once: the adapter's memory adds none of them again.
+  ASSERT_TRUE(LogHas("本体メモリの着信を確認しました。"));
+  for (const char* pc : {"deskA", "deskB", ""})
+    EXPECT_EQ(In(pc, [&] { return Count(); }), "20") << pc;
+}
+
+// Calls the adapter kept while the station was off, dated before the last
+// call every desk has: a desk that is there takes them at once, one away
+// asks for them when it is back, each once and silently.
+TEST_F(ShareTest, CallsAStationRecoversFromItsAdapterReachEveryDeskOnce) {
+  StartBroker();
+  const std::vector<std::string> desks{"deskA", "deskB"};
+  auto running = StartDesks(desks);
+  StartSender();
+  // The adapter read once: its later records are all new.
+  ASSERT_TRUE(LogHas("本体メモリの着信を確認しました。"));
+  Play({"ring", "number 0391000001", "offhook", "onhook"});
+  for (const std::string& desk : desks)
+    ASSERT_TRUE(In(desk, [&] { return WaitFor([&] { return Count("state = 2") == "1"; }); }));
+  running[1]->Terminate();
+  ASSERT_EQ(running[1]->WaitExit(), 0);
+  program->Terminate();
+  ASSERT_EQ(program->WaitExit(), 0);
+  const TDateTime before = Now() - 10.0 / 1440;
+  const std::string field = FormatDateTime("mmdd", before) + std::to_string(DayOfWeek(before) - 1) +
+                            FormatDateTime("hhnn", before);
+  Play({"memory 2 " + field + " 0391000002 " + field + " OF",
+        "memory 3 " + field + " 0391000003 " + field + " UR"});
+  program = StartProgram({"-arun"});
+  ASSERT_TRUE(WaitFor([&] { return Count() == "3"; }, std::chrono::seconds(30)));
+  running[1] = StartIn("deskB", "Mode=2\r\nStation=deskB\r\n");
+  const std::vector<std::string> all{"0391000001|2|1", "0391000002|2|1", "0391000003|2|0"};
+  for (const std::string& desk : desks) {
+    EXPECT_TRUE(In(desk, [&] {
+      return WaitFor([&] {
+        return Query("SELECT phone_number, state, connected FROM incoming_numbers"
+                     " ORDER BY phone_number") == all;
+      });
+    })) << desk;
+    EXPECT_FALSE(In(desk, [&] { return LogHas("番号 [0391000002]", 0); })) << desk;
+  }
+}
+
+// Each database has an id of its own; two PCs started under one station name.
+TEST_F(ShareTest, TwoPcsUnderOneStationNameAreToldAndTheSecondStopsSending) {
+  StartBroker();
+  for (const char* pc : {"pc1", "pc2"})
+    NewFolder(pc);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((home.Path() + "/pc2/teloria2.db3").c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "UPDATE book_state SET token = 'bbbbbbbbbbbbbbbb'", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  const std::string first = In("pc1", [&] { return Query("SELECT token FROM book_state").at(0); });
+  TMqttTestClient hub(broker->Port(), {Topic("desk1", "status")});
+  ASSERT_TRUE(hub.WaitConnected());
+  const auto kept = [&] {
+    const std::string status = hub.Last(Topic("desk1", "status"));
+    return status.find(R"("instance":")" + first + "\"") != std::string::npos;
+  };
+  auto pc1 = StartIn("pc1", "Mode=1\r\nStation=desk1\r\n");
+  ASSERT_TRUE(WaitFor(kept));
+  auto pc2 = StartIn("pc2", "Mode=1\r\nStation=desk1\r\n");
+  const std::string told = "ステーション名 desk1 が複数のPCで使われています。";
+  EXPECT_TRUE(
+      In("pc2", [&] { return LogHas("ステーション名を変えるまで着信情報を送信しません。"); }));
+  EXPECT_TRUE(In("pc1", [&] { return LogHas(told); }));
+  EXPECT_TRUE(In("pc2", [&] { return LogHas(told); }));
+  // The second stopped once the first answered with its status, which stays.
+  EXPECT_TRUE(kept());
 }
 
 TEST_F(ShareTest, WrongPasswordIsRefusedWithAClearLogLine) {

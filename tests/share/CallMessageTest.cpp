@@ -42,6 +42,9 @@ TEST(CallMessageTest, EncodesEveryFieldAsOneCompactObject) {
 
 TEST(CallMessageTest, DecodesWhatItEncodesAndDefaultsTheOptionalFields) {
   EXPECT_EQ(DecodeCallMessage(EncodeCallMessage(Answered())), Answered());
+  TCallMessage run = Answered();
+  run.Run = "0123456789abcdef";
+  EXPECT_EQ(DecodeCallMessage(EncodeCallMessage(run)), run);
   for (const int kind : {1, 2, 3, 4, 5, 7}) {
     TCallMessage m = Answered();
     m.Kind = kind;
@@ -70,6 +73,8 @@ TEST(CallMessageTest, RefusesWhatIsNoCallMessageSayingWhy) {
       {R"({"id":"","station":"b","kind":2,"group":1})", "id が空か長すぎます"},
       {R"({"id":"a\n[error] x","station":"b","kind":2,"group":1})", "id に制御文字があります"},
       {R"({"id":"a","kind":2,"group":1})", "station がありません"},
+      {R"({"id":"a","station":"b/c","kind":2,"group":1})", "station が正しくありません"},
+      {R"({"id":"a","station":"b","run":"0123","kind":2,"group":1})", "run が正しくありません"},
       {R"({"id":"a","station":"b","group":1})", "kind がありません"},
       {R"({"id":"a","station":"b","kind":"2","group":1})", "kind が整数ではありません"},
       {R"({"id":"a","station":"b","kind":6,"group":1})", "kind 6 は着信の種別ではありません"},

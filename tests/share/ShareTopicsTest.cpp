@@ -1,6 +1,8 @@
 #include "share/ShareTopics.h"
 #include "share/ShareConnection.h"
+#include "share/ShareExchange.h"
 #include "share/Station.h"
+#include "share/StationStatus.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,14 +17,45 @@ QJsonObject Object(const std::string& json) {
 } // namespace
 
 TEST(ShareTopicsTest, StatusIsRetainedPerStationAndOfflineHasNoAdapterAndNoRing) {
-  const TMqttMessage online = StatusMessage("office", "desk1", true, true, true);
+  TStationStatus status{"desk1", true, true, true, "0123456789abcdef", "fedcba9876543210"};
+  const TMqttMessage online = StatusMessage("office", status);
   EXPECT_EQ(online.Topic, "office/desk1/status");
   EXPECT_TRUE(online.Retain);
-  EXPECT_EQ(online.Payload, R"({"adapter":true,"online":true,"ringing":true,"station":"desk1"})");
-  EXPECT_EQ(StatusMessage("office", "desk1", false, true, true).Payload,
+  EXPECT_EQ(online.Payload, R"({"adapter":true,"instance":"0123456789abcdef","online":true,)"
+                            R"("ringing":true,"run":"fedcba9876543210","station":"desk1"})");
+  EXPECT_EQ(DecodeStationStatus(online.Payload), status);
+  status.Online = false;
+  EXPECT_EQ(StatusMessage("office", {"desk1", false, true, true, "", ""}).Payload,
             R"({"adapter":false,"online":false,"ringing":false,"station":"desk1"})");
+  EXPECT_EQ(DecodeStationStatus(StatusMessage("office", status).Payload),
+            (TStationStatus{"desk1", false, false, false, status.Instance, status.Run}));
   EXPECT_TRUE(StatusSaysOnline(online.Payload));
   EXPECT_FALSE(StatusSaysOnline("online"));
+  for (const char* bad :
+       {R"({"station":"a b","online":true})", R"({"station":5})",
+        R"({"station":"a","instance":"0123456789ABCDEF"})", R"({"station":"a","run":7})"})
+    EXPECT_THROW(DecodeStationStatus(bad), ECallMessageError) << bad;
+}
+
+TEST(ShareTopicsTest, NamesFromTheNetworkAreLettersDigitsUnderscoresAndHyphens) {
+  EXPECT_TRUE(IsShareName("Desk_1-a"));
+  EXPECT_TRUE(IsShareName(std::string(64, 'a')));
+  for (const std::string& bad :
+       {std::string(), std::string(65, 'a'), std::string("a b"), std::string("a\x7f"),
+        std::string("\xef\xbf\xbe"), std::string("\xc2\x85"), std::string("a.b")})
+    EXPECT_FALSE(IsShareName(bad)) << bad;
+  EXPECT_EQ(ShareStationName("受付\x7f"
+                             "1"),
+            "_______1");
+  EXPECT_EQ(ShareStationName(std::string(70, 'x')).size(), 64u);
+  using K = TShareTopic::TKind;
+  EXPECT_EQ(ParseShareTopic("office", "office/desk1/call").Kind, K::Call);
+  EXPECT_EQ(ParseShareTopic("office", "office/desk\x7f/call").Kind, K::Other);
+  EXPECT_EQ(ParseShareTopic("office", "office/desk1/response/a\xc2\x85").Kind, K::Other);
+  EXPECT_EQ(ParseShareTopic("office", "office/desk1/response/desk2-0123456789abcdef").Desk,
+            "desk2-0123456789abcdef");
+  EXPECT_THROW(DecodeShareRequest(R"({"id":"a","desk":"x\u007f","what":"calls"})"),
+               ECallMessageError);
 }
 
 TEST(ShareTopicsTest, DiscoveryMakesTwoSensorsOfOneDeviceOrRemovesThem) {
@@ -109,17 +142,25 @@ TEST(ShareTopicsTest, ReceiverKeepsItsSessionAndSenderLeavesAWill) {
   s.Mode = 1;
   const TMqttOptions sender = ShareClientOptions(s, "desk1");
   EXPECT_TRUE(sender.CleanSession);
-  EXPECT_EQ(sender.Subscriptions, std::vector<std::string>{"office/desk1/request/+"});
+  EXPECT_EQ(sender.Subscriptions,
+            (std::vector<std::string>{"office/desk1/request/+", "office/desk1/status"}));
   ASSERT_TRUE(sender.Will);
-  EXPECT_EQ(sender.Will->Payload, StatusMessage("office", "desk1", false, false, false).Payload);
+  EXPECT_EQ(sender.Will->Payload,
+            StatusMessage("office", {"desk1", false, false, false, "", ""}).Payload);
+  // Two PCs under one name never share a client id.
+  const TStationStatus identity{"desk1", true, true, false, "0123456789abcdef", "1111111111111111"};
+  const TMqttOptions named = ShareClientOptions(s, "desk1", identity);
+  EXPECT_EQ(named.ClientId.substr(named.ClientId.size() - 17), "-0123456789abcdef");
+  EXPECT_EQ(DecodeStationStatus(named.Will->Payload),
+            (TStationStatus{"desk1", false, false, false, identity.Instance, identity.Run}));
   EXPECT_TRUE(sender.Will->Retain);
   EXPECT_EQ(ShareStationName(" a/b+#\n "), "a_b__");
   // Another PC's phone book: its changes, its status and its answers, none twice.
   s.BookStation = "pc9";
-  EXPECT_EQ(
-      ShareClientOptions(s, "desk1").Subscriptions,
-      (std::vector<std::string>{"office/desk1/request/+", "office/pc9/book", "office/desks/pc9",
-                                "office/pc9/status", "office/pc9/response/desk1"}));
+  EXPECT_EQ(ShareClientOptions(s, "desk1").Subscriptions,
+            (std::vector<std::string>{"office/desk1/request/+", "office/desk1/status",
+                                      "office/pc9/book", "office/desks/pc9", "office/pc9/status",
+                                      "office/pc9/response/desk1"}));
   s.Mode = 2;
   EXPECT_EQ(ShareClientOptions(s, "desk1").Subscriptions,
             (std::vector<std::string>{"office/+/call", "office/+/status", "office/+/response/desk1",
