@@ -6,6 +6,7 @@
 #include "data/PhoneBook.h"
 #include "fakes/FakeMqttClients.h"
 #include "share/ShareTopics.h"
+#include "share/StationStatus.h"
 #include "support/TempFolder.h"
 
 #include <algorithm>
@@ -79,7 +80,7 @@ public:
     });
   }
   // The book station is online (or not) for this desk.
-  void BookOnline(bool online = true) { Deliver(StatusMessage(Base, book_, online, true, false)); }
+  void BookOnline(bool online = true) { Deliver(StatusMessage(Base, {book_, online, true, false, "", ""})); }
   // What it published since last asked, oldest first.
   std::vector<TMqttMessage> TakeSent() { return std::exchange(clients_.Published, {}); }
 
