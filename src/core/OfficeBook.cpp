@@ -74,6 +74,30 @@ int64_t Int64Of(const std::string& text) {
   return value;
 }
 
+// Entries of a change that break the phone book's limits never stop the
+// rest of it; each is told here.
+void LogSkipped(const TBookChange& change, const std::string& from) {
+  for (const std::string& skipped : change.Skipped)
+    LogFmt(llWarning, "電話帳の共有の項目を読み飛ばしました。%s [詳細] %s", from, skipped);
+}
+
+// An edit as the outbox keeps it. One kept before the entry limits were
+// checked, or damaged, goes without what cannot travel (as an edit of
+// nothing at worst), so that the edits after it are never held behind it.
+TBookChange OutboxChange(const TTableRow& row, const std::string& station) {
+  const std::string seq = row.GetValue("seq");
+  try {
+    TBookChange change = BookChangeOf(ShareJsonObject(row.GetValue("change")));
+    LogSkipped(change, fmt::sprintf("送信待ち=%s", seq));
+    return change;
+  } catch (const ECallMessageError& e) {
+    LogFmt(llError,
+           "送信待ちの電話帳の変更を読めないため、内容なしで送ります。送信待ち=%s [詳細] %s", seq,
+           e.Message());
+    return {"save", {}, {}, station, NowDateText(), {}};
+  }
+}
+
 TKsoCtiDb& Db() {
   if (!CtiDb)
     throw Exception("データベースが開かれていません。");
@@ -252,6 +276,7 @@ void TOfficeBook::Serve(const TShareRequest& request) {
 // tells the last of the desk's edits applied.
 void TOfficeBook::ApplyDeskEdit(const TShareRequest& request) {
   TDeskEdit edit = DeskEditOf(request.After);
+  LogSkipped(edit.Change, fmt::sprintf("端末=[%s]", WithoutControlCharacters(edit.Desk)));
   const int64_t last = Db().GetBookDeskSeq(edit.Desk);
   int64_t confirmed = last;
   if (last < 0 || edit.Seq == last + 1) {
@@ -378,9 +403,7 @@ void TOfficeBook::SendOutbox() {
       const int64_t seq = Int64Of((*rows)[i].GetValue("seq"));
       if (seq <= sentSeq_)
         continue;
-      const QJsonDocument change =
-          QJsonDocument::fromJson(QByteArray::fromStdString((*rows)[i].GetValue("change")));
-      const TDeskEdit edit{desk_, seq, BookChangeOf(change.object())};
+      const TDeskEdit edit{desk_, seq, OutboxChange((*rows)[i], station_)};
       const TShareRequest request{fmt::format("{}-{}", desk_, seq), station_, BookEditSubject,
                                   DeskEditJson(edit)};
       client_.Publish({RequestTopic(base_, book_), EncodeShareRequest(request), false});
@@ -466,6 +489,7 @@ bool TOfficeBook::TakeVersion(const TBookVersion& v) {
   if (v.Version != version_ + 1)
     return false;
   const bool own = v.Desk == desk_;
+  LogSkipped(v.Change, fmt::sprintf("版=%d", static_cast<int>(v.Version)));
   PhoneBook().ApplyOffice(EditOf(v.Change), [&] {
     Db().SetBookState(book_, v.Version);
     if (own)
@@ -493,18 +517,37 @@ void TOfficeBook::TakeChanges(const QJsonArray& items, bool more) {
 void TOfficeBook::TakeWholePage(const QJsonArray& items, bool more) {
   if (!whole_ || items.isEmpty())
     return;
-  if (whole_->Version < 0)
-    whole_->Version = VersionOf(items.first());
-  TBookEdit page{TBookEdit::TKind::Import, {}, {}};
-  for (qsizetype i = 1; i < items.size(); ++i) {
-    page.Entries.push_back(RowOf(BookEntryOf(items[i])));
-    whole_->Numbers.insert(page.Entries.back().GetValue("phone_number"));
+  try {
+    if (whole_->Version < 0)
+      whole_->Version = VersionOf(items.first());
+    TBookEdit page{TBookEdit::TKind::Import, {}, {}};
+    for (qsizetype i = 1; i < items.size(); ++i)
+      TakeWholeEntry(items[i], page);
+    PhoneBook().ApplyOffice(page, nullptr);
+    // On from the last entry sent, taken or not.
+    const QJsonValue last = items.last().toObject().value("number");
+    if (more && items.size() > 1 && last.isString())
+      Ask(WholeBookSubject, last.toString());
+    else
+      FinishWhole();
+  } catch (...) {
+    // The transfer ends, so that live versions count again and the next
+    // catch-up begins it anew.
+    whole_.reset();
+    throw;
   }
-  PhoneBook().ApplyOffice(page, nullptr);
-  if (more && !page.Entries.empty())
-    Ask(WholeBookSubject, QString::fromStdString(page.Entries.back().GetValue("phone_number")));
-  else
-    FinishWhole();
+}
+
+void TOfficeBook::TakeWholeEntry(const QJsonValue& item, TBookEdit& page) {
+  try {
+    page.Entries.push_back(RowOf(BookEntryOf(item)));
+    whole_->Numbers.insert(page.Entries.back().GetValue("phone_number"));
+  } catch (const ECallMessageError& e) {
+    LogFmt(
+        llWarning, "電話帳の共有の項目を読み飛ばしました。全件 [詳細] [%s] %s",
+        WithoutControlCharacters(item.toObject().value("number").toString().left(40).toStdString()),
+        e.Message());
+  }
 }
 
 // The book is here: the entries it lacks were deleted in the office, or,
@@ -514,12 +557,9 @@ void TOfficeBook::FinishWhole() {
   whole_.reset();
   std::set<std::string> unconfirmed;
   const auto outbox = Db().GetBookOutbox(book_);
-  for (int i = 0; i < outbox->Count(); ++i) {
-    const QJsonDocument change =
-        QJsonDocument::fromJson(QByteArray::fromStdString((*outbox)[i].GetValue("change")));
-    for (const TBookEntry& e : BookChangeOf(change.object()).Entries)
+  for (int i = 0; i < outbox->Count(); ++i)
+    for (const TBookEntry& e : OutboxChange((*outbox)[i], station_).Entries)
       unconfirmed.insert(e.Number);
-  }
   std::vector<std::string> lacking;
   const auto all = PhoneBook().Search("");
   for (int i = 0; i < all->Count(); ++i) {

@@ -80,6 +80,7 @@ private:
   bool TakeVersion(const TBookVersion& version);
   void TakeChanges(const QJsonArray& items, bool more);
   void TakeWholePage(const QJsonArray& items, bool more);
+  void TakeWholeEntry(const QJsonValue& item, TBookEdit& page);
   void FinishWhole();
   void AskJoin(std::vector<std::string> numbers, std::string exported);
   void OfficeChanged();

@@ -1,6 +1,7 @@
 #include "core/StationCalls.h"
 
 #include "base/Text.h"
+#include "core/CallerEntry.h"
 #include "data/CallHistory.h"
 #include "data/KsoCtiDb.h"
 #include "data/NumberRules.h"
@@ -57,8 +58,8 @@ std::vector<TTableRow> RecordStationCalls(const std::string& station,
     if (PhoneBook().Find(call.Number)) {
       PhoneBook().RaiseLastIncomingDate(call.Number, call.Date);
     } else if (!PhoneBook().IsFull(AppSettings.PhoneLimit)) {
-      registered.push_back(EntryOf(call));
-      PhoneBook().Register(registered.back());
+      if (TTableRow entry = EntryOf(call); RegisterNewCaller(entry))
+        registered.push_back(std::move(entry));
     } else if (!limitLogged) {
       limitLogged = true;
       LogFmt(llError, "電話番号登録件数が %d 件に達しているため登録できません。",
