@@ -203,8 +203,12 @@ std::string DatabaseFileProblem() {
   return ContentProblem(path);
 }
 
-void CreateCtiDb() {
-  auto db = std::make_unique<TKsoCtiDb>(CtiDbFileName());
+std::unique_ptr<TKsoCtiDb> OpenCtiDb(const std::string& fileName) {
+  auto db = std::make_unique<TKsoCtiDb>(fileName);
   db->UpgradeSchema();
-  CtiDb = std::move(db);
+  return db;
+}
+
+void CreateCtiDb() {
+  CtiDb = OpenCtiDb(CtiDbFileName());
 }

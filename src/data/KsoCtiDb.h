@@ -149,7 +149,9 @@ bool CreateDatabaseFromTemplate();
 // and nothing beside it, is changed or created (but the shared index of a
 // log left without one, which SQLite needs to read the log).
 std::string DatabaseFileProblem();
-// Opens the database file into CtiDb, its schema brought up to date.
+// Opens a call database, its schema brought up to date.
+std::unique_ptr<TKsoCtiDb> OpenCtiDb(const std::string& fileName);
+// Opens the database file into CtiDb.
 void CreateCtiDb();
 
 // The incoming_order that follows `order`: 1 after 999999999.

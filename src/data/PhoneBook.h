@@ -106,6 +106,7 @@ public:
   // Each edit above, given to `hook` inside its transaction before the
   // commit (a hook that throws undoes the edit); null: none.
   void SetEditHook(std::function<void(const TBookEdit&)> hook) { editHook_ = std::move(hook); }
+  const std::function<void(const TBookEdit&)>& EditHook() const { return editHook_; }
   // While true, the edits above are another desk's, applied here for the
   // office: the listeners are told so.
   void SetEditsFromOffice(bool fromOffice) { editsFromOffice_ = fromOffice; }
