@@ -169,7 +169,8 @@ bool TOfficeBook::Take(const TMqttMessage& message) {
       const TShareRequest request = DecodeShareRequest(message.Payload);
       if (!IsBookSubject(request.What))
         return false;
-      Serve(request);
+      if (RequestAllowed(requestLimit_, request))
+        Serve(request);
       return true;
     }
     if (Holds())
@@ -279,6 +280,8 @@ void TOfficeBook::ApplyDeskEdit(const TShareRequest& request) {
   LogSkipped(edit.Change, fmt::sprintf("端末=[%s]", WithoutControlCharacters(edit.Desk)));
   const int64_t last = Db().GetBookDeskSeq(edit.Desk);
   int64_t confirmed = last;
+  if ((last < 0 || edit.Seq == last + 1) && !EntriesAllowed(request, edit))
+    return; // unanswered: sent again later
   if (last < 0 || edit.Seq == last + 1) {
     LogFmt(llInfo, "端末からの電話帳の変更を反映します。端末=[%s] 種類=[%s]",
            WithoutControlCharacters(edit.Desk), edit.Change.Kind);
@@ -297,6 +300,19 @@ void TOfficeBook::ApplyDeskEdit(const TShareRequest& request) {
     applying_.reset();
   }
   Answer(request, QJsonArray{VersionJson(confirmed < 0 ? 0 : confirmed)}, false);
+}
+
+bool TOfficeBook::EntriesAllowed(const TShareRequest& request, const TDeskEdit& edit) {
+  const size_t entries = edit.Change.Entries.size() + edit.Change.Numbers.size();
+  const TRateLimit::TVerdict verdict =
+      entryLimit_.Spend(request.Desk, static_cast<double>(entries));
+  if (verdict != TRateLimit::TVerdict::Allowed)
+    LogFmt(verdict == TRateLimit::TVerdict::Refused ? llWarning : llDebug,
+           "端末からの電話帳の変更が1分あたりの上限 (%d 件) を超えるため、後で受け付けます。"
+           "端末=[%s] 件数=%d",
+           static_cast<int>(DeskEntriesPerMinute), WithoutControlCharacters(request.Desk),
+           static_cast<int>(entries));
+  return verdict == TRateLimit::TVerdict::Allowed;
 }
 
 // Under the rules and the limit of this PC's book; its own commands stay.

@@ -61,11 +61,14 @@ void TCallSender::PublishStatus(bool online) {
   client_.Publish(StatusMessage(base_, station_, online, adapterConnected_, ringing_));
 }
 
-std::optional<TShareRequest> TCallSender::RequestOf(const TMqttMessage& message) const {
+std::optional<TShareRequest> TCallSender::RequestOf(const TMqttMessage& message) {
   if (message.Topic != RequestTopic(base_, station_) || message.Retain)
     return std::nullopt;
   try {
-    return DecodeShareRequest(message.Payload);
+    TShareRequest request = DecodeShareRequest(message.Payload);
+    if (!RequestAllowed(requestLimit_, request))
+      return std::nullopt;
+    return request;
   } catch (const ECallMessageError& e) {
     LogFmt(llWarning, "共有の依頼を読み取れません。Topic=[%s] [詳細] %s", message.Topic,
            e.Message());

@@ -22,6 +22,10 @@ struct TMqttOptions {
   std::vector<std::string> Subscriptions; // subscribed with QoS 1 on every connection
   int KeepAliveSeconds = 30;
   size_t QueueLimit = 1000;
+  // Messages received and not yet taken by the owner: beyond either bound
+  // a message is dropped (reported through OnReceiveDropped).
+  size_t ReceiveLimit = 1000;
+  size_t ReceiveBytesLimit = 64 * 1024 * 1024;
   int FirstRetryMs = 1000; // doubled after each failed attempt, up to MaxRetryMs
   int MaxRetryMs = 30000;
 };
@@ -45,6 +49,9 @@ struct TMqttEvents {
   std::function<void(const TMqttMessage&)> OnMessage;
   // Messages dropped so far because the queue was full.
   std::function<void(size_t dropped)> OnDropped;
+  // Messages received so far and dropped because the owner had not yet
+  // taken those before them (ReceiveLimit); at most one report is waiting.
+  std::function<void(size_t dropped)> OnReceiveDropped;
 };
 
 // A connection to an MQTT broker kept up on a thread of its own: it connects,

@@ -122,7 +122,7 @@ TEST(DeliveryTest, CaughtUpCallsTravelWholeAndOnlyWithStoredDates) {
   EXPECT_THROW(DecodeShareRequest(R"({"id":"a","desk":"x/+","what":"calls"})"), ECallMessageError);
 }
 
-TEST(DeliveryTest, BookChangesTravelWholeAndRefuseWhatNamesNoEntry) {
+TEST(DeliveryTest, BookChangesTravelWholeAndSkipWhatNamesNoEntry) {
   const TBookVersion version{12,
                              "desk2-ab",
                              3,
@@ -131,15 +131,22 @@ TEST(DeliveryTest, BookChangesTravelWholeAndRefuseWhatNamesNoEntry) {
                                 "2026/12/08 07:05:03.250", "2026/12/09 07:05:03.250"}},
                               {},
                               "desk2",
-                              "2026/12/09 07:05:03.000"}};
+                              "2026/12/09 07:05:03.000",
+                              {}}};
   const TBookVersion back = DecodeBookVersion(EncodeBookVersion(version));
   EXPECT_EQ(back.Change, version.Change);
   EXPECT_EQ(std::tie(back.Version, back.Desk, back.Seq),
             std::tie(version.Version, version.Desk, version.Seq));
-  for (const char* bad : {R"({"kind":"rename"})", R"({"kind":"delete","numbers":[""]})",
-                          R"({"kind":"delete","numbers":["03\n1"]})",
-                          R"({"kind":"save","entries":[{"number":"0312","owner_name":5}]})",
-                          R"({"kind":"delete","numbers":["012345678901234567890"]})"})
-    EXPECT_THROW(BookChangeOf(QJsonDocument::fromJson(bad).object()), ECallMessageError) << bad;
+  EXPECT_THROW(BookChangeOf(QJsonDocument::fromJson(R"({"kind":"rename"})").object()),
+               ECallMessageError);
+  // An entry or number the phone book could not hold: left out, told, the rest kept.
+  for (const char* bad :
+       {R"({"kind":"delete","numbers":["","01"]})", R"({"kind":"delete","numbers":["03\n1","01"]})",
+        R"({"kind":"save","entries":[{"number":"0312","owner_name":5},{"number":"01"}]})",
+        R"({"kind":"delete","numbers":["012345678901234567890","01"]})"}) {
+    const TBookChange change = BookChangeOf(QJsonDocument::fromJson(bad).object());
+    EXPECT_EQ(change.Skipped.size(), 1u) << bad;
+    EXPECT_EQ(change.Entries.size() + change.Numbers.size(), 1u) << bad;
+  }
   EXPECT_THROW(VersionOf(QJsonObject{{"version", -1}}), ECallMessageError);
 }
