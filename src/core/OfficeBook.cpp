@@ -94,7 +94,7 @@ TBookChange OutboxChange(const TTableRow& row, const std::string& station) {
     LogFmt(llError,
            "送信待ちの電話帳の変更を読めないため、内容なしで送ります。送信待ち=%s [詳細] %s", seq,
            e.Message());
-    return {"save", {}, {}, station, NowDateText(), {}};
+    return {"save", {}, {}, station, NowDateText()};
   }
 }
 

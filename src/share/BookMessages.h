@@ -41,7 +41,7 @@ struct TBookChange {
   std::vector<std::string> Numbers;
   std::string Station;
   std::string Edited;
-  std::vector<std::string> Skipped;
+  std::vector<std::string> Skipped = {};
 
   bool operator==(const TBookChange&) const = default;
 };

@@ -24,7 +24,7 @@ protected:
   }
   size_t Edit(int64_t seq, std::vector<std::string> numbers) {
     const TDeskEdit edit{
-        "desk1-0123456789abcdef", seq, {"delete", {}, std::move(numbers), "desk1", "", {}}};
+        "desk1-0123456789abcdef", seq, {"delete", {}, std::move(numbers), "desk1", ""}};
     return Ask(BookEditSubject, DeskEditJson(edit));
   }
   static void Pass(double seconds) { AdvanceFixedNow(seconds / 86400); }

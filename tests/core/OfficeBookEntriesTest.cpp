@@ -63,7 +63,7 @@ TEST_F(OfficeBookEntriesTest, EntriesAtTheLimitsTravelAndThoseBeyondAreRefusedWh
     EXPECT_EQ(TPhoneBook::Problem(row).empty(),
               NumberProblem(c.Number).empty() && EntryTextProblem(c.Name).empty());
     TBookEntry entry{c.Number, c.Name, "", "", "", "", ""};
-    const TBookChange change = BookChangeOf(BookChangeJson({"save", {entry}, {}, "desk1", "", {}}));
+    const TBookChange change = BookChangeOf(BookChangeJson({"save", {entry}, {}, "desk1", ""}));
     EXPECT_EQ(change.Entries.size(), c.Fits ? 1u : 0u) << c.Number;
     EXPECT_EQ(change.Skipped.size(), c.Fits ? 0u : 1u) << c.Number;
     if (c.Fits) {
@@ -97,7 +97,7 @@ TEST_F(OfficeBookEntriesTest, ABadEntryReceivedIsSkippedAndTheRestApplies) {
   TBookEntry bad{"05", Repeat("x", 1001), "", "", "", "", ""};
   TBookEntry good{"06", "good", "", "", "", "", ""};
   desk.Deliver({BookTopic(TBookPeer::Base, "book"),
-                EncodeBookVersion({2, "", 0, {"import", {bad, good}, {}, "book", "", {}}}), false});
+                EncodeBookVersion({2, "", 0, {"import", {bad, good}, {}, "book", ""}}), false});
   EXPECT_EQ(desk.Entries().back(), "06=good");
   int64_t version = 0;
   desk.Run([&] { version = PhoneBook().OfficeState().Version; });

@@ -119,6 +119,9 @@ TEST(DeliveryTest, CaughtUpCallsTravelWholeAndOnlyWithStoredDates) {
     o["incoming_date"] = bad;
     EXPECT_THROW(CallRecordOf(QJsonValue(o)), ECallMessageError) << bad;
   }
+  QJsonObject withNul = CallRecordJson(call);
+  withNul["memo1"] = QString("a") + QChar(0);
+  EXPECT_THROW(CallRecordOf(QJsonValue(withNul)), ECallMessageError);
   EXPECT_THROW(DecodeShareRequest(R"({"id":"a","desk":"x/+","what":"calls"})"), ECallMessageError);
 }
 
@@ -131,8 +134,7 @@ TEST(DeliveryTest, BookChangesTravelWholeAndSkipWhatNamesNoEntry) {
                                 "2026/12/08 07:05:03.250", "2026/12/09 07:05:03.250"}},
                               {},
                               "desk2",
-                              "2026/12/09 07:05:03.000",
-                              {}}};
+                              "2026/12/09 07:05:03.000"}};
   const TBookVersion back = DecodeBookVersion(EncodeBookVersion(version));
   EXPECT_EQ(back.Change, version.Change);
   EXPECT_EQ(std::tie(back.Version, back.Desk, back.Seq),
