@@ -23,8 +23,10 @@ struct TMqttOptions {
   int KeepAliveSeconds = 30;
   size_t QueueLimit = 1000;
   // Messages received and not yet taken by the owner: beyond either bound
-  // a message is dropped (reported through OnReceiveDropped).
-  size_t ReceiveLimit = 1000;
+  // a message is dropped (reported through OnReceiveDropped). Far above
+  // what a broker queues for a desk that was off (README: 1000) and sends
+  // at once on its return.
+  size_t ReceiveLimit = 10000;
   size_t ReceiveBytesLimit = 64 * 1024 * 1024;
   int FirstRetryMs = 1000; // doubled after each failed attempt, up to MaxRetryMs
   int MaxRetryMs = 30000;
