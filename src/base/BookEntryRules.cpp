@@ -18,14 +18,15 @@ std::string NumberProblem(std::string_view number) {
   return {};
 }
 
-std::string EntryTextProblem(std::string_view text) {
+std::string EntryTextProblem(std::string_view label, std::string_view text) {
+  const std::string name(label);
   const auto chars = Utf8CharCount(text);
   if (!chars)
-    return "UTF-8ではありません";
+    return name + "がUTF-8ではありません";
   if (*chars > MaxEntryTextChars)
-    return std::to_string(MaxEntryTextChars) + " 文字を超えています";
+    return name + "が " + std::to_string(MaxEntryTextChars) + " 文字を超えています";
   if (text.find('\0') != std::string_view::npos)
-    return "NUL文字があります";
+    return name + "にNUL文字があります";
   return {};
 }
 
@@ -38,7 +39,7 @@ std::string EntryProblem(const TEntryTexts& e) {
                                                             {"メモ3", e.Memo3},
                                                             {"コマンド", e.Command}};
   for (const auto& [label, text] : texts)
-    if (std::string problem = EntryTextProblem(text); !problem.empty())
-      return label + ("が" + problem);
+    if (std::string problem = EntryTextProblem(label, text); !problem.empty())
+      return problem;
   return {};
 }

@@ -20,9 +20,10 @@ inline constexpr size_t MaxEditTextBytes = 2 * 1024 * 1024;
 // Why a number cannot name an entry, in Japanese; "" when it can: it is
 // empty, longer than MaxNumberChars, not UTF-8, or holds a control character.
 std::string NumberProblem(std::string_view number);
-// Why a name, memo or command cannot be stored; "" when it can: longer than
-// MaxEntryTextChars, not UTF-8, or holding NUL (which the database cuts).
-std::string EntryTextProblem(std::string_view text);
+// Why a name, memo or command (called `label` in the answer) cannot be
+// stored; "" when it can: longer than MaxEntryTextChars, not UTF-8, or
+// holding NUL (which the database cuts).
+std::string EntryTextProblem(std::string_view label, std::string_view text);
 
 struct TEntryTexts {
   std::string_view Number, OwnerName, Memo1, Memo2, Memo3, Command;

@@ -41,7 +41,7 @@ std::string Text(const QJsonObject& o, const char* key, int maxChars) {
 std::string EntryText(const QJsonObject& o, const char* key) {
   const QJsonValue value = o.value(key);
   const std::string text = value.toString().toStdString();
-  if ((!value.isString() && !value.isUndefined()) || !EntryTextProblem(text).empty())
+  if ((!value.isString() && !value.isUndefined()) || !EntryTextProblem(key, text).empty())
     Fail(key);
   return text;
 }

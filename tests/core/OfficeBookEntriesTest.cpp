@@ -61,7 +61,7 @@ TEST_F(OfficeBookEntriesTest, EntriesAtTheLimitsTravelAndThoseBeyondAreRefusedWh
     const TTableRow row = Row(c.Number, c.Name);
     EXPECT_EQ(TPhoneBook::Problem(row).empty(), c.Fits) << c.Number;
     EXPECT_EQ(TPhoneBook::Problem(row).empty(),
-              NumberProblem(c.Number).empty() && EntryTextProblem(c.Name).empty());
+              NumberProblem(c.Number).empty() && EntryTextProblem("", c.Name).empty());
     TBookEntry entry{c.Number, c.Name, "", "", "", "", ""};
     const TBookChange change = BookChangeOf(BookChangeJson({"save", {entry}, {}, "desk1", ""}));
     EXPECT_EQ(change.Entries.size(), c.Fits ? 1u : 0u) << c.Number;

@@ -13,7 +13,7 @@
 inline void CheckEntry(const TBookEntry& e) {
   Check(NumberProblem(e.Number).empty());
   for (const std::string* text : {&e.OwnerName, &e.Memo1, &e.Memo2, &e.Memo3})
-    Check(EntryTextProblem(*text).empty());
+    Check(EntryTextProblem("", *text).empty());
   Check(BookEntryOf(BookEntryJson(e)) == e);
 }
 
