@@ -92,12 +92,13 @@ void TCallShare::Start() {
     WarnOfReadablePassword();
     ++generation_;
     lastStatus_.reset();
-    dropReported_ = nameWarned_ = false;
+    dropReported_ = receiveDropReported_ = nameWarned_ = false;
     TMqttEvents events;
     events.OnStatus = Current(&TCallShare::StatusChanged);
     events.OnMessage = Current(&TCallShare::MessageArrived);
     events.OnDropped = Current(&TCallShare::Dropped);
     events.OnRefused = Current(&TCallShare::Refused);
+    events.OnReceiveDropped = Current(&TCallShare::ReceiveDropped);
     const TStationStatus identity{station, true, false, false, InstanceId(), RandomShareId()};
     client_ = clients_(ShareClientOptions(running_, station, identity), owner_, std::move(events));
     if (running_.Mode == 1) {
@@ -174,7 +175,7 @@ void TCallShare::StatusChanged(const TMqttStatus& status) {
   const bool was = connected_;
   connected_ = status.State == TMqttState::Connected;
   if (connected_) {
-    dropReported_ = false;
+    dropReported_ = receiveDropReported_ = false;
     if (sender_)
       sender_->Announce(sourceConnected_);
     if (desk_)
@@ -315,12 +316,21 @@ void TCallShare::WarnOfReadablePassword() {
   passwordWarned_ = true;
 }
 
+// Once per outage (or connection) at the warning level; the count goes on at
+// the debug level.
+void TCallShare::ReportDropped(const char* text, size_t dropped, bool& reported) {
+  LogFmt(reported ? llDebug : llWarning, text, static_cast<int>(dropped));
+  reported = true;
+}
+
 void TCallShare::Dropped(size_t dropped) {
-  // Once per outage at the warning level; the count goes on at the debug level.
-  LogFmt(dropReported_ ? llDebug : llWarning,
-         "MQTTの送信待ちが上限を超えたため、古いメッセージを破棄しました。(破棄 %d 件)",
-         static_cast<int>(dropped));
-  dropReported_ = true;
+  ReportDropped("MQTTの送信待ちが上限を超えたため、古いメッセージを破棄しました。(破棄 %d 件)",
+                dropped, dropReported_);
+}
+
+void TCallShare::ReceiveDropped(size_t dropped) {
+  ReportDropped("MQTTの受信待ちが上限を超えたため、受信したメッセージを破棄しました。(破棄 %d 件)",
+                dropped, receiveDropReported_);
 }
 
 void TCallShare::Refused(const TMqttMessage& message) {

@@ -86,7 +86,9 @@ private:
   void Warn(const std::string& text);
   void Refused(const TMqttMessage& message);
   void Answer(const TShareRequest& request);
+  static void ReportDropped(const char* text, size_t dropped, bool& reported);
   void Dropped(size_t dropped);
+  void ReceiveDropped(size_t dropped);
   // Drops what an older connection posted after it was replaced.
   template <typename Fn> auto Current(Fn fn);
 
@@ -103,6 +105,7 @@ private:
   bool connected_ = false;
   bool sourceConnected_ = false;
   bool dropReported_ = false;
+  bool receiveDropReported_ = false;
   bool passwordWarned_ = false;
   bool nameWarned_ = false;
   std::optional<TMqttStatus> lastStatus_;

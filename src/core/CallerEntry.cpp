@@ -1,5 +1,6 @@
 #include "core/CallerEntry.h"
 
+#include "base/Text.h"
 #include "data/NumberRules.h"
 #include "data/PhoneBook.h"
 #include "settings/AppSettings.h"
@@ -17,6 +18,17 @@ std::unique_ptr<TTableRow> NewCallerRow(const std::string& number, const std::st
   return row;
 }
 
+bool RegisterNewCaller(const TTableRow& entry) {
+  const std::string problem = TPhoneBook::Problem(entry);
+  if (problem.empty()) {
+    PhoneBook().Register(entry);
+    return true;
+  }
+  LogFmt(llWarning, "着信した電話番号を電話帳に登録できません。電話番号=[%s] [詳細] %s",
+         WithoutControlCharacters(entry.GetValue("phone_number")), problem);
+  return false;
+}
+
 TCallerEntry RegisterCaller(const std::string& number, const std::string& when,
                             const TTableRow* senderEntry, TCallStep& step) {
   TCallerEntry caller;
@@ -30,8 +42,7 @@ TCallerEntry RegisterCaller(const std::string& number, const std::string& when,
     caller.Row = NewCallerRow(number, when, senderEntry);
     if (valid && !PhoneBook().IsFull(AppSettings.PhoneLimit)) {
       step = TCallStep::AddEntry;
-      PhoneBook().Register(*caller.Row);
-      caller.InPhoneBook = caller.Registered = true;
+      caller.InPhoneBook = caller.Registered = RegisterNewCaller(*caller.Row);
     } else if (valid) {
       LogFmt(llError, "電話番号登録件数が %d 件に達しているため登録できません。",
              AppSettings.PhoneLimit);

@@ -29,3 +29,8 @@ std::unique_ptr<TTableRow> NewCallerRow(const std::string& number, const std::st
 // was when it throws.
 TCallerEntry RegisterCaller(const std::string& number, const std::string& when,
                             const TTableRow* senderEntry, TCallStep& step);
+
+// Registers a new caller's entry unless the book refuses it (its number,
+// name or memos, such as another station's, break the entry's limits):
+// that is logged, and the call goes on without an entry. True: registered.
+bool RegisterNewCaller(const TTableRow& entry);

@@ -83,6 +83,30 @@ int64_t Int64Of(const std::string& text) {
   return value;
 }
 
+// Entries of a change that break the phone book's limits never stop the
+// rest of it; each is told here.
+void LogSkipped(const TBookChange& change, const std::string& from) {
+  for (const std::string& skipped : change.Skipped)
+    LogFmt(llWarning, "電話帳の共有の項目を読み飛ばしました。%s [詳細] %s", from, skipped);
+}
+
+// An edit as the outbox keeps it. One kept before the entry limits were
+// checked, or damaged, goes without what cannot travel (as an edit of
+// nothing at worst), so that the edits after it are never held behind it.
+TBookChange OutboxChange(const TTableRow& row, const std::string& station) {
+  const std::string seq = row.GetValue("seq");
+  try {
+    TBookChange change = BookChangeOf(ShareJsonObject(row.GetValue("change")));
+    LogSkipped(change, fmt::sprintf("送信待ち=%s", seq));
+    return change;
+  } catch (const ECallMessageError& e) {
+    LogFmt(llError,
+           "送信待ちの電話帳の変更を読めないため、内容なしで送ります。送信待ち=%s [詳細] %s", seq,
+           e.Message());
+    return {"save", {}, {}, station, NowDateText()};
+  }
+}
+
 TKsoCtiDb& Db() {
   if (!CtiDb)
     throw Exception("データベースが開かれていません。");
@@ -186,7 +210,8 @@ bool TOfficeBook::Take(const TMqttMessage& message) {
       const TShareRequest request = DecodeShareRequestFrom(topic.Desk, message.Payload);
       if (!IsBookSubject(request.What))
         return false;
-      Serve(request);
+      if (RequestAllowed(requestLimit_, request))
+        Serve(request);
       return true;
     }
     if (Holds())
@@ -297,6 +322,7 @@ void TOfficeBook::ApplyDeskEdit(const TShareRequest& request) {
   TDeskEdit edit = DeskEditOf(request.After);
   if (edit.Desk != request.Desk)
     throw ECallMessageError("変更の desk が依頼と違います");
+  LogSkipped(edit.Change, fmt::sprintf("端末=[%s]", WithoutControlCharacters(edit.Desk)));
   const int64_t last = Db().GetBookDeskSeq(edit.Desk);
   if (last < 0 && edit.Seq != 1) {
     LogFmt(llWarning, "知らない端末の途中の変更は受け付けません。端末=[%s] seq=%d",
@@ -304,7 +330,9 @@ void TOfficeBook::ApplyDeskEdit(const TShareRequest& request) {
     return;
   }
   int64_t confirmed = last;
-  if (edit.Seq == last + 1 || last < 0) {
+  if ((last < 0 || edit.Seq == last + 1) && !EntriesAllowed(request, edit))
+    return; // unanswered: sent again later
+  if (last < 0 || edit.Seq == last + 1) {
     LogFmt(llInfo, "端末からの電話帳の変更を反映します。端末=[%s] 種類=[%s]",
            WithoutControlCharacters(edit.Desk), edit.Change.Kind);
     applying_ = std::move(edit);
@@ -324,6 +352,19 @@ void TOfficeBook::ApplyDeskEdit(const TShareRequest& request) {
     applying_.reset();
   }
   Answer(request, QJsonArray{SeqJson(confirmed < 0 ? 0 : confirmed)}, false);
+}
+
+bool TOfficeBook::EntriesAllowed(const TShareRequest& request, const TDeskEdit& edit) {
+  const size_t entries = edit.Change.Entries.size() + edit.Change.Numbers.size();
+  const TRateLimit::TVerdict verdict =
+      entryLimit_.Spend(request.Desk, static_cast<double>(entries));
+  if (verdict != TRateLimit::TVerdict::Allowed)
+    LogFmt(verdict == TRateLimit::TVerdict::Refused ? llWarning : llDebug,
+           "端末からの電話帳の変更が1分あたりの上限 (%d 件) を超えるため、後で受け付けます。"
+           "端末=[%s] 件数=%d",
+           static_cast<int>(DeskEntriesPerMinute), WithoutControlCharacters(request.Desk),
+           static_cast<int>(entries));
+  return verdict == TRateLimit::TVerdict::Allowed;
 }
 
 // Under the rules and the limit of this PC's book; its own commands stay.
@@ -432,9 +473,7 @@ void TOfficeBook::SendOutbox() {
       const int64_t seq = Int64Of((*rows)[i].GetValue("seq"));
       if (seq <= sentSeq_)
         continue;
-      const QJsonDocument change =
-          QJsonDocument::fromJson(QByteArray::fromStdString((*rows)[i].GetValue("change")));
-      const TDeskEdit edit{desk_, seq, BookChangeOf(change.object())};
+      const TDeskEdit edit{desk_, seq, OutboxChange((*rows)[i], station_)};
       const TShareRequest request{fmt::format("{}-{}", desk_, seq), desk_, BookEditSubject,
                                   DeskEditJson(edit)};
       client_.Publish({RequestTopic(base_, book_, station_), EncodeShareRequest(request), false});
@@ -604,6 +643,7 @@ bool TOfficeBook::TakeVersion(const TBookVersion& v) {
     AnotherHasThisDeskId();
     own = false;
   }
+  LogSkipped(v.Change, fmt::sprintf("版=%d", static_cast<int>(v.Version)));
   PhoneBook().ApplyOffice(EditOf(v.Change), [&] {
     Db().SetBookState(book_, v.Version);
     if (own)
@@ -631,25 +671,44 @@ void TOfficeBook::TakeChanges(const QJsonArray& items, bool more) {
 void TOfficeBook::TakeWholePage(const QJsonArray& items, bool more, const std::string& bookId) {
   if (!whole_ || items.isEmpty())
     return;
-  if (whole_->Version < 0) {
-    whole_->Version = VersionOf(items.first());
-    whole_->BookId = bookId;
-  } else if (bookId != whole_->BookId) {
-    // Another book since the first page: from its first page again.
-    whole_ = TWhole{-1, {}, {}, whole_->Joining, whole_->Exported};
-    Ask(WholeBookSubject, QString());
-    return;
+  try {
+    if (whole_->Version < 0) {
+      whole_->Version = VersionOf(items.first());
+      whole_->BookId = bookId;
+    } else if (bookId != whole_->BookId) {
+      // Another book since the first page: from its first page again.
+      whole_ = TWhole{-1, {}, {}, whole_->Joining, whole_->Exported};
+      Ask(WholeBookSubject, QString());
+      return;
+    }
+    TBookEdit page{TBookEdit::TKind::Import, {}, {}};
+    for (qsizetype i = 1; i < items.size(); ++i)
+      TakeWholeEntry(items[i], page);
+    PhoneBook().ApplyOffice(page, nullptr);
+    // On from the last entry sent, taken or not.
+    const QJsonValue last = items.last().toObject().value("number");
+    if (more && items.size() > 1 && last.isString())
+      Ask(WholeBookSubject, last.toString());
+    else
+      FinishWhole();
+  } catch (...) {
+    // The transfer ends, so that live versions count again and the next
+    // catch-up begins it anew.
+    whole_.reset();
+    throw;
   }
-  TBookEdit page{TBookEdit::TKind::Import, {}, {}};
-  for (qsizetype i = 1; i < items.size(); ++i) {
-    page.Entries.push_back(RowOf(BookEntryOf(items[i])));
+}
+
+void TOfficeBook::TakeWholeEntry(const QJsonValue& item, TBookEdit& page) {
+  try {
+    page.Entries.push_back(RowOf(BookEntryOf(item)));
     whole_->Numbers.insert(page.Entries.back().GetValue("phone_number"));
+  } catch (const ECallMessageError& e) {
+    LogFmt(
+        llWarning, "電話帳の共有の項目を読み飛ばしました。全件 [詳細] [%s] %s",
+        WithoutControlCharacters(item.toObject().value("number").toString().left(40).toStdString()),
+        e.Message());
   }
-  PhoneBook().ApplyOffice(page, nullptr);
-  if (more && !page.Entries.empty())
-    Ask(WholeBookSubject, QString::fromStdString(page.Entries.back().GetValue("phone_number")));
-  else
-    FinishWhole();
 }
 
 // The book is here: the entries it lacks were deleted in the office, or,
@@ -659,12 +718,9 @@ void TOfficeBook::FinishWhole() {
   whole_.reset();
   std::set<std::string> unconfirmed;
   const auto outbox = Db().GetBookOutbox(book_);
-  for (int i = 0; i < outbox->Count(); ++i) {
-    const QJsonDocument change =
-        QJsonDocument::fromJson(QByteArray::fromStdString((*outbox)[i].GetValue("change")));
-    for (const TBookEntry& e : BookChangeOf(change.object()).Entries)
+  for (int i = 0; i < outbox->Count(); ++i)
+    for (const TBookEntry& e : OutboxChange((*outbox)[i], station_).Entries)
       unconfirmed.insert(e.Number);
-  }
   std::vector<std::string> lacking;
   const auto all = PhoneBook().Search("");
   for (int i = 0; i < all->Count(); ++i) {

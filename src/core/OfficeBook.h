@@ -4,6 +4,7 @@
 #include "data/PhoneBook.h"
 #include "share/BookMessages.h"
 #include "share/MqttClient.h"
+#include "share/RateLimit.h"
 #include "share/ShareExchange.h"
 
 #include <functional>
@@ -55,6 +56,10 @@ public:
   // How many changes the book station keeps for desks catching up.
   static constexpr int KeptChanges = 5000;
   static constexpr double AnswerWaitSeconds = 10;
+  // How many entries (saved or deleted) one desk's edits may change each
+  // minute at the book station; an edit beyond waits unanswered and the
+  // desk sends it again after AnswerWaitSeconds.
+  static constexpr double DeskEntriesPerMinute = 10000;
 
 private:
   void Post(std::function<void()> fn);
@@ -65,6 +70,7 @@ private:
   void PublishNew();
   void Serve(const TShareRequest& request);
   void ApplyDeskEdit(const TShareRequest& request);
+  bool EntriesAllowed(const TShareRequest& request, const TDeskEdit& edit);
   void ApplyChange(const TBookChange& change);
   QJsonArray ChangesAfter(int64_t version, bool& more);
   QJsonArray WholePage(const QJsonValue& after, bool& more);
@@ -87,6 +93,7 @@ private:
   bool TakeVersion(const TBookVersion& version);
   void TakeChanges(const QJsonArray& items, bool more);
   void TakeWholePage(const QJsonArray& items, bool more, const std::string& bookId);
+  void TakeWholeEntry(const QJsonValue& item, TBookEdit& page);
   void FinishWhole();
   void AskJoin(std::vector<std::string> numbers, std::string exported);
   void OfficeChanged();
@@ -113,6 +120,9 @@ private:
   // The last edit sent by this run: no answer confirms more.
   int64_t sentTop_ = 0;
   TShareRequests requests_;
+  // The book station: each desk's requests, and the entries its edits change.
+  TRateLimit requestLimit_{DeskRequestBurst, DeskRequestsPerSecond};
+  TRateLimit entryLimit_{DeskEntriesPerMinute, DeskEntriesPerMinute / 60};
   // The whole book on its way: its version when it began, the numbers it
   // held, and whether this copy joins the book with it.
   struct TWhole {

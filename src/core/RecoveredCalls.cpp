@@ -7,6 +7,7 @@
 
 #include "base/Exception.h"
 #include "base/Text.h"
+#include "core/CallerEntry.h"
 #include "data/BusyTimeoutScope.h"
 #include "data/CallHistory.h"
 #include "data/KsoCtiDb.h"
@@ -72,7 +73,7 @@ void RegisterCaller(const TStoredCall& call, const std::string& date, bool& limi
     entry.SetValue("created_date", date);
     entry.SetValue("last_updated", date);
     entry.SetValue("last_incoming_date", date);
-    PhoneBook().Register(entry);
+    RegisterNewCaller(entry);
   } else if (!limitLogged) {
     limitLogged = true;
     LogFmt(llError, "電話番号登録件数が %d 件に達しているため登録できません。",

@@ -1,6 +1,7 @@
 #include "core/StationCalls.h"
 
 #include "base/Text.h"
+#include "core/CallerEntry.h"
 #include "data/CallHistory.h"
 #include "data/KsoCtiDb.h"
 #include "data/NumberRules.h"
@@ -63,8 +64,8 @@ std::vector<TTableRow> RecordStationCalls(const std::string& station,
     } else if (!registers) {
       continue;
     } else if (!PhoneBook().IsFull(AppSettings.PhoneLimit)) {
-      registered.push_back(EntryOf(call));
-      PhoneBook().Register(registered.back());
+      if (TTableRow entry = EntryOf(call); RegisterNewCaller(entry))
+        registered.push_back(std::move(entry));
     } else if (!limitLogged) {
       limitLogged = true;
       LogFmt(llError, "電話番号登録件数が %d 件に達しているため登録できません。",

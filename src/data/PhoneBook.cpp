@@ -1,5 +1,6 @@
 #include "data/PhoneBook.h"
 
+#include "base/BookEntryRules.h"
 #include "base/Text.h"
 #include "data/CsvFileLoader.h"
 #include "data/CsvFileSaver.h"
@@ -26,6 +27,12 @@ TKsoCtiDb& Db() {
 // The one limit rule: a book holding `limit` entries takes no new number.
 bool Full(int count, int limit) {
   return count >= limit;
+}
+
+void Refuse(const TTableRow& entry) {
+  const std::string problem = TPhoneBook::Problem(entry);
+  if (!problem.empty())
+    throw Exception("電話番号情報を保存できません。" + problem + "。");
 }
 
 // Puts `entry` in place of `stored` (null: a new number), keeping the dates
@@ -66,6 +73,14 @@ TTableRow OfficeEntry(const TTableRow& office, const TTableRow* stored) {
   return entry;
 }
 
+// The bytes of what an entry carries to the office.
+size_t TextBytes(const TTableRow& entry) {
+  size_t bytes = 0;
+  for (const char* column : {"phone_number", "owner_name", "memo1", "memo2", "memo3"})
+    bytes += entry.GetValue(column).size();
+  return bytes;
+}
+
 // Beyond this many entries an edit of the office reloads the lists.
 constexpr size_t kRowByRowEntries = 50;
 
@@ -101,7 +116,14 @@ bool TPhoneBook::HasRoomFor(const std::string& number, int limit) {
   return Db().PhoneNumberExists(number) || !IsFull(limit);
 }
 
+std::string TPhoneBook::Problem(const TTableRow& entry) {
+  return EntryProblem({entry.GetValue("phone_number"), entry.GetValue("owner_name"),
+                       entry.GetValue("memo1"), entry.GetValue("memo2"), entry.GetValue("memo3"),
+                       entry.GetValue("exec_cmd")});
+}
+
 void TPhoneBook::Save(TTableRow& entry) {
+  Refuse(entry);
   TKsoCtiDb& db = Db();
   TTransaction transaction = db.JoinedTransaction();
   const std::unique_ptr<TTableRow> stored = db.FindPhoneNumber(entry.GetValue("phone_number"));
@@ -114,6 +136,32 @@ void TPhoneBook::Save(TTableRow& entry) {
 void TPhoneBook::Edited(const TBookEdit& edit) const {
   if (editHook_)
     editHook_(edit);
+}
+
+// Each part its own edit, in order, within the caller's transaction.
+void TPhoneBook::EditedInParts(TBookEdit& edit) const {
+  TBookEdit part{edit.Kind, {}, {}};
+  size_t bytes = 0;
+  for (TTableRow& entry : edit.Entries) {
+    const size_t size = TextBytes(entry);
+    if (!part.Entries.empty() &&
+        (part.Entries.size() == MaxEditEntries || bytes + size > MaxEditTextBytes)) {
+      Edited(part);
+      part.Entries.clear();
+      bytes = 0;
+    }
+    part.Entries.push_back(std::move(entry));
+    bytes += size;
+  }
+  if (!part.Entries.empty())
+    Edited(part);
+  part.Entries.clear();
+  for (size_t at = 0; at < edit.Numbers.size(); at += MaxEditEntries) {
+    const auto from = edit.Numbers.begin() + static_cast<ptrdiff_t>(at);
+    part.Numbers.assign(
+        from, from + static_cast<ptrdiff_t>(std::min(MaxEditEntries, edit.Numbers.size() - at)));
+    Edited(part);
+  }
 }
 
 TImportResult TPhoneBook::ImportFile(const std::string& fileName, int limit) {
@@ -142,6 +190,11 @@ TImportResult TPhoneBook::Import(const TCsvRows& records, int limit, bool keepCo
       continue;
     }
     TTableRow entry = ImportedEntry(number, records[i], stored.get(), keepCommands);
+    if (const std::string problem = Problem(entry); !problem.empty()) {
+      if (result.Refused++ == 0)
+        result.FirstRefusal = problem;
+      continue;
+    }
     Store(db, entry, stored.get(), NowDateText());
     if (!stored)
       ++count;
@@ -149,8 +202,7 @@ TImportResult TPhoneBook::Import(const TCsvRows& records, int limit, bool keepCo
     if (editHook_)
       edit.Entries.push_back(std::move(entry));
   }
-  if (!edit.Entries.empty())
-    Edited(edit);
+  EditedInParts(edit);
   transaction.Commit();
   return result;
 }
@@ -177,13 +229,15 @@ void TPhoneBook::Delete(const std::vector<std::string>& numbers) {
   TTransaction transaction = db.JoinedTransaction();
   for (const std::string& number : numbers)
     db.DeletePhoneNumber(number);
-  Edited({TBookEdit::TKind::Delete, {}, numbers});
+  TBookEdit edit{TBookEdit::TKind::Delete, {}, numbers};
+  EditedInParts(edit);
   transaction.Commit();
   listeners_.Notify({TPhoneBookChange::TKind::Deleted, nullptr, numbers, editsFromOffice_});
 }
 
 // Within the transaction of a call recorded late, or in one of its own.
 void TPhoneBook::Register(const TTableRow& entry) {
+  Refuse(entry);
   TKsoCtiDb& db = Db();
   if (!editHook_ || db.InTransaction()) {
     db.InsertPhoneNumber(entry);

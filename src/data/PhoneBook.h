@@ -42,11 +42,14 @@ struct TOfficeBookState {
 };
 
 // What an import did: the records read, and whether some were skipped for
-// the limit or for a number that is not one.
+// the limit or for a number that is not one; records refused for the
+// entry's limits (BookEntryRules.h), with the first one's reason.
 struct TImportResult {
   int Records = 0;
   bool LimitHit = false;
   bool InvalidSeen = false;
+  int Refused = 0;
+  std::string FirstRefusal;
 };
 
 // The phone book of CtiDb: its rules, its limit and its transactions. The
@@ -69,6 +72,10 @@ public:
   bool IsFull(int limit);
   // A stored number may always be saved again; a new one only below `limit`.
   bool HasRoomFor(const std::string& number, int limit);
+  // Why the book cannot store `entry` (its number, name, memos or command
+  // break the entry's limits), in Japanese; "" when it can. Save, Import and
+  // Register refuse such an entry: none is ever half written.
+  static std::string Problem(const TTableRow& entry);
 
   // Stores `entry` in one transaction (or the one open), in place of a stored entry of its
   // number, whose created_date and last_incoming_date it keeps;
@@ -85,10 +92,12 @@ public:
   // Writes the whole book to a CSV file as the phone list exports it.
   void ExportFile(const std::string& fileName);
   // Deletes the entries of these numbers in one transaction (or the one open).
+  // An import or a delete reaches the edit hook in edits of at most MaxEditEntries.
   void Delete(const std::vector<std::string>& numbers);
 
   // The call path: a new number's entry as given (the caller has seen that
-  // the book is not full), and the date a number last called.
+  // the book is not full and that Problem is ""), and the date a number
+  // last called.
   void Register(const TTableRow& entry);
   void SetLastIncomingDate(const std::string& number, const std::string& dateText);
   // The same for a call recorded late: an entry's later date stays.
@@ -118,6 +127,7 @@ public:
 
 private:
   void Edited(const TBookEdit& edit) const;
+  void EditedInParts(TBookEdit& edit) const;
 
   TChangeListeners<TPhoneBookChange> listeners_;
   std::function<void(const TBookEdit&)> editHook_;

@@ -1,7 +1,7 @@
 #include "data/SQLiteDatabase.h"
 
 #include "base/Text.h"
-#include "data/Utf8Text.h"
+#include "base/Utf8Text.h"
 
 #include <fmt/printf.h>
 #include <sqlite3.h>

@@ -2,7 +2,7 @@
 
 #include "data/FloatText.h"
 #include "data/SQLiteError.h"
-#include "data/Utf8Text.h"
+#include "base/Utf8Text.h"
 
 TSQLiteTable::TSQLiteTable(std::vector<std::string> columnNames, std::vector<TColumnKind> kinds,
                            std::vector<TSQLiteCell> cells)

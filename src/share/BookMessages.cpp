@@ -1,5 +1,6 @@
 #include "share/BookMessages.h"
 
+#include "base/BookEntryRules.h"
 #include "base/Text.h"
 #include "share/CallMessage.h"
 #include "share/ShareExchange.h"
@@ -11,8 +12,6 @@
 
 namespace {
 
-constexpr int kMaxNumberChars = 20;
-constexpr int kMaxTextChars = 1000;
 const char* const Kinds[] = {"save", "delete", "import", "register"};
 
 QString Q(const std::string& text) {
@@ -29,20 +28,28 @@ QJsonObject ObjectOf(const QJsonValue& value, const char* what) {
   return value.toObject();
 }
 
-std::string Text(const QJsonObject& o, const char* key, int maxChars = kMaxTextChars) {
+// A text of the message itself (a kind, a desk, a date), never NUL.
+std::string Text(const QJsonObject& o, const char* key, int maxChars) {
   const QJsonValue value = o.value(key);
-  if (!value.isString() && !value.isUndefined())
-    Fail(key);
-  if (value.toString().size() > maxChars)
+  if ((!value.isString() && !value.isUndefined()) || value.toString().size() > maxChars ||
+      value.toString().contains(QChar(0)))
     Fail(key);
   return value.toString().toStdString();
 }
 
-// A number names an entry: never empty, never a control character.
+// A name or memo of an entry, under the phone book's own limits.
+std::string EntryText(const QJsonObject& o, const char* key) {
+  const QJsonValue value = o.value(key);
+  const std::string text = value.toString().toStdString();
+  if ((!value.isString() && !value.isUndefined()) || !EntryTextProblem(key, text).empty())
+    Fail(key);
+  return text;
+}
+
+// A number names an entry: the phone book's own rules.
 std::string Number(const QJsonValue& value) {
   const std::string number = value.toString().toStdString();
-  if (!value.isString() || number.empty() || value.toString().size() > kMaxNumberChars ||
-      number != WithoutControlCharacters(number))
+  if (!value.isString() || !NumberProblem(number).empty())
     Fail("number");
   return number;
 }
@@ -56,11 +63,19 @@ int64_t Int64(const QJsonObject& o, const char* key) {
   return static_cast<int64_t>(d);
 }
 
+// At most MaxEditEntries items: a larger edit is never made.
 QJsonArray Array(const QJsonObject& o, const char* key) {
   const QJsonValue value = o.value(key);
-  if (!value.isArray() && !value.isUndefined())
+  if ((!value.isArray() && !value.isUndefined()) ||
+      value.toArray().size() > static_cast<qsizetype>(MaxEditEntries))
     Fail(key);
   return value.toArray();
+}
+
+// What a skipped item was: its number as far as it is one, and why.
+std::string Skipped(const QJsonValue& number, const ECallMessageError& e) {
+  return fmt::format("[{}] {}", WithoutControlCharacters(number.toString().left(40).toStdString()),
+                     e.Message());
 }
 
 } // namespace
@@ -73,8 +88,8 @@ QJsonObject BookEntryJson(const TBookEntry& e) {
 
 TBookEntry BookEntryOf(const QJsonValue& value) {
   const QJsonObject o = ObjectOf(value, "entry");
-  return {Number(o.value("number")), Text(o, "owner_name"), Text(o, "memo1"),
-          Text(o, "memo2"),          Text(o, "memo3"),      Text(o, "created", 23),
+  return {Number(o.value("number")), EntryText(o, "owner_name"), EntryText(o, "memo1"),
+          EntryText(o, "memo2"),     EntryText(o, "memo3"),      Text(o, "created", 23),
           Text(o, "updated", 23)};
 }
 
@@ -95,13 +110,23 @@ QJsonObject BookChangeJson(const TBookChange& c) {
 TBookChange BookChangeOf(const QJsonValue& value) {
   const QJsonObject o = ObjectOf(value, "change");
   TBookChange c;
-  c.Kind = Text(o, "kind");
+  c.Kind = Text(o, "kind", 20);
   if (std::find(std::begin(Kinds), std::end(Kinds), c.Kind) == std::end(Kinds))
     Fail("kind");
-  for (const QJsonValue& entry : Array(o, "entries"))
-    c.Entries.push_back(BookEntryOf(entry));
-  for (const QJsonValue& number : Array(o, "numbers"))
-    c.Numbers.push_back(Number(number));
+  for (const QJsonValue& entry : Array(o, "entries")) {
+    try {
+      c.Entries.push_back(BookEntryOf(entry));
+    } catch (const ECallMessageError& e) {
+      c.Skipped.push_back(Skipped(entry.toObject().value("number"), e));
+    }
+  }
+  for (const QJsonValue& number : Array(o, "numbers")) {
+    try {
+      c.Numbers.push_back(Number(number));
+    } catch (const ECallMessageError& e) {
+      c.Skipped.push_back(Skipped(number, e));
+    }
+  }
   c.Station = Text(o, "station", 200);
   c.Edited = Text(o, "edited", 23);
   return c;

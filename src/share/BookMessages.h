@@ -31,13 +31,17 @@ struct TBookEntry {
 };
 
 // An edit of the book: entries saved ("save", "import", "register") or
-// numbers deleted ("delete"), where and when it was made.
+// numbers deleted ("delete"), where and when it was made. At most
+// MaxEditEntries of each. An entry or number that breaks the phone book's
+// limits (BookEntryRules.h) is left out on reading and told in `Skipped`
+// (its number and why), so that the rest still applies.
 struct TBookChange {
   std::string Kind;
   std::vector<TBookEntry> Entries;
   std::vector<std::string> Numbers;
   std::string Station;
   std::string Edited;
+  std::vector<std::string> Skipped = {};
 
   bool operator==(const TBookChange&) const = default;
 };

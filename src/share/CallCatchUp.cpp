@@ -27,7 +27,8 @@ int Int(const QJsonObject& o, const char* key, int low) {
 
 std::string Text(const QJsonObject& o, const char* key) {
   const QJsonValue value = o.value(key);
-  if (!value.isString() && !value.isUndefined())
+  // The database would cut a text at NUL.
+  if ((!value.isString() && !value.isUndefined()) || value.toString().contains(QChar(0)))
     Fail(key);
   return value.toString().toStdString();
 }

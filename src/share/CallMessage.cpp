@@ -54,6 +54,9 @@ std::string ReadText(const QJsonObject& o, const char* key, bool required) {
     Fail(fmt::sprintf("%s がありません", key));
   if (!value.isString())
     Fail(fmt::sprintf("%s が文字列ではありません", key));
+  // The database would cut a text at NUL.
+  if (value.toString().contains(QChar(0)))
+    Fail(fmt::sprintf("%s にNUL文字があります", key));
   return value.toString().toStdString();
 }
 

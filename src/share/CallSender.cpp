@@ -96,13 +96,16 @@ TCallSender::TNameUse TCallSender::TakeOwnStatus(const TMqttMessage& message) {
   return status.Online ? TNameUse::Another : TNameUse::Own;
 }
 
-std::optional<TShareRequest> TCallSender::RequestOf(const TMqttMessage& message) const {
+std::optional<TShareRequest> TCallSender::RequestOf(const TMqttMessage& message) {
   const TShareTopic topic = ParseShareTopic(base_, message.Topic);
   if (topic.Kind != TShareTopic::TKind::Request || topic.Station != station_ || message.Retain ||
       refused_)
     return std::nullopt;
   try {
-    return DecodeShareRequestFrom(topic.Desk, message.Payload);
+    TShareRequest request = DecodeShareRequestFrom(topic.Desk, message.Payload);
+    if (!RequestAllowed(requestLimit_, request))
+      return std::nullopt;
+    return request;
   } catch (const ECallMessageError& e) {
     LogFmt(llWarning, "共有の依頼を読み取れません。Topic=[%s] [詳細] %s", message.Topic,
            e.Message());

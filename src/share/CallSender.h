@@ -2,6 +2,7 @@
 
 #include "share/CallMessage.h"
 #include "share/MqttClient.h"
+#include "share/RateLimit.h"
 #include "share/ShareExchange.h"
 #include "share/StationStatus.h"
 
@@ -45,8 +46,8 @@ public:
   bool Refused() const { return refused_; }
 
   // A desk's request to this station; nothing for any other message (one
-  // that cannot be read is logged).
-  std::optional<TShareRequest> RequestOf(const TMqttMessage& message) const;
+  // that cannot be read, or one over the desk's limit, is logged).
+  std::optional<TShareRequest> RequestOf(const TMqttMessage& message);
   void Answer(const TShareRequest& request, QJsonArray items, bool more);
 
 private:
@@ -68,4 +69,5 @@ private:
   uint64_t sequence_ = 0;
   bool adapterConnected_ = false;
   bool ringing_ = false;
+  TRateLimit requestLimit_{DeskRequestBurst, DeskRequestsPerSecond};
 };

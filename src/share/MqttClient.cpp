@@ -296,11 +296,26 @@ private:
   void Received(const mosquitto_message& m) {
     if (!events_.OnMessage || m.topic == nullptr)
       return;
+    const size_t size = m.payload != nullptr && m.payloadlen > 0 ? m.payloadlen : 0;
+    if (!received_->Admit(size, options_)) {
+      ReceiveDropped();
+      return;
+    }
     TMqttMessage message{m.topic, {}, m.retain};
-    if (m.payload != nullptr && m.payloadlen > 0)
-      message.Payload.assign(static_cast<const char*>(m.payload),
-                             static_cast<size_t>(m.payloadlen));
-    Post([fn = events_.OnMessage, message = std::move(message)] { fn(message); });
+    message.Payload.assign(static_cast<const char*>(m.payload), size);
+    Post([fn = events_.OnMessage, message = std::move(message), queue = received_, size] {
+      queue->Taken(size);
+      fn(message);
+    });
+  }
+
+  void ReceiveDropped() {
+    ++received_->Dropped;
+    if (events_.OnReceiveDropped && !received_->ReportWaiting.exchange(true))
+      Post([fn = events_.OnReceiveDropped, queue = received_] {
+        queue->ReportWaiting = false;
+        fn(queue->Dropped);
+      });
   }
 
   void Report(const TMqttStatus& status) {
@@ -324,6 +339,27 @@ private:
   size_t dropped_ = 0;
   std::mutex notedMutex_;
   TNoted noted_;
+  // Received messages posted to the owner and not yet taken: counted up here,
+  // down by the owner's thread; shared with what is posted.
+  struct TReceiveQueue {
+    std::atomic<size_t> Messages{0};
+    std::atomic<size_t> Bytes{0};
+    std::atomic<size_t> Dropped{0};
+    std::atomic<bool> ReportWaiting{false};
+
+    bool Admit(size_t size, const TMqttOptions& options) {
+      if (Messages >= options.ReceiveLimit || Bytes + size > options.ReceiveBytesLimit)
+        return false;
+      ++Messages;
+      Bytes += size;
+      return true;
+    }
+    void Taken(size_t size) {
+      --Messages;
+      Bytes -= size;
+    }
+  };
+  const std::shared_ptr<TReceiveQueue> received_ = std::make_shared<TReceiveQueue>();
 };
 
 class TMosquittoClient final : public IMqttClient {

@@ -22,6 +22,12 @@ struct TMqttOptions {
   std::vector<std::string> Subscriptions; // subscribed with QoS 1 on every connection
   int KeepAliveSeconds = 30;
   size_t QueueLimit = 1000;
+  // Messages received and not yet taken by the owner: beyond either bound
+  // a message is dropped (reported through OnReceiveDropped). Far above
+  // what a broker queues for a desk that was off (README: 1000) and sends
+  // at once on its return.
+  size_t ReceiveLimit = 10000;
+  size_t ReceiveBytesLimit = 64 * 1024 * 1024;
   int FirstRetryMs = 1000; // doubled after each failed attempt, up to MaxRetryMs
   int MaxRetryMs = 30000;
 };
@@ -48,6 +54,9 @@ struct TMqttEvents {
   // A message the library refused (a topic or payload it does not take),
   // dropped so that the messages after it go on.
   std::function<void(const TMqttMessage& refused)> OnRefused;
+  // Messages received so far and dropped because the owner had not yet
+  // taken those before them (ReceiveLimit); at most one report is waiting.
+  std::function<void(size_t dropped)> OnReceiveDropped;
 };
 
 // A connection to an MQTT broker kept up on a thread of its own: it connects,

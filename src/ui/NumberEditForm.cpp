@@ -407,9 +407,13 @@ void TNumberEditForm::SaveButtonClick() {
                                         AppSettings.PhoneLimit));
           return;
         }
+        const std::unique_ptr<TTableRow> row = RowFromFields();
+        if (const std::string problem = TPhoneBook::Problem(*row); !problem.empty()) {
+          ShowErrorMessage(problem + "。");
+          return;
+        }
         if (!ConfirmYesNo("保存してもよろしいですか？"))
           return;
-        const std::unique_ptr<TTableRow> row = RowFromFields();
         PhoneBook().Save(*row);
         ShowInfoMessage("保存しました。");
       },

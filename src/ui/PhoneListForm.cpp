@@ -2,6 +2,7 @@
 
 #include "data/PhoneBook.h"
 #include "settings/AppSettings.h"
+#include "settings/Logging.h"
 #include "ui/EventGuard.h"
 #include "ui/FileDialogs.h"
 #include "ui/GridView.h"
@@ -33,7 +34,17 @@ const TListWindowKind Kind = {.Name = "PhoneList",
                               .WidthOnlyWhenNormal = true,
                               .RefreshClearsSearch = true};
 
-std::string ImportResultText(const TImportResult& result) {
+// Records whose number, name or memos break the entry's limits.
+std::string RefusedText(const TImportResult& result) {
+  if (result.Refused == 0)
+    return {};
+  LogFmt(llWarning, "インポートで取り込めない行がありました。(%d 件) [詳細] %s", result.Refused,
+         result.FirstRefusal);
+  return fmt::sprintf("\r\n%d件は%sなどのため取り込みできませんでした。", result.Refused,
+                      result.FirstRefusal);
+}
+
+std::string LimitAndNumbersText(const TImportResult& result) {
   if (!result.LimitHit)
     return fmt::sprintf("%d件のインポートが完了しました。", result.Records) +
            (result.InvalidSeen
@@ -45,6 +56,10 @@ std::string ImportResultText(const TImportResult& result) {
          (result.InvalidSeen
               ? "\r\nまた、一部不正な電話番号が含まれておりそれらも取り込みできませんでした。"
               : "");
+}
+
+std::string ImportResultText(const TImportResult& result) {
+  return LimitAndNumbersText(result) + RefusedText(result);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "data/PhoneBook.h"
 #include "CallDatabaseFolder.h"
+#include "base/BookEntryRules.h"
 #include "base/CodePage.h"
 #include "data/SQLiteDatabase.h"
 #include "support/PhoneBookEntry.h"
@@ -22,6 +23,12 @@ protected:
   TImportResult Import(const std::string& text, int limit = 10000) {
     WriteFile(Path("in.csv"), Utf8ToCp932(text));
     return PhoneBook().ImportFile(Path("in.csv"), limit);
+  }
+  static std::string Repeat(const std::string& text, int times) {
+    std::string repeated;
+    for (int i = 0; i < times; ++i)
+      repeated += text;
+    return repeated;
   }
   static std::string Value(const std::string& number, const char* column) {
     const auto entry = PhoneBook().Find(number);
@@ -103,10 +110,14 @@ TEST_F(PhoneBookTest, ImportStoresValidRecordsAsSavingDoes) {
     file +=
         fmt::sprintf("(03)0000-000%d,名前%d,\"m1\r\nx\",m2,m3,cmd,2026/01/01 00:00:00\r\n", i, i);
   file += "03abc,x\r\n０３電話,y\r\n";
+  // Beyond the entry's limits: counted, never stored.
+  file += "012345678901234567890,x\r\n05," + std::string(1001, 'x') + "\r\n";
   const TImportResult result = Import(file);
-  EXPECT_EQ(result.Records, 10);
+  EXPECT_EQ(result.Records, 12);
   EXPECT_FALSE(result.LimitHit);
   EXPECT_TRUE(result.InvalidSeen);
+  EXPECT_EQ(result.Refused, 2);
+  EXPECT_EQ(result.FirstRefusal, "電話番号が 20 文字を超えています");
   EXPECT_EQ(PhoneBook().Count(), 8);
   EXPECT_EQ(Value("0300000001", "owner_name"), "名前1");
   EXPECT_EQ(Value("0300000001", "memo1"), "m1\r\nx");
@@ -197,6 +208,19 @@ TEST_F(PhoneBookTest, EveryEditReachesTheHookInsideItsTransaction) {
   EXPECT_EQ(edits[1].Kind, TBookEdit::TKind::Register);
   EXPECT_EQ(edits[2].Entries.at(0).GetValue("owner_name"), "名前");
   EXPECT_EQ(edits[3].Numbers, std::vector<std::string>{Number(1)});
+  // An import or a delete too large for one edit reaches it in several.
+  edits.clear();
+  std::string big;
+  const std::string texts = Repeat("," + Repeat("あ", 1000), 4);
+  for (int i = 1; i <= 200; ++i)
+    big += Number(i) + texts + "\r\n";
+  Import(big);
+  std::vector<std::string> numbers(MaxEditEntries + 1, "01");
+  PhoneBook().Delete(numbers);
+  ASSERT_EQ(edits.size(), 4u);
+  EXPECT_EQ(edits[0].Entries.size() + edits[1].Entries.size(), 200u);
+  EXPECT_EQ(edits[2].Numbers.size(), MaxEditEntries);
+  EXPECT_EQ(edits[3].Numbers.size(), 1u);
   // A hook that cannot keep the edit undoes it.
   refuse = true;
   EXPECT_THROW(PhoneBook().Delete({Number(2)}), Exception);

@@ -91,6 +91,8 @@ TEST(CallMessageTest, RefusesWhatIsNoCallMessageSayingWhy) {
        "ring_seconds が整数ではありません"},
       {R"({"id":"a","station":"b","kind":3,"group":1,"incoming_date":5})",
        "incoming_date が文字列ではありません"},
+      {R"({"id":"a","station":"b","kind":2,"group":1,"memo2":"x\u0000y"})",
+       "memo2 にNUL文字があります"},
   };
   for (const auto& [payload, reason] : cases) {
     try {

@@ -161,9 +161,13 @@ TEST(DeliveryTest, CaughtUpCallsTravelWholeAndOnlyWithStoredDates) {
     o["incoming_date"] = bad;
     EXPECT_THROW(CallRecordOf(QJsonValue(o)), ECallMessageError) << bad;
   }
+  QJsonObject withNul = CallRecordJson(call);
+  withNul["memo1"] = QString("a") + QChar(0);
+  EXPECT_THROW(CallRecordOf(QJsonValue(withNul)), ECallMessageError);
+  EXPECT_THROW(DecodeShareRequest(R"({"id":"a","desk":"x/+","what":"calls"})"), ECallMessageError);
 }
 
-TEST(DeliveryTest, BookChangesTravelWholeAndRefuseWhatNamesNoEntry) {
+TEST(DeliveryTest, BookChangesTravelWholeAndSkipWhatNamesNoEntry) {
   const TBookVersion version{12,
                              "desk2-ab",
                              3,
@@ -177,10 +181,16 @@ TEST(DeliveryTest, BookChangesTravelWholeAndRefuseWhatNamesNoEntry) {
   EXPECT_EQ(back.Change, version.Change);
   EXPECT_EQ(std::tie(back.Version, back.Desk, back.Seq),
             std::tie(version.Version, version.Desk, version.Seq));
-  for (const char* bad : {R"({"kind":"rename"})", R"({"kind":"delete","numbers":[""]})",
-                          R"({"kind":"delete","numbers":["03\n1"]})",
-                          R"({"kind":"save","entries":[{"number":"0312","owner_name":5}]})",
-                          R"({"kind":"delete","numbers":["012345678901234567890"]})"})
-    EXPECT_THROW(BookChangeOf(QJsonDocument::fromJson(bad).object()), ECallMessageError) << bad;
+  EXPECT_THROW(BookChangeOf(QJsonDocument::fromJson(R"({"kind":"rename"})").object()),
+               ECallMessageError);
+  // An entry or number the phone book could not hold: left out, told, the rest kept.
+  for (const char* bad :
+       {R"({"kind":"delete","numbers":["","01"]})", R"({"kind":"delete","numbers":["03\n1","01"]})",
+        R"({"kind":"save","entries":[{"number":"0312","owner_name":5},{"number":"01"}]})",
+        R"({"kind":"delete","numbers":["012345678901234567890","01"]})"}) {
+    const TBookChange change = BookChangeOf(QJsonDocument::fromJson(bad).object());
+    EXPECT_EQ(change.Skipped.size(), 1u) << bad;
+    EXPECT_EQ(change.Entries.size() + change.Numbers.size(), 1u) << bad;
+  }
   EXPECT_THROW(VersionOf(QJsonObject{{"version", -1}}), ECallMessageError);
 }

@@ -82,6 +82,14 @@ private slots:
     form->SaveButtonClick();
     QCOMPARE(home_->Boxes.Errors, std::vector<std::string>{"電話番号を入力して下さい。"});
     QVERIFY(home_->Boxes.Confirms.empty());
+    // What the phone book cannot hold is refused before the question.
+    Edit(form, "PhoneNumberEdit").setText("04");
+    Edit(form, "OwnerNameEdit").setText(QString("a") + QChar(0) + "b");
+    form->SaveButtonClick();
+    QCOMPARE(home_->Boxes.Errors.back(), std::string("名前にNUL文字があります。"));
+    QVERIFY(home_->Boxes.Confirms.empty());
+    QVERIFY(!CtiDb->PhoneNumberExists("04"));
+    Edit(form, "OwnerNameEdit").setText("x");
 
     AppSettings.PhoneLimit = 2;
     TListTestHome::AddEntry("01");

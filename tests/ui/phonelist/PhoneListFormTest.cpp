@@ -225,11 +225,13 @@ private slots:
     for (int i = 1; i <= 8; ++i)
       file +=
           fmt::sprintf("(03)0000-000%d,名前%d,\"m1\r\nx\",m2,m3,cmd,2026/01/01 00:00:00\r\n", i, i);
-    file += "03abc,x\r\n０３電話,y\r\n";
+    file += "03abc,x\r\n０３電話,y\r\n012345678901234567890,z\r\n";
     Import(Utf8ToCp932(file));
     QCOMPARE(home_->Boxes.Infos,
-             std::vector<std::string>{"10件のインポートが完了しました。\r\n一部不正な電話番号が"
-                                      "含まれておりそれらは取り込みできませんでした。"});
+             std::vector<std::string>{
+                 "11件のインポートが完了しました。\r\n一部不正な電話番号が"
+                 "含まれておりそれらは取り込みできませんでした。\r\n1件は電話"
+                 "番号が 20 文字を超えていますなどのため取り込みできませんでした。"});
     // What is stored is the phone book's rule, tested there.
     QCOMPARE(Form().Rows().Count(), 8);
   }

@@ -1,4 +1,4 @@
-#include "data/Utf8Text.h"
+#include "base/Utf8Text.h"
 
 namespace {
 
@@ -42,17 +42,23 @@ size_t SequenceLength(const unsigned char* p, size_t left) {
 
 } // namespace
 
-bool IsValidUtf8(std::string_view bytes) {
+std::optional<size_t> Utf8CharCount(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   size_t left = bytes.size();
+  size_t count = 0;
   while (left > 0) {
     const size_t n = SequenceLength(p, left);
     if (n == 0)
-      return false;
+      return std::nullopt;
     p += n;
     left -= n;
+    ++count;
   }
-  return true;
+  return count;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+  return Utf8CharCount(bytes).has_value();
 }
 
 std::string Utf8OrEmpty(std::string_view bytes) {
