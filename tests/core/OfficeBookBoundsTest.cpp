@@ -12,20 +12,21 @@ protected:
   ~OfficeBookBoundsTest() override { ClearFixedNow(); }
 
   // A request of desk1 to the book station; how many the station answered.
-  size_t Ask(const std::string& what, const QJsonValue& after, int times = 1) {
+  size_t Ask(const std::string& what, const QJsonValue& after, int times = 1,
+             const std::string& desk = "desk1") {
     for (int i = 0; i < times; ++i)
       office.station.Deliver(
-          {RequestTopic(TBookPeer::Base, "book"),
-           EncodeShareRequest({"r" + std::to_string(++asked_), "desk1", what, after}), false});
+          {RequestTopic(TBookPeer::Base, "book", "desk1"),
+           EncodeShareRequest({"r" + std::to_string(++asked_), desk, what, after}), false});
     size_t answers = 0;
     for (const TMqttMessage& m : office.station.TakeSent())
       answers += m.Topic == ResponseTopic(TBookPeer::Base, "book", "desk1");
     return answers;
   }
   size_t Edit(int64_t seq, std::vector<std::string> numbers) {
-    const TDeskEdit edit{
-        "desk1-0123456789abcdef", seq, {"delete", {}, std::move(numbers), "desk1", ""}};
-    return Ask(BookEditSubject, DeskEditJson(edit));
+    const std::string desk = "desk1-0123456789abcdef";
+    const TDeskEdit edit{desk, seq, {"delete", {}, std::move(numbers), "desk1", ""}};
+    return Ask(BookEditSubject, DeskEditJson(edit), 1, desk);
   }
   static void Pass(double seconds) { AdvanceFixedNow(seconds / 86400); }
 
