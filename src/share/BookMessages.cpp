@@ -4,6 +4,7 @@
 #include "base/Text.h"
 #include "share/CallMessage.h"
 #include "share/ShareExchange.h"
+#include "share/ShareJson.h"
 
 #include <QJsonDocument>
 #include <algorithm>
@@ -161,7 +162,7 @@ TBookVersion BookVersionOf(const QJsonValue& value) {
 }
 
 std::string EncodeBookVersion(const TBookVersion& version) {
-  return QJsonDocument(BookVersionJson(version)).toJson(QJsonDocument::Compact).toStdString();
+  return ShareJson(BookVersionJson(version));
 }
 
 TBookVersion DecodeBookVersion(const std::string& payload) {

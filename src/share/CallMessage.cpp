@@ -1,6 +1,7 @@
 #include "share/CallMessage.h"
 
 #include "base/Text.h"
+#include "share/ShareJson.h"
 #include "share/Station.h"
 #include "share/StationStatus.h"
 
@@ -117,7 +118,7 @@ std::string EncodeCallMessage(const TCallMessage& m) {
   o["talk_seconds"] = m.TalkSeconds;
   if (m.Date)
     o["date"] = Q(*m.Date);
-  return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+  return ShareJson(std::move(o));
 }
 
 TCallMessage DecodeCallMessage(const std::string& payload) {
@@ -130,6 +131,7 @@ TCallMessage DecodeCallMessage(const std::string& payload) {
   if (!doc.isObject())
     Fail("JSONのオブジェクトではありません");
   const QJsonObject o = doc.object();
+  CheckShareVersion(o);
   TCallMessage m;
   m.Id = ReadTag(o, "id");
   m.Station = ReadTag(o, "station");

@@ -1,6 +1,7 @@
 #include "share/ShareExchange.h"
 
 #include "share/CallMessage.h"
+#include "share/ShareJson.h"
 #include "share/Station.h"
 
 #include <QJsonDocument>
@@ -30,10 +31,6 @@ std::string Name(const QJsonObject& o, const char* key) {
   return text;
 }
 
-std::string Json(const QJsonObject& o) {
-  return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
-}
-
 } // namespace
 
 QJsonObject ShareJsonObject(const std::string& payload) {
@@ -43,11 +40,12 @@ QJsonObject ShareJsonObject(const std::string& payload) {
   const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(payload), &error);
   if (error.error != QJsonParseError::NoError || !doc.isObject())
     throw ECallMessageError("JSONのオブジェクトではありません");
+  CheckShareVersion(doc.object());
   return doc.object();
 }
 
 std::string EncodeShareRequest(const TShareRequest& r) {
-  return Json({{"id", Q(r.Id)}, {"desk", Q(r.Desk)}, {"what", Q(r.What)}, {"after", r.After}});
+  return ShareJson({{"id", Q(r.Id)}, {"desk", Q(r.Desk)}, {"what", Q(r.What)}, {"after", r.After}});
 }
 
 TShareRequest DecodeShareRequest(const std::string& payload) {
@@ -83,7 +81,7 @@ std::string EncodeShareResponse(const TShareResponse& r) {
     o["desk"] = Q(r.Desk);
   if (!r.BookId.empty())
     o["book_id"] = Q(r.BookId);
-  return Json(o);
+  return ShareJson(std::move(o));
 }
 
 TShareResponse DecodeShareResponse(const std::string& payload) {

@@ -1,6 +1,9 @@
 #include "share/ShareTopics.h"
 
 #include "base/Text.h"
+#include "share/CallMessage.h"
+#include "share/ShareExchange.h"
+#include "share/ShareJson.h"
 #include "share/Station.h"
 
 #include <QJsonArray>
@@ -102,8 +105,8 @@ TShareTopic ParseShareTopic(const std::string& base, const std::string& topic) {
     return {};
   if (levels.size() == 3 && (levels[1] == "response" || levels[1] == "request"))
     return IsShareName(levels[2], MaxDeskIdChars)
-               ? TShareTopic{levels[1] == "response" ? TKind::Response : TKind::Request,
-                             levels[0], levels[2]}
+               ? TShareTopic{levels[1] == "response" ? TKind::Response : TKind::Request, levels[0],
+                             levels[2]}
                : TShareTopic{};
   if (levels.size() != 2)
     return {};
@@ -118,12 +121,15 @@ TMqttMessage DeskMessage(const std::string& base, const std::string& desk, bool 
   QJsonObject status;
   status["station"] = Q(desk);
   status["online"] = online;
-  return {DeskTopic(base, desk), Json(status), true};
+  return {DeskTopic(base, desk), ShareJson(std::move(status)), true};
 }
 
 bool StatusSaysOnline(const std::string& payload) {
-  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(payload));
-  return doc.isObject() && doc.object().value("online").toBool(false);
+  try {
+    return ShareJsonObject(payload).value("online").toBool(false);
+  } catch (const ECallMessageError&) {
+    return false;
+  }
 }
 
 std::vector<TMqttMessage> DiscoveryMessages(const std::string& base, const std::string& station,

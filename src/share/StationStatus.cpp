@@ -2,6 +2,7 @@
 
 #include "share/CallMessage.h"
 #include "share/ShareExchange.h"
+#include "share/ShareJson.h"
 #include "share/ShareTopics.h"
 #include "share/Station.h"
 
@@ -43,8 +44,7 @@ TMqttMessage StatusMessage(const std::string& base, const TStationStatus& s) {
     o["instance"] = Q(s.Instance);
   if (!s.Run.empty())
     o["run"] = Q(s.Run);
-  return {StatusTopic(base, s.Station),
-          QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString(), true};
+  return {StatusTopic(base, s.Station), ShareJson(std::move(o)), true};
 }
 
 TStationStatus DecodeStationStatus(const std::string& payload) {

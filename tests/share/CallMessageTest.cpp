@@ -30,7 +30,7 @@ TEST(CallMessageTest, EncodesEveryFieldAsOneCompactObject) {
       R"({"date":"2026/12/08 07:06:40.125","event":"onhook","group":12,"id":"desk1-0a1b2c3d-7","incoming_date":)"
       R"("2026/12/08 07:05:03.250","incoming_order":5,"kind":4,"memo1":"取引先",)"
       R"("memo2":"","memo3":"\"午後\"\\のみ","number":"0312345678",)"
-      R"("owner_name":"山田商店","ring_seconds":6,"station":"desk1","talk_seconds":95})");
+      R"("owner_name":"山田商店","ring_seconds":6,"station":"desk1","talk_seconds":95,"v":1})");
   TCallMessage ring;
   ring.Id = "x";
   ring.Station = "s";
@@ -69,6 +69,7 @@ TEST(CallMessageTest, RefusesWhatIsNoCallMessageSayingWhy) {
       {"{\"id\":", "JSONとして読めません"},
       {"[1,2]", "オブジェクトではありません"},
       {big + "{}", "大きすぎます"},
+      {R"({"v":2,"id":"a","station":"b","kind":2,"group":1})", "対応していない版"},
       {R"({"station":"b","kind":2,"group":1})", "id がありません"},
       {R"({"id":"","station":"b","kind":2,"group":1})", "id が空か長すぎます"},
       {R"({"id":"a\n[error] x","station":"b","kind":2,"group":1})", "id に制御文字があります"},

@@ -165,6 +165,10 @@ TEST(DeliveryTest, CaughtUpCallsTravelWholeAndOnlyWithStoredDates) {
   withNul["memo1"] = QString("a") + QChar(0);
   EXPECT_THROW(CallRecordOf(QJsonValue(withNul)), ECallMessageError);
   EXPECT_THROW(DecodeShareRequest(R"({"id":"a","desk":"x/+","what":"calls"})"), ECallMessageError);
+  // A later protocol's message is left alone; one without a version is the first's.
+  EXPECT_THROW(DecodeShareRequest(R"({"v":2,"id":"a","desk":"x","what":"calls"})"),
+               ECallMessageError);
+  EXPECT_EQ(DecodeShareRequest(R"({"id":"a","desk":"x","what":"calls"})").Desk, "x");
 }
 
 TEST(DeliveryTest, BookChangesTravelWholeAndSkipWhatNamesNoEntry) {

@@ -22,11 +22,11 @@ TEST(ShareTopicsTest, StatusIsRetainedPerStationAndOfflineHasNoAdapterAndNoRing)
   EXPECT_EQ(online.Topic, "office/desk1/status");
   EXPECT_TRUE(online.Retain);
   EXPECT_EQ(online.Payload, R"({"adapter":true,"instance":"0123456789abcdef","online":true,)"
-                            R"("ringing":true,"run":"fedcba9876543210","station":"desk1"})");
+                            R"("ringing":true,"run":"fedcba9876543210","station":"desk1","v":1})");
   EXPECT_EQ(DecodeStationStatus(online.Payload), status);
   status.Online = false;
   EXPECT_EQ(StatusMessage("office", {"desk1", false, true, true, "", ""}).Payload,
-            R"({"adapter":false,"online":false,"ringing":false,"station":"desk1"})");
+            R"({"adapter":false,"online":false,"ringing":false,"station":"desk1","v":1})");
   EXPECT_EQ(DecodeStationStatus(StatusMessage("office", status).Payload),
             (TStationStatus{"desk1", false, false, false, status.Instance, status.Run}));
   EXPECT_TRUE(StatusSaysOnline(online.Payload));
