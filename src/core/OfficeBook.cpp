@@ -448,9 +448,8 @@ QJsonArray TOfficeBook::WholePage(const QJsonValue& after, bool& more) {
 void TOfficeBook::Answer(const TShareRequest& request, QJsonArray items, bool more) {
   const TShareResponse response{request.Id, station_,     request.What, std::move(items),
                                 more,       request.Desk, bookId_};
-  const std::string desk = StationOfDeskId(request.Desk);
-  client_.Publish({ResponseTopic(base_, station_, desk.empty() ? request.Desk : desk),
-                   EncodeShareResponse(response), false});
+  client_.Publish(
+      {AnswerTopic(base_, station_, request.Desk), EncodeShareResponse(response), false});
 }
 
 // ---- A desk ----

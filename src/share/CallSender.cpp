@@ -114,6 +114,7 @@ std::optional<TShareRequest> TCallSender::RequestOf(const TMqttMessage& message)
 }
 
 void TCallSender::Answer(const TShareRequest& request, QJsonArray items, bool more) {
-  const TShareResponse response{request.Id, station_, request.What, std::move(items), more};
-  Publish({ResponseTopic(base_, station_, request.Desk), EncodeShareResponse(response), false});
+  const TShareResponse response{request.Id,       station_, request.What,
+                                std::move(items), more,     request.Desk};
+  Publish({AnswerTopic(base_, station_, request.Desk), EncodeShareResponse(response), false});
 }

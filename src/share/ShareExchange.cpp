@@ -2,6 +2,7 @@
 
 #include "share/CallMessage.h"
 #include "share/ShareJson.h"
+#include "share/ShareTopics.h"
 #include "share/Station.h"
 
 #include <QJsonDocument>
@@ -69,6 +70,12 @@ std::string StationOfDeskId(const std::string& desk) {
                    [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }))
     return {};
   return desk.substr(0, desk.size() - kToken - 1);
+}
+
+std::string AnswerTopic(const std::string& base, const std::string& station,
+                        const std::string& desk) {
+  const std::string asker = StationOfDeskId(desk);
+  return ResponseTopic(base, station, asker.empty() ? desk : asker);
 }
 
 std::string EncodeShareResponse(const TShareResponse& r) {

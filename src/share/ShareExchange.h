@@ -45,6 +45,10 @@ TShareRequest DecodeShareRequest(const std::string& payload);
 // that station or one of its desk ids.
 TShareRequest DecodeShareRequestFrom(const std::string& from, const std::string& payload);
 // The station of a desk id "<station>-<16 hex digits>"; "" for anything else.
+// Where a station answers a request: under the asking account's name (the
+// request's topic level), which a desk id carries before its token.
+std::string AnswerTopic(const std::string& base, const std::string& station,
+                        const std::string& desk);
 std::string StationOfDeskId(const std::string& desk);
 std::string EncodeShareResponse(const TShareResponse& response);
 TShareResponse DecodeShareResponse(const std::string& payload);

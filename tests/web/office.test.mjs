@@ -22,8 +22,8 @@ const record = (order, state = 2, connected = true) => ({
 const sent = (out) => out.map((r) => ({ topic: r.topic, ...JSON.parse(r.payload) }));
 
 function answer(office, request, items, more = false) {
-  const payload = JSON.stringify({ id: request.id, station: 'st1', what: request.what, items, more });
-  return sent(office.take(`${base}/st1/response/${desk}`, payload, 0));
+  const payload = JSON.stringify({ id: request.id, station: 'st1', desk, what: request.what, items, more });
+  return sent(office.take(`${base}/st1/response/viewer`, payload, 0));
 }
 
 function online() {
@@ -35,7 +35,7 @@ function online() {
 
 test('a station coming online is asked for its whole history page after page; gone offline, its request is given up', () => {
   const { office, request } = online();
-  assert.deepEqual(request, { topic: `${base}/st1/request`, v: 1, id: request.id, desk, what: 'calls', after: null });
+  assert.deepEqual(request, { topic: `${base}/st1/request/viewer`, v: 1, id: request.id, desk, what: 'calls', after: null });
   const [next] = answer(office, request, [record(1), record(2)], true);
   assert.deepEqual(next.after, { incoming_order: 2, incoming_date: record(2).incoming_date });
   assert.equal(office.waiting(0), true);
@@ -98,12 +98,12 @@ test('the book is taken whole, then version by version; a gap asks for the chang
   sent(office.connect(0));
   office.disconnect(); // the whole book is begun again, not waited for
   const [whole] = sent(office.connect(0));
-  assert.deepEqual([whole.topic, whole.what, whole.after], [`${base}/desk1/request`, 'book-whole', '']);
+  assert.deepEqual([whole.topic, whole.what, whole.after], [`${base}/desk1/request/viewer`, 'book-whole', '']);
   const entry = (number, owner_name) => ({ number, owner_name, memo1: '', memo2: '', memo3: '' });
   const bookId = '0123456789abcdef';
-  const [changes] = book(`response/${desk}`, { id: whole.id, station: 'desk1', what: 'book-whole', book_id: bookId, items: [{ version: 4 }, entry('031', '山田')], more: false });
+  const [changes] = book(`response/viewer`, { id: whole.id, station: 'desk1', what: 'book-whole', book_id: bookId, items: [{ version: 4 }, entry('031', '山田')], more: false });
   assert.deepEqual(changes.after, { version: 4 });
-  book(`response/${desk}`, { id: changes.id, station: 'desk1', what: 'book-changes', items: [] });
+  book(`response/viewer`, { id: changes.id, station: 'desk1', what: 'book-changes', items: [] });
   book('book', { version: 5, change: { kind: 'save', entries: [entry('032', '田中')] } });
   book('book', { version: 6, change: { kind: 'delete', numbers: ['031'] } });
   assert.deepEqual([...office.book.keys()], ['032']);
@@ -111,7 +111,7 @@ test('the book is taken whole, then version by version; a gap asks for the chang
   assert.deepEqual(gap.after, { version: 6 });
   assert.equal(office.entry('032').name, '田中');
   // Another book under the same station: taken whole again.
-  book(`response/${desk}`, { id: gap.id, station: 'desk1', what: 'book-changes', book_id: bookId, items: [] });
+  book(`response/viewer`, { id: gap.id, station: 'desk1', what: 'book-changes', book_id: bookId, items: [] });
   const [anew] = book('book', { version: 1, book_id: 'fedcba9876543210', change: { kind: 'save', entries: [] } });
   assert.equal(anew.what, 'book-whole');
 });

@@ -26,12 +26,18 @@ function deskName(user, token) {
   return `${name}-${token}`;
 }
 
-function subscriptions(base, desk) {
-  return [`${base}/+/status`, `${base}/+/call`, `${base}/+/book`, `${base}/+/response/${desk}`];
+// The account the page logs in with: requests go, and answers come, under its
+// name, so that the broker lets each account ask only as itself.
+function askerOf(desk) {
+  return desk.replace(/-[0-9a-f]{16}$/, '');
 }
 
-function requestTopic(base, station) {
-  return `${base}/${station}/request`;
+function subscriptions(base, desk) {
+  return [`${base}/+/status`, `${base}/+/call`, `${base}/+/book`, `${base}/+/response/${askerOf(desk)}`];
+}
+
+function requestTopic(base, station, desk) {
+  return `${base}/${station}/request/${askerOf(desk)}`;
 }
 
 // { kind: 'status'|'call'|'book'|'response', station, desk } or null.
@@ -165,7 +171,9 @@ class Office {
     if (t.kind === 'status') return this.takeStatus(t.station, m, now);
     if (t.kind === 'call') return this.takeCall(t.station, m, now);
     if (t.kind === 'book') return this.takeBookVersion(t.station, m, now);
-    if (t.kind === 'response' && t.desk === this.desk) return this.takeResponse(t.station, m, now);
+    // Other tabs of the account get the same answers: each takes its own.
+    if (t.kind === 'response' && t.desk === askerOf(this.desk) && (m.desk === undefined || m.desk === this.desk))
+      return this.takeResponse(t.station, m, now);
     return [];
   }
 
@@ -248,7 +256,7 @@ class Office {
 
   requestOf(p) {
     const body = { v: 1, id: p.id, desk: this.desk, what: p.what, after: p.after };
-    return { topic: requestTopic(this.base, p.station), payload: JSON.stringify(body) };
+    return { topic: requestTopic(this.base, p.station, this.desk), payload: JSON.stringify(body) };
   }
 
   // Requests unanswered too long, again under new ids.
