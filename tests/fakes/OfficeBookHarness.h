@@ -80,7 +80,9 @@ public:
     });
   }
   // The book station is online (or not) for this desk.
-  void BookOnline(bool online = true) { Deliver(StatusMessage(Base, {book_, online, true, false, "", ""})); }
+  void BookOnline(bool online = true) {
+    Deliver(StatusMessage(Base, {book_, online, true, false, "", ""}));
+  }
   // What it published since last asked, oldest first.
   std::vector<TMqttMessage> TakeSent() { return std::exchange(clients_.Published, {}); }
 
