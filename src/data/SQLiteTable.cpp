@@ -1,8 +1,8 @@
 #include "data/SQLiteTable.h"
 
+#include "base/Utf8Text.h"
 #include "data/FloatText.h"
 #include "data/SQLiteError.h"
-#include "base/Utf8Text.h"
 
 TSQLiteTable::TSQLiteTable(std::vector<std::string> columnNames, std::vector<TColumnKind> kinds,
                            std::vector<TSQLiteCell> cells)
