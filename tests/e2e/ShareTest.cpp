@@ -487,16 +487,14 @@ TEST_F(ShareTest, TwoPcsUnderOneStationNameAreToldAndTheSecondStopsSending) {
   StartBroker();
   for (const char* pc : {"pc1", "pc2"})
     NewFolder(pc);
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((home.Path() + "/pc2/teloria2.db3").c_str(), &db), SQLITE_OK);
-  sqlite3_exec(db, "UPDATE book_state SET token = 'bbbbbbbbbbbbbbbb'", nullptr, nullptr, nullptr);
-  sqlite3_close(db);
-  const std::string first = In("pc1", [&] { return Query("SELECT token FROM book_state").at(0); });
   TMqttTestClient hub(broker->Port(), {Topic("desk1", "status")});
   ASSERT_TRUE(hub.WaitConnected());
+  // Each database makes an instance id of its own when it is first opened.
   const auto kept = [&] {
+    const std::string first =
+        In("pc1", [&] { return Query("SELECT token FROM book_state").at(0); });
     const std::string status = hub.Last(Topic("desk1", "status"));
-    return status.find(R"("instance":")" + first + "\"") != std::string::npos;
+    return !first.empty() && status.find(R"("instance":")" + first + "\"") != std::string::npos;
   };
   auto pc1 = StartIn("pc1", "Mode=1\r\nStation=desk1\r\n");
   ASSERT_TRUE(WaitFor(kept));
