@@ -106,6 +106,29 @@ TEST_F(OfficeBookTest, AWholeBookTakenWhileChangesArriveEndsAsTheBook) {
   EXPECT_EQ(desk.Entries(), office.station.Entries());
 }
 
+// The book station keeps only its latest changes: a desk away for longer
+// takes the whole book again, and what the office deleted meanwhile goes.
+TEST_F(OfficeBookTest, ADeskAwayLongerThanTheKeptChangesTakesTheWholeBookAgain) {
+  TBookPeer& desk = office.AddDesk("desk1");
+  office.station.Save("0300000001", "消える");
+  office.Flush();
+  desk.BookOnline(false);
+  office.station.Run([] {
+    TTableRow entry;
+    entry.SetValue("phone_number", "0300000002");
+    for (int i = 0; i <= TOfficeBook::KeptChanges; ++i) {
+      entry.SetValue("owner_name", std::to_string(i));
+      PhoneBook().Save(entry);
+    }
+  });
+  office.station.Delete("0300000001");
+  office.station.TakeSent(); // lost while the desk was away
+  desk.BookOnline();
+  office.Flush();
+  EXPECT_EQ(desk.Entries(), office.station.Entries());
+  EXPECT_EQ(desk.Entries().size(), size_t(1));
+}
+
 // ---- A desk's edit ----
 
 // All of it in one transaction: a failure part way leaves no version.
