@@ -10,11 +10,13 @@ protected:
   void SetUp() override {
     E2eTest::SetUp();
     // -displayfd: the server picks a free display and names it once it
-    // accepts clients.
+    // accepts clients. -noreset: without it the server resets when its last
+    // client leaves, dropping a client still connecting (the window manager
+    // starting while an xprop of ours has just come and gone).
     xServer = std::make_unique<TProgramProcess>(
         "/usr/bin/Xvfb",
         std::vector<std::string>{"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten",
-                                 "tcp"},
+                                 "tcp", "-noreset"},
         std::vector<std::string>{}, home.Path() + "/xvfb.txt");
     // Its warnings share the file: the display is the line of digits alone.
     static const std::regex number("(^|\n)([0-9]+)\n");
