@@ -119,15 +119,18 @@ void TShareDesk::StatusArrived(const TDeskInput& input) {
   if (wasOnline && status.Online && !status.Instance.empty() && !known->second.Instance.empty() &&
       status.Instance != known->second.Instance)
     NameInUse(input.Station);
-  if (!status.Online || !wasOnline || status.Run != known->second.Run)
+  // A new run seen without its offline between (a retained status
+  // replaced while away): the old run's unanswered request is void.
+  const bool restarted = wasOnline && status.Online && status.Run != known->second.Run;
+  if (!status.Online || !wasOnline || restarted)
     session_.ForgetStation(input.Station);
   statuses_[input.Station] = status;
-  if (!status.Online) {
-    online_.erase(input.Station);
+  if (!status.Online || restarted)
     requests_.Forget(input.Station);
-  } else if (online_.insert(input.Station).second) {
+  if (!status.Online)
+    online_.erase(input.Station);
+  else if (online_.insert(input.Station).second || restarted)
     CatchUp(input.Station);
-  }
 }
 
 void TShareDesk::NameInUse(const std::string& station) {

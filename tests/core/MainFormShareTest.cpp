@@ -226,8 +226,11 @@ void MainFormShareTest::AStationsNextRunEndsItsCallsHereAndTwoPcsUnderItsNameAre
   clients.Deliver("teloria2/office/desk1/call", EncodeCallMessage(ring));
   TControllerHarness::Drain();
   QVERIFY(session.Tracks("desk1", ring.Run, 0));
+  const size_t asked = Requests();
   Status(a, std::string(16, '2')); // died mid-call and started again
   QVERIFY(!session.Tracks("desk1", ring.Run, 0));
+  // Its offline may never have come: the new run is asked what it holds now.
+  QCOMPARE(Requests(), asked + 1);
   QCOMPARE(h->tray.Balloons.size(), size_t(0));
   for (const char instance : {'b', 'a', 'b'})
     Status(std::string(16, instance), std::string(16, '2'));
