@@ -5,6 +5,7 @@
 #include "base/UniqueFd.h"
 #include "data/FileBytes.h"
 #include "data/KsoCtiDb.h"
+#include "data/SQLiteDatabase.h"
 #include "platform/ProgramPaths.h"
 
 #include <algorithm>
@@ -118,6 +119,9 @@ std::string ContentProblem(const std::string& path) {
   const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(handle, &sqlite3_close);
   if (rc != SQLITE_OK)
     return SQLiteProblem(handle);
+  // Another reader opening the file at the same moment (a backup, the
+  // sqlite3 shell) briefly holds the log's lock: waited for, not fatal.
+  sqlite3_busy_timeout(handle, TSQLiteDatabase::DefaultBusyTimeoutMs);
   if (std::string damage = DamageProblem(handle); !damage.empty())
     return damage;
   for (const TRequiredTable& table : RequiredTables) {

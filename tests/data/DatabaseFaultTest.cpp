@@ -217,3 +217,12 @@ TEST_F(DatabaseFaultTest, SavingAnEntry) {
 }
 
 } // namespace
+
+// Another reader opening the file in the moment the program starts holds
+// the log's lock briefly: the start waits for it instead of giving up.
+TEST_F(DatabaseFaultTest, ALockHeldForAMomentDoesNotFailTheStartCheck) {
+  AddCalls(1); // the log is there: the check reads through it, with locks
+  vfs_.Arm({TFaultPoint::Lock, SQLITE_BUSY}, 1, 3);
+  EXPECT_EQ(DatabaseFileProblem(), "");
+  EXPECT_TRUE(vfs_.Struck());
+}

@@ -10,13 +10,15 @@ struct TFaultState {
   bool Armed = false;
   TFault Fault{};
   int Nth = 0;
+  int Times = -1;
   int Calls = 0;
   bool Struck = false;
 };
 TFaultState State;
 
 int Strike(TFaultPoint point) {
-  if (!State.Armed || State.Fault.Point != point || ++State.Calls < State.Nth)
+  if (!State.Armed || State.Fault.Point != point || ++State.Calls < State.Nth ||
+      (State.Times >= 0 && State.Calls >= State.Nth + State.Times))
     return SQLITE_OK;
   State.Struck = true;
   return State.Fault.Code;
@@ -161,9 +163,10 @@ TFaultVfs::~TFaultVfs() {
   State = {State.Real, false};
 }
 
-void TFaultVfs::Arm(const TFault& fault, int nth) {
+void TFaultVfs::Arm(const TFault& fault, int nth, int times) {
   State.Fault = fault;
   State.Nth = nth;
+  State.Times = times;
   State.Calls = 0;
   State.Struck = false;
   State.Armed = true;

@@ -26,8 +26,9 @@ public:
   TFaultVfs(const TFaultVfs&) = delete;
   TFaultVfs& operator=(const TFaultVfs&) = delete;
 
-  // Counts calls at the fault's point from now on.
-  void Arm(const TFault& fault, int nth);
+  // Counts calls at the fault's point from now on; with `times`, only that
+  // many calls fail (a lock held for a moment).
+  void Arm(const TFault& fault, int nth, int times = -1);
   void Disarm();
   // Whether the armed fault has struck since it was armed.
   bool Struck() const;
