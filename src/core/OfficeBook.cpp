@@ -203,13 +203,18 @@ bool TOfficeBook::Take(const TMqttMessage& message) {
   const TShareTopic topic = ParseShareTopic(base_, message.Topic);
   using TKind = TShareTopic::TKind;
   try {
-    if (Holds() && topic.Kind == TKind::Request && topic.Station == station_) {
+    const bool edit = topic.Kind == TKind::Edit;
+    if (Holds() && (topic.Kind == TKind::Request || edit) && topic.Station == station_) {
       // A kept request would be served again to every new connection.
       if (message.Retain)
         return false;
       const TShareRequest request = DecodeShareRequestFrom(topic.Desk, message.Payload);
       if (!IsBookSubject(request.What))
         return false;
+      // An edit only by the edit topic, which the access list keeps from
+      // read-only accounts.
+      if ((request.What == BookEditSubject) != edit)
+        throw ECallMessageError("電話帳の変更は edit の Topic でのみ受け付けます");
       if (RequestAllowed(requestLimit_, request))
         Serve(request);
       return true;
@@ -475,7 +480,7 @@ void TOfficeBook::SendOutbox() {
       const TDeskEdit edit{desk_, seq, OutboxChange((*rows)[i], station_)};
       const TShareRequest request{fmt::format("{}-{}", desk_, seq), desk_, BookEditSubject,
                                   DeskEditJson(edit)};
-      client_.Publish({RequestTopic(base_, book_, station_), EncodeShareRequest(request), false});
+      client_.Publish({EditTopic(base_, book_, station_), EncodeShareRequest(request), false});
       sentSeq_ = seq;
       sentTop_ = std::max(sentTop_, seq);
       sentAt_ = Now();

@@ -35,8 +35,10 @@ TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::strin
   // broker would deliver their messages twice.
   std::vector<std::string>& topics = options.Subscriptions;
   const std::string book = OfficeBookStation(settings, station);
-  if (book == station && receiving) {
-    topics.push_back(RequestTopic(base, station, "+"));
+  if (book == station) {
+    if (receiving)
+      topics.push_back(RequestTopic(base, station, "+"));
+    topics.push_back(EditTopic(base, station, "+"));
   } else if (!book.empty() && book != station) {
     topics.push_back(BookTopic(base, book));
     topics.push_back(DeskTopic(base, book));

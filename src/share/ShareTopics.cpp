@@ -75,6 +75,11 @@ std::string RequestTopic(const std::string& base, const std::string& station,
   return StationTopic(base, station, "request/") + desk;
 }
 
+std::string EditTopic(const std::string& base, const std::string& station,
+                      const std::string& desk) {
+  return StationTopic(base, station, "edit/") + desk;
+}
+
 std::string ResponseTopic(const std::string& base, const std::string& station,
                           const std::string& desk) {
   return StationTopic(base, station, "response/") + desk;
@@ -103,11 +108,15 @@ TShareTopic ParseShareTopic(const std::string& base, const std::string& topic) {
                : TShareTopic{};
   if (!IsShareName(levels[0]))
     return {};
-  if (levels.size() == 3 && (levels[1] == "response" || levels[1] == "request"))
-    return IsShareName(levels[2], MaxDeskIdChars)
-               ? TShareTopic{levels[1] == "response" ? TKind::Response : TKind::Request, levels[0],
-                             levels[2]}
+  if (levels.size() == 3) {
+    const TKind kind = levels[1] == "response"  ? TKind::Response
+                       : levels[1] == "request" ? TKind::Request
+                       : levels[1] == "edit"    ? TKind::Edit
+                                                : TKind::Other;
+    return kind != TKind::Other && IsShareName(levels[2], MaxDeskIdChars)
+               ? TShareTopic{kind, levels[0], levels[2]}
                : TShareTopic{};
+  }
   if (levels.size() != 2)
     return {};
   const TKind kind = levels[1] == "call"     ? TKind::Call

@@ -16,6 +16,10 @@
 //   <base>/<station>/request/<desk>      a desk asks the station (the level
 //                                        names the asking desk's station, so
 //                                        that an account asks only as itself)
+//   <base>/<station>/edit/<desk>         a desk's edit of the office book the
+//                                        station holds: a topic of its own, so
+//                                        that a read-only account may ask but
+//                                        never edit
 //   <base>/<station>/response/<desk>     the station's answer to that desk
 //   <base>/<station>/book                the changes of the office's phone book
 //                                        that this station holds (QoS 1)
@@ -24,6 +28,8 @@ std::string CallTopic(const std::string& base, const std::string& station);
 std::string StatusTopic(const std::string& base, const std::string& station);
 std::string RequestTopic(const std::string& base, const std::string& station,
                          const std::string& desk);
+std::string EditTopic(const std::string& base, const std::string& station,
+                      const std::string& desk);
 std::string ResponseTopic(const std::string& base, const std::string& station,
                           const std::string& desk);
 std::string DeskTopic(const std::string& base, const std::string& desk);
@@ -32,7 +38,7 @@ std::string BookTopic(const std::string& base, const std::string& station);
 // What a topic under the base is, and the station and desk it names; Other
 // for a station level or desk level that is no name (IsShareName).
 struct TShareTopic {
-  enum class TKind { Other, Call, Status, Request, Response, Desk, Book };
+  enum class TKind { Other, Call, Status, Request, Edit, Response, Desk, Book };
   TKind Kind = TKind::Other;
   std::string Station;
   std::string Desk;

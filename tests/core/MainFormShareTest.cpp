@@ -162,7 +162,7 @@ void MainFormShareTest::ANewNumberTheFullBookRefusesIsDroppedOnEveryDesk() {
   PhoneBook().Save(entry);
   const std::string deskA = "deskA-0123456789abcdef";
   const TDeskEdit edit{deskA, 1, {"save", {{"0399", "新規", "", "", "", "", ""}}, {}, "deskA", ""}};
-  clients.Deliver("teloria2/office/desk1/request/deskA",
+  clients.Deliver("teloria2/office/desk1/edit/deskA",
                   EncodeShareRequest({"r1", deskA, BookEditSubject, DeskEditJson(edit)}));
   TControllerHarness::Drain();
   AppSettings.PhoneLimit = limit;

@@ -16,7 +16,7 @@ protected:
              const std::string& desk = "desk1") {
     for (int i = 0; i < times; ++i)
       office.station.Deliver(
-          {RequestTopic(TBookPeer::Base, "book", "desk1"),
+          {(what == BookEditSubject ? EditTopic : RequestTopic)(TBookPeer::Base, "book", "desk1"),
            EncodeShareRequest({"r" + std::to_string(++asked_), desk, what, after}), false});
     size_t answers = 0;
     for (const TMqttMessage& m : office.station.TakeSent())

@@ -30,12 +30,12 @@ protected:
     pc.Run([&] { count = PhoneBook().OfficeState().Unconfirmed; });
     return count;
   }
-  // An edit request as `account` may send one: on its own request topic.
+  // An edit as `account` may send one: on its own edit topic.
   static TMqttMessage EditRequest(const std::string& account, const std::string& desk,
                                   int64_t seq) {
     const TDeskEdit edit{
         desk, seq, {"save", {{"0300000001", "偽", "", "", "", "", ""}}, {}, account, ""}};
-    return {"teloria2/office/book/request/" + account,
+    return {"teloria2/office/book/edit/" + account,
             EncodeShareRequest(
                 {desk + "-" + std::to_string(seq), desk, BookEditSubject, DeskEditJson(edit)}),
             false};
@@ -144,7 +144,7 @@ TEST_F(OfficeBookTest, ADeskEditIsAppliedWholeOrNotAtAll) {
        "desk1",
        ""}};
   const TMqttMessage request{
-      "teloria2/office/book/request/desk1",
+      "teloria2/office/book/edit/desk1",
       EncodeShareRequest({deskId + "-1", deskId, BookEditSubject, DeskEditJson(edit)}), false};
   int saved = 0;
   office.station.Run([&] {
@@ -170,8 +170,12 @@ TEST_F(OfficeBookTest, NoAccountEditsOrIsAnsweredAsAnotherDesk) {
   const std::vector<TMqttMessage> sent = desk.TakeSent();
   ASSERT_EQ(sent.size(), 1u);
   // desk1's id and next number from another account; an unknown id past
-  // its first edit; a kept request.
+  // its first edit; a kept request; an edit on the topic of questions, which
+  // read-only accounts may write.
   office.station.Deliver(EditRequest("mallory", deskId, 1));
+  TMqttMessage asked = EditRequest("viewer", "viewer-0123456789abcdef", 1);
+  asked.Topic = "teloria2/office/book/request/viewer";
+  office.station.Deliver(asked);
   office.station.Deliver(EditRequest("mallory", "mallory-0123456789abcdef", 7));
   TMqttMessage kept = EditRequest("mallory", "mallory-0123456789abcdef", 1);
   kept.Retain = true;

@@ -601,7 +601,7 @@ protected:
     const TDeskEdit edit{desk, seq, {kind, std::move(entries), std::move(numbers), account, ""}};
     const TShareRequest request{desk + "-" + std::to_string(seq), desk, BookEditSubject,
                                 DeskEditJson(edit)};
-    ASSERT_TRUE(editor->Publish(Topic("desk1", "request/" + account), EncodeShareRequest(request)));
+    ASSERT_TRUE(editor->Publish(Topic("desk1", "edit/" + account), EncodeShareRequest(request)));
   }
 
   // The office's part of a PC's book, and the version it has applied.

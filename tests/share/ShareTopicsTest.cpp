@@ -54,6 +54,7 @@ TEST(ShareTopicsTest, NamesFromTheNetworkAreLettersDigitsUnderscoresAndHyphens) 
   EXPECT_EQ(ParseShareTopic("office", "office/desk1/response/a\xc2\x85").Kind, K::Other);
   EXPECT_EQ(ParseShareTopic("office", "office/desk1/response/desk2-0123456789abcdef").Desk,
             "desk2-0123456789abcdef");
+  EXPECT_EQ(ParseShareTopic("office", "office/book/edit/desk2").Kind, K::Edit);
   EXPECT_THROW(DecodeShareRequest(R"({"id":"a","desk":"x\u007f","what":"calls"})"),
                ECallMessageError);
 }
@@ -143,7 +144,8 @@ TEST(ShareTopicsTest, ReceiverKeepsItsSessionAndSenderLeavesAWill) {
   const TMqttOptions sender = ShareClientOptions(s, "desk1");
   EXPECT_TRUE(sender.CleanSession);
   EXPECT_EQ(sender.Subscriptions,
-            (std::vector<std::string>{"office/desk1/request/+", "office/desk1/status"}));
+            (std::vector<std::string>{"office/desk1/request/+", "office/desk1/status",
+                                      "office/desk1/edit/+"}));
   ASSERT_TRUE(sender.Will);
   EXPECT_EQ(sender.Will->Payload,
             StatusMessage("office", {"desk1", false, false, false, "", ""}).Payload);
