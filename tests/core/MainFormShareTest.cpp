@@ -232,6 +232,20 @@ void MainFormShareTest::AStationsNextRunEndsItsCallsHereAndTwoPcsUnderItsNameAre
   // Its offline may never have come: the new run is asked what it holds now.
   QCOMPARE(Requests(), asked + 1);
   QCOMPARE(h->tray.Balloons.size(), size_t(0));
+  // Calls the new run recovered from its adapter, sent live in no group.
+  TCallMessage recovered;
+  recovered.Id = "desk1-" + std::string(16, '2') + "-1";
+  recovered.Station = "desk1";
+  recovered.Run = std::string(16, '2');
+  recovered.Kind = 5;
+  recovered.GroupNo = RecoveredGroup;
+  recovered.IncomingOrder = 7;
+  recovered.PhoneNumber = "0391000003";
+  recovered.IncomingDate = FormatDateTime("yyyy/mm/dd hh:nn:00.000", Now() - 600.0 / 86400);
+  recovered.Date = NowDateText();
+  clients.Deliver("teloria2/office/desk1/call", EncodeCallMessage(recovered));
+  TControllerHarness::Drain();
+  QCOMPARE(CtiDb->GetIncomingList(10)->Count(), 1);
   for (const char instance : {'b', 'a', 'b'})
     Status(std::string(16, instance), std::string(16, '2'));
   QCOMPARE(h->tray.Balloons.size(), size_t(1));
