@@ -135,14 +135,16 @@ inline double Percentile(std::vector<double> values, int percent) {
 
 // Plays call number `call` on the line: returns the milliseconds from its
 // caller number written to its popup's first paint, or -1 when the popup
-// never came or never closed.
+// never came or never closed (said on stderr).
 inline double PlayCall(TAdapterLine& line, TStampFile& stamps, TShownPopup& popup, int call) {
   line.Write(EncodeRing());
   line.ServeUntil([] { return false; }, 50);
   char number[16];
   std::snprintf(number, sizeof number, "0990%06d", call);
-  line.Write(EncodeNumber(number, EncodeDateTimeField(Now())));
+  // Taken before the write: descheduled after it, the program may paint
+  // before the time is taken, which would give a negative figure.
   const long long written = MonotonicNs();
+  line.Write(EncodeNumber(number, EncodeDateTimeField(Now())));
   long long painted = 0;
   if (!line.ServeUntil([&] { return (painted = stamps.Next(number)) != 0; }, 5000)) {
     std::fprintf(stderr, "no paint for call %d\n", call);
