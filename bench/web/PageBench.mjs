@@ -44,7 +44,7 @@ try {
     const context = await office.chromium.newContext();
     // Logged in already in this tab: the page connects as it opens.
     await context.addInitScript((login) => sessionStorage.setItem('teloria2.login', JSON.stringify(login)), {
-      user: 'viewer', password: office.users.viewer, bookStation: 'desk1', token: `bench${i}`.padEnd(16, '0'),
+      user: 'viewer', password: office.users.viewer, bookStation: 'desk1', token: String(i).padStart(16, '0'),
     });
     const page = await context.newPage();
     await page.goto(`${office.url}#calls`);
