@@ -16,15 +16,19 @@ auto FindEntry(Entries& entries, int32_t group) -> decltype(&entries.front()) {
 
 } // namespace
 
+bool TGroupCalls::Idle(const TEntry& entry) {
+  return entry.Posted == 0 && entry.Deferred == 0;
+}
+
 TGroupCalls::TEntry& TGroupCalls::EntryOf(int32_t group) {
   if (TEntry* found = FindEntry(entries_, group))
     return *found;
   if (entries_.size() >= RememberedGroups) {
     const auto idle = std::find_if(entries_.begin(), entries_.end(),
-                                   [](const TEntry& entry) { return entry.Posted == 0; });
+                                   [](const TEntry& entry) { return Idle(entry); });
     entries_.erase(idle != entries_.end() ? idle : entries_.begin());
   }
-  entries_.push_back({group, 0, nullptr});
+  entries_.push_back({group, 0, 0, nullptr});
   return entries_.back();
 }
 
@@ -38,9 +42,17 @@ void TGroupCalls::NumberHandled(int32_t group, std::shared_ptr<TIncomingCall> ca
   entry.Call = std::move(call);
 }
 
-bool TGroupCalls::Waiting(int32_t group) const {
-  const TEntry* entry = FindEntry(entries_, group);
-  return entry != nullptr && entry->Posted > 0;
+bool TGroupCalls::Defer(int32_t group) {
+  TEntry* entry = FindEntry(entries_, group);
+  if (entry == nullptr || Idle(*entry))
+    return false;
+  ++entry->Deferred;
+  return true;
+}
+
+void TGroupCalls::Resumed(int32_t group) {
+  if (TEntry* entry = FindEntry(entries_, group))
+    entry->Deferred = std::max(entry->Deferred - 1, 0);
 }
 
 std::shared_ptr<TIncomingCall> TGroupCalls::CallOf(int32_t group) const {
@@ -49,9 +61,8 @@ std::shared_ptr<TIncomingCall> TGroupCalls::CallOf(int32_t group) const {
 }
 
 void TGroupCalls::Ended(int32_t group) {
-  entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
-                                [group](const TEntry& entry) {
-                                  return entry.Group == group && entry.Posted == 0;
-                                }),
-                 entries_.end());
+  entries_.erase(
+      std::remove_if(entries_.begin(), entries_.end(),
+                     [group](const TEntry& entry) { return entry.Group == group && Idle(entry); }),
+      entries_.end());
 }

@@ -20,25 +20,33 @@ public:
   // The posted number of `group` was handled; `call` (null: none was made)
   // is the group's call from now on.
   void NumberHandled(int32_t group, std::shared_ptr<TIncomingCall> call);
-  // A number of `group` still waits to be registered.
-  bool Waiting(int32_t group) const;
+  // Whether a hook event of `group` must wait: its number still waits to be
+  // registered, or an earlier event of the group waits already (an event
+  // applied before it would overtake it: an end before the answer loses the
+  // answer). Counted until Resumed.
+  bool Defer(int32_t group);
+  // A waiting hook event of `group` is applied now.
+  void Resumed(int32_t group);
   // The call of `group`, or null.
   std::shared_ptr<TIncomingCall> CallOf(int32_t group) const;
 
   // The end of `group` was applied: nothing more comes for it.
   void Ended(int32_t group);
   // A burst of calls may be read long before the first is handled: a group
-  // is forgotten once it ended, and beyond this many only if none of its
-  // events waits.
+  // is forgotten once it ended and none of its events waits, and beyond this
+  // many only if none waits.
   static constexpr size_t RememberedGroups = 1024;
 
 private:
   struct TEntry {
     int32_t Group = 0;
     int Posted = 0;
+    int Deferred = 0;
     std::shared_ptr<TIncomingCall> Call;
   };
   TEntry& EntryOf(int32_t group);
+  // Nothing of the group waits.
+  static bool Idle(const TEntry& entry);
 
   std::deque<TEntry> entries_;
 };

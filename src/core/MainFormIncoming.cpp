@@ -134,9 +134,12 @@ void TMainForm::CMGroupEvent(const IKT5GroupEventArgs& ev) {
   case 4:
   case 5:
     // A hook event that overtook the registration of its own call waits
-    // for it; applied now it would find the group without its call.
-    if (groupCalls_.Waiting(ev->GroupNo))
-      Post([this, ev] { ApplyHookEvent(ev); });
+    // for it, and the group's later events wait behind it, in their order.
+    if (groupCalls_.Defer(ev->GroupNo))
+      Post([this, ev] {
+        groupCalls_.Resumed(ev->GroupNo);
+        ApplyHookEvent(ev);
+      });
     else
       ApplyHookEvent(ev);
     break;
