@@ -15,6 +15,11 @@ let office = null;
 let everConnected = false;
 let shownRows = PAGE_ROWS;
 let dirty = false;
+// While pages of history keep coming, the calls list is rebuilt at most this
+// often: laying out its rows after every page kept the page's timers (and
+// with them the answers, see nudge) waiting for a second and more.
+const LOADING_REDRAW_MS = 500;
+let listDrawnAt = -Infinity;
 
 function setState(message, kind = '') {
   $('state').textContent = message;
@@ -230,10 +235,15 @@ function callItem(c) {
   return li;
 }
 
-function renderCalls() {
+function renderCalls(now) {
   const calls = filterCalls(office.calls(), $('callSearch').value, $('unanswered').checked);
   $('callCount').textContent = `${calls.length}件`;
   $('callCount').dataset.count = calls.length;
+  if (office.waiting(now) && now - listDrawnAt < LOADING_REDRAW_MS) {
+    dirty = true; // drawn once the pages stop or the time has come
+    return;
+  }
+  listDrawnAt = now;
   $('callList').replaceChildren(...calls.slice(0, shownRows).map(callItem));
   $('moreCalls').hidden = calls.length <= shownRows;
 }
@@ -272,7 +282,7 @@ function render() {
   if (!office) return;
   const now = Date.now();
   if (shown('now')) renderNow(now);
-  if (shown('calls')) renderCalls();
+  if (shown('calls')) renderCalls(now);
   if (shown('book')) renderBook();
   if (shown('chart')) renderChart();
 }
@@ -280,10 +290,12 @@ function render() {
 for (const id of ['callSearch', 'unanswered', 'bookSearch'])
   $(id).addEventListener('input', () => {
     shownRows = PAGE_ROWS;
+    listDrawnAt = -Infinity; // what the user asked for is drawn at once
     render();
   });
 $('moreCalls').addEventListener('click', () => {
   shownRows += PAGE_ROWS;
+  listDrawnAt = -Infinity;
   render();
 });
 
