@@ -39,7 +39,7 @@ TMqttOptions ShareClientOptions(const TShareSettings& settings, const std::strin
     if (receiving)
       topics.push_back(RequestTopic(base, station, "+"));
     topics.push_back(EditTopic(base, station, "+"));
-  } else if (!book.empty() && book != station) {
+  } else if (!book.empty()) {
     topics.push_back(BookTopic(base, book));
     topics.push_back(DeskTopic(base, book));
     if (!receiving) {
