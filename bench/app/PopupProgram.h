@@ -1,7 +1,7 @@
 #pragma once
 
-// teloria2 started on the X server of $DISPLAY in a program folder of its
-// own, its adapter played on a pseudo-terminal by the benchmark, its popup's
+// teloria2 started on the X server of $DISPLAY, with a window manager, in a
+// program folder of its own, its adapter played on a pseudo-terminal by the benchmark, its popup's
 // paints stamped (TELORIA2_PAINT_STAMP).
 #include "LogTail.h"
 #include "PopupLine.h"
@@ -57,6 +57,13 @@ public:
     std::ofstream(home_ + "/teloria2.ini", std::ios::binary) << Utf8ToCp932(
         "[Settings]\r\nMirelKT5Port=" + home_ + "/adapter\r\nIncomingDisplayMode=1\r\n");
     ::unsetenv("QT_QPA_PLATFORM");
+    // A desktop has a window manager: one is run, unless the display has its
+    // own (this one then ends at once).
+    std::filesystem::create_directories(home_ + "/wm-home");
+    windowManager_ = std::make_unique<TProgramProcess>(
+        TELORIA2_OPENBOX, std::vector<std::string>{"--sm-disable"},
+        std::vector<std::string>{"HOME=" + home_ + "/wm-home", "XDG_CONFIG_HOME"},
+        home_ + "/openbox.txt");
     program_ = std::make_unique<TProgramProcess>(
         TELORIA2_PROGRAM, std::vector<std::string>{"-arun"},
         std::vector<std::string>{"TELORIA2_HOME=" + home_, "XDG_RUNTIME_DIR=" + home_ + "/run",
@@ -95,6 +102,7 @@ private:
   TAdapterLine line_;
   TLogTail log_;
   TStampFile stamps_;
+  std::unique_ptr<TProgramProcess> windowManager_;
   std::unique_ptr<TProgramProcess> program_;
   bool removeHome_ = false;
 };

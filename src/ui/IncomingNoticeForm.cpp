@@ -64,8 +64,12 @@ QPoint IncomingNoticePosition(const QRect& available, const QSize& size) {
           available.y() + available.height() - size.height()};
 }
 
+// Past the window manager: a mapping it handles waits for it, and one busy
+// or slow held a caller's notice for as long as it took. The popup needs none
+// of what it adds: no frame, no focus, no place of its choosing.
 TIncomingNoticeForm::TIncomingNoticeForm()
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::BypassWindowManagerHint) {
   setObjectName("IncomingNoticeForm");
   // Closing it by the system frees it; the next notice makes a new one.
   setAttribute(Qt::WA_DeleteOnClose);

@@ -1,5 +1,6 @@
 #include "E2eHarness.h"
 
+#include <csignal>
 #include <regex>
 
 // The real teloria2 on an X server of the test's own with a window manager
@@ -116,6 +117,23 @@ TEST_F(DesktopTest, EveryWindowOpensMappedAndActiveWithoutATray) {
     EXPECT_TRUE(Active(title)) << word << ": " << ActiveWindowTitle();
     EXPECT_FALSE(ActiveIsTransient()) << word;
   }
+  program->Terminate();
+  EXPECT_EQ(program->WaitExit(), 0);
+}
+
+// The popup goes on screen without the window manager: one that is busy
+// (stopped here) would otherwise hold a caller's notice until it answers.
+TEST_F(DesktopTest, ACallsPopupReachesTheScreenWhileTheWindowManagerIsBusy) {
+  const std::string stamps = home.Path() + "/popup-stamps.txt";
+  extraEnv.push_back("TELORIA2_PAINT_STAMP=" + stamps);
+  auto program = StartProgram({"-arun"});
+  ASSERT_TRUE(LogHas("MirelUSB/RX2に接続しました。"));
+  windowManager->Signal(SIGSTOP);
+  ASSERT_TRUE(adapter->Run("number 0312345678"));
+  const bool shown =
+      WaitFor([&] { return ReadFile(stamps).find("0312345678") != std::string::npos; });
+  windowManager->Signal(SIGCONT);
+  EXPECT_TRUE(shown) << ReadFile(stamps);
   program->Terminate();
   EXPECT_EQ(program->WaitExit(), 0);
 }
