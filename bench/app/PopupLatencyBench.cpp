@@ -33,13 +33,15 @@ constexpr const char* kLoad = "";
 #endif
 
 // stress-ng with one CPU worker per core, or nothing on an idle run; false
-// when it could not start.
+// when it could not start. It runs in a session of its own, as another
+// program on a desktop does: the kernel then shares the cores between its
+// workers and the rest, not between every thread alike.
 bool BusyCores(const std::string& home, std::unique_ptr<TProgramProcess>& load) {
 #ifdef TELORIA2_BUSY_CORES
   load = std::make_unique<TProgramProcess>(
       TELORIA2_STRESS_NG,
       std::vector<std::string>{"--cpu", std::to_string(::sysconf(_SC_NPROCESSORS_ONLN))},
-      std::vector<std::string>{}, home + "/stress.txt");
+      std::vector<std::string>{}, home + "/stress.txt", [] { return ::setsid() >= 0; });
   // One that cannot start ends at once; one that runs is still there.
   if (load->WaitExit(500) >= 0) {
     std::fprintf(stderr, "%s did not start\n", TELORIA2_STRESS_NG);
