@@ -3,6 +3,7 @@
 #include "base/Text.h"
 #include "settings/DateText.h"
 
+#include <cmath>
 #include <fmt/format.h>
 #include <limits>
 
@@ -19,8 +20,8 @@ QString Q(const std::string& text) {
 int Int(const QJsonObject& o, const char* key, int low) {
   const QJsonValue value = o.value(key);
   const double d = value.toDouble(-1.0);
-  if (!value.isDouble() || d != static_cast<int>(d) || d < low ||
-      d > std::numeric_limits<int>::max())
+  // The range first: a cast of a double out of int's range is undefined.
+  if (!value.isDouble() || d < low || d > std::numeric_limits<int>::max() || std::floor(d) != d)
     Fail(key);
   return static_cast<int>(d);
 }

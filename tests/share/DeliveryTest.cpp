@@ -164,6 +164,11 @@ TEST(DeliveryTest, CaughtUpCallsTravelWholeAndOnlyWithStoredDates) {
   QJsonObject withNul = CallRecordJson(call);
   withNul["memo1"] = QString("a") + QChar(0);
   EXPECT_THROW(CallRecordOf(QJsonValue(withNul)), ECallMessageError);
+  for (const double order : {421122334455.0, 1.5}) {
+    QJsonObject o = CallRecordJson(call);
+    o["incoming_order"] = order;
+    EXPECT_THROW(CallRecordOf(QJsonValue(o)), ECallMessageError) << order;
+  }
   EXPECT_THROW(DecodeShareRequest(R"({"id":"a","desk":"x/+","what":"calls"})"), ECallMessageError);
   // A later protocol's message is left alone; one without a version is the first's.
   EXPECT_THROW(DecodeShareRequest(R"({"v":2,"id":"a","desk":"x","what":"calls"})"),
