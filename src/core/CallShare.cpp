@@ -255,10 +255,11 @@ void TCallShare::Answer(const TShareRequest& request) {
     return;
   }
   try {
+    const int page = request.Page > 0 ? request.Page : TShareDesk::PageCalls;
     QJsonArray items;
-    for (const TCallRecord& call : OwnCallsAfter(CallMarkOf(request.After), TShareDesk::PageCalls))
+    for (const TCallRecord& call : OwnCallsAfter(CallMarkOf(request.After), page))
       items.push_back(CallRecordJson(call));
-    const bool more = items.size() == TShareDesk::PageCalls;
+    const bool more = items.size() == page;
     sender_->Answer(request, std::move(items), more);
   } catch (const std::exception& e) {
     LogException(llWarning,

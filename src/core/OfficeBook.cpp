@@ -452,7 +452,7 @@ QJsonArray TOfficeBook::WholePage(const QJsonValue& after, bool& more) {
 
 void TOfficeBook::Answer(const TShareRequest& request, QJsonArray items, bool more) {
   const TShareResponse response{request.Id, station_,     request.What, std::move(items),
-                                more,       request.Desk, bookId_};
+                                more,       request.Desk, bookId_,      request.Deflate};
   client_.Publish(
       {AnswerTopic(base_, station_, request.Desk), EncodeShareResponse(response), false});
 }

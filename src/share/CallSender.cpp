@@ -114,7 +114,7 @@ std::optional<TShareRequest> TCallSender::RequestOf(const TMqttMessage& message)
 }
 
 void TCallSender::Answer(const TShareRequest& request, QJsonArray items, bool more) {
-  const TShareResponse response{request.Id,       station_, request.What,
-                                std::move(items), more,     request.Desk};
+  const TShareResponse response{request.Id, station_,     request.What,  std::move(items),
+                                more,       request.Desk, std::string(), request.Deflate};
   Publish({AnswerTopic(base_, station_, request.Desk), EncodeShareResponse(response), false});
 }

@@ -18,12 +18,19 @@
 // says that asking on from the last item may bring more. `Desk` names the
 // asking desk: its station, or a desk id "<station>-<token>" of the office
 // book; an answer names it again, and the book's answers the book's id.
+// `Deflate`: the asker takes the items compressed; `Page`: the most calls it
+// takes in one answer, 0 for the subject's own page (the web page asks both,
+// as every page costs it a trip through the broker's slow websocket; desks
+// here never do).
 struct TShareRequest {
   std::string Id;
   std::string Desk;
   std::string What;
   QJsonValue After;
+  bool Deflate = false;
+  int Page = 0; // 0, or 1 to MaxSharePage
 };
+inline constexpr int MaxSharePage = 1000;
 
 struct TShareResponse {
   std::string Id;
@@ -33,6 +40,7 @@ struct TShareResponse {
   bool More = false;
   std::string Desk{};   // "" for none
   std::string BookId{}; // "" for none
+  bool Deflate = false; // the items go as "items_deflate"
 };
 
 // The JSON object of a payload; throws ECallMessageError for anything else.

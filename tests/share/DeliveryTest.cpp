@@ -174,6 +174,28 @@ TEST(DeliveryTest, CaughtUpCallsTravelWholeAndOnlyWithStoredDates) {
   EXPECT_THROW(DecodeShareRequest(R"({"v":2,"id":"a","desk":"x","what":"calls"})"),
                ECallMessageError);
   EXPECT_EQ(DecodeShareRequest(R"({"id":"a","desk":"x","what":"calls"})").Desk, "x");
+  // Asked with "deflate", the items go as the zlib stream of their JSON, in base64.
+  const TShareRequest asked =
+      DecodeShareRequest(R"({"id":"a","desk":"x","what":"calls","deflate":true})");
+  const QJsonArray items{CallRecordJson(call)};
+  const QJsonObject answer = ShareJsonObject(
+      EncodeShareResponse({"a", "st1", "calls", items, false, "x", "", asked.Deflate}));
+  const QByteArray json = QJsonDocument(items).toJson(QJsonDocument::Compact);
+  // qUncompress wants the length before the stream, as qCompress writes it.
+  const QByteArray length = QByteArray::number(json.size(), 16).rightJustified(8, '0');
+  EXPECT_EQ(qUncompress(QByteArray::fromHex(length) +
+                        QByteArray::fromBase64(answer["items_deflate"].toString().toLatin1())),
+            json);
+  EXPECT_FALSE(answer.contains("items"));
+  // A larger page is asked for by count: one too large is the largest, anything else none.
+  const std::pair<std::string, int> pages[] = {{"250", 250}, {"5000", MaxSharePage},
+                                               {"1.5", 0},   {"0", 0},
+                                               {"\"9\"", 0}, {"1e300", MaxSharePage}};
+  for (const auto& [page, taken] : pages)
+    EXPECT_EQ(
+        DecodeShareRequest(R"({"id":"a","desk":"x","what":"calls","page":)" + page + "}").Page,
+        taken)
+        << page;
 }
 
 TEST(DeliveryTest, BookChangesTravelWholeAndSkipWhatNamesNoEntry) {

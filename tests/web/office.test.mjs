@@ -3,9 +3,10 @@
 import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
 import { test } from 'node:test';
+import { deflateSync } from 'node:zlib';
 
 const require = createRequire(import.meta.url);
-const { Office, ANSWER_WAIT_MS, filterCalls } = require('../../web/js/office.js');
+const { Office, ANSWER_WAIT_MS, filterCalls, inflateItems } = require('../../web/js/office.js');
 
 const base = 'teloria2/office';
 const desk = 'viewer-0123456789abcdef';
@@ -35,7 +36,7 @@ function online() {
 
 test('a station coming online is asked for its whole history page after page; gone offline, its request is given up', () => {
   const { office, request } = online();
-  assert.deepEqual(request, { topic: `${base}/st1/request/viewer`, v: 1, id: request.id, desk, what: 'calls', after: null });
+  assert.deepEqual(request, { topic: `${base}/st1/request/viewer`, v: 1, id: request.id, desk, what: 'calls', after: null, deflate: true, page: 1000 });
   const [next] = answer(office, request, [record(1), record(2)], true);
   assert.deepEqual(next.after, { incoming_order: 2, incoming_date: record(2).incoming_date });
   assert.equal(office.waiting(0), true);
@@ -52,6 +53,14 @@ test('a station coming online is asked for its whole history page after page; go
   assert.deepEqual(answer(office, { id: 'other', what: 'calls' }, [record(9)]), []);
   assert.equal(office.take(`${base}/st1/call`, JSON.stringify({ v: 2, kind: 2, incoming_order: 8, incoming_date: record(8).incoming_date }), 0).length, 0);
   assert.equal(office.calls().length, 3);
+});
+
+test('a deflated answer inflates to its items; anything else passes as it is', async () => {
+  const items = [record(1), { ...record(2), owner_name: '山田商店' }];
+  const m = { id: 'a', items_deflate: deflateSync(JSON.stringify(items)).toString('base64'), more: false };
+  assert.deepEqual(await inflateItems(m), { ...m, items });
+  assert.equal(await inflateItems(null), null);
+  await assert.rejects(inflateItems({ items_deflate: 'bm90IHpsaWI=' }));
 });
 
 test('live messages merge with the history once each, never going back, and a call still ringing is asked for again', () => {

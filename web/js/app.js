@@ -2,7 +2,7 @@
 // four views over what office.js knows.
 (function () {
 'use strict';
-const { DEFAULT_BASE, Office, callCounts, deskName, filterCalls, randomToken, subscriptions } = globalThis.TeloriaOffice;
+const { DEFAULT_BASE, Office, callCounts, deskName, filterCalls, inflateItems, randomToken, readMessage, subscriptions } = globalThis.TeloriaOffice;
 const { barChart } = globalThis.TeloriaChart;
 const { mqtt } = globalThis;
 
@@ -125,13 +125,18 @@ function start(login) {
     publish(office.connect(Date.now()));
     render();
   });
+  // One message after another in the order they came: what follows a
+  // deflated answer waits while it inflates.
+  let taking = Promise.resolve();
   c.on('message', (topic, payload) => {
-    try {
-      publish(office.take(topic, payload, Date.now()));
-    } catch (error) {
-      console.warn('読み取れないメッセージを無視しました。', topic, error);
-    }
-    dirty = true;
+    taking = taking
+      .then(async () => {
+        const m = await inflateItems(readMessage(payload));
+        if (client !== c) return; // logged out meanwhile
+        publish(office.takeMessage(topic, m, Date.now()));
+      })
+      .catch((error) => console.warn('読み取れないメッセージを無視しました。', topic, error))
+      .finally(() => (dirty = true));
   });
   c.on('error', (error) => {
     // 4/5: MQTT 3.1.1's bad user name or password, not authorised.
