@@ -8,7 +8,6 @@
 
 #include <QJsonDocument>
 #include <algorithm>
-#include <cmath>
 #include <fmt/format.h>
 
 namespace {
@@ -57,11 +56,10 @@ std::string Number(const QJsonValue& value) {
 
 int64_t Int64(const QJsonObject& o, const char* key) {
   const QJsonValue value = o.value(key);
-  const double d = value.toDouble(-1);
   // Exact in a double up to 2^53.
-  if (!value.isDouble() || std::floor(d) != d || d < 0 || d > 9007199254740992.0)
+  if (!IsJsonInteger(value, 0, 9007199254740992.0))
     Fail(key);
-  return static_cast<int64_t>(d);
+  return static_cast<int64_t>(value.toDouble());
 }
 
 // At most MaxEditEntries items: a larger edit is never made.

@@ -2,8 +2,8 @@
 
 #include "base/Text.h"
 #include "settings/DateText.h"
+#include "share/ShareJson.h"
 
-#include <cmath>
 #include <fmt/format.h>
 #include <limits>
 
@@ -19,11 +19,9 @@ QString Q(const std::string& text) {
 
 int Int(const QJsonObject& o, const char* key, int low) {
   const QJsonValue value = o.value(key);
-  const double d = value.toDouble(-1.0);
-  // The range first: a cast of a double out of int's range is undefined.
-  if (!value.isDouble() || d < low || d > std::numeric_limits<int>::max() || std::floor(d) != d)
+  if (!IsJsonInteger(value, low, std::numeric_limits<int>::max()))
     Fail(key);
-  return static_cast<int>(d);
+  return static_cast<int>(value.toDouble());
 }
 
 std::string Text(const QJsonObject& o, const char* key) {

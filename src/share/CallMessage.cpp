@@ -9,7 +9,6 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <array>
-#include <cmath>
 #include <fmt/printf.h>
 #include <limits>
 
@@ -29,20 +28,13 @@ QString Q(const std::string& text) {
   throw ECallMessageError(reason);
 }
 
-bool IsInteger(const QJsonValue& value, double low, double high) {
-  if (!value.isDouble())
-    return false;
-  const double d = value.toDouble();
-  return std::floor(d) == d && d >= low && d <= high;
-}
-
 int ReadInt(const QJsonObject& o, const char* key, bool required, double low) {
   const QJsonValue value = o.value(key);
   if (value.isUndefined() && !required)
     return 0;
   if (value.isUndefined())
     Fail(fmt::sprintf("%s がありません", key));
-  if (!IsInteger(value, low, std::numeric_limits<int32_t>::max()))
+  if (!IsJsonInteger(value, low, std::numeric_limits<int32_t>::max()))
     Fail(fmt::sprintf("%s が整数ではありません", key));
   return static_cast<int>(value.toDouble());
 }

@@ -3,6 +3,7 @@
 #include "share/CallMessage.h"
 
 #include <QJsonDocument>
+#include <cmath>
 
 std::string ShareJson(QJsonObject object) {
   object["v"] = ShareProtocolVersion;
@@ -13,4 +14,11 @@ void CheckShareVersion(const QJsonObject& object) {
   const QJsonValue v = object.value("v");
   if (!v.isUndefined() && !(v.isDouble() && v.toDouble() == ShareProtocolVersion))
     throw ECallMessageError("対応していない版のメッセージです (v)");
+}
+
+bool IsJsonInteger(const QJsonValue& value, double low, double high) {
+  if (!value.isDouble())
+    return false;
+  const double d = value.toDouble();
+  return std::floor(d) == d && d >= low && d <= high;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QJsonValue>
 #include <string>
 
 // Every JSON message of the office's protocol carries its major version, so
@@ -13,3 +14,6 @@ inline constexpr int ShareProtocolVersion = 1;
 std::string ShareJson(QJsonObject object);
 // Throws ECallMessageError for a message of another major version.
 void CheckShareVersion(const QJsonObject& object);
+// A JSON number that is a whole number from low to high, checked before any
+// cast (a double out of an integer's range does not cast).
+bool IsJsonInteger(const QJsonValue& value, double low, double high);
